@@ -1,1 +1,146 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
+#include "MyFileInfoList.h"
+
+#include <QByteArray>
+#include <QDir>
+#include <QFileInfo>
+
+#include <algorithm>
+#include <numeric>
+
+namespace {
+
+// Order of the lookup index: case-insensitive first (as the take tables have
+// always searched), exact as a tie-break so that the order is total and two
+// names differing only in case are both findable.
+int lookupCompare(const QString& a, const QString& b)
+{
+    const int c = a.compare(b, Qt::CaseInsensitive);
+    if (c != 0)
+        return c;
+    return a.compare(b, Qt::CaseSensitive);
+}
+
+bool keepName(const QString& name, const QStringList& suffixes)
+{
+    if (suffixes.isEmpty())
+        return true;
+    for (const QString& s : suffixes) {
+        // Case-sensitive, and the name must be longer than the suffix.
+        if (s.size() < name.size() && name.endsWith(s, Qt::CaseSensitive))
+            return true;
+    }
+    return false;
+}
+
+QString cleanedAbsolute(const QString& path)
+{
+    if (QDir::isRelativePath(path))
+        return QDir::cleanPath(QDir::current().absoluteFilePath(path));
+    return QDir::cleanPath(path);
+}
+
+} // namespace
+
+int MyFileInfoList::LoadEntryInfoList(const QString& folder, const QStringList& suffixes)
+{
+    m_Entries.clear();
+    m_LookupOrder.clear();
+
+    if (folder.isEmpty())
+        return 1;
+    const QDir dir(folder);
+    if (!dir.exists())
+        return 1;
+
+    const QString absFolder = cleanedAbsolute(dir.absolutePath());
+    const QString prefix = absFolder.endsWith(QLatin1Char('/')) ? absFolder : absFolder + QLatin1Char('/');
+
+    // Files only (symbolic links to files included): hidden entries and folders are left out.
+    const QStringList names = dir.entryList(QDir::Files | QDir::NoDotAndDotDot, QDir::NoSort);
+
+    struct Kept
+    {
+        QString name;
+        QByteArray local8;
+    };
+    std::vector<Kept> kept;
+    kept.reserve(size_t(names.size()));
+    for (const QString& name : names) {
+        if (keepName(name, suffixes))
+            kept.push_back(Kept{name, name.toLocal8Bit()});
+    }
+
+    // Byte order of the local 8-bit names: upper case before "_", "_" before lower case.
+    std::stable_sort(kept.begin(), kept.end(), [](const Kept& a, const Kept& b) {
+        if (a.local8 != b.local8)
+            return a.local8 < b.local8;
+        return a.name < b.name;  // names the local encoding cannot tell apart
+    });
+
+    m_Entries.reserve(int(kept.size()));
+    for (const Kept& k : kept) {
+        Entry e;
+        e.absolutePath = absFolder;
+        e.absoluteFilePath = prefix + k.name;
+        e.fileName = k.name;
+        const int dot = k.name.lastIndexOf(QLatin1Char('.'));
+        e.baseName = dot >= 0 ? k.name.left(dot) : k.name;
+        e.suffix = dot >= 0 ? k.name.mid(dot + 1) : QString();
+        m_Entries.append(e);
+    }
+
+    m_LookupOrder.resize(m_Entries.size());
+    std::iota(m_LookupOrder.begin(), m_LookupOrder.end(), 0);
+    std::sort(m_LookupOrder.begin(), m_LookupOrder.end(), [this](int a, int b) {
+        return lookupCompare(m_Entries.at(a).absoluteFilePath, m_Entries.at(b).absoluteFilePath) < 0;
+    });
+
+    return m_Entries.isEmpty() ? 1 : 0;
+}
+
+QString MyFileInfoList::GetFileName(int i) const
+{
+    return i >= 0 && i < m_Entries.size() ? m_Entries.at(i).fileName : QString();
+}
+
+QString MyFileInfoList::Getsuffix(int i) const
+{
+    return i >= 0 && i < m_Entries.size() ? m_Entries.at(i).suffix : QString();
+}
+
+QString MyFileInfoList::GetBaseName(int i) const
+{
+    return i >= 0 && i < m_Entries.size() ? m_Entries.at(i).baseName : QString();
+}
+
+QString MyFileInfoList::GetAbsoluteFilePath(int i) const
+{
+    return i >= 0 && i < m_Entries.size() ? m_Entries.at(i).absoluteFilePath : QString();
+}
+
+QString MyFileInfoList::GetAbsolutePath(int i) const
+{
+    return i >= 0 && i < m_Entries.size() ? m_Entries.at(i).absolutePath : QString();
+}
+
+int MyFileInfoList::indexOfBoosted(const QString& path) const
+{
+    if (m_LookupOrder.isEmpty() || path.isEmpty())
+        return -1;
+    const QString sought = cleanedAbsolute(path);
+    int low = 0;
+    int high = m_LookupOrder.size() - 1;
+    while (low <= high) {
+        const int mid = low + (high - low) / 2;
+        const int entry = m_LookupOrder.at(mid);
+        const int c = lookupCompare(sought, m_Entries.at(entry).absoluteFilePath);
+        if (c == 0)
+            return entry;
+        if (c < 0)
+            high = mid - 1;
+        else
+            low = mid + 1;
+    }
+    return -1;
+}

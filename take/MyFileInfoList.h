@@ -7,6 +7,12 @@
 
 // Filtered, sorted listing of one folder with binary-search lookup. Belongs to
 // one thread at a time (the table's worker owns its own).
+//
+// Two orders are kept. The entries themselves are in the byte order of their
+// local 8-bit names, which decides how the table groups and shows takes. The
+// lookup runs over a second index in its own order (whole path without regard
+// to case, then exact), so every file in the listing is found whatever
+// characters its name holds ("_" facing a letter sorts differently in the two).
 class MyFileInfoList
 {
 public:
@@ -20,6 +26,7 @@ public:
     };
 
     // 0 when at least one entry was kept, 1 when the folder is missing or nothing was kept.
+    // Only files are listed: a folder is never a sound file, even one named "X.WAV".
     int LoadEntryInfoList(const QString& folder, const QStringList& suffixes);
     int count() const { return m_Entries.size(); }
     QString GetFileName(int i) const;
@@ -27,8 +34,10 @@ public:
     QString GetBaseName(int i) const;
     QString GetAbsoluteFilePath(int i) const;
     QString GetAbsolutePath(int i) const;
+    // Index of the entry whose absolute path is exactly `path` (after cleaning), or -1.
     int indexOfBoosted(const QString& path) const;
 
 private:
     QVector<Entry> m_Entries;
+    QVector<int> m_LookupOrder;    // entry indexes in lookup order
 };

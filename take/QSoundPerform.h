@@ -95,6 +95,14 @@ public:
     // Per track
     std::array<QString, kMaxSlots> m_sTrackName;
     std::array<QString, kMaxSlots> m_sTrackActive;
+
+private:
+    // Common steps of the four mono families; stopOnChunkFailure is false for
+    // the classic family only.
+    bool LoadMonoFile(const QString& path, QPath* qpath, unsigned t, bool* first, bool stopOnChunkFailure);
+    // GetiXMLInfos after the parse step (hadText: the file had iXML text;
+    // parsed: the parse step succeeded). Result true = error.
+    bool ReadiXMLInfos(short t, bool hadText, bool parsed);
 };
 
 Q_DECLARE_METATYPE(QSoundPerform*)
