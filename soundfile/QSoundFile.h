@@ -134,6 +134,9 @@ public:
     void SetiXMLVeltaAllTrkInfos(const QString* names, const QString* pans, const QString* actives, const QString* grids);
     bool AddiXMLChunk(QString& text);
     bool AddOndeChunk(const char* buffer, int n, int t, int pointStep);
+    // Tests only: the largest buffer the two writers above may obtain (0 = no
+    // limit), so the path where a buffer cannot be had can be exercised.
+    static void SetWriterBufferLimitForTests(qint64 bytes);
 
     // ---- members, in the documented order ----
     quint32 m_nPosiXML = 0;
@@ -162,5 +165,12 @@ public:
     quint32 m_nRiffSize = 0;
 
 private:
+    // iXML update helpers (QSoundFile_iXMLUpdate.cpp).
+    bool EnsureiXMLDocument(int t);
+    bool WriteAt(quint64 position, const char* data, qint64 size, qint64* stored);
+    void ReportShortWrite(const QString& title, const QString& what, qint64 stored, qint64 size);
+    bool WriteRiffSize(quint32 newSize, const QString& title);
+    bool RetireChunk(quint32 headerPosition, const QString& title);
+
     QString m_sNamingPath;
 };

@@ -1,1 +1,429 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
+// In-place changes: setters on the parsed iXML document, and the two writers
+// that put an iXML chunk or an onde chunk into the open file.
+#include "QSoundFile.h"
+
+#include "DebugOutput.h"
+#include "FileNaming.h"
+#include "FileWriteSeam.h"
+#include "MessageLoging.h"
+
+#include <QDomNode>
+#include <QDomText>
+
+#include <atomic>
+#include <memory>
+#include <new>
+
+namespace {
+
+const QString kAddiXMLTitle = QStringLiteral("QSoundFile::AddiXMLChunk()");
+const QString kAddOndeTitle = QStringLiteral("QSoundFile::AddOndChunk()");
+constexpr quint64 kMaxRiffSize = 0xFFFFFFFFull;
+
+std::atomic<qint64> g_nBufferLimitForTests{0};
+
+// A writer's buffer, or null when it cannot be had (no exception, no abort):
+// the caller then writes nothing at all.
+std::unique_ptr<char[]> obtainBuffer(quint64 bytes)
+{
+    const qint64 limit = g_nBufferLimitForTests.load();
+    if (limit > 0 && bytes > quint64(limit))
+        return nullptr;
+    return std::unique_ptr<char[]>(new (std::nothrow) char[bytes ? bytes : 1]);
+}
+
+// Sets the text of `element` in place; an empty value is written as one
+// space, as everywhere else in the document.
+void setText(QDomDocument& doc, QDomElement element, const QString& value)
+{
+    const QString text = value.isEmpty() ? QStringLiteral(" ") : value;
+    while (!element.firstChild().isNull())
+        element.removeChild(element.firstChild());
+    element.appendChild(doc.createTextNode(text));
+}
+
+QDomElement firstChildNamed(const QDomElement& parent, const QString& name)
+{
+    for (QDomElement child = parent.firstChildElement(); !child.isNull(); child = child.nextSiblingElement())
+        if (child.tagName() == name)
+            return child;
+    return QDomElement();
+}
+
+void setOrAppend(QDomDocument& doc, QDomElement parent, const QString& name, const QString& value)
+{
+    QDomElement element = firstChildNamed(parent, name);
+    if (element.isNull()) {
+        element = doc.createElement(name);
+        parent.appendChild(element);
+    }
+    setText(doc, element, value);
+}
+
+} // namespace
+
+void QSoundFile::SetWriterBufferLimitForTests(qint64 bytes)
+{
+    g_nBufferLimitForTests.store(bytes);
+}
+
+// ---- setters -------------------------------------------------------------
+
+bool QSoundFile::EnsureiXMLDocument(int t)
+{
+    if (!m_XmlObject.XmlOk()) {
+        if (m_tFmtChunk.NbChannels() == 1)
+            CreateNewiXMLchunkMono(t);
+        else
+            CreateNewiXMLchunkPoly();
+    }
+    if (!m_XmlObject.XmlOk())
+        return false;
+    if (m_XmlObject.GetRoot().isNull())
+        m_XmlObject.GetFirstElement();
+    return !m_XmlObject.GetRoot().isNull();
+}
+
+void QSoundFile::SetiXMLMonoTrackNumber(int t, int number)
+{
+    if (!EnsureiXMLDocument(t))
+        return;
+    const QStringList path = XmlPath(QStringLiteral("TRACK_LIST\tTRACK"));
+    if (m_XmlObject.GetPtrElement(QStringLiteral("CHANNEL_INDEX"), path).isNull())
+        WriteTracklistInfos(&m_XmlObject, m_XmlObject.GetRoot(), false, t);
+    m_XmlObject.SetElement(QStringLiteral("CHANNEL_INDEX"), QString::number(number), path);
+}
+
+void QSoundFile::SetiXMLMonoTrackName(int t, const QString& name)
+{
+    if (!EnsureiXMLDocument(t))
+        return;
+    const QStringList path = XmlPath(QStringLiteral("TRACK_LIST\tTRACK"));
+    if (m_XmlObject.GetPtrElement(QStringLiteral("NAME"), path).isNull())
+        WriteTracklistInfos(&m_XmlObject, m_XmlObject.GetRoot(), false, t);
+    m_XmlObject.SetElement(QStringLiteral("NAME"), name, path);
+}
+
+void QSoundFile::SetiXMLTotalFiles(int t, int count, bool poly)
+{
+    if (!EnsureiXMLDocument(t))
+        return;
+    const QStringList path = XmlPath(QStringLiteral("FILE_SET"));
+    if (m_XmlObject.GetPtrElement(QStringLiteral("TOTAL_FILES"), path).isNull())
+        WriteFilesetInfos(&m_XmlObject, m_XmlObject.GetRoot(), poly, t);
+    m_XmlObject.SetElement(QStringLiteral("TOTAL_FILES"), QString::number(count), path);
+}
+
+void QSoundFile::SetiXMLNote(int t, const QString& note)
+{
+    if (!EnsureiXMLDocument(t))
+        return;
+    const QString text = note.trimmed();
+    const QStringList path = XmlPath(QString());
+    if (m_XmlObject.GetPtrElement(QStringLiteral("NOTE"), path).isNull())
+        m_XmlObject.AddElement(m_XmlObject.GetRoot(), QStringLiteral("NOTE"), text);
+    else
+        m_XmlObject.SetElement(QStringLiteral("NOTE"), text, path);
+}
+
+void QSoundFile::SetiXMLVeltaAllTrkInfos(const QString* names, const QString* pans, const QString* actives,
+                                         const QString* grids)
+{
+    if (!names || !pans || !actives || !grids)
+        return;
+    if (!m_XmlObject.XmlOk())
+        return;   // this setter never creates a document
+    if (m_XmlObject.GetRoot().isNull())
+        m_XmlObject.GetFirstElement();
+    const QDomElement root = m_XmlObject.GetRoot();
+    if (root.isNull())
+        return;
+
+    QDomDocument& doc = m_XmlObject.Document();
+    const QString velta = QStringLiteral("VELTA_PAVANE");
+    QDomElement table = m_XmlObject.GetPtrElement(QStringLiteral("ALL_TRK_NAME"), XmlPath(velta));
+    if (table.isNull()) {
+        QDomElement section = m_XmlObject.GetPtrElement(velta, XmlPath(QString()));
+        if (section.isNull())
+            section = m_XmlObject.AddElement(root, velta);
+        table = m_XmlObject.AddElement(section, QStringLiteral("ALL_TRK_NAME"));
+        for (unsigned int i = 0; i < unsigned(bwf::kMaxTracks); ++i) {
+            QDomElement data = m_XmlObject.AddElement(table, QStringLiteral("DATA"));
+            m_XmlObject.AddElement(data, QStringLiteral("INDICE"), i);
+            m_XmlObject.AddElement(data, QStringLiteral("ACTIVE"), QStringLiteral("NO"));
+        }
+    }
+
+    const QString nameTag = QStringLiteral("NAME");
+    const QString activeTag = QStringLiteral("ACTIVE");
+    for (QDomElement data = table.firstChildElement(); !data.isNull(); data = data.nextSiblingElement()) {
+        if (data.tagName() != QLatin1String("DATA"))
+            continue;
+        bool ok = false;
+        const int k = firstChildNamed(data, QStringLiteral("INDICE")).text().toInt(&ok, 10);
+        if (!ok || k < 0 || k >= bwf::kMaxTracks)
+            continue;
+        const QString& active = actives[k];
+        if (active.compare(QLatin1String("YES"), Qt::CaseInsensitive) == 0) {
+            // The recorder's tools expect an active entry to end with its
+            // ACTIVE flag and NAME: both are written anew at the end.
+            const QDomElement oldName = firstChildNamed(data, nameTag);
+            if (!oldName.isNull())
+                data.removeChild(oldName);
+            const QDomElement oldActive = firstChildNamed(data, activeTag);
+            if (!oldActive.isNull())
+                data.removeChild(oldActive);
+        }
+        setOrAppend(doc, data, activeTag, active);
+        if (active.compare(QLatin1String("NO"), Qt::CaseInsensitive) != 0) {
+            setOrAppend(doc, data, nameTag, names[k]);
+            setOrAppend(doc, data, QStringLiteral("IN_GRID"), grids[k]);
+            setOrAppend(doc, data, QStringLiteral("PAN_POT"), pans[k]);
+        }
+    }
+}
+
+// ---- writers ---------------------------------------------------------------
+
+bool QSoundFile::WriteAt(quint64 position, const char* data, qint64 size, qint64* stored)
+{
+    *stored = 0;
+    if (!m_File.seek(qint64(position)))
+        return false;
+    const qint64 written = FileWriteSeam::write(m_File, data, size);
+    // Qt buffers writes: a full disk may only show when the buffer is flushed.
+    const bool flushed = m_File.flush();
+    *stored = written > 0 ? written : 0;
+    return written == size && flushed;
+}
+
+void QSoundFile::ReportShortWrite(const QString& title, const QString& what, qint64 stored, qint64 size)
+{
+    SendToRelay(title,
+                QStringLiteral("Unable to write the %1 into\n%2\n(%3 of %4 bytes written).")
+                    .arg(what, m_sPath, QString::number(stored), QString::number(size)),
+                0, 1, true, 0);
+}
+
+bool QSoundFile::WriteRiffSize(quint32 newSize, const QString& title)
+{
+    char bytes[4];
+    bwf::writeU32(bytes, newSize);
+    qint64 stored = 0;
+    if (WriteAt(4, bytes, 4, &stored)) {
+        m_nRiffSize = newSize;
+        return true;
+    }
+    ReportShortWrite(title, QStringLiteral("RIFF size"), stored, 4);
+    // Try to put the old size back; whatever the disk kept is what the
+    // object must believe.
+    char old[4];
+    bwf::writeU32(old, m_nRiffSize);
+    qint64 restored = 0;
+    if (!WriteAt(4, old, 4, &restored)) {
+        char onDisk[4];
+        for (int i = 0; i < 4; ++i)
+            onDisk[i] = i < restored ? old[i] : (i < stored ? bytes[i] : old[i]);
+        m_nRiffSize = bwf::readU32(onDisk);
+    }
+    return false;
+}
+
+bool QSoundFile::RetireChunk(quint32 headerPosition, const QString& title)
+{
+    static const char kJunk[4] = {'J', 'U', 'N', 'K'};
+    qint64 stored = 0;
+    if (WriteAt(headerPosition, kJunk, 4, &stored))
+        return true;
+    ReportShortWrite(title, QStringLiteral("filler chunk name"), stored, 4);
+    return false;
+}
+
+bool QSoundFile::AddiXMLChunk(QString& text)
+{
+    if (!m_File.isOpen())
+        return false;
+
+    const QByteArray utf8 = text.toUtf8();
+    const quint64 length = quint64(utf8.size());
+
+    if (m_nRiffSize == 0) {
+        SendToRelay(kAddiXMLTitle, QStringLiteral("Error bad RIFF size detected (RIFF size == 0)"), 0, 1, true, 0);
+        return false;
+    }
+
+    const quint64 riffEnd = quint64(m_nRiffSize) + bwf::kChunkHeaderBytes;
+    const bool hasChunk = m_nPosiXML != 0;
+    const quint64 oldSize = m_nSizeiXML;
+    const quint64 oldEnd = quint64(m_nPosiXML) + bwf::kChunkHeaderBytes + oldSize;
+    // Nothing but a pad byte may follow a chunk that can grow where it is.
+    const bool isLast = hasChunk && (oldEnd >= riffEnd || ((oldSize & 1u) && oldEnd + 1 == riffEnd));
+
+    enum class Place { Append, InPlace, MoveToEnd };
+    Place place = Place::Append;
+    quint64 position = riffEnd;
+    quint64 chunkSize = length;
+    quint64 newRiff = quint64(m_nRiffSize) + bwf::kChunkHeaderBytes + length;
+    if (hasChunk) {
+        if (length <= oldSize) {
+            place = Place::InPlace;
+            position = m_nPosiXML;
+            chunkSize = oldSize;          // the text, then spaces up to the old size
+            newRiff = m_nRiffSize;
+        } else if (isLast) {
+            place = Place::InPlace;
+            position = m_nPosiXML;
+            newRiff = qMax<quint64>(m_nRiffSize, quint64(m_nPosiXML) + length);
+        } else {
+            // A longer text would run into the chunks that follow: they stay
+            // where they are, the old chunk becomes filler and the new one
+            // goes to the end of the RIFF data.
+            place = Place::MoveToEnd;
+        }
+    }
+    if (position + bwf::kChunkHeaderBytes + chunkSize > kMaxRiffSize + bwf::kChunkHeaderBytes
+        || newRiff > kMaxRiffSize) {
+        SendToRelay(kAddiXMLTitle,
+                    QStringLiteral("The iXML text (%1 bytes) does not fit in\n%2").arg(QString::number(length), m_sPath),
+                    0, 1, true, 0);
+        return false;
+    }
+
+    const quint64 total = bwf::kChunkHeaderBytes + chunkSize;
+    std::unique_ptr<char[]> buffer = obtainBuffer(total);
+    // An in-place write keeps the bytes it replaces, to put them back should
+    // the write fail half-way.
+    const quint64 backupSize = place == Place::InPlace ? bwf::kChunkHeaderBytes + oldSize : 0;
+    std::unique_ptr<char[]> backup = backupSize ? obtainBuffer(backupSize) : nullptr;
+    if (!buffer || (backupSize && !backup)) {
+        SendToRelay(kAddiXMLTitle, QStringLiteral("Unable to allocate pBufferWithSpaces!"), 0, 1, true, 0);
+        return false;
+    }
+
+    if (hasChunk) {
+        // Never overwrite what the object only believes to be our chunk.
+        char header[bwf::kChunkHeaderBytes];
+        if (!m_File.seek(m_nPosiXML) || m_File.read(header, sizeof header) != qint64(sizeof header)
+            || std::memcmp(header, "iXML", 4) != 0 || bwf::readU32(header + 4) != m_nSizeiXML) {
+            SendToRelay(kAddiXMLTitle,
+                        QStringLiteral("No iXML chunk at offset %1 of\n%2\nas read before: nothing written.")
+                            .arg(QString::number(m_nPosiXML), m_sPath),
+                        0, 1, true, 0);
+            return false;
+        }
+        if (backup) {
+            std::memcpy(backup.get(), header, sizeof header);
+            const qint64 want = qint64(oldSize);
+            const qint64 got = m_File.read(backup.get() + bwf::kChunkHeaderBytes, want);
+            if (got < want)   // a chunk cut short by the end of the file: restore what there was
+                std::memset(backup.get() + bwf::kChunkHeaderBytes + qMax<qint64>(got, 0), ' ',
+                            size_t(want - qMax<qint64>(got, 0)));
+        }
+    }
+
+    char* out = buffer.get();
+    std::memcpy(out, "iXML", 4);
+    bwf::writeU32(out + 4, quint32(chunkSize));
+    std::memcpy(out + bwf::kChunkHeaderBytes, utf8.constData(), size_t(length));
+    if (chunkSize > length)
+        std::memset(out + bwf::kChunkHeaderBytes + length, ' ', size_t(chunkSize - length));
+
+    qint64 stored = 0;
+    if (!WriteAt(position, out, qint64(total), &stored)) {
+        ReportShortWrite(kAddiXMLTitle, QStringLiteral("iXML chunk"), stored, qint64(total));
+        if (place == Place::InPlace && stored > 0) {
+            qint64 restored = 0;
+            const qint64 restoreSize = qMin<qint64>(stored, qint64(backupSize));
+            if (!WriteAt(position, backup.get(), restoreSize, &restored))
+                SendToRelay(kAddiXMLTitle,
+                            QStringLiteral("The iXML chunk of\n%1\ncould not be restored.").arg(m_sPath), 0, 1, true, 0);
+        }
+        // An appended chunk that fell short lies past the RIFF size, where
+        // readers do not look; the object keeps describing the old layout.
+        return false;
+    }
+
+    const quint32 oldPosition = m_nPosiXML;
+    if (newRiff != m_nRiffSize && !WriteRiffSize(quint32(newRiff), kAddiXMLTitle)) {
+        if (place == Place::InPlace) {
+            // The chunk at the old place now holds the new text; only its
+            // size may still run past the RIFF end, as a last chunk may.
+            m_nSizeiXML = quint32(chunkSize);
+        }
+        return false;
+    }
+    m_nPosiXML = quint32(position);
+    m_nSizeiXML = quint32(chunkSize);
+
+    if (place == Place::MoveToEnd && !RetireChunk(oldPosition, kAddiXMLTitle))
+        return false;   // two iXML chunks remain; readers take the last one, the new text
+    return true;
+}
+
+bool QSoundFile::AddOndeChunk(const char* buffer, int n, int t, int pointStep)
+{
+    if (!m_File.isOpen())
+        return false;
+
+    MyQDebug("... AddOndeChunk m_nPosOnde %u m_tOndeChunk.ChunkSize %u nBufferSize + 4 %d", m_nPosOnde,
+             m_tOndeChunk.ChunkSize(), n + 4);
+
+    if (m_nRiffSize == 0) {
+        SendToRelay(kAddiXMLTitle, QStringLiteral("Error bad RIFF size detected (RIFF size == 0)"), 0, 1, true, 0);
+        return false;
+    }
+    if (!buffer) {
+        SendToRelay(kAddOndeTitle, QStringLiteral("Unable to add pBufferOnde!"), 0, 1, true, 0);
+        return false;
+    }
+    if (n < 4) {
+        // The record alone holds 8 data bytes: a smaller chunk cannot be written.
+        SendToRelay(kAddOndeTitle, QStringLiteral("Invalid onde size %1 for\n%2").arg(QString::number(n), m_sPath),
+                    0, 1, true, 0);
+        return false;
+    }
+
+    const quint64 position = quint64(m_nRiffSize) + bwf::kChunkHeaderBytes;
+    const quint64 newRiff = quint64(m_nRiffSize) + quint64(n) + 12;
+    if (newRiff > kMaxRiffSize) {
+        SendToRelay(kAddOndeTitle, QStringLiteral("The onde chunk does not fit in\n%1").arg(m_sPath), 0, 1, true, 0);
+        return false;
+    }
+
+    tyOndeChunk record;
+    const QByteArray id = QByteArrayLiteral("ond") + TrkIndexToCharOld(t + 1).toLatin1();
+    record.SetChunkID(id.constData());
+    record.SetChunkSize(quint32(n) + 4);
+    record.SetU32(bwf::kOndePointStep, quint32(pointStep));
+    record.SetU32(bwf::kOndeSecondWord, m_tOndeChunk.U32(bwf::kOndeSecondWord));
+
+    // An onde chunk already there is never overwritten, whatever follows it:
+    // the new one is appended and the old one retired as filler afterwards.
+    quint32 oldHeader = 0;
+    if (m_nPosOnde >= quint32(bwf::kChunkHeaderBytes)) {
+        char header[4];
+        const quint32 at = m_nPosOnde - bwf::kChunkHeaderBytes;
+        if (m_File.seek(at) && m_File.read(header, 4) == 4 && std::memcmp(header, "ond", 3) == 0)
+            oldHeader = at;
+    }
+
+    qint64 stored = 0;
+    if (!WriteAt(position, record.Data(), record.kBytes, &stored)) {
+        ReportShortWrite(kAddOndeTitle, QStringLiteral("onde chunk"), stored, record.kBytes);
+        return false;
+    }
+    const qint64 peaks = qint64(n) - 4;
+    if (!WriteAt(position + record.kBytes, buffer, peaks, &stored)) {
+        ReportShortWrite(kAddOndeTitle, QStringLiteral("onde chunk"), record.kBytes + stored, record.kBytes + peaks);
+        return false;   // past the RIFF size: readers do not see the partial chunk
+    }
+    if (!WriteRiffSize(quint32(newRiff), kAddOndeTitle))
+        return false;
+
+    m_tOndeChunk = record;
+    m_nPosOnde = quint32(position) + bwf::kChunkHeaderBytes;   // data offset, as the chunk scan records it
+    if (oldHeader != 0 && !RetireChunk(oldHeader, kAddOndeTitle))
+        return false;
+    return true;
+}
