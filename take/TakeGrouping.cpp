@@ -46,8 +46,9 @@ int AssembleTakeQuick(const TakeKey& key, MyFileInfoList* listing, QSoundPerform
     return record->File(first).HasiXMLChunk() ? kTakeOk : kTakeNoIxml;
 }
 
-int BuildTakesOfFolder(const QString& folder,
-                       const std::function<void(std::unique_ptr<QSoundPerform>, int row, int status)>& onTake)
+int BuildTakesOfFolderWithKeys(
+    const QString& folder,
+    const std::function<void(const TakeKey& key, std::unique_ptr<QSoundPerform>, int row, int status)>& onTake)
 {
     MyFileInfoList listing;
     listing.LoadEntryInfoList(folder, QStringList{QStringLiteral(".WAV")});
@@ -57,8 +58,18 @@ int BuildTakesOfFolder(const QString& folder,
         auto record = std::make_unique<QSoundPerform>();
         const int status = AssembleTakeQuick(key, &listing, record.get());
         if (onTake)
-            onTake(std::move(record), row, status);
+            onTake(key, std::move(record), row, status);
         ++row;
     }
     return row;
+}
+
+int BuildTakesOfFolder(const QString& folder,
+                       const std::function<void(std::unique_ptr<QSoundPerform>, int row, int status)>& onTake)
+{
+    return BuildTakesOfFolderWithKeys(
+        folder, [&onTake](const TakeKey&, std::unique_ptr<QSoundPerform> record, int row, int status) {
+            if (onTake)
+                onTake(std::move(record), row, status);
+        });
 }

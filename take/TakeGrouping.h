@@ -35,3 +35,8 @@ int AssembleTakeQuick(const TakeKey& key, MyFileInfoList* listing, QSoundPerform
 // record (ownership passes) with its row and status. Returns the number of takes.
 int BuildTakesOfFolder(const QString& folder,
                        const std::function<void(std::unique_ptr<QSoundPerform>, int row, int status)>& onTake);
+
+// The same, also handing over the take's key (file ID, key path, mono flag).
+int BuildTakesOfFolderWithKeys(
+    const QString& folder,
+    const std::function<void(const TakeKey& key, std::unique_ptr<QSoundPerform>, int row, int status)>& onTake);
