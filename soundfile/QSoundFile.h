@@ -7,6 +7,7 @@
 #include <QDomElement>
 #include <QFile>
 #include <QHash>
+#include <QList>
 #include <QString>
 #include <QStringList>
 
@@ -20,6 +21,14 @@
 //   QSoundFile_iXMLRead.cpp     iXML parse step and queries
 //   QSoundFile_iXMLGenerate.cpp generated iXML documents, identifiers
 //   QSoundFile_iXMLUpdate.cpp   setters, iXML and onde chunk writers
+// One chunk header met by a walk of the file (QSoundFile::ListChunks).
+struct tyChunkEntry
+{
+    QByteArray id;          // the four identifier bytes as found
+    quint32 offset = 0;     // file offset of the chunk header
+    quint32 size = 0;       // ChunkSize as declared
+};
+
 class QSoundFile
 {
 public:
@@ -34,6 +43,16 @@ public:
     static void SplitPathAndFileID(const QString& path, QString& folder, QString& fileID);
     bool ReadChunks(bool bShowMessage, bool bBextOptional);
     qint64 LectureDataBin(char* buffer, qint64 position, int length);
+    // Read-only walk of every chunk header of a RIFF file, following the same
+    // positions as ReadChunks but without its limit on unknown chunks (the walk
+    // still ends on a position that wraps or does not advance, and after
+    // kMaxListedChunks entries). False when the file cannot be opened or is
+    // not a RIFF file; *riffSize receives the RIFF size.
+    static constexpr int kMaxListedChunks = 100000;
+    static bool ListChunks(const QString& path, QList<tyChunkEntry>& chunks, quint32* riffSize);
+    // Tests only: the largest iXML text the scan will hold in memory (0 = the
+    // built-in limit), so the path where the buffer cannot be had is exercised.
+    static void SetIxmlReadLimitForTests(qint64 bytes);
     bool HasFormatChunk() const { return m_tFmtChunk.IsPresent(); }
     bool HasDataChunk() const { return m_tDataChunk.IsPresent(); }
     bool HasBextChunk() const { return m_tBextChunk.IsPresent(); }
