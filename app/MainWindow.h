@@ -1,0 +1,126 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include <QDir>
+#include <QMainWindow>
+#include <QPoint>
+#include <QStringList>
+
+#include <functional>
+
+class MessageLoging;
+class QLineEdit;
+class QMessageBox;
+struct Ui_MainWindow;
+
+// The program's single window. Owns the widgets, the two browsing tables and
+// the state the workflows share (folders, selected source file, target-track
+// combo, busy flag, message and confirm boxes, source track names). Every
+// slot runs on the GUI thread.
+class MainWindow : public QMainWindow
+{
+    Q_OBJECT
+public:
+    explicit MainWindow(QWidget* parent = nullptr);
+    ~MainWindow() override;
+
+    void LoadIniSettings();
+    void SaveIniSettings();
+    QString SettingsFilePath() const;
+
+    bool LoadSounds();                      // true when loading failed
+    bool AnalyseSourceFile(int* entire, int* missingStart, int* partial, int* missingEnd);
+    void ProcessNewTrackName(int k);
+
+    // Read by tests and the demo; the window's own state.
+    Ui_MainWindow* Ui() const { return ui; }
+    QString SourceFolder() const { return m_sSourceFolder; }
+    QString TargetFolder() const { return m_sTargetFolder; }
+    void SetFolders(const QString& source, const QString& target);
+    QString SelectedSourceFile() const { return m_sSelectedSourceFile; }
+    QStringList SourceTrackNames() const { return m_slSourceTrackNames; }
+    int FirstVisibleSourceRow() const { return m_nFirstVisibleSourceRow; }
+    int CurrentTrackNameEdit() const { return m_nCurrentTrackNameEdit; }
+    int OpenMessageBoxCount() const { return m_nOpenMessageBoxes; }
+    bool IsBusy() const { return m_bAnalysisBusy; }
+
+    // Modal boxes go through this seam so a test can answer them instead of
+    // blocking in exec(). Unset in the program.
+    using ModalHook = std::function<int(QMessageBox& box)>;
+    void SetModalHook(ModalHook hook) { m_fnModalHook = std::move(hook); }
+    // Folder dialogs likewise: (caption, start folder) -> chosen folder.
+    using FolderDialogHook = std::function<QString(const QString& caption, const QString& start)>;
+    void SetFolderDialogHook(FolderDialogHook hook) { m_fnFolderDialogHook = std::move(hook); }
+
+public slots:
+    void slot_InputLogingMessage(QString title, QString text, int code, int kind, bool flag, int timeout);
+    void slot_InputLoggingMessageBoxDestroyed();
+    void slot_EndOfTableUpdate();
+    void slot_SelectedSourceChanged(QString fileName, int row, int top);
+    void slot_ProgressSize(long long value);
+    void slot_SourceScrolled(int top);
+
+    void OnPushButton_SourcePath();
+    void OnPushButton_TargetPath();
+    void OnPushButton_Load();
+    void OnPushButton_CleanAll();
+    void OnPushButton_TrackView();
+    void OnPushButton_SceneView();
+    void OnPushButton_Analyse();
+    void OnPushButton_CreateSoundTrack();
+    void OnPushButton_DeleteSoundTrack();
+
+    void slot_editingFinishedLineEdit_S_1();
+    void slot_editingFinishedLineEdit_S_2();
+    void slot_editingFinishedLineEdit_S_3();
+    void slot_editingFinishedLineEdit_S_4();
+    void slot_editingFinishedLineEdit_S_5();
+    void slot_editingFinishedLineEdit_S_6();
+    void slot_editingFinishedLineEdit_S_7();
+    void slot_editingFinishedLineEdit_S_8();
+    void slot_editingFinishedLineEdit_S_9();
+    void slot_editingFinishedLineEdit_S_10();
+    void slot_editingFinishedLineEdit_S_11();
+    void slot_editingFinishedLineEdit_S_12();
+    void slot_editingFinishedLineEdit_S_13();
+    void slot_editingFinishedLineEdit_S_14();
+    void slot_editingFinishedLineEdit_S_15();
+    void slot_editingFinishedLineEdit_S_16();
+    void slot_editingFinishedLineEdit_S_17();
+    void slot_editingFinishedLineEdit_S_18();
+    void slot_editingFinishedLineEdit_S_19();
+    void slot_editingFinishedLineEdit_S_20();
+    void slot_editingFinishedLineEdit_S_21();
+    void slot_editingFinishedLineEdit_S_22();
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    int ExecModal(QMessageBox* box);
+    void ShowModalMessage(int icon, const QString& text);
+    QString ChooseFolder(const QString& current, const QString& caption);
+    void SetActionButtonsEnabled(bool enabled);
+    void ShowTrackNamesFrom(int top);
+    QStringList SelectedTargetTags() const;
+
+    Ui_MainWindow* ui = nullptr;
+    QDir m_SettingsDir;
+    QString m_sSourceFolder;
+    QString m_sTargetFolder;
+    QString m_sSelectedSourceFile;
+    int m_nSelectedSourceRow = -1;
+    QList<QLineEdit*> m_TrackNameEdits;
+    QStringList m_slSourceTrackNames;
+    int m_nFirstVisibleSourceRow = 0;
+    int m_nCurrentTrackNameEdit = 0;
+    bool m_bAnalysisBusy = false;
+    QMessageBox* m_pMessageBox = nullptr;
+    QMessageBox* m_pConfirmBox = nullptr;
+    MessageLoging* m_pLogger = nullptr;
+    int m_nOpenMessageBoxes = 0;
+    bool m_bCascadeSet = false;
+    QPoint m_CascadePos;
+    ModalHook m_fnModalHook;
+    FolderDialogHook m_fnFolderDialogHook;
+};
