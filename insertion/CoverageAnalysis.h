@@ -33,3 +33,6 @@ QString CoverageStatusText(const CoverageCounts& counts);
 
 // Reads the source's span. Returns true on failure (the file cannot be opened).
 bool GetInOutTimecode(const QString& path, long long* in, long long* out);
+// The same, also telling whether the chunks could be read (a file that opens
+// but is not a sound file gives the span 0 .. 0).
+bool GetInOutTimecode(const QString& path, long long* in, long long* out, bool* chunksRead);

@@ -1,1 +1,839 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
+#include "QSoundMixer.h"
+
+#include "BwfRecords.h"
+#include "DebugOutput.h"
+#include "FileNaming.h"
+#include "FileWriteSeam.h"
+#include "MessageLoging.h"
+#include "QPath.h"
+#include "QSoundFile.h"
+#include "QSoundPerform.h"
+#include "TimeFormat.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+#include <algorithm>
+#include <array>
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <vector>
+
+namespace {
+
+const QString& title()
+{
+    static const QString t = QStringLiteral("QSoundMixer::SonalignMono()");
+    return t;
+}
+
+void report(const QString& text, int kind = 0)
+{
+    SendToRelay(title(), text, 0, kind, true, 0);
+}
+
+QByteArray local8(const QString& s) { return s.toLocal8Bit(); }
+
+// A header larger than this comes from a damaged reference, not from a recorder.
+constexpr quint64 kMaxHeaderBytes = 64ull * 1024 * 1024;
+
+// Runs `f` on every way out of the engine.
+template <typename F>
+struct OnExit
+{
+    F f;
+    ~OnExit() { f(); }
+};
+template <typename F>
+OnExit<F> makeOnExit(F f) { return OnExit<F>{f}; }
+
+// The new file's bytes pass through here: logical blocks are collected and
+// handed to the OS about 1 MiB at a time, through the write seam.
+class BlockWriter
+{
+public:
+    explicit BlockWriter(QFile& file)
+        : m_file(file), m_buffer(size_t(QSoundMixer::kIoBytes))
+    {
+    }
+
+    qint64 freeBytes() const { return qint64(m_buffer.size() - m_fill); }
+
+    // Room for n contiguous bytes (n <= capacity); flushes first when needed.
+    char* space(qint64 n)
+    {
+        if (n > freeBytes() && !flush())
+            return nullptr;
+        return m_buffer.data() + m_fill;
+    }
+    void commit(qint64 n) { m_fill += size_t(n); }
+
+    bool append(const char* data, qint64 n)
+    {
+        while (n > 0) {
+            if (freeBytes() == 0 && !flush())
+                return false;
+            const qint64 piece = std::min(n, freeBytes());
+            std::memcpy(m_buffer.data() + m_fill, data, size_t(piece));
+            m_fill += size_t(piece);
+            data += piece;
+            n -= piece;
+        }
+        return true;
+    }
+
+    bool appendZeros(quint64 n)
+    {
+        while (n > 0) {
+            if (freeBytes() == 0 && !flush())
+                return false;
+            const qint64 piece = qint64(std::min<quint64>(n, quint64(freeBytes())));
+            std::memset(m_buffer.data() + m_fill, 0, size_t(piece));
+            m_fill += size_t(piece);
+            n -= quint64(piece);
+        }
+        return true;
+    }
+
+    bool flush()
+    {
+        if (m_failed)
+            return false;
+        if (m_fill == 0)
+            return true;
+        const qint64 want = qint64(m_fill);
+        const qint64 done = FileWriteSeam::write(m_file, m_buffer.data(), want);
+        m_fill = 0;
+        if (done != want) {
+            MyQDebug("Error on write");
+            m_failed = true;
+            return false;
+        }
+        return true;
+    }
+
+    bool failed() const { return m_failed; }
+
+private:
+    QFile& m_file;
+    std::vector<char> m_buffer;
+    size_t m_fill = 0;
+    bool m_failed = false;
+};
+
+// Reads exactly n bytes unless the file ends first; returns the bytes read.
+qint64 readFully(QFile& file, char* data, qint64 n)
+{
+    qint64 done = 0;
+    while (done < n) {
+        const qint64 got = file.read(data + done, n - done);
+        if (got <= 0)
+            break;
+        done += got;
+    }
+    return done;
+}
+
+// Peak overview: one byte per point, sampleRate / 10 samples per point,
+// carried across blocks. Never stores past its points.
+class PeakOverview
+{
+public:
+    PeakOverview(int channels, int bytesPerSample, quint32 samplesPerPoint)
+        : m_points(size_t(std::max(channels, 1)) * QSoundMixer::kOverviewPoints, '\0'),
+          m_bytes(bytesPerSample), m_period(samplesPerPoint)
+    {
+        m_max.fill(0);
+        m_count.fill(0);
+        m_index.fill(0);
+    }
+
+    const char* data() const { return m_points.data(); }
+
+    void feed(int ch, const char* p, qint64 bytes)
+    {
+        if (m_bytes <= 0 || m_period == 0 || ch < 0 || ch >= bwf::kMaxTracks)
+            return;
+        qint64 samples = bytes / m_bytes;
+        while (samples > 0) {
+            const qint64 run = std::min<qint64>(samples, qint64(m_period - m_count[size_t(ch)]));
+            const quint32 m = maxAbs(p, run);
+            if (m > m_max[size_t(ch)])
+                m_max[size_t(ch)] = m;
+            m_count[size_t(ch)] += quint32(run);
+            p += run * m_bytes;
+            samples -= run;
+            if (m_count[size_t(ch)] == m_period) {
+                const quint32 index = m_index[size_t(ch)];
+                if (index < quint32(QSoundMixer::kOverviewPoints)) {
+                    quint32 point = 0;
+                    if (m_bytes == 2 || m_bytes == 3)
+                        point = std::min<quint32>(255, m_max[size_t(ch)] >> (8 * m_bytes - 9));
+                    m_points[size_t(ch) * QSoundMixer::kOverviewPoints + index] = char(point);
+                    m_index[size_t(ch)] = index + 1;
+                }
+                m_count[size_t(ch)] = 0;
+                m_max[size_t(ch)] = 0;
+            }
+        }
+    }
+
+private:
+    quint32 maxAbs(const char* p, qint64 n) const
+    {
+        const auto* u = reinterpret_cast<const unsigned char*>(p);
+        qint32 m = 0;
+        if (m_bytes == 2) {
+            for (qint64 i = 0; i < n; ++i) {
+                const qint32 v = qint16(quint16(u[2 * i] | (u[2 * i + 1] << 8)));
+                const qint32 a = v < 0 ? -v : v;
+                m = a > m ? a : m;
+            }
+        } else if (m_bytes == 3) {
+            for (qint64 i = 0; i < n; ++i) {
+                const quint32 raw = quint32(u[3 * i]) | (quint32(u[3 * i + 1]) << 8) | (quint32(u[3 * i + 2]) << 16);
+                const qint32 v = qint32(raw << 8) >> 8;
+                const qint32 a = v < 0 ? -v : v;
+                m = a > m ? a : m;
+            }
+        }
+        return quint32(m);
+    }
+
+    std::vector<char> m_points;
+    int m_bytes;
+    quint32 m_period;
+    std::array<quint32, bwf::kMaxTracks> m_max;
+    std::array<quint32, bwf::kMaxTracks> m_count;
+    std::array<quint32, bwf::kMaxTracks> m_index;
+};
+
+// The header emulates positioned writes: a chunk that declares less than its
+// record overwrites the record's tail, one that declares more leaves zeros.
+class HeaderImage
+{
+public:
+    void put(quint64 pos, const char* data, quint64 n)
+    {
+        if (m_bytes.size() < pos + n)
+            m_bytes.resize(size_t(pos + n), '\0');
+        std::memcpy(m_bytes.data() + pos, data, size_t(n));
+    }
+    void resize(quint64 n) { m_bytes.resize(size_t(n), '\0'); }
+    std::vector<char>& bytes() { return m_bytes; }
+
+private:
+    std::vector<char> m_bytes;
+};
+
+// Copies the value after a key, at most `width` characters, from a text whose
+// CR and LF were turned into NUL (so a value ends at its line).
+void takeValue(const char* text, int width, std::string& field)
+{
+    field.assign(text, qstrnlen(text, uint(width)));
+}
+
+// Cuts a byte string to at most `limit` bytes without splitting a UTF-8 sequence.
+std::string cutBytes(const std::string& s, size_t limit)
+{
+    if (s.size() <= limit)
+        return s;
+    size_t n = limit;
+    while (n > 0 && (static_cast<unsigned char>(s[n]) & 0xC0) == 0x80)
+        --n;
+    return s.substr(0, n);
+}
+
+std::string fromC(const char* s, size_t maxLen)
+{
+    if (!s)
+        return std::string();
+    return std::string(s, qstrnlen(s, uint(maxLen)));
+}
+
+} // namespace
+
+QSoundMixer::QSoundMixer(QObject* parent)
+    : QObject(parent)
+{
+}
+
+QString QSoundMixer::TemporaryNameFor(const QString& finalName)
+{
+    return QLatin1Char('.') + finalName + QLatin1String(".partial");
+}
+
+void QSoundMixer::RewriteBextDescriptor(char* description, const char* scene, const char* take,
+                                        const char* note, const char* tape, const char* tag,
+                                        const char* frameRate, int trackIndex, const char* trackName)
+{
+    if (!description)
+        return;
+    constexpr int kLen = bwf::kBextDescriptionBytes;
+
+    // 1. A copy with CR and LF turned into NUL, plus a NUL guard past its end.
+    char copy[kLen + 1];
+    std::memcpy(copy, description, kLen);
+    copy[kLen] = '\0';
+    for (int i = 0; i < kLen; ++i)
+        if (copy[i] == '\r' || copy[i] == '\n')
+            copy[i] = '\0';
+
+    // 2. Every position is tried against every key; a later match wins.
+    struct Key
+    {
+        const char* key;
+        int width;
+        std::string* field;
+    };
+    std::string fScene, fTake, fSpeed, fUbits, fTape, fChannel, fType, fTag, fNote;
+    const Key keys[] = {
+        {"SCENE=", 8, &fScene}, {"TAKE=", 9, &fTake},     {"SPEED=", 10, &fSpeed},
+        {"UBITS=$", 8, &fUbits}, {"TAPE=", 8, &fTape},    {"aCHNL=", 4, &fChannel},
+        {"aTYP=", 4, &fType},   {"aTAG=", 6, &fTag},      {"NOTE=", 49, &fNote},
+    };
+    for (int pos = 0; pos < kLen; ++pos) {
+        for (const Key& k : keys) {
+            const int keyLen = int(std::strlen(k.key));
+            if (pos + keyLen > kLen)
+                continue;
+            if (std::memcmp(copy + pos, k.key, size_t(keyLen)) == 0)
+                takeValue(copy + pos + keyLen, std::min(k.width, kLen - pos - keyLen), *k.field);
+        }
+    }
+
+    // 3. Given texts replace what was found.
+    if (scene && *scene)
+        fScene = fromC(scene, 8);
+    if (take && *take)
+        fTake = fromC(take, 6);
+    if (note && *note)
+        fNote = fromC(note, 49);
+    if (tape && *tape)
+        fTape = fromC(tape, 4);
+    if (tag && *tag)
+        fTag = fromC(tag, 6);
+
+    // 4.
+    fChannel = "C" + std::to_string(trackIndex + 1);
+    fType = "mono";
+
+    // 5. Speed from the film frame-rate code, only when the Description had none.
+    if (frameRate && *frameRate && fSpeed.empty()) {
+        const std::string fr = fromC(frameRate, 64);
+        std::string value;
+        if (fr == "29.97")
+            value = "0" + fr + "0-DF";
+        else if (fr == "24.DRIFT" || fr == "24.DRIF2" || fr == "24.DRIF3")
+            value = "023.980-ND";
+        else if (fr == "30.DRIFT" || fr == "30.DRIF2" || fr == "30.DRIF3")
+            value = "029.970-ND";
+        else
+            value = "0" + fr + "0-ND";
+        fSpeed = value.substr(0, 10);
+    }
+
+    // 6. The lines, with the track line last but one. Everything but the
+    // track name is bounded by its field width; the name is cut so that the
+    // text and its NUL fit in the first 255 bytes plus the 256th.
+    auto format = [&](const std::string& trackLine, std::vector<char>& out) {
+        const int needed = std::snprintf(nullptr, 0,
+            "aUBITS=$%s\r\naSCENE=%-9.9s\r\naTAKE=%-6.6s\r\naTAPE=%4.4s\r\naSPEED=%s\r\naTAG=%6.6s\r\n"
+            "aTYP=%4.4s\r\naCHNL=%-4.4s\r\n%s\r\naNOTE=%1.49s\r\n",
+            fUbits.c_str(), fScene.c_str(), fTake.c_str(), fTape.c_str(), fSpeed.c_str(), fTag.c_str(),
+            fType.c_str(), fChannel.c_str(), trackLine.c_str(), fNote.c_str());
+        out.assign(size_t(std::max(needed, 0)) + 1, '\0');
+        std::snprintf(out.data(), out.size(),
+            "aUBITS=$%s\r\naSCENE=%-9.9s\r\naTAKE=%-6.6s\r\naTAPE=%4.4s\r\naSPEED=%s\r\naTAG=%6.6s\r\n"
+            "aTYP=%4.4s\r\naCHNL=%-4.4s\r\n%s\r\naNOTE=%1.49s\r\n",
+            fUbits.c_str(), fScene.c_str(), fTake.c_str(), fTape.c_str(), fSpeed.c_str(), fTag.c_str(),
+            fType.c_str(), fChannel.c_str(), trackLine.c_str(), fNote.c_str());
+        return needed;
+    };
+    const std::string trackPrefix = "aTRK" + std::to_string(trackIndex + 1) + "=";
+    const std::string name = fromC(trackName, 4096);
+    std::vector<char> text;
+    const int withoutName = format(trackPrefix, text);
+    const int room = kLen - 1 - withoutName;
+    format(trackPrefix + cutBytes(name, size_t(std::max(room, 0))), text);
+
+    std::memset(description, 0, kLen - 1);
+    const size_t textLen = std::strlen(text.data());
+    const size_t n = std::min(textLen, size_t(kLen - 1));
+    std::memcpy(description, text.data(), n);
+    if (n < size_t(kLen))
+        description[n] = '\0';
+}
+
+bool QSoundMixer::SonalignMono(const QString& sourcePath, const QString& targetFolder, const QString& fileId,
+                               int trackIndex, const QString& trackName, QSoundPerform* take, bool* keepGoing,
+                               QString* newFileName)
+{
+    const int t = trackIndex;
+    bool localGoOn = true;
+    bool* goOn = keepGoing ? keepGoing : &localGoOn;
+    QString tempPath;       // set once the temporary file exists
+    bool tempCreated = false;
+
+    auto onExit = makeOnExit([&]() {
+        if (tempCreated)
+            QFile::remove(tempPath);
+        emit signal_ImportSourceProgressPct(100);
+    });
+
+    // 1.
+    MyQDebug("----- SonalignMono %s -----", local8(sourcePath).constData());
+
+    // 2.
+    quint64 srcTimeRef = 0;
+    quint32 srcDataSize = 0;
+    quint32 srcDataPos = 0;
+    quint32 srcRate = 0;
+    int srcBits = 0;
+    int srcChannels = 0;
+    {
+        QSoundFile src;
+        if (!src.Open(sourcePath, 0)) {
+            report(sourcePath + QLatin1String("\nError returned by clSoundFile.Open()."));
+            return true;
+        }
+        src.ReadChunks(true, false);
+        srcTimeRef = src.GetTimeReference();
+        srcDataSize = src.GetDataSize();
+        srcDataPos = src.m_nPosData;
+        srcRate = src.GetSampleRate();
+        srcBits = src.GetBitsPerSample();
+        srcChannels = src.GetNbChannels();
+        const qint64 in = qint64(srcTimeRef);
+        const qint64 count = qint64(qint32(src.GetNbTotalSample()));
+        MyQDebug("%s [%d/%d/%d] %lld InTC %s TcSpl [%s ..%s.. %s]", local8(sourcePath).constData(), int(srcRate),
+                 srcBits, srcChannels, static_cast<long long>(srcTimeRef), local8(src.GetTimeCode(false)).constData(),
+                 local8(Long64ToString(in)).constData(), local8(Long64ToString(count)).constData(),
+                 local8(Long64ToString(in + count)).constData());
+        src.Close();
+    }
+
+    // 3. Checks, in order.
+    if (!take) {
+        report(fileId + QLatin1String(" \nNo valid index detected."));
+        return true;
+    }
+    bool formatFailed = false;
+    if (srcRate != take->m_nSampleRate || srcBits != take->m_nBitsPerSample) {
+        report(sourcePath + QLatin1String(" [") + QString::number(srcRate) + QLatin1Char('/')
+               + QString::number(srcBits) + QLatin1String(" bits] \nTarget [") + QString::number(take->m_nSampleRate)
+               + QLatin1Char('/') + QString::number(take->m_nBitsPerSample) + QLatin1String(" bits]"));
+        formatFailed = true;
+    }
+    if (srcChannels != 1) {
+        report(sourcePath + QLatin1String(" \n Is not a monophonic file."));
+        formatFailed = true;
+    }
+    if (take->m_nNbChannels != 1) {
+        report(QLatin1Char('[') + fileId + QLatin1String("] Is not a monophoni file."));
+        return true;
+    }
+    if (formatFailed)
+        return true;
+    int refSlot = -1;
+    for (int s = 0; s < QSoundPerform::kMaxSlots; ++s) {
+        if (take->m_bPresent[size_t(s)]) {
+            refSlot = s;
+            break;
+        }
+    }
+    if (refSlot < 0) {
+        report(fileId + QLatin1String(" \nNo valid index detected."));
+        return true;
+    }
+    const QSoundFile& ref = take->File(refSlot);
+    if (ref.m_nRiffSize == 0) {
+        report(QStringLiteral("Error Riff source size == 0"));
+        return true;
+    }
+
+    // 4. The new name (asked before the occupancy check so that a file of that
+    // name which the take could not load also counts as occupying the track).
+    const QString newName = fileId + QLatin1Char('_') + TrkIndexToNN(t + 1) + QLatin1String(".WAV");
+    const QString newPath = QDir::cleanPath(targetFolder + QLatin1Char('/') + newName);
+    if (t < 0 || t >= QSoundPerform::kMaxSlots) {
+        report(fileId + QLatin1String(" \nInvalid track #") + QString::number(t + 1) + QLatin1String(" (1 ... 24)."));
+        return true;
+    }
+    if (take->m_bPresent[size_t(t)] || QFileInfo::exists(newPath)
+        || QFileInfo(newPath).isSymLink()) {
+        report(fileId + QLatin1String(" \nTargeted track #") + QString::number(t + 1)
+               + QLatin1String(" is not empty. Process aborted."));
+        return true;
+    }
+
+    const int c = ref.GetNbChannels();
+    const int b = ref.GetBitsPerSample() / 8;
+    const quint32 rate = ref.GetSampleRate();
+    const quint32 D = ref.m_tDataChunk.ChunkSize();
+    const int f = b * c;
+    if (b <= 0 || c != 1 || rate == 0) {
+        report(ref.m_sPath + QLatin1String("\nUnsupported sample format: ") + QString::number(c)
+               + QLatin1String(" channel(s), ") + QString::number(ref.GetBitsPerSample()) + QLatin1String(" bits, ")
+               + QString::number(rate) + QLatin1String(" Hz."));
+        return true;
+    }
+    // A data size that is not a whole number of frames cannot be filled with
+    // whole samples: stop here rather than write a file that never completes.
+    if (D % quint32(f) != 0) {
+        report(ref.m_sPath + QLatin1String("\nThe take's data size (") + QString::number(D)
+               + QLatin1String(" bytes) is not a whole number of ") + QString::number(f)
+               + QLatin1String("-byte samples."));
+        return true;
+    }
+
+    if (newFileName)
+        *newFileName = newName;
+    MyQDebug("czNewFileAbsPath %s", local8(newPath).constData());
+
+    // Header layout from the reference's records.
+    const quint32 F = ref.m_tFmtChunk.ChunkSize();
+    const bool withFilm = ref.m_tFilmChunk.IsPresent();
+    const quint32 M = withFilm ? ref.m_tFilmChunk.ChunkSize() : 0;
+    const bool withVlta = ref.m_tVeltaChunk.IsPresent();
+    const quint32 V = withVlta ? ref.m_tVeltaChunk.ChunkSize() : 0;
+    const quint64 fmtPos = 12 + bwf::kBextRecordBytes;
+    quint64 nextPos = fmtPos + 8 + F;
+    const quint64 filmPos = nextPos;
+    if (withFilm)
+        nextPos += 8 + quint64(M);
+    const quint64 vltaPos = nextPos;
+    if (withVlta)
+        nextPos += 8 + quint64(V);
+    const quint64 dataHeaderPos = nextPos;
+    const quint64 firstSamplePos = dataHeaderPos + 8;
+    const quint64 riffSize64 = firstSamplePos - 8 + D;
+    if (firstSamplePos > kMaxHeaderBytes || riffSize64 > 0xFFFFFFFFull) {
+        report(ref.m_sPath + QLatin1String("\nThe chunk sizes of this file are out of range; no track was written."));
+        return true;
+    }
+
+    // 5. Create the file under its temporary name: exclusive creation, the
+    // permissions the user's umask gives (never world-writable by force).
+    tempPath = QDir::cleanPath(targetFolder + QLatin1Char('/') + TemporaryNameFor(newName));
+    if (QFileInfo(tempPath).isFile() || QFileInfo(tempPath).isSymLink())
+        QFile::remove(tempPath);   // left by an earlier run that did not end
+    QFile out(tempPath);
+    if (!FileWriteSeam::mayOpenForWrite(tempPath)
+        || !out.open(QIODevice::WriteOnly | QIODevice::NewOnly | QIODevice::Unbuffered)) {
+        report(QLatin1String("Unable to open files (IO_write)\n") + newPath + QLatin1Char('!'), 1);
+        return true;
+    }
+    tempCreated = true;
+
+    // 6. Header.
+    HeaderImage header;
+    {
+        char riff[12];
+        std::memcpy(riff, "RIFF", 4);
+        bwf::writeU32(riff + 4, quint32(riffSize64));
+        std::memcpy(riff + 8, "WAVE", 4);
+        header.put(0, riff, 12);
+
+        tyBextChunk bext = ref.m_tBextChunk;
+        bext.SetChunkID("bext");   // a take file without bext still gets one
+        bext.SetChunkSize(bwf::kBextDataBytes);
+        char* origRef = bext.OriginatorReference();
+        if (std::memcmp(origRef, "VEL", 3) == 0)
+            origRef[bwf::kBextOriginatorReferenceBytes - 1] = char('1' + t);
+        bext.Umid()[31] = char(t);
+        const QByteArray tag = local8(fileId);
+        const QByteArray name = local8(trackName);
+        RewriteBextDescriptor(bext.Description(), nullptr, nullptr, nullptr, nullptr, tag.constData(), nullptr, t,
+                              name.constData());
+        header.put(12, bext.Data(), bwf::kBextRecordBytes);
+
+        header.put(fmtPos, ref.m_tFmtChunk.Data(), bwf::kFmtRecordBytes);
+        header.resize(fmtPos + 8 + F);
+        if (withFilm) {
+            tyFilmChunk film = ref.m_tFilmChunk;
+            char* sourceName = film.Data() + bwf::kFilmSourceName;
+            std::memset(sourceName, 0, bwf::kFilmSourceNameBytes);
+            const QByteArray srcName = local8(QPath(sourcePath).GetFilename(true));
+            std::memcpy(sourceName, srcName.constData(),
+                        size_t(std::min(srcName.size(), bwf::kFilmSourceNameBytes - 1)));
+            header.put(filmPos, film.Data(), bwf::kFilmRecordBytes);
+            header.resize(filmPos + 8 + M);
+        }
+        if (withVlta) {
+            char vltaHeader[8];
+            std::memcpy(vltaHeader, ref.m_tVeltaChunk.Data(), 8);
+            header.put(vltaPos, vltaHeader, 8);
+            header.resize(vltaPos + 8 + V);   // zero body
+        }
+        char dataHeader[8];
+        std::memcpy(dataHeader, ref.m_tDataChunk.Data(), 4);
+        bwf::writeU32(dataHeader + 4, D);
+        header.put(dataHeaderPos, dataHeader, 8);
+        header.resize(firstSamplePos);
+    }
+    BlockWriter writer(out);
+    writer.append(header.bytes().data(), qint64(header.bytes().size()));
+
+    // 7.
+    QFile src(sourcePath);
+    if (!src.open(QIODevice::ReadOnly | QIODevice::Unbuffered)) {
+        report(QStringLiteral("Unable to open source file for reading audio data!"));
+        return true;
+    }
+
+    // 8. Locate the segment; differences are unsigned 32-bit.
+    const qint64 Sin = qint64(srcTimeRef);
+    const quint32 Ns = srcDataSize / quint32(srcChannels) / quint32(b);
+    const qint64 Sout = Sin + Ns;
+    const qint64 Tin = qint64(ref.GetTimeReference());
+    const quint32 Nt = D / quint32(c) / quint32(b);
+    const qint64 Tout = Tin + Nt;
+    quint32 before = 0, copied = 0, after = 0, offset = 0;
+    if (Sin <= Tin && Tout <= Sout) {
+        MyQDebug("FULL MATCH SELECTION BLUE");
+        copied = Nt;
+        offset = quint32(Tin - Sin);
+    } else if (Tin < Sin && Sin < Tout && Tout <= Sout) {
+        MyQDebug("FULL MATCH SELECTION DARK PINK");
+        before = quint32(Sin - Tin);
+        copied = quint32(Tout - Sin);
+    } else if (Tin < Sin && Sin < Tout && Sout < Tout) {
+        MyQDebug("FULL MATCH SELECTION DARK RED");
+        before = quint32(Sin - Tin);
+        copied = Ns;
+        after = quint32(Tout - Sout);
+    } else if (Tin < Sout && Sout < Tout) {
+        MyQDebug("FULL MATCH SELECTION DARK BLUE");
+        copied = quint32(Sout - Tin);
+        after = quint32(Tout - Sout);
+        offset = quint32(Tin - Sin);
+    } else {
+        report(QStringLiteral("Unable to in point Tc sample!"));
+        return true;
+    }
+    if (copied == 0) {
+        report(QStringLiteral("Unable to find audio source data to be added!"));
+        return true;
+    }
+    const quint64 sourceStart = quint64(srcDataPos) + quint64(b) * offset;
+    if (!src.seek(qint64(sourceStart))) {
+        report(sourcePath + QLatin1String("\nThe source file holds fewer audio bytes than its data chunk declares."));
+        return true;
+    }
+    MyQDebug("DataChunkSize %u NbChannels %d nStep %d nNbSamples %u nbbits %d", D, c, b, D / quint32(c) / quint32(b),
+             int(ref.GetBitsPerSample()));
+
+    // 9. Copy: silence before, source samples, silence after, in logical
+    // blocks for peak, progress and the keep-going check; the bytes move
+    // through the OS in runs of many blocks.
+    const quint64 frames[3] = {before, copied, after};
+    const qint64 blockFrames = kBlockBytes / f;
+    const qint64 blockBytes = blockFrames * f;
+    PeakOverview overview(c, b, rate / 10);
+    qint64 written = 0;
+    quint64 sourceRemaining = srcDataSize > quint64(b) * offset ? srcDataSize - quint64(b) * offset : 0;
+    bool cancelled = false;
+    bool shortSource = false;
+    for (int phase = 0; phase < 3 && !cancelled && !shortSource && !writer.failed(); ++phase) {
+        quint64 remaining = frames[phase];
+        while (remaining > 0) {
+            if (writer.freeBytes() < blockBytes && !writer.flush())
+                break;
+            const quint64 runFrames =
+                std::min<quint64>(remaining, quint64(writer.freeBytes() / blockBytes) * quint64(blockFrames));
+            const qint64 runBytes = qint64(runFrames) * f;
+            char* dst = writer.space(runBytes);
+            if (!dst)
+                break;
+            if (phase == 1) {
+                const qint64 want = qint64(std::min<quint64>(quint64(runBytes), sourceRemaining));
+                const qint64 got = readFully(src, dst, want);
+                if (got != runBytes) {
+                    shortSource = true;
+                    break;
+                }
+                sourceRemaining -= quint64(got);
+            } else {
+                std::memset(dst, 0, size_t(runBytes));
+            }
+            for (qint64 off = 0; off < runBytes; off += blockBytes) {
+                const qint64 n = std::min(blockBytes, runBytes - off);
+                if (!*goOn) {
+                    cancelled = true;
+                    break;
+                }
+                overview.feed(0, dst + off, n);
+                if (n < kBlockBytes)
+                    MyQDebug("%d tot = %lld", int(n), static_cast<long long>(written));
+                written += n;
+                qint64 percent;
+                if (D == 0)
+                    percent = 100;
+                else if (D <= 10000)
+                    percent = written * 100 / D;
+                else
+                    percent = written / (D / 100);
+                emit signal_ProgressSize(percent);
+            }
+            if (cancelled)
+                break;
+            writer.commit(runBytes);
+            remaining -= runFrames;
+        }
+    }
+    if (!cancelled && !shortSource)
+        writer.flush();
+    src.close();
+    out.close();
+
+    // 10.
+    if (shortSource) {
+        report(sourcePath + QLatin1String("\nThe source file holds fewer audio bytes than its data chunk declares."));
+        return true;
+    }
+    if (writer.failed() || written != qint64(D)) {
+        report(newPath + QLatin1String("\nError on write: the disk may be full. The new track was not written."));
+        return true;
+    }
+    if (cancelled || !*goOn) {
+        report(newPath + QLatin1String("\nCancelled: the new track was not written."));
+        return true;
+    }
+
+    // 11. Finishing steps on the complete samples.
+    auto writeFailure = [&]() {
+        report(newPath + QLatin1String("\nError on write: the disk may be full. The new track was not written."));
+    };
+    const QString trackNameForIxml = trackName.isEmpty()
+        ? QString::fromLocal8Bit(QByteArray("T") + QByteArray::number(t + 1))
+        : QString::fromLocal8Bit(local8(trackName));
+    QString ixmlText;
+    {
+        QSoundFile sf;
+        sf.SetNamingPath(newPath);
+        if (!sf.Open(tempPath, 2)) {
+            report(QLatin1String("Unable to open files (IO_write)\n") + newPath + QLatin1Char('!'), 1);
+            return true;
+        }
+        if (!sf.ReadChunks(true, false)) {
+            sf.Close();
+            writeFailure();
+            return true;
+        }
+        sf.SetNamingPath(newPath);
+        if (!sf.InsertInBextDescrType(QStringLiteral("mono"))) {
+            sf.Close();
+            writeFailure();
+            return true;
+        }
+        const quint32 ondeSize = ref.m_tOndeChunk.IsPresent() ? ref.m_tOndeChunk.ChunkSize() : 0;
+        if (ondeSize >= 8) {
+            // The overview holds kOverviewPoints bytes: a larger reference
+            // chunk gets an onde chunk that carries the whole overview and no
+            // more. (An onde chunk has at least its 8-byte record: sizes 4 to 7
+            // cannot be written and are left out.)
+            const int n = int(std::min<quint64>(quint64(ondeSize) - 4, quint64(kOverviewPoints) + 4));
+            if (!sf.AddOndeChunk(overview.data(), n, t, int(rate / 10))
+                || sf.m_File.size() != qint64(sf.m_nRiffSize) + 8) {
+                sf.Close();
+                writeFailure();
+                return true;
+            }
+        }
+        sf.SetiXMLMonoTrackNumber(t, t + 1);
+        if (sf.GetiXMLFileInfos())
+            sf.SetiXMLTotalFiles(t, c + 1, false);
+        sf.SetiXMLMonoTrackName(t, trackNameForIxml);
+        sf.SetiXMLNote(t, take->m_sNotes);
+        ixmlText = sf.GenerateiXMLChunkMono(t);
+        sf.Close();
+    }
+    if (ixmlText.size() < bwf::kIxmlPaddedLength)
+        ixmlText += QString(bwf::kIxmlPaddedLength - ixmlText.size(), QLatin1Char(' '));
+    if (!*goOn) {
+        report(newPath + QLatin1String("\nCancelled: the new track was not written."));
+        return true;
+    }
+    quint32 newRiff = 0;
+    {
+        QSoundFile sf;
+        sf.InitVariables();
+        sf.SetNamingPath(newPath);
+        if (!sf.Open(tempPath, 2)) {
+            report(QLatin1String("Unable to open files (IO_write)\n") + newPath + QLatin1Char('!'), 1);
+            return true;
+        }
+        if (!sf.ReadChunks(true, false) || !sf.AddiXMLChunk(ixmlText)
+            || sf.m_File.size() != qint64(sf.m_nRiffSize) + 8) {
+            sf.Close();
+            writeFailure();
+            return true;
+        }
+        newRiff = sf.m_nRiffSize;
+        sf.Close();
+    }
+    MyQDebug("Ref Riff = %d  New riff = %d", int(ref.m_nRiffSize), int(newRiff));
+
+    // Length equalisation: a "sonl" filler brings the file to the reference's length.
+    const quint32 refRiff = ref.m_nRiffSize;
+    quint64 expectedSize = quint64(newRiff) + 8;
+    if (quint64(newRiff) + 8 < refRiff) {
+        QFile fill(tempPath);
+        if (!FileWriteSeam::mayOpenForWrite(tempPath) || !fill.open(QIODevice::ReadWrite | QIODevice::Unbuffered)) {
+            report(QLatin1String("Unable to open files (IO_write)\n") + newPath + QLatin1Char('!'), 1);
+            return true;
+        }
+        char riff[12];
+        std::memcpy(riff, "RIFF", 4);
+        bwf::writeU32(riff + 4, refRiff);
+        std::memcpy(riff + 8, "WAVE", 4);
+        bool ok = FileWriteSeam::write(fill, riff, 12) == 12 && fill.seek(qint64(newRiff) + 8);
+        const quint32 L = refRiff - newRiff - 8;
+        BlockWriter fw(fill);
+        if (ok) {
+            char chunk[8];
+            std::memcpy(chunk, "sonl", 4);
+            bwf::writeU32(chunk + 4, L);
+            ok = fw.append(chunk, 8);
+        }
+        quint64 bodyLeft = L;
+        const QByteArray srcName = local8(QPath(sourcePath).GetFilename(true));
+        if (ok && srcName.size() <= 254 && quint64(srcName.size()) <= L) {
+            ok = fw.append(srcName.constData(), srcName.size());
+            bodyLeft -= quint64(srcName.size());
+        }
+        while (ok && bodyLeft > 0) {
+            if (!*goOn) {
+                fill.close();
+                report(newPath + QLatin1String("\nCancelled: the new track was not written."));
+                return true;
+            }
+            const quint64 piece = std::min<quint64>(bodyLeft, quint64(kIoBytes));
+            ok = fw.appendZeros(piece);
+            bodyLeft -= piece;
+        }
+        ok = ok && fw.flush();
+        fill.close();
+        if (!ok) {
+            writeFailure();
+            return true;
+        }
+        expectedSize = quint64(refRiff) + 8;
+    }
+    if (quint64(QFileInfo(tempPath).size()) != expectedSize) {
+        writeFailure();
+        return true;
+    }
+
+    // The file is complete: give it its name, never over an existing file.
+    if (!FileWriteSeam::renameNoReplace(tempPath, newPath)) {
+        report(newPath + QLatin1String("\nUnable to give the new track file this name; nothing was written."));
+        return true;
+    }
+    tempCreated = false;
+    return false;
+}

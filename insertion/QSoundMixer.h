@@ -1,2 +1,51 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
+
+#include <QObject>
+#include <QString>
+
+class QSoundPerform;
+
+// Writes one new mono track file for one take: the source audio lying inside
+// the take's timecode span, silence where the source does not reach, and a
+// header, bext, onde and iXML modelled on the take's own files, brought to the
+// exact length of those files. Runs synchronously on the caller's thread.
+class QSoundMixer : public QObject
+{
+    Q_OBJECT
+public:
+    explicit QSoundMixer(QObject* parent = nullptr);
+
+    // true = failure. The new file is written under a hidden temporary name in
+    // the take's folder and renamed to FILEID_NN.WAV only once complete, so a
+    // failure, a cancel (keepGoing turned false) or a crash never leaves a
+    // half-written file under a track name.
+    bool SonalignMono(const QString& sourcePath, const QString& targetFolder, const QString& fileId,
+                      int trackIndex, const QString& trackName, QSoundPerform* take, bool* keepGoing,
+                      QString* newFileName);
+
+    // Rewrites a 256-byte bext Description in place. Null or empty texts keep
+    // the value found in the Description. The result always fits in the 256
+    // bytes with its terminating NUL: a track name too long for it is cut.
+    static void RewriteBextDescriptor(char* description, const char* scene, const char* take,
+                                      const char* note, const char* tape, const char* tag,
+                                      const char* frameRate, int trackIndex, const char* trackName);
+
+    // The hidden name a new track is written under before it gets its name:
+    // ".AA0001_03.WAV.partial" for "AA0001_03.WAV". No listing takes it for a
+    // track (hidden, and it does not end in ".WAV").
+    static QString TemporaryNameFor(const QString& finalName);
+
+    // Logical block of the copy, fill, peak and progress steps (bytes per
+    // channel): a whole number of 16-bit and of 24-bit samples.
+    static constexpr int kBlockBytes = 15120;
+    // Peak points per channel: 10 per second, 5 hours.
+    static constexpr int kOverviewPoints = 180000;
+    // Bytes moved through the OS per read or write call: a whole number of
+    // logical blocks, about 1 MiB.
+    static constexpr int kIoBytes = kBlockBytes * 69;
+
+signals:
+    void signal_ProgressSize(qint64 percent);
+    void signal_ImportSourceProgressPct(int percent);
+};

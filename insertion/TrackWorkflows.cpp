@@ -1,1 +1,366 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
+#include "TrackWorkflows.h"
+
+#include "BwfRecords.h"
+#include "DebugOutput.h"
+#include "FileNaming.h"
+#include "FileWriteSeam.h"
+#include "MessageLoging.h"
+#include "MyFileInfoList.h"
+#include "QSoundFile.h"
+#include "QSoundMixer.h"
+#include "QSoundPerform.h"
+
+#include <QFileInfo>
+
+#include <array>
+
+namespace {
+
+using TrackTexts = std::array<QString, bwf::kMaxTracks>;
+
+QByteArray local8(const QString& s) { return s.toLocal8Bit(); }
+
+// The take whose first file (in listing order) has the file ID `tag`: a file
+// starts a take when its racine differs from the racine of the file before it.
+// Returns the listing index of that first file, or -1.
+int findTakeByTag(const MyFileInfoList& listing, const QString& tag)
+{
+    QString previousRacine = AudioPathFileShortenedToRacine(QString());
+    for (int i = 0; i < listing.count(); ++i) {
+        const QString name = listing.GetFileName(i);
+        const QString racine = AudioPathFileShortenedToRacine(name);
+        const bool starts = i == 0 || racine != previousRacine;
+        previousRacine = racine;
+        if (starts && name.left(6) == tag)
+            return i;
+    }
+    return -1;
+}
+
+// Path of the file of track number n (1-based) of the take with this key.
+QString trackFilePath(const QString& takeKey, int n)
+{
+    return takeKey + QLatin1Char('_') + TrkIndexToNN(n) + QLatin1String(".WAV");
+}
+
+void padIxml(QString& text)
+{
+    if (text.size() < bwf::kIxmlPaddedLength)
+        text += QString(bwf::kIxmlPaddedLength - text.size(), QLatin1Char(' '));
+}
+
+// What the update pass does beyond the common steps.
+struct UpdateOptions
+{
+    int newTrackIndex = -1;       // create: the new track's entries are set
+    QString newTrackName;
+    bool absentYesBecomesNo = false;
+};
+
+// Rereads the per-track entries of every present track file of the take,
+// merges, regenerates each file's iXML and writes it back in place. A file
+// that cannot be opened for the update keeps its old iXML (its Open reports
+// it); returns the number of files rewritten.
+int updateTakeIxml(const QString& takeKey, const UpdateOptions& options, const QString& title)
+{
+    TrackTexts paths, names, grids, pans, actives, texts;
+    for (int i = 0; i < bwf::kMaxTracks; ++i) {
+        const QString p = trackFilePath(takeKey, i + 1);
+        if (QFileInfo(p).isFile())
+            paths[size_t(i)] = p;
+        MyQDebug("To be checked %s", local8(p).constData());
+    }
+
+    // Read pass.
+    int readable = 0;
+    for (int i = 0; i < bwf::kMaxTracks; ++i) {
+        if (paths[size_t(i)].isEmpty())
+            continue;
+        QSoundFile sf;
+        sf.InitVariables();
+        if (sf.Open(paths[size_t(i)], 0)) {
+            if (sf.ReadChunks(true, false) && sf.GetiXMLFileInfos()) {
+                names[size_t(i)] = sf.GetiXMLVeltaTracknames(i);
+                grids[size_t(i)] = sf.GetiXMLVeltaTrackInGrid(i);
+                pans[size_t(i)] = sf.GetiXMLVeltaTrackPanPot(i);
+                actives[size_t(i)] = sf.GetiXMLVeltaTrackActive(i);
+                ++readable;
+            }
+            sf.Close();
+        }
+    }
+
+    if (options.newTrackIndex >= 0 && options.newTrackIndex < bwf::kMaxTracks) {
+        const size_t t = size_t(options.newTrackIndex);
+        names[t] = options.newTrackName;
+        grids[t] = QString();
+        pans[t] = QStringLiteral("0,0");
+        actives[t] = QStringLiteral("YES");
+    }
+    if (options.absentYesBecomesNo) {
+        for (int i = 0; i < bwf::kMaxTracks; ++i)
+            if (paths[size_t(i)].isEmpty() && actives[size_t(i)] == QLatin1String("YES"))
+                actives[size_t(i)] = QStringLiteral("NO");
+    }
+
+    // Generate pass.
+    for (int i = 0; i < bwf::kMaxTracks; ++i) {
+        if (paths[size_t(i)].isEmpty())
+            continue;
+        QSoundFile sf;
+        sf.InitVariables();
+        if (!sf.Open(paths[size_t(i)], 2)) {
+            MyQDebug("To doesn'exist %s", local8(paths[size_t(i)]).constData());
+            SendToRelay(title, paths[size_t(i)] + QLatin1String("\nUnable to open this file for writing: its iXML chunk was not updated."),
+                        0, 0, true, 0);
+            paths[size_t(i)].clear();
+            continue;
+        }
+        MyQDebug("To be checked %s", local8(paths[size_t(i)]).constData());
+        if (sf.ReadChunks(true, false)) {
+            if (sf.GetiXMLFileInfos())
+                sf.SetiXMLTotalFiles(i, readable, false);
+            sf.SetiXMLVeltaAllTrkInfos(names.data(), pans.data(), actives.data(), grids.data());
+            texts[size_t(i)] = sf.GenerateiXMLChunkMono(i);
+        }
+        sf.Close();
+    }
+
+    for (int i = 0; i < bwf::kMaxTracks; ++i)
+        if (!paths[size_t(i)].isEmpty())
+            padIxml(texts[size_t(i)]);
+
+    // Write pass.
+    int rewritten = 0;
+    for (int i = 0; i < bwf::kMaxTracks; ++i) {
+        if (paths[size_t(i)].isEmpty() || texts[size_t(i)].trimmed().isEmpty())
+            continue;
+        QSoundFile sf;
+        sf.InitVariables();
+        if (!sf.Open(paths[size_t(i)], 2)) {
+            SendToRelay(title, paths[size_t(i)] + QLatin1String("\nUnable to open this file for writing: its iXML chunk was not updated."),
+                        0, 0, true, 0);
+            continue;
+        }
+        if (sf.ReadChunks(true, false) && sf.AddiXMLChunk(texts[size_t(i)]))
+            ++rewritten;
+        sf.Close();
+    }
+    return rewritten;
+}
+
+} // namespace
+
+CreateTrackWorkflow::CreateTrackWorkflow(QObject* parent)
+    : QObject(parent)
+{
+}
+
+WorkflowResult CreateTrackWorkflow::Run(const CreateTrackRequest& request)
+{
+    const QString title = QStringLiteral("MainWindow::OnPushButton_CreateSoundTrack()");
+    WorkflowResult result;
+    bool localGoOn = true;
+    bool* goOn = request.keepGoing ? request.keepGoing : &localGoOn;
+    bool error = false;
+
+    // 2.
+    MyFileInfoList listing;
+    listing.LoadEntryInfoList(request.targetFolder, QStringList{QStringLiteral(".WAV")});
+
+    // 3. The window has already told the user to select a source.
+    if (request.sourcePath.isEmpty())
+        error = true;
+    else if (listing.count() == 0)
+        error = true;
+
+    // 4.
+    if (request.fileIds.isEmpty()) {
+        SendToRelay(QStringLiteral("QMainWindow::OnPushButton_CreateSoundTrack()"),
+                    QStringLiteral("No file selected in target zone\n Use Analyse to identify the compatible target takes."),
+                    0, 1, true, 0);
+        return result;
+    }
+
+    // 5.
+    emit signal_TakeCount(request.fileIds.size());
+    for (int position = 0; position < request.fileIds.size() && !error; ++position) {
+        const QString& tag = request.fileIds.at(position);
+        const int first = findTakeByTag(listing, tag);
+        if (first < 0) {
+            SendToRelay(title, tag + QLatin1String("\nNo corresponding file found matching with this tag."), 0, 0, true, 0);
+            error = true;
+            break;
+        }
+        const QString fileName = listing.GetFileName(first);
+        const QString path = request.targetFolder + QLatin1Char('/') + fileName;
+        const QString takeKey = AudioPathFileShortenedToRacine(path);
+        MyQDebug("TO BE Processed :%s [%s] %s ", local8(tag).constData(), local8(fileName).constData(),
+                 local8(path).constData());
+        MyQDebug("  --- sonalign track process ---");
+
+        auto take = std::make_unique<QSoundPerform>();
+        take->ResetVariables();
+        if (!IsMonoFile(path)) {
+            SendToRelay(title, tag + QLatin1String("\nOnly monophonic file can be used as target in the process."), 0, 0,
+                        true, 0);
+            error = true;
+            break;
+        }
+        MyQDebug("  Source  %s", local8(path).constData());
+        MyQDebug("  Pour ZZ %s", local8(takeKey).constData());
+        MyQDebug("  PathCib %s", local8(request.targetFolder).constData());
+        MyQDebug("  Cible   %s", local8(takeKey).constData());
+
+        const QString newTrackName =
+            request.hasTrackName ? request.trackName : QStringLiteral("SONALIGN %1").arg(position);
+
+        if (!take->InitFilesZZ(takeKey, QStringLiteral("WAV"))) {
+            SendToRelay(title, tag + QLatin1String("\nError during InitFilesZZ process."), 0, 0, true, 0);
+            error = true;
+            break;
+        }
+
+        {
+            QSoundMixer mixer(nullptr);
+            connect(&mixer, &QSoundMixer::signal_ProgressSize, this, &CreateTrackWorkflow::signal_ProgressSize,
+                    Qt::DirectConnection);
+            QString newName;
+            const bool failed = mixer.SonalignMono(request.sourcePath, request.targetFolder,
+                                                   AudioPathFileShortenedToRacine(fileName), request.trackIndex,
+                                                   newTrackName, take.get(), goOn, &newName);
+            if (failed) {
+                SendToRelay(title, tag + QLatin1String("\nError during bounce Sonalign process."), 0, 0, true, 0);
+                error = true;
+            } else {
+                result.createdFiles.append(newName);
+            }
+        }
+        take.reset();
+        if (error)
+            break;
+
+        // 9. Update pass.
+        UpdateOptions options;
+        options.newTrackIndex = request.trackIndex;
+        options.newTrackName = newTrackName;
+        options.absentYesBecomesNo = true;
+        updateTakeIxml(takeKey, options, title);
+
+        MyQDebug("  --- sonalign track process END ---");
+        ++result.takesHandled;
+        emit signal_TakesDone(result.takesHandled);
+    }
+
+    result.success = !error;
+    return result;
+}
+
+DeleteTrackWorkflow::DeleteTrackWorkflow(QObject* parent)
+    : QObject(parent)
+{
+}
+
+WorkflowResult DeleteTrackWorkflow::Run(const DeleteTrackRequest& request)
+{
+    const QString title = QStringLiteral("MainWindow::OnPushButton_DeleteSoundTrack()");
+    WorkflowResult result;
+    bool error = false;
+    const int n = request.trackIndex + 1;
+
+    MyFileInfoList listing;
+    listing.LoadEntryInfoList(request.targetFolder, QStringList{QStringLiteral(".WAV")});
+
+    if (request.fileIds.isEmpty()) {
+        SendToRelay(QStringLiteral("QMainWindow::OnPushButton_DeleteSoundTrack()"),
+                    QStringLiteral("No file selected in target area."), 0, 1, true, 0);
+        return result;
+    }
+    if (listing.count() == 0)
+        return result;
+    emit signal_TakeCount(request.fileIds.size());
+
+    // Looks the take up and checks it is mono; reports and returns an empty key on failure.
+    auto lookUp = [&](const QString& tag, const char* banner) -> QString {
+        const int first = findTakeByTag(listing, tag);
+        if (first < 0) {
+            SendToRelay(title, tag + QLatin1String("\nNo corresponding file found matching with this tag."), 0, 0, true, 0);
+            return QString();
+        }
+        const QString fileName = listing.GetFileName(first);
+        const QString path = request.targetFolder + QLatin1Char('/') + fileName;
+        MyQDebug("TO BE Processed :%s [%s] %s ", local8(tag).constData(), local8(fileName).constData(),
+                 local8(path).constData());
+        MyQDebug("%s", banner);
+        if (!IsMonoFile(path)) {
+            SendToRelay(title, tag + QLatin1String("\nOnly monophonic file can be used as target in the process."), 0, 0,
+                        true, 0);
+            return QString();
+        }
+        const QString racine = AudioPathFileShortenedToRacine(path);
+        MyQDebug("  Source  %s", local8(path).constData());
+        MyQDebug("  Pour ZZ %s", local8(racine).constData());
+        MyQDebug("  PathCib %s", local8(request.targetFolder).constData());
+        MyQDebug("  Cible   %s", local8(racine).constData());
+        return racine;
+    };
+
+    // Hiding pass.
+    int handled = 0;
+    for (const QString& tag : request.fileIds) {
+        const QString racine = lookUp(tag, "  --- clean track process (DELETE !!!)---");
+        if (racine.isEmpty()) {
+            error = true;
+            break;
+        }
+        const QString trackFile = trackFilePath(racine, n);
+        const QFileInfo info(trackFile);
+        if (info.isFile()) {
+            MyQDebug("To be deleted %s", local8(trackFile).constData());
+            // Hidden files are the user's audio: take the first free number,
+            // never replace an existing hidden file.
+            const QString stem = info.absolutePath() + QLatin1Char('/') + info.completeBaseName() + QLatin1String(".DEL");
+            bool hidden = false;
+            for (int k = 1; k < 10000 && !hidden; ++k) {
+                const QString candidate = stem + QString::number(k);
+                if (QFileInfo::exists(candidate) || QFileInfo(candidate).isSymLink())
+                    continue;
+                if (FileWriteSeam::renameNoReplace(trackFile, candidate)) {
+                    result.hiddenFiles.append(QFileInfo(candidate).fileName());
+                    hidden = true;
+                } else if (!QFileInfo::exists(candidate)) {
+                    break;   // not a name clash: the rename itself fails
+                }
+            }
+            if (!hidden) {
+                SendToRelay(title, trackFile + QLatin1String("\nUnable to rename this file: the track was not hidden."),
+                            0, 0, true, 0);
+                error = true;
+                break;
+            }
+        }
+        ++handled;
+        emit signal_HiddenCount(handled);
+    }
+
+    // Update pass.
+    if (!error) {
+        int updated = 0;
+        for (const QString& tag : request.fileIds) {
+            const QString racine = lookUp(tag, "  --- clean track process ---");
+            if (racine.isEmpty()) {
+                error = true;
+                break;
+            }
+            updateTakeIxml(racine, UpdateOptions(), title);
+            MyQDebug("  --- clean track process END ---");
+            ++updated;
+            emit signal_UpdatedCount(updated);
+        }
+        result.takesHandled = updated;
+    }
+
+    result.success = !error;
+    return result;
+}

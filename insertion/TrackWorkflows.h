@@ -17,6 +17,7 @@ struct CreateTrackRequest
     int trackIndex = 0;          // 0 ... 23
     QStringList fileIds;         // tags, in selection order
     QString trackName;           // empty = the engine names it "T<n>"
+    bool hasTrackName = true;    // false = the source row has no name entry: "SONALIGN <position of the take>"
     bool* keepGoing = nullptr;   // the caller's busy flag; null = always go on
 };
 

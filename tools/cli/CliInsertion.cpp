@@ -1,0 +1,389 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// sonalign-cli analyse / create / delete: the window's track insertion
+// workflows, over exactly the same code, for scripts and batches.
+
+#include "CliCommand.h"
+#include "CliSupport.h"
+
+#include "CoverageAnalysis.h"
+#include "MessageLoging.h"
+#include "MyFileInfoList.h"
+#include "QSoundPerform.h"
+#include "TakeGrouping.h"
+#include "TrackNameFile.h"
+#include "TrackWorkflows.h"
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFileInfo>
+#include <QLoggingCategory>
+
+#include <csignal>
+#include <cstdio>
+#include <unistd.h>
+#include <vector>
+
+namespace {
+
+const char* const kAnalyseUsage = "analyse SOURCE_FILE TARGET_FOLDER [--json]";
+const char* const kCreateUsage = "create --track N [--name NAME] SOURCE_FILE TARGET_FOLDER FILE_ID...";
+const char* const kDeleteUsage = "delete --track N TARGET_FOLDER FILE_ID...";
+
+int usage(const char* text)
+{
+    cliErr() << "usage: sonalign-cli " << text << '\n';
+    cliErr().flush();
+    return kExitUsage;
+}
+
+// A failure the workflows do not put into words themselves.
+void reportOwn(const char* command, const QString& text)
+{
+    SendToRelay(QStringLiteral("sonalign-cli ") + QLatin1String(command), text, 0, 1, true, 0);
+}
+
+// The libraries' diagnostics are for developers: keep them off stderr, which
+// carries the "title: text" messages.
+void quietDebugOutput()
+{
+    QLoggingCategory::setFilterRules(QStringLiteral("default.debug=false"));
+}
+
+// The take layer prints some diagnostics with printf; while it works,
+// standard output is pointed at standard error so that only our results reach
+// standard output.
+class StdoutToStderr
+{
+public:
+    StdoutToStderr()
+    {
+        std::fflush(stdout);
+        m_saved = ::dup(STDOUT_FILENO);
+        if (m_saved >= 0 && ::dup2(STDERR_FILENO, STDOUT_FILENO) < 0) {
+            ::close(m_saved);
+            m_saved = -1;
+        }
+    }
+    ~StdoutToStderr()
+    {
+        std::fflush(stdout);
+        if (m_saved >= 0) {
+            ::dup2(m_saved, STDOUT_FILENO);
+            ::close(m_saved);
+        }
+    }
+    StdoutToStderr(const StdoutToStderr&) = delete;
+    StdoutToStderr& operator=(const StdoutToStderr&) = delete;
+
+private:
+    int m_saved = -1;
+};
+
+QString cleanFolder(const QString& folder)
+{
+    return QDir::cleanPath(QDir::fromNativeSeparators(folder));
+}
+
+// --track N with N in 1 ... 24; -1 when missing or invalid.
+int parseTrack(const QString& text)
+{
+    bool ok = false;
+    const int n = text.toInt(&ok, 10);
+    return ok && n >= 1 && n <= 24 ? n : -1;
+}
+
+// ---------------------------------------------------------------- analyse
+
+struct AnalysedTake
+{
+    QString fileId;
+    Coverage coverage = Coverage::None;
+};
+
+int runAnalyse(const QStringList& args)
+{
+    quietDebugOutput();
+    QStringList positional;
+    bool json = false;
+    for (const QString& a : args) {
+        if (a == QLatin1String("--json"))
+            json = true;
+        else if (a.startsWith(QLatin1String("--")))
+            return usage(kAnalyseUsage);
+        else
+            positional << a;
+    }
+    if (positional.size() != 2)
+        return usage(kAnalyseUsage);
+    const QString source = positional.at(0);
+    const QString target = cleanFolder(positional.at(1));
+
+    CliRelay relay;
+    long long in = 0;
+    long long out = 0;
+    bool chunksRead = false;
+    {
+        StdoutToStderr guard;
+        if (GetInOutTimecode(source, &in, &out, &chunksRead) || !chunksRead) {
+            reportOwn("analyse", source + QLatin1String("\nError, no timecode founded in this source file."));
+            return kExitFailure;
+        }
+    }
+    if (!QFileInfo(target).isDir()) {
+        reportOwn("analyse", target + QLatin1String("\nNo such folder."));
+        return kExitFailure;
+    }
+
+    const SampleSpan sourceSpan{in, out};
+    std::vector<AnalysedTake> takes;
+    CoverageCounts counts;
+    {
+        StdoutToStderr guard;
+        BuildTakesOfFolderWithKeys(target, [&](const TakeKey& key, std::unique_ptr<QSoundPerform> record, int, int) {
+            AnalysedTake row;
+            row.fileId = key.fileId;
+            const short first = record->GetFirstTrack();
+            // A take none of whose files could be read has no span to compare.
+            if (record->m_bPresent[size_t(first)]) {
+                const QSoundFile& file = record->File(first);
+                SampleSpan span;
+                span.in = qint64(file.GetTimeReference());
+                span.out = span.in + qint64(file.GetNbTotalSample());
+                row.coverage = ClassifyCoverage(sourceSpan, span);
+            }
+            counts.add(row.coverage);
+            takes.push_back(row);
+        });
+    }
+
+    QTextStream& o = cliOut();
+    if (json) {
+        o << "{\"source\": {\"start\": " << in << ", \"end\": " << out << "}, \"takes\": [";
+        for (size_t i = 0; i < takes.size(); ++i) {
+            o << (i ? ", " : "") << "{\"file_id\": " << jsonString(takes[i].fileId)
+              << ", \"class\": " << jsonString(CoverageKey(takes[i].coverage)) << '}';
+        }
+        o << "], \"counts\": {\"entire\": " << counts.entire << ", \"missing_start\": " << counts.missingStart
+          << ", \"partial\": " << counts.partial << ", \"missing_end\": " << counts.missingEnd << "}}\n";
+    } else {
+        o << "source " << in << ' ' << out << '\n';
+        for (const AnalysedTake& t : takes)
+            o << t.fileId << '\t' << CoverageKey(t.coverage) << '\n';
+        o << CoverageStatusText(counts) << '\n';
+    }
+    o.flush();
+    return kExitOk;
+}
+
+// ---------------------------------------------------------------- progress
+
+volatile std::sig_atomic_t g_interrupted = 0;
+
+extern "C" void onInterrupt(int) { g_interrupted = 1; }
+
+// Ctrl-C turns the keep-going flag false at the engine's next check point, so
+// the engine removes its temporary file instead of leaving it behind.
+class InterruptGuard
+{
+public:
+    InterruptGuard()
+    {
+        g_interrupted = 0;
+        m_oldInt = std::signal(SIGINT, onInterrupt);
+        m_oldTerm = std::signal(SIGTERM, onInterrupt);
+    }
+    ~InterruptGuard()
+    {
+        std::signal(SIGINT, m_oldInt);
+        std::signal(SIGTERM, m_oldTerm);
+    }
+
+private:
+    void (*m_oldInt)(int) = SIG_DFL;
+    void (*m_oldTerm)(int) = SIG_DFL;
+};
+
+// A bar on stderr, only on a terminal and only once a copy has run long
+// enough to be worth watching.
+class ProgressBar
+{
+public:
+    ProgressBar() : m_enabled(::isatty(STDERR_FILENO) == 1) { m_clock.start(); }
+    ~ProgressBar() { finish(); }
+
+    void restart()
+    {
+        finish();
+        m_clock.restart();
+        m_last = -1;
+    }
+
+    void update(qint64 percent)
+    {
+        if (!m_enabled || percent == m_last || m_clock.elapsed() < 500)
+            return;
+        m_last = percent;
+        const int width = 40;
+        const int filled = int(qBound<qint64>(0, percent, 100) * width / 100);
+        std::fprintf(stderr, "\r[%s%s] %3d%%", std::string(size_t(filled), '#').c_str(),
+                     std::string(size_t(width - filled), ' ').c_str(), int(percent));
+        std::fflush(stderr);
+        m_shown = true;
+    }
+
+    void finish()
+    {
+        if (m_shown) {
+            std::fputc('\n', stderr);
+            std::fflush(stderr);
+        }
+        m_shown = false;
+    }
+
+private:
+    bool m_enabled;
+    bool m_shown = false;
+    qint64 m_last = -1;
+    QElapsedTimer m_clock;
+};
+
+// ---------------------------------------------------------------- create
+
+int runCreate(const QStringList& args)
+{
+    quietDebugOutput();
+    int track = -1;
+    bool haveName = false;
+    QString name;
+    QStringList positional;
+    for (int i = 0; i < args.size(); ++i) {
+        const QString& a = args.at(i);
+        if (a == QLatin1String("--track")) {
+            if (++i >= args.size())
+                return usage(kCreateUsage);
+            track = parseTrack(args.at(i));
+            if (track < 0)
+                return usage(kCreateUsage);
+        } else if (a == QLatin1String("--name")) {
+            if (++i >= args.size())
+                return usage(kCreateUsage);
+            name = args.at(i);
+            haveName = true;
+        } else if (a == QLatin1String("--")) {
+            positional << args.mid(i + 1);
+            break;
+        } else if (a.startsWith(QLatin1String("--"))) {
+            return usage(kCreateUsage);
+        } else {
+            positional << a;
+        }
+    }
+    if (track < 0 || positional.size() < 3)
+        return usage(kCreateUsage);
+
+    CliRelay relay;
+    const QString source = positional.at(0);
+    const QString target = cleanFolder(positional.at(1));
+    if (!haveName) {
+        const QFileInfo info(source);
+        LoadTrackNameFromSnlFile(info.absolutePath(), info.fileName(), name);
+    }
+
+    bool keepGoing = true;
+    CreateTrackRequest request;
+    request.targetFolder = target;
+    request.sourcePath = source;
+    request.trackIndex = track - 1;
+    request.fileIds = positional.mid(2);
+    request.trackName = name;
+    request.hasTrackName = true;
+    request.keepGoing = &keepGoing;
+
+    const int before = relay.messageCount();
+    WorkflowResult result;
+    {
+        InterruptGuard interrupts;
+        ProgressBar bar;
+        CreateTrackWorkflow workflow;
+        QObject::connect(&workflow, &CreateTrackWorkflow::signal_ProgressSize, &workflow,
+                         [&](qint64 percent) {
+                             if (g_interrupted)
+                                 keepGoing = false;
+                             bar.update(percent);
+                         },
+                         Qt::DirectConnection);
+        QObject::connect(&workflow, &CreateTrackWorkflow::signal_TakesDone, &workflow,
+                         [&](int) { bar.restart(); }, Qt::DirectConnection);
+        StdoutToStderr guard;
+        result = workflow.Run(request);
+    }
+    for (const QString& file : result.createdFiles)
+        cliOut() << file << '\n';
+    cliOut().flush();
+    if (result.success)
+        return kExitOk;
+    if (relay.messageCount() == before) {
+        MyFileInfoList listing;
+        if (listing.LoadEntryInfoList(target, QStringList{QStringLiteral(".WAV")}) != 0)
+            reportOwn("create", target + QLatin1String("\nNo .WAV file in this folder."));
+        else
+            reportOwn("create", QStringLiteral("The track was not created."));
+    }
+    return kExitFailure;
+}
+
+// ---------------------------------------------------------------- delete
+
+int runDelete(const QStringList& args)
+{
+    quietDebugOutput();
+    int track = -1;
+    QStringList positional;
+    for (int i = 0; i < args.size(); ++i) {
+        const QString& a = args.at(i);
+        if (a == QLatin1String("--track")) {
+            if (++i >= args.size())
+                return usage(kDeleteUsage);
+            track = parseTrack(args.at(i));
+            if (track < 0)
+                return usage(kDeleteUsage);
+        } else if (a == QLatin1String("--")) {
+            positional << args.mid(i + 1);
+            break;
+        } else if (a.startsWith(QLatin1String("--"))) {
+            return usage(kDeleteUsage);
+        } else {
+            positional << a;
+        }
+    }
+    if (track < 0 || positional.size() < 2)
+        return usage(kDeleteUsage);
+
+    CliRelay relay;
+    DeleteTrackRequest request;
+    request.targetFolder = cleanFolder(positional.at(0));
+    request.trackIndex = track - 1;
+    request.fileIds = positional.mid(1);
+
+    const int before = relay.messageCount();
+    WorkflowResult result;
+    {
+        DeleteTrackWorkflow workflow;
+        StdoutToStderr guard;
+        result = workflow.Run(request);
+    }
+    for (const QString& file : result.hiddenFiles)
+        cliOut() << file << '\n';
+    cliOut().flush();
+    if (result.success)
+        return kExitOk;
+    if (relay.messageCount() == before)
+        reportOwn("delete", request.targetFolder + QLatin1String("\nNo .WAV file in this folder."));
+    return kExitFailure;
+}
+
+CliCommandRegistration g_analyse("analyse", kAnalyseUsage, &runAnalyse);
+CliCommandRegistration g_create("create", kCreateUsage, &runCreate);
+CliCommandRegistration g_delete("delete", kDeleteUsage, &runDelete);
+
+} // namespace
