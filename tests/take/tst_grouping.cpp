@@ -1,0 +1,180 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// Grouping a folder listing into takes, as the target table's worker does.
+
+#include "MessageLoging.h"
+#include "MyFileInfoList.h"
+#include "QSoundPerform.h"
+#include "RecorderFileWriter.h"
+#include "TakeGrouping.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <thread>
+
+namespace {
+
+struct Row
+{
+    QString fileId;
+    bool poly = false;
+    int files = 0;
+    int channels = 0;
+    int status = -1;
+    QString scene;
+    bool operator==(const Row& o) const
+    {
+        return fileId == o.fileId && poly == o.poly && files == o.files && channels == o.channels
+            && status == o.status && scene == o.scene;
+    }
+};
+
+QList<Row> buildRows(const QString& folder)
+{
+    QList<Row> rows;
+    BuildTakesOfFolderWithKeys(folder, [&rows](const TakeKey& key, std::unique_ptr<QSoundPerform> r, int row, int status) {
+        if (row != rows.size())
+            return;   // rows must arrive in order; a gap shows up as a missing row
+        rows.append(Row{key.fileId, r->m_bPoly, r->m_nNbFiles, r->m_nNbChannels, status, r->m_sScene});
+    });
+    return rows;
+}
+
+} // namespace
+
+class TestGrouping : public QObject
+{
+    Q_OBJECT
+
+private:
+    static bool touch(const QString& path, const QByteArray& bytes = QByteArray("x"))
+    {
+        QFile f(path);
+        return f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size();
+    }
+
+    // A folder of mixed takes: mono, poly, one- and two-digit names, no iXML,
+    // an unreadable file, and names that are not takes.
+    static bool writeMixedFolder(const QString& d)
+    {
+        RecorderFileSpec base;
+        base.timeReference = quint64(48000) * 3600;
+        if (!RecorderFileWriter::writeMonoTake(d, QStringLiteral("AA0001"), 4, base))
+            return false;
+        RecorderFileSpec poly = base;
+        poly.channels = 2;
+        poly.ixml.scene = QStringLiteral("14");
+        poly.ixml.trackCount = 2;
+        poly.ixml.polyTrackNames = QStringList{QStringLiteral("Boom"), QStringLiteral("Lav")};
+        if (!RecorderFileWriter::write(d + QStringLiteral("/AA0002PX.WAV"), poly))
+            return false;
+        if (!RecorderFileWriter::write(d + QStringLiteral("/AA0003_1.WAV"), RecorderFileWriter::monoTrackSpec(base, 2, 1))
+            || !RecorderFileWriter::write(d + QStringLiteral("/AA0003_02.WAV"), RecorderFileWriter::monoTrackSpec(base, 2, 2)))
+            return false;
+        RecorderFileSpec noIxml = base;
+        noIxml.withIxml = false;
+        if (!RecorderFileWriter::write(d + QStringLiteral("/AA0004_01.WAV"), noIxml))
+            return false;
+        return touch(d + QStringLiteral("/AA0005_01.WAV"), QByteArray("RIFX----WAVE"))
+            && touch(d + QStringLiteral("/AB.WAV"))             // six characters: not a take
+            && touch(d + QStringLiteral("/AA0006_01.wav"))      // lower-case suffix: not listed
+            && touch(d + QStringLiteral("/AA0007_01.DEL1"))     // hidden track
+            && QDir(d).mkdir(QStringLiteral("AA0008_01.WAV"));  // a folder
+    }
+
+private slots:
+    void initTestCase() { global_pLogger = nullptr; }
+
+    void keysOfAListing()
+    {
+        QTemporaryDir tmp;
+        QVERIFY(tmp.isValid());
+        for (const char* n : {"AA0001_01.WAV", "AA0001_02.WAV", "AA0001PX.WAV", "AA0002_1.WAV", "AA0002-2.WAV",
+                              "AB.WAV", "AA0003PX.WAV", "AA0004.WAV", "A_1.WAV"})
+            QVERIFY(touch(tmp.filePath(QString::fromLatin1(n))));
+        MyFileInfoList list;
+        QCOMPARE(list.LoadEntryInfoList(tmp.path(), {QStringLiteral(".WAV")}), 0);
+        const QVector<TakeKey> keys = GroupListingIntoTakes(list);
+        const QString d = QDir::cleanPath(tmp.path()) + QLatin1Char('/');
+
+        // Byte order: AA0001PX, AA0001_01, AA0001_02, AA0002-2, AA0002_1,
+        // AA0003PX, AA0004, AB, A_1. AA0001PX and AA0001_0x share the racine
+        // AA0001, so the poly file leads that take; AA0004.WAV has racine "AA00".
+        QStringList got;
+        for (const TakeKey& k : keys)
+            got << QStringLiteral("%1|%2|%3|%4").arg(k.fileId, k.key, k.mono ? QStringLiteral("mono") : QStringLiteral("poly"))
+                       .arg(k.listingIndex);
+        const QStringList expected = {
+            QStringLiteral("AA0001|%1AA0001PX|poly|0").arg(d),
+            QStringLiteral("AA0002|%1AA0002|mono|3").arg(d),
+            QStringLiteral("AA0003|%1AA0003PX|poly|5").arg(d),
+            QStringLiteral("AA0004|%1AA0004|poly|6").arg(d),
+            QStringLiteral("A_1.WA|%1A|mono|8").arg(d),
+        };
+        QCOMPARE(got, expected);
+    }
+
+    void mixedFolder()
+    {
+        QTemporaryDir tmp;
+        QVERIFY(tmp.isValid());
+        QVERIFY(writeMixedFolder(tmp.path()));
+        const QList<Row> rows = buildRows(tmp.path());
+        const QList<Row> expected = {
+            {QStringLiteral("AA0001"), false, 4, 1, kTakeOk, QStringLiteral("12A")},
+            {QStringLiteral("AA0002"), true, 1, 2, kTakeOk, QStringLiteral("14")},
+            {QStringLiteral("AA0003"), false, 2, 1, kTakeOk, QStringLiteral("12A")},
+            {QStringLiteral("AA0004"), false, 1, 1, kTakeNoIxml, QStringLiteral(" ")},
+            {QStringLiteral("AA0005"), false, 0, 0, kTakeError, QStringLiteral(" ")},
+        };
+        QCOMPARE(rows.size(), expected.size());
+        for (int i = 0; i < rows.size(); ++i) {
+            QCOMPARE(rows.at(i).fileId, expected.at(i).fileId);
+            QCOMPARE(rows.at(i).poly, expected.at(i).poly);
+            QCOMPARE(rows.at(i).files, expected.at(i).files);
+            QCOMPARE(rows.at(i).channels, expected.at(i).channels);
+            QCOMPARE(rows.at(i).status, expected.at(i).status);
+            QCOMPARE(rows.at(i).scene, expected.at(i).scene);
+        }
+        // The plain entry point gives the same rows and statuses.
+        QList<int> statuses;
+        QCOMPARE(BuildTakesOfFolder(tmp.path(), [&statuses](std::unique_ptr<QSoundPerform>, int, int s) { statuses << s; }), 5);
+        QCOMPARE(statuses, (QList<int>{0, 0, 0, 1, 3}));
+    }
+
+    void emptyAndMissingFolders()
+    {
+        QTemporaryDir tmp;
+        QVERIFY(tmp.isValid());
+        QCOMPARE(BuildTakesOfFolder(tmp.path(), nullptr), 0);
+        QCOMPARE(BuildTakesOfFolder(tmp.filePath(QStringLiteral("missing")), nullptr), 0);
+    }
+
+    // Two threads list and assemble the same folder at once (the table's
+    // worker and a workflow): both see the same takes.
+    void twoThreadsAtOnce()
+    {
+        QTemporaryDir tmp;
+        QVERIFY(tmp.isValid());
+        RecorderFileSpec base;
+        for (int i = 1; i <= 12; ++i)
+            QVERIFY(RecorderFileWriter::writeMonoTake(tmp.path(), QStringLiteral("AA%1").arg(i, 4, 10, QLatin1Char('0')),
+                                                      1 + i % 4, base));
+        const QList<Row> reference = buildRows(tmp.path());
+        QCOMPARE(reference.size(), 12);
+        QList<Row> a, b;
+        std::thread ta([&] { for (int k = 0; k < 5 && (a = buildRows(tmp.path())) == reference; ++k) {} });
+        std::thread tb([&] { for (int k = 0; k < 5 && (b = buildRows(tmp.path())) == reference; ++k) {} });
+        ta.join();
+        tb.join();
+        QVERIFY(a == reference);
+        QVERIFY(b == reference);
+        for (int i = 0; i < 12; ++i)
+            QCOMPARE(reference.at(i).files, 1 + (i + 1) % 4);
+    }
+};
+
+QTEST_MAIN(TestGrouping)
+#include "tst_grouping.moc"
