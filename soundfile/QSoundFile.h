@@ -190,6 +190,7 @@ private:
     void ReportShortWrite(const QString& title, const QString& what, qint64 stored, qint64 size);
     bool WriteRiffSize(quint32 newSize, const QString& title);
     bool RetireChunk(quint32 headerPosition, const QString& title);
+    bool RestoreFileSize(qint64 size);
 
     QString m_sNamingPath;
 };

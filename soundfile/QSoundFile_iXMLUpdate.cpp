@@ -240,12 +240,36 @@ bool QSoundFile::RetireChunk(quint32 headerPosition, const QString& title)
     return false;
 }
 
+bool QSoundFile::RestoreFileSize(qint64 size)
+{
+    if (size < 0)
+        return false;
+    // Only ever cuts off what a failed write added: the file never becomes
+    // shorter than it was before the write.
+    if (m_File.size() <= size)
+        return true;
+    return m_File.resize(size);
+}
+
 bool QSoundFile::AddiXMLChunk(QString& text)
 {
     if (!m_File.isOpen())
         return false;
 
-    const QByteArray utf8 = text.toUtf8();
+    // The document is declared UTF-8 and read as UTF-8: it is written so,
+    // whatever the locale, or accented names would not survive.
+    QByteArray utf8 = text.toUtf8();
+    if (m_nPosiXML != 0 && quint64(utf8.size()) > m_nSizeiXML) {
+        // Callers pad the text with spaces to 61440 characters, the size of the
+        // recorder's chunk; an accented character takes two bytes, which must
+        // not push the chunk out of its place. Spaces after the document mean
+        // nothing: drop just enough of them to fit.
+        int end = utf8.size();
+        while (end > 0 && utf8.at(end - 1) == ' ')
+            --end;
+        if (quint64(end) <= m_nSizeiXML)
+            utf8.truncate(int(m_nSizeiXML));
+    }
     const quint64 length = quint64(utf8.size());
 
     if (m_nRiffSize == 0) {
@@ -329,35 +353,40 @@ bool QSoundFile::AddiXMLChunk(QString& text)
     if (chunkSize > length)
         std::memset(out + bwf::kChunkHeaderBytes + length, ' ', size_t(chunkSize - length));
 
+    // On a failed write the file is put back as it was: the bytes replaced in
+    // place are restored and anything added past the old end is cut off, so
+    // no reader finds a partial chunk (our scan reads past the RIFF size).
+    const qint64 originalFileSize = m_File.size();
+    auto rollBack = [&]() {
+        bool ok = true;
+        qint64 restored = 0;
+        if (backup)
+            ok = WriteAt(position, backup.get(), qint64(backupSize), &restored);
+        ok = RestoreFileSize(originalFileSize) && ok;
+        if (!ok)
+            SendToRelay(kAddiXMLTitle, QStringLiteral("The iXML chunk of\n%1\ncould not be restored.").arg(m_sPath),
+                        0, 1, true, 0);
+    };
+
     qint64 stored = 0;
     if (!WriteAt(position, out, qint64(total), &stored)) {
         ReportShortWrite(kAddiXMLTitle, QStringLiteral("iXML chunk"), stored, qint64(total));
-        if (place == Place::InPlace && stored > 0) {
-            qint64 restored = 0;
-            const qint64 restoreSize = qMin<qint64>(stored, qint64(backupSize));
-            if (!WriteAt(position, backup.get(), restoreSize, &restored))
-                SendToRelay(kAddiXMLTitle,
-                            QStringLiteral("The iXML chunk of\n%1\ncould not be restored.").arg(m_sPath), 0, 1, true, 0);
-        }
-        // An appended chunk that fell short lies past the RIFF size, where
-        // readers do not look; the object keeps describing the old layout.
+        rollBack();
         return false;
     }
-
-    const quint32 oldPosition = m_nPosiXML;
+    // The RIFF size is written only once the whole chunk is on the disk.
     if (newRiff != m_nRiffSize && !WriteRiffSize(quint32(newRiff), kAddiXMLTitle)) {
-        if (place == Place::InPlace) {
-            // The chunk at the old place now holds the new text; only its
-            // size may still run past the RIFF end, as a last chunk may.
-            m_nSizeiXML = quint32(chunkSize);
-        }
+        rollBack();
         return false;
     }
+    const quint32 oldPosition = m_nPosiXML;
     m_nPosiXML = quint32(position);
     m_nSizeiXML = quint32(chunkSize);
 
+    // Retired last: until then the old chunk stays readable, and a scan that
+    // meets both takes the last one, the new text.
     if (place == Place::MoveToEnd && !RetireChunk(oldPosition, kAddiXMLTitle))
-        return false;   // two iXML chunks remain; readers take the last one, the new text
+        return false;
     return true;
 }
 
@@ -408,18 +437,29 @@ bool QSoundFile::AddOndeChunk(const char* buffer, int n, int t, int pointStep)
             oldHeader = at;
     }
 
+    // A failed write leaves the file as it was: whatever was appended is cut off.
+    const qint64 originalFileSize = m_File.size();
+    auto rollBack = [&]() {
+        if (!RestoreFileSize(originalFileSize))
+            SendToRelay(kAddOndeTitle, QStringLiteral("The onde chunk of\n%1\ncould not be removed.").arg(m_sPath),
+                        0, 1, true, 0);
+    };
     qint64 stored = 0;
     if (!WriteAt(position, record.Data(), record.kBytes, &stored)) {
         ReportShortWrite(kAddOndeTitle, QStringLiteral("onde chunk"), stored, record.kBytes);
+        rollBack();
         return false;
     }
     const qint64 peaks = qint64(n) - 4;
     if (!WriteAt(position + record.kBytes, buffer, peaks, &stored)) {
         ReportShortWrite(kAddOndeTitle, QStringLiteral("onde chunk"), record.kBytes + stored, record.kBytes + peaks);
-        return false;   // past the RIFF size: readers do not see the partial chunk
-    }
-    if (!WriteRiffSize(quint32(newRiff), kAddOndeTitle))
+        rollBack();
         return false;
+    }
+    if (!WriteRiffSize(quint32(newRiff), kAddOndeTitle)) {
+        rollBack();
+        return false;
+    }
 
     m_tOndeChunk = record;
     m_nPosOnde = quint32(position) + bwf::kChunkHeaderBytes;   // data offset, as the chunk scan records it
