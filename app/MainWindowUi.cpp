@@ -5,6 +5,7 @@
 #include "QPavaneBrowsingTable.h"
 #include "SharedFonts.h"
 
+#include <QFontMetrics>
 #include <QFrame>
 #include <QGridLayout>
 #include <QGroupBox>
@@ -28,6 +29,11 @@ QPushButton* button(QWidget* parent, const char* name, const char* text, int min
     b->setMinimumSize(minW, minH);
     QFont f = b->font();
     f.setPointSize(10);
+    // The right-hand buttons sit at their minimum width in a 1280-pixel
+    // window; a text wider than that is set in the condensed face of the
+    // same family rather than clipped.
+    if (minW > 0 && QFontMetrics(f).horizontalAdvance(b->text()) + 8 > minW)
+        f.setStretch(QFont::Condensed);
     b->setFont(f);
     return b;
 }
@@ -153,6 +159,9 @@ void Ui_MainWindow::setupUi(QMainWindow* window)
     m_CtrlButton_CreateSoundTrack = button(centralWidget, "m_CtrlButton_CreateSoundTrack", "Create sound track", 120, 30);
     gridLayout->addWidget(m_CtrlButton_CreateSoundTrack, 3, 6, 1, 2);
 
+    // Spare width goes to the status line and the source side, so the
+    // action buttons keep room for their texts.
+    gridLayout->setColumnStretch(0, 1);
     window->setCentralWidget(centralWidget);
     menuBar = new QMenuBar(window);
     menuBar->setObjectName(QStringLiteral("menuBar"));

@@ -16,7 +16,7 @@ QString MainWindowStyleSheet()
         "QWidget { background-color: #606060; color: #ffffff; }"
         "QMainWindow, QMenuBar, QToolBar, QStatusBar { background-color: #606060; }"
         "QPushButton { color: #ffffff; background-color: #404040; border: 1px solid #302F2F;"
-        " border-radius: 4px; padding: 3px; }"
+        " border-radius: 4px; padding: 2px 1px; }"
         "QPushButton:hover { border: 1px solid #02B8CC; }"
         "QPushButton:pressed { background-color: #303030; }"
         "QPushButton:disabled { color: #2a2a2a; background-color: #5a5a5a; }"

@@ -1,0 +1,53 @@
+#!/usr/bin/env bash
+# First look at Sonalign: installs what is needed, builds, writes a small demo
+# project and opens the window on it with Load pressed and the first source
+# file selected (its coverage colours show in the target table).
+#
+# usage: scripts/demo.sh [DEMO_DIR] [--screenshot FILE.png]
+#   DEMO_DIR defaults to build/demo. The window's settings file lives in
+#   DEMO_DIR/config, so your own settings are not touched.
+#   --screenshot saves a picture of the window (under Xvfb when there is no
+#   display) and exits.
+set -euo pipefail
+ROOT="$(cd "$(dirname "$0")/.." && pwd)"
+DEMO=""
+SHOT=""
+while [ $# -gt 0 ]; do
+  case "$1" in
+    --screenshot) SHOT="$(realpath -m "$2")"; shift 2 ;;
+    -h|--help) sed -n '2,11p' "$0"; exit 0 ;;
+    *) DEMO="$1"; shift ;;
+  esac
+done
+DEMO="$(realpath -m "${DEMO:-$ROOT/build/demo}")"
+
+bash "$ROOT/scripts/install-deps.sh"
+cmake -S "$ROOT" -B "$ROOT/build" -DCMAKE_BUILD_TYPE=RelWithDebInfo > /dev/null
+cmake --build "$ROOT/build" -j"$(nproc)" --target sonalign sonalign-demo sonalign-cli
+
+# A demo folder of ours (marked) is written afresh each time; any other
+# folder must be empty of sound files, which sonalign-cli demo checks.
+if [ -f "$DEMO/.sonalign-demo" ]; then
+  rm -rf "$DEMO/target" "$DEMO/source" "$DEMO/source." "$DEMO/config"
+fi
+mkdir -p "$DEMO/config"
+"$ROOT/build/tools/sonalign-cli" demo "$DEMO"
+touch "$DEMO/.sonalign-demo"
+cat > "$DEMO/config/AudioSonalign.ini" <<INI
+[LastSetup]
+SourceFolder=$DEMO/source
+TargetFolder=$DEMO/target
+TargetTrackIndex=4
+INI
+
+export XDG_CONFIG_HOME="$DEMO/config"
+ARGS=()
+[ -n "$SHOT" ] && ARGS=(--screenshot "$SHOT")
+if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
+  if [ -z "$SHOT" ]; then
+    echo "No display: run this on a desktop, or use --screenshot FILE.png" >&2
+    exit 1
+  fi
+  exec xvfb-run -a -s "-screen 0 1400x900x24" "$ROOT/build/app/sonalign-demo" "${ARGS[@]}"
+fi
+exec "$ROOT/build/app/sonalign-demo" "${ARGS[@]}"
