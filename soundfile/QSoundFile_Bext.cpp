@@ -83,7 +83,7 @@ bool QSoundFile::InsertInBextDescrType(const QString& type)
     // Without a bext chunk there is no Description to replace (position 0
     // would be the RIFF header), and a bext chunk shorter than the field would
     // have its neighbour overwritten.
-    if (!m_File.isOpen() || m_nPosBext == 0 || m_tBextChunk.ChunkSize() < quint32(bwf::kBextDescriptionBytes))
+    if (!m_File.isOpen() || !m_File.isWritable() || m_nPosBext == 0 || m_tBextChunk.ChunkSize() < quint32(bwf::kBextDescriptionBytes))
         return false;
     if (!m_File.seek(m_nPosBext))
         return false;
