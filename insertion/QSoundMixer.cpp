@@ -273,6 +273,7 @@ void QSoundMixer::RewriteBextDescriptor(char* description, const char* scene, co
     if (!description)
         return;
     constexpr int kLen = bwf::kBextDescriptionBytes;
+    constexpr int kDescriptionTextLimit = kLen - 3;
 
     // 1. A copy with CR and LF turned into NUL, plus a NUL guard past its end.
     char copy[kLen + 1];
@@ -338,7 +339,9 @@ void QSoundMixer::RewriteBextDescriptor(char* description, const char* scene, co
 
     // 6. The lines, with the track line last but one. Everything but the
     // track name is bounded by its field width; the name is cut so that the
-    // text and its NUL fit in the first 255 bytes plus the 256th.
+    // text and its NUL fit, with room to spare for the type line written
+    // after it (one byte longer than the "aTYP=" line here, and only lines
+    // ending before position 253 survive that rewrite).
     auto format = [&](const std::string& trackLine, std::vector<char>& out) {
         const int needed = std::snprintf(nullptr, 0,
             "aUBITS=$%s\r\naSCENE=%-9.9s\r\naTAKE=%-6.6s\r\naTAPE=%4.4s\r\naSPEED=%s\r\naTAG=%6.6s\r\n"
@@ -357,7 +360,7 @@ void QSoundMixer::RewriteBextDescriptor(char* description, const char* scene, co
     const std::string name = fromC(trackName, 4096);
     std::vector<char> text;
     const int withoutName = format(trackPrefix, text);
-    const int room = kLen - 1 - withoutName;
+    const int room = kDescriptionTextLimit - withoutName;
     format(trackPrefix + cutBytes(name, size_t(std::max(room, 0))), text);
 
     std::memset(description, 0, kLen - 1);

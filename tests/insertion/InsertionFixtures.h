@@ -1,0 +1,160 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+// Fixtures of the track insertion tests: recorder-like takes and sources built
+// in code, an independent RIFF walk to look at what the engine wrote, and a
+// relay that records messages.
+
+#include "MessageLoging.h"
+#include "RecorderFileWriter.h"
+
+#include <QByteArray>
+#include <QCryptographicHash>
+#include <QDir>
+#include <QFile>
+#include <QMap>
+#include <QSignalSpy>
+#include <QString>
+#include <QStringList>
+#include <QtEndian>
+
+namespace fixtures {
+
+constexpr quint64 kHour = 3600;
+
+inline quint32 u32At(const QByteArray& b, qint64 at)
+{
+    return qFromLittleEndian<quint32>(reinterpret_cast<const uchar*>(b.constData() + at));
+}
+
+struct Chunk
+{
+    QByteArray id;
+    qint64 offset = 0;   // header offset
+    quint32 size = 0;
+};
+
+// Walks the chunks the way RIFF readers do, without trusting our reader.
+inline QList<Chunk> walk(const QByteArray& file)
+{
+    QList<Chunk> chunks;
+    qint64 pos = 12;
+    while (pos + 8 <= file.size()) {
+        Chunk c;
+        c.id = file.mid(int(pos), 4);
+        c.offset = pos;
+        c.size = u32At(file, pos + 4);
+        chunks << c;
+        pos += 8 + qint64(c.size);
+    }
+    return chunks;
+}
+
+inline Chunk find(const QByteArray& file, const QByteArray& id)
+{
+    for (const Chunk& c : walk(file))
+        if (c.id == id || (id.size() == 3 && c.id.startsWith(id)))
+            return c;
+    return Chunk();
+}
+
+inline QByteArray body(const QByteArray& file, const QByteArray& id)
+{
+    const Chunk c = find(file, id);
+    if (c.id.isEmpty())
+        return QByteArray();
+    return file.mid(int(c.offset + 8), int(c.size));
+}
+
+inline QByteArray readFile(const QString& path)
+{
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly))
+        return QByteArray();
+    return f.readAll();
+}
+
+inline bool writeFile(const QString& path, const QByteArray& bytes)
+{
+    QFile f(path);
+    return f.open(QIODevice::WriteOnly | QIODevice::Truncate) && f.write(bytes) == bytes.size();
+}
+
+// Little-endian sample bytes of the fixture audio, frames [first, first + count).
+inline QByteArray audio(quint32 seed, quint32 first, quint32 count, quint16 bits)
+{
+    const int b = bits / 8;
+    QByteArray out;
+    out.reserve(int(count) * b);
+    for (quint32 i = 0; i < count; ++i) {
+        const quint32 v = quint32(RecorderFileSpec::sampleValue(seed, first + i, 0, bits));
+        for (int k = 0; k < b; ++k)
+            out.append(char((v >> (8 * k)) & 0xFF));
+    }
+    return out;
+}
+
+inline RecorderFileSpec spec(quint32 rate, quint16 bits, quint32 frames, quint64 timeRef, quint32 seed = 1)
+{
+    RecorderFileSpec s;
+    s.sampleRate = rate;
+    s.bitsPerSample = bits;
+    s.frames = frames;
+    s.timeReference = timeRef;
+    s.audioSeed = seed;
+    return s;
+}
+
+// A source file of another recorder: bext with a time reference, no iXML.
+inline bool writeSource(const QString& path, quint32 rate, quint16 bits, quint32 frames, quint64 timeRef,
+                        quint32 seed = 77, quint16 channels = 1)
+{
+    RecorderFileSpec s = spec(rate, bits, frames, timeRef, seed);
+    s.channels = channels;
+    s.withIxml = false;
+    s.withFilm = false;
+    s.withVlta = false;
+    s.withOnde = false;
+    return RecorderFileWriter::write(path, s);
+}
+
+inline QMap<QString, QByteArray> sha1Folder(const QString& folder)
+{
+    QMap<QString, QByteArray> sums;
+    const QStringList names = QDir(folder).entryList(QDir::Files | QDir::Hidden | QDir::NoDotAndDotDot, QDir::Name);
+    for (const QString& n : names)
+        sums.insert(n, QCryptographicHash::hash(readFile(QDir(folder).filePath(n)), QCryptographicHash::Sha1).toHex());
+    return sums;
+}
+
+// Installs a relay for the test's lifetime and records its messages.
+class Relay
+{
+public:
+    Relay() : m_spy(&m_relay, &MessageLoging::signal_message)
+    {
+        m_previous = global_pLogger;
+        global_pLogger = &m_relay;
+    }
+    ~Relay() { global_pLogger = m_previous; }
+    int count() const { return m_spy.count(); }
+    QString title(int i) const { return m_spy.at(i).at(0).toString(); }
+    QString text(int i) const { return m_spy.at(i).at(1).toString(); }
+    int kind(int i) const { return m_spy.at(i).at(3).toInt(); }
+    QStringList texts() const
+    {
+        QStringList l;
+        for (int i = 0; i < count(); ++i)
+            l << text(i);
+        return l;
+    }
+    QString all() const { return texts().join(QStringLiteral(" | ")); }
+    void clear() { m_spy.clear(); }
+
+private:
+    MessageLoging m_relay;
+    QSignalSpy m_spy;
+    MessageLoging* m_previous = nullptr;
+};
+
+} // namespace fixtures
