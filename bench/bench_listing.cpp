@@ -6,7 +6,8 @@
 // read: the folder entries, and for each take its first file's chunk headers,
 // fixed records and iXML chunk.
 //
-// usage: bench_listing [N]      (N = 1000 by default)
+// usage: bench_listing [N] [--dir DIR]   (N = 1000 by default; with --dir the
+// folder is kept, and reused when it already holds the takes)
 
 #include "QSoundPerform.h"
 #include "RecorderFileWriter.h"
@@ -120,25 +121,35 @@ int main(int argc, char* argv[])
 {
     QCoreApplication app(argc, argv);
     int takes = 1000;
-    if (argc > 1) {
-        bool ok = false;
-        takes = QString::fromLocal8Bit(argv[1]).toInt(&ok);
+    QString keepDir;
+    const QStringList args = QCoreApplication::arguments().mid(1);
+    for (int i = 0; i < args.size(); ++i) {
+        bool ok = true;
+        if (args.at(i) == QLatin1String("--dir") && i + 1 < args.size())
+            keepDir = args.at(++i);
+        else
+            takes = args.at(i).toInt(&ok);
         if (!ok || takes < 1) {
-            std::fprintf(stderr, "usage: bench_listing [N]\n");
+            std::fprintf(stderr, "usage: bench_listing [N] [--dir DIR]\n");
             return 2;
         }
     }
 
-    QTemporaryDir tmp;
-    if (!tmp.isValid())
+    QTemporaryDir tmpDir;
+    if (keepDir.isEmpty() && !tmpDir.isValid())
         return 1;
-    std::printf("generating %d takes of %d tracks in %s ...\n", takes, kTracks, qPrintable(tmp.path()));
-    std::fflush(stdout);
+    const QString folder = keepDir.isEmpty() ? tmpDir.path() : keepDir;
     QElapsedTimer timer;
     timer.start();
-    if (!generate(tmp.path(), takes))
-        return 1;
-    std::printf("generated in %.2f s\n", timer.elapsed() / 1000.0);
+    const bool reuse = !keepDir.isEmpty()
+        && QDir(folder).entryList(QDir::Files | QDir::NoDotAndDotDot).size() == takes * kTracks;
+    if (!reuse) {
+        std::printf("generating %d takes of %d tracks in %s ...\n", takes, kTracks, qPrintable(folder));
+        std::fflush(stdout);
+        if (!QDir().mkpath(folder) || !generate(folder, takes))
+            return 1;
+        std::printf("generated in %.2f s\n", timer.elapsed() / 1000.0);
+    }
 
     std::vector<double> listTimes, baseTimes;
     int listed = 0;
@@ -147,7 +158,7 @@ int main(int argc, char* argv[])
     for (int run = 0; run < kRuns + 1; ++run) {   // the first run warms the page cache
         timer.restart();
         int bad = 0;
-        listed = BuildTakesOfFolder(tmp.path(), [&bad](std::unique_ptr<QSoundPerform>, int, int status) {
+        listed = BuildTakesOfFolder(folder, [&bad](std::unique_ptr<QSoundPerform>, int, int status) {
             if (status != kTakeOk)
                 ++bad;
         });
@@ -155,12 +166,12 @@ int main(int argc, char* argv[])
         failed = bad;
 
         timer.restart();
-        const QStringList names = QDir(tmp.path()).entryList(QDir::Files | QDir::NoDotAndDotDot, QDir::NoSort);
+        const QStringList names = QDir(folder).entryList(QDir::Files | QDir::NoDotAndDotDot, QDir::NoSort);
         qint64 bytes = 0;
         for (const QString& n : names)
             bytes += n.size() * 2;   // the names themselves
         for (int i = 0; i < takes; ++i)
-            bytes += readLikeTheListing(tmp.path() + QLatin1Char('/') + rootOf(i) + QStringLiteral("_01.WAV"));
+            bytes += readLikeTheListing(folder + QLatin1Char('/') + rootOf(i) + QStringLiteral("_01.WAV"));
         const double baseSeconds = timer.nsecsElapsed() / 1e9;
         baselineBytes = bytes;
         if (run > 0) {
@@ -170,7 +181,7 @@ int main(int argc, char* argv[])
     }
 
     // The part the parser takes: one padded document, whole and without its padding.
-    QFile first(tmp.path() + QLatin1Char('/') + rootOf(0) + QStringLiteral("_01.WAV"));
+    QFile first(folder + QLatin1Char('/') + rootOf(0) + QStringLiteral("_01.WAV"));
     QByteArray whole;
     if (first.open(QIODevice::ReadOnly))
         whole = first.readAll();

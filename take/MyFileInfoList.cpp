@@ -33,8 +33,38 @@ bool keepName(const QString& name, const QStringList& suffixes)
     return false;
 }
 
+// True when cleaning could not change an absolute path: the lookups of a take
+// (up to 120 per take) are built from clean keys, so they skip the clean step.
+bool isCleanAbsolute(const QString& path)
+{
+    const int n = path.size();
+    if (n == 0 || path.at(0) != QLatin1Char('/'))
+        return false;
+    if (n == 1)
+        return true;
+    if (path.at(n - 1) == QLatin1Char('/'))
+        return false;
+    const QChar* d = path.constData();
+    for (int i = 0; i < n; ++i) {
+        if (d[i] != QLatin1Char('/'))
+            continue;
+        // A segment that starts here: empty, "." or "..".
+        if (i + 1 < n && d[i + 1] == QLatin1Char('/'))
+            return false;
+        if (i + 1 < n && d[i + 1] == QLatin1Char('.')) {
+            if (i + 2 == n || d[i + 2] == QLatin1Char('/'))
+                return false;
+            if (d[i + 2] == QLatin1Char('.') && (i + 3 == n || d[i + 3] == QLatin1Char('/')))
+                return false;
+        }
+    }
+    return true;
+}
+
 QString cleanedAbsolute(const QString& path)
 {
+    if (isCleanAbsolute(path))
+        return path;
     if (QDir::isRelativePath(path))
         return QDir::cleanPath(QDir::current().absoluteFilePath(path));
     return QDir::cleanPath(path);

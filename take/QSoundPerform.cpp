@@ -7,6 +7,7 @@
 #include "MyFileInfoList.h"
 #include "QPath.h"
 
+#include <QDomElement>
 #include <QFileInfo>
 
 namespace {
@@ -45,6 +46,53 @@ quint32 sizeOnDisk(const QSoundFile& file)
     if (size < 0)
         return 0;
     return size > qint64(0xFFFFFFFFu) ? 0xFFFFFFFFu : quint32(size);
+}
+
+QDomElement firstChildNamed(const QDomElement& parent, const QString& name)
+{
+    for (QDomElement e = parent.firstChildElement(); !e.isNull(); e = e.nextSiblingElement()) {
+        if (e.tagName() == name)
+            return e;
+    }
+    return QDomElement();
+}
+
+// Names and active texts of all 24 tracks from the vendor track table, in one
+// pass. Gives what GetiXMLVeltaTracknames(k) and GetiXMLVeltaTrackActive(k)
+// give for every k (the first of the first 24 DATA entries whose INDICE is k),
+// without walking the table 48 times for every take of a listing.
+void readVendorTrackTable(QSoundFile& file, std::array<QString, QSoundPerform::kMaxSlots>& names,
+                          std::array<QString, QSoundPerform::kMaxSlots>& actives)
+{
+    for (int k = 0; k < QSoundPerform::kMaxSlots; ++k) {
+        names[size_t(k)].clear();
+        actives[size_t(k)].clear();
+    }
+    if (!file.m_XmlObject.XmlOk())
+        return;
+    const QDomElement table =
+        file.m_XmlObject.GetPtrElement(QStringLiteral("ALL_TRK_NAME"), QStringList{QStringLiteral("VELTA_PAVANE")});
+    if (table.isNull())
+        return;
+    const QString data = QStringLiteral("DATA");
+    const QString indiceTag = QStringLiteral("INDICE");
+    const QString nameTag = QStringLiteral("NAME");
+    const QString activeTag = QStringLiteral("ACTIVE");
+    std::array<bool, QSoundPerform::kMaxSlots> seen{};
+    int position = 0;
+    for (QDomElement e = table.firstChildElement(); !e.isNull() && position < QSoundPerform::kMaxSlots;
+         e = e.nextSiblingElement()) {
+        if (e.tagName() != data)
+            continue;
+        ++position;
+        bool ok = false;
+        const int indice = firstChildNamed(e, indiceTag).text().trimmed().toInt(&ok);
+        if (!ok || indice < 0 || indice >= QSoundPerform::kMaxSlots || seen[size_t(indice)])
+            continue;
+        seen[size_t(indice)] = true;
+        names[size_t(indice)] = firstChildNamed(e, nameTag).text();
+        actives[size_t(indice)] = firstChildNamed(e, activeTag).text();
+    }
 }
 
 } // namespace
@@ -267,10 +315,13 @@ bool QSoundPerform::LoadMonoFile(const QString& path, QPath* qpath, unsigned t, 
         m_sExtension = qpath->GetExtension();
         GetAllInfos(short(t));
         *first = false;
-        const bool useTable = f.HasiXMLChunk() && parsed;
-        for (int k = 0; k < kMaxSlots; ++k) {
-            m_sTrackName[size_t(k)] = useTable ? f.GetiXMLVeltaTracknames(k) : QString();
-            m_sTrackActive[size_t(k)] = useTable ? f.GetiXMLVeltaTrackActive(k) : QString();
+        if (f.HasiXMLChunk() && parsed) {
+            readVendorTrackTable(f, m_sTrackName, m_sTrackActive);
+        } else {
+            for (int k = 0; k < kMaxSlots; ++k) {
+                m_sTrackName[size_t(k)].clear();
+                m_sTrackActive[size_t(k)].clear();
+            }
         }
     }
     ReadiXMLInfos(short(t), hadText, parsed);

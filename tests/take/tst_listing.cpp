@@ -195,6 +195,10 @@ private slots:
         const int idx = list.indexOfBoosted(tmp.path() + QStringLiteral("/./sub/../AB_C.WAV"));
         QVERIFY(idx >= 0);
         QCOMPARE(list.GetFileName(idx), QStringLiteral("AB_C.WAV"));
+        QCOMPARE(list.indexOfBoosted(tmp.path() + QStringLiteral("//AB_C.WAV")), idx);
+        QCOMPARE(list.indexOfBoosted(tmp.path() + QStringLiteral("/sub/..//AB_C.WAV")), idx);
+        QCOMPARE(list.indexOfBoosted(tmp.path() + QStringLiteral("/AB_C.WAV/.")), idx);
+        QCOMPARE(list.indexOfBoosted(tmp.path() + QStringLiteral("/.AB_C.WAV")), -1);
         // Not in the folder, or only in another case.
         QCOMPARE(list.indexOfBoosted(tmp.filePath(QStringLiteral("AA0001_02.WAV"))), -1);
         QCOMPARE(list.indexOfBoosted(tmp.filePath(QStringLiteral("ab_c.WAV"))), -1);

@@ -427,6 +427,52 @@ private slots:
         QCOMPARE(disk.m_nNbFiles, qint16(3));
     }
 
+    // The take's track table is read in one pass; it must agree with the
+    // per-track queries on an untidy table: entries out of order, a repeated
+    // INDICE, spaces around a number, a non-number, an index beyond 23, and an
+    // entry only found after the 24th DATA element.
+    void trackTableAgreesWithQueries()
+    {
+        QByteArray doc = "<?xml version=\"1.0\" encoding=\"UTF-8\"?><BWFXML><SCENE>1</SCENE>"
+                         "<TRACK_LIST><TRACK_COUNT>1</TRACK_COUNT><TRACK><NAME>own</NAME></TRACK></TRACK_LIST>"
+                         "<VELTA_PAVANE><ALL_TRK_NAME>";
+        auto entry = [&doc](const char* indice, const char* name, const char* active) {
+            doc += QByteArray("<DATA><INDICE>") + indice + "</INDICE><NAME>" + name + "</NAME><ACTIVE>" + active
+                + "</ACTIVE></DATA>";
+        };
+        entry("3", "Three", "YES");
+        entry("0", "Zero", "YES");
+        entry("3", "Three again", "NO");
+        entry(" 5 ", "Five", "YES");
+        entry("x", "Nothing", "YES");
+        entry("30", "Thirty", "YES");
+        doc += "<OTHER/>";
+        entry("1", "", "NO");
+        for (int i = 0; i < 17; ++i)
+            entry("7", "Seven", "YES");
+        entry("9", "Too late", "YES");   // the 25th DATA entry
+        doc += "</ALL_TRK_NAME></VELTA_PAVANE></BWFXML>";
+        doc += QByteArray(2000, ' ');
+
+        RecorderFileSpec s = baseSpec();
+        s.ixmlRaw = doc;
+        QVERIFY(writeTrack(QStringLiteral("AA0001_01.WAV"), 1, 1, s));
+        MyFileInfoList list = listing();
+        QSoundPerform r;
+        QVERIFY(r.QuickInitFiles(dir() + QStringLiteral("AA0001"), kWav, &list, false));
+        QSoundFile& f = r.File(0);
+        QVERIFY(f.m_XmlObject.XmlOk());
+        for (int k = 0; k < QSoundPerform::kMaxSlots; ++k) {
+            QCOMPARE(r.m_sTrackName[size_t(k)], f.GetiXMLVeltaTracknames(k));
+            QCOMPARE(r.m_sTrackActive[size_t(k)], f.GetiXMLVeltaTrackActive(k));
+        }
+        QCOMPARE(r.m_sTrackName[3], QStringLiteral("Three"));
+        QCOMPARE(r.m_sTrackName[5], QStringLiteral("Five"));
+        QCOMPARE(r.m_sTrackName[7], QStringLiteral("Seven"));
+        QVERIFY(r.m_sTrackName[9].isEmpty());
+        QCOMPARE(r.m_sTrackActive[1], QStringLiteral("NO"));
+    }
+
     void noFileForKey()
     {
         MyFileInfoList list = listing();
