@@ -277,56 +277,12 @@ bool QSoundFile::AddiXMLChunk(QString& text)
         return false;
     }
 
+    const qint64 fileSize = m_File.size();
     const quint64 riffEnd = quint64(m_nRiffSize) + bwf::kChunkHeaderBytes;
     const bool hasChunk = m_nPosiXML != 0;
-    const quint64 oldSize = m_nSizeiXML;
-    const quint64 oldEnd = quint64(m_nPosiXML) + bwf::kChunkHeaderBytes + oldSize;
-    // Nothing but a pad byte may follow a chunk that can grow where it is.
-    const bool isLast = hasChunk && (oldEnd >= riffEnd || ((oldSize & 1u) && oldEnd + 1 == riffEnd));
 
-    enum class Place { Append, InPlace, MoveToEnd };
-    Place place = Place::Append;
-    quint64 position = riffEnd;
-    quint64 chunkSize = length;
-    quint64 newRiff = quint64(m_nRiffSize) + bwf::kChunkHeaderBytes + length;
+    // Never overwrite what the object only believes to be our chunk.
     if (hasChunk) {
-        if (length <= oldSize) {
-            place = Place::InPlace;
-            position = m_nPosiXML;
-            chunkSize = oldSize;          // the text, then spaces up to the old size
-            newRiff = m_nRiffSize;
-        } else if (isLast) {
-            place = Place::InPlace;
-            position = m_nPosiXML;
-            newRiff = qMax<quint64>(m_nRiffSize, quint64(m_nPosiXML) + length);
-        } else {
-            // A longer text would run into the chunks that follow: they stay
-            // where they are, the old chunk becomes filler and the new one
-            // goes to the end of the RIFF data.
-            place = Place::MoveToEnd;
-        }
-    }
-    if (position + bwf::kChunkHeaderBytes + chunkSize > kMaxRiffSize + bwf::kChunkHeaderBytes
-        || newRiff > kMaxRiffSize) {
-        SendToRelay(kAddiXMLTitle,
-                    QStringLiteral("The iXML text (%1 bytes) does not fit in\n%2").arg(QString::number(length), m_sPath),
-                    0, 1, true, 0);
-        return false;
-    }
-
-    const quint64 total = bwf::kChunkHeaderBytes + chunkSize;
-    std::unique_ptr<char[]> buffer = obtainBuffer(total);
-    // An in-place write keeps the bytes it replaces, to put them back should
-    // the write fail half-way.
-    const quint64 backupSize = place == Place::InPlace ? bwf::kChunkHeaderBytes + oldSize : 0;
-    std::unique_ptr<char[]> backup = backupSize ? obtainBuffer(backupSize) : nullptr;
-    if (!buffer || (backupSize && !backup)) {
-        SendToRelay(kAddiXMLTitle, QStringLiteral("Unable to allocate pBufferWithSpaces!"), 0, 1, true, 0);
-        return false;
-    }
-
-    if (hasChunk) {
-        // Never overwrite what the object only believes to be our chunk.
         char header[bwf::kChunkHeaderBytes];
         if (!m_File.seek(m_nPosiXML) || m_File.read(header, sizeof header) != qint64(sizeof header)
             || std::memcmp(header, "iXML", 4) != 0 || bwf::readU32(header + 4) != m_nSizeiXML) {
@@ -336,14 +292,71 @@ bool QSoundFile::AddiXMLChunk(QString& text)
                         0, 1, true, 0);
             return false;
         }
-        if (backup) {
-            std::memcpy(backup.get(), header, sizeof header);
-            const qint64 want = qint64(oldSize);
-            const qint64 got = m_File.read(backup.get() + bwf::kChunkHeaderBytes, want);
-            if (got < want)   // a chunk cut short by the end of the file: restore what there was
-                std::memset(backup.get() + bwf::kChunkHeaderBytes + qMax<qint64>(got, 0), ' ',
-                            size_t(want - qMax<qint64>(got, 0)));
+    }
+
+    enum class Place { Append, InPlace, MoveToEnd };
+    Place place = Place::Append;
+    quint64 position = riffEnd;
+    quint64 chunkSize = length;
+    quint64 newRiff = quint64(m_nRiffSize) + bwf::kChunkHeaderBytes + length;
+    if (hasChunk) {
+        const quint64 oldSize = m_nSizeiXML;
+        const quint64 dataAt = quint64(m_nPosiXML) + bwf::kChunkHeaderBytes;
+        const quint64 available = quint64(fileSize) - dataAt;   // the header was read: dataAt <= fileSize
+        const quint64 oldEnd = dataAt + oldSize;
+        place = Place::InPlace;
+        position = m_nPosiXML;
+        if (oldSize > available) {
+            // A size that runs past the end of the file: nothing can follow
+            // this chunk. It takes the new text, padded over every byte it
+            // still holds, and the RIFF size is made to end with it.
+            chunkSize = qMax(length, available);
+            newRiff = quint64(m_nPosiXML) + chunkSize;
+        } else if (length <= oldSize) {
+            chunkSize = oldSize;          // the text, then spaces up to the old size
+            newRiff = m_nRiffSize;
+        } else if (oldEnd >= riffEnd || ((oldSize & 1u) && oldEnd + 1 == riffEnd)) {
+            // The last chunk (or followed by a pad byte only) may grow where it is.
+            newRiff = qMax<quint64>(m_nRiffSize, quint64(m_nPosiXML) + length);
+        } else {
+            // A longer text would run into the chunks that follow: they stay
+            // where they are, the old chunk becomes filler and the new one
+            // goes to the end of the RIFF data.
+            place = Place::MoveToEnd;
+            position = riffEnd;
         }
+    }
+    if (position + bwf::kChunkHeaderBytes + chunkSize > kMaxRiffSize + bwf::kChunkHeaderBytes
+        || newRiff > kMaxRiffSize) {
+        SendToRelay(kAddiXMLTitle,
+                    QStringLiteral("The iXML text (%1 bytes) does not fit in\n%2").arg(QString::number(length), m_sPath),
+                    0, 1, true, 0);
+        return false;
+    }
+    if (position > quint64(fileSize)) {
+        // A RIFF size beyond the end of a damaged file: writing there would
+        // leave a hole of unknown size in front of the chunk.
+        SendToRelay(kAddiXMLTitle,
+                    QStringLiteral("The RIFF size of\n%1\nruns past the end of the file: nothing written.").arg(m_sPath),
+                    0, 1, true, 0);
+        return false;
+    }
+
+    const quint64 total = bwf::kChunkHeaderBytes + chunkSize;
+    // The bytes about to be replaced are kept, to put them back should the
+    // write fail half-way.
+    const quint64 backupSize = qMin<quint64>(total, quint64(fileSize) - position);
+    std::unique_ptr<char[]> buffer = obtainBuffer(total);
+    std::unique_ptr<char[]> backup = backupSize ? obtainBuffer(backupSize) : nullptr;
+    if (!buffer || (backupSize && !backup)) {
+        SendToRelay(kAddiXMLTitle, QStringLiteral("Unable to allocate pBufferWithSpaces!"), 0, 1, true, 0);
+        return false;
+    }
+    if (backupSize
+        && (!m_File.seek(qint64(position)) || m_File.read(backup.get(), qint64(backupSize)) != qint64(backupSize))) {
+        SendToRelay(kAddiXMLTitle, QStringLiteral("Unable to read\n%1\nbefore writing: nothing written.").arg(m_sPath),
+                    0, 1, true, 0);
+        return false;
     }
 
     char* out = buffer.get();
@@ -353,16 +366,13 @@ bool QSoundFile::AddiXMLChunk(QString& text)
     if (chunkSize > length)
         std::memset(out + bwf::kChunkHeaderBytes + length, ' ', size_t(chunkSize - length));
 
-    // On a failed write the file is put back as it was: the bytes replaced in
-    // place are restored and anything added past the old end is cut off, so
-    // no reader finds a partial chunk (our scan reads past the RIFF size).
-    const qint64 originalFileSize = m_File.size();
+    // On a failed write the file is put back as it was: the bytes replaced
+    // are restored and anything added past the old end is cut off, so no
+    // reader finds a partial chunk (the chunk scan reads past the RIFF size).
     auto rollBack = [&]() {
-        bool ok = true;
         qint64 restored = 0;
-        if (backup)
-            ok = WriteAt(position, backup.get(), qint64(backupSize), &restored);
-        ok = RestoreFileSize(originalFileSize) && ok;
+        bool ok = !backupSize || WriteAt(position, backup.get(), qint64(backupSize), &restored);
+        ok = RestoreFileSize(fileSize) && ok;
         if (!ok)
             SendToRelay(kAddiXMLTitle, QStringLiteral("The iXML chunk of\n%1\ncould not be restored.").arg(m_sPath),
                         0, 1, true, 0);
@@ -420,6 +430,25 @@ bool QSoundFile::AddOndeChunk(const char* buffer, int n, int t, int pointStep)
         return false;
     }
 
+    const qint64 fileSize = m_File.size();
+    if (position > quint64(fileSize)) {
+        SendToRelay(kAddOndeTitle,
+                    QStringLiteral("The RIFF size of\n%1\nruns past the end of the file: nothing written.").arg(m_sPath),
+                    0, 1, true, 0);
+        return false;
+    }
+    // Bytes past the RIFF end that the new chunk covers are kept, to be put
+    // back should a write fail.
+    const quint64 total = quint64(bwf::kOndeRecordBytes) + quint64(n) - 4;
+    const quint64 backupSize = qMin<quint64>(total, quint64(fileSize) - position);
+    std::unique_ptr<char[]> backup = backupSize ? obtainBuffer(backupSize) : nullptr;
+    if (backupSize
+        && (!backup || !m_File.seek(qint64(position))
+            || m_File.read(backup.get(), qint64(backupSize)) != qint64(backupSize))) {
+        SendToRelay(kAddOndeTitle, QStringLiteral("Unable to add pBufferOnde!"), 0, 1, true, 0);
+        return false;
+    }
+
     tyOndeChunk record;
     const QByteArray id = QByteArrayLiteral("ond") + TrkIndexToCharOld(t + 1).toLatin1();
     record.SetChunkID(id.constData());
@@ -438,9 +467,11 @@ bool QSoundFile::AddOndeChunk(const char* buffer, int n, int t, int pointStep)
     }
 
     // A failed write leaves the file as it was: whatever was appended is cut off.
-    const qint64 originalFileSize = m_File.size();
     auto rollBack = [&]() {
-        if (!RestoreFileSize(originalFileSize))
+        qint64 restored = 0;
+        bool ok = !backupSize || WriteAt(position, backup.get(), qint64(backupSize), &restored);
+        ok = RestoreFileSize(fileSize) && ok;
+        if (!ok)
             SendToRelay(kAddOndeTitle, QStringLiteral("The onde chunk of\n%1\ncould not be removed.").arg(m_sPath),
                         0, 1, true, 0);
     };

@@ -397,15 +397,76 @@ private slots:
             QVERIFY(spy.at(0).at(1).toString().contains(path));
     }
 
+    // A chunk size past the end of the file: the chunk is necessarily the
+    // last; it is rewritten where it is, over the bytes it really holds.
+    void chunkSizePastTheEndIsRepaired()
+    {
+        RecorderFileSpec spec = tailSpec();
+        spec.ixmlLast = true;
+        spec.ixmlDeclaredSize = 10000000;
+        QList<RecorderChunkPlace> places;
+        const QString path = write(spec, &places);
+        const QByteArray before = readAll(path);
+        const quint32 at = placeOf(places, "iXML");
+
+        QSoundFile sf;
+        QVERIFY(openRW(sf, path));
+        QCOMPARE(sf.m_nSizeiXML, 10000000u);
+        QString text = documentOfSize(2000, QStringLiteral("repaired"), true);
+        QVERIFY(sf.AddiXMLChunk(text));
+        QCOMPARE(sf.m_nPosiXML, at);
+        QCOMPARE(sf.m_nSizeiXML, 61440u);
+        QCOMPARE(sf.m_nRiffSize, at + 61440u);
+        sf.Close();
+
+        const QByteArray after = readAll(path);
+        QCOMPARE(after.size(), before.size());
+        QCOMPARE(u32At(after, 4), quint32(after.size() - 8));
+        QCOMPARE(u32At(after, at + 4), 61440u);
+        QVERIFY(after.left(int(at)).mid(8) == before.left(int(at)).mid(8));
+        QSoundFile reader;
+        QVERIFY(openRW(reader, path));
+        QVERIFY(reader.GetiXMLFileInfos());
+        QCOMPARE(reader.GetiXMLNotes(), QStringLiteral("repaired"));
+        reader.Close();
+        checkWithOtherReaders(path, spec.frames, pcmOf(before, places));
+    }
+
+    // A RIFF size beyond the end of the file: appending there would leave a
+    // hole of any size; nothing is written.
+    void riffSizePastTheEndIsRefused()
+    {
+        RecorderFileSpec spec;
+        spec.withIxml = false;
+        spec.withOnde = false;
+        spec.riffSizeOverride = RecorderFileWriter::build(spec).size() - 8 + 50000000;
+        const QString path = write(spec);
+        const QByteArray before = readAll(path);
+        QSoundFile sf;
+        QVERIFY(openRW(sf, path));
+        QSignalSpy spy(m_pLogger, &MessageLoging::signal_message);
+        QString text = documentOfSize(61440, QStringLiteral("x"), true);
+        QVERIFY(!sf.AddiXMLChunk(text));
+        const char peaks[8] = {};
+        QVERIFY(!sf.AddOndeChunk(peaks, 8, 0, 4800));
+        sf.Close();
+        QVERIFY(readAll(path) == before);
+        QCOMPARE(spy.count(), 2);
+        QCOMPARE(spy.at(0).at(0).toString(), QStringLiteral("QSoundFile::AddiXMLChunk()"));
+        QCOMPARE(spy.at(1).at(0).toString(), QStringLiteral("QSoundFile::AddOndChunk()"));
+        QVERIFY(spy.at(0).at(1).toString().contains(path));
+    }
+
     // ---- a disk that stores fewer bytes than asked ----
 
     void shortWritesAreReported_data()
     {
-        QTest::addColumn<int>("layout");          // 0 no chunk, 1 chunk followed, 2 pad in place, 3 last chunk grows
+        QTest::addColumn<int>("layout");          // 0 no chunk, 1 chunk followed, 2 pad in place, 3 last chunk grows, 4 no chunk and bytes past the RIFF end
         QTest::addColumn<QList<qint64>>("script");
         QTest::addColumn<bool>("newTextRead");    // our reader then reads the new text (else the old one or none)
         QTest::newRow("append: chunk cut short") << 0 << QList<qint64>{1000} << false;
         QTest::newRow("append: disk full at once") << 0 << QList<qint64>{0} << false;
+        QTest::newRow("append over bytes past the RIFF end: restored") << 4 << QList<qint64>{900} << false;
         QTest::newRow("move: new chunk cut short") << 1 << QList<qint64>{5000} << false;
         QTest::newRow("move: RIFF size not stored") << 1 << QList<qint64>{-2, 0} << false;
         QTest::newRow("move: RIFF size half stored, restored") << 1 << QList<qint64>{-2, 2} << false;
@@ -420,13 +481,17 @@ private slots:
         QFETCH(bool, newTextRead);
 
         RecorderFileSpec spec = tailSpec();
-        spec.withIxml = layout != 0;
+        spec.withIxml = layout != 0 && layout != 4;
         spec.ixmlLast = layout == 3;
+        if (layout == 4)   // the tail chunk lies past the RIFF size
+            spec.riffSizeOverride = RecorderFileWriter::build(spec).size() - 8 - 1008;
         spec.ixml.note = QStringLiteral("old note");
         QList<RecorderChunkPlace> places;
         const QString path = write(spec, &places);
         const QByteArray before = readAll(path);
         const quint32 riff = u32At(before, 4);
+        if (layout == 4)
+            QVERIFY(qint64(riff) + 8 < before.size());
 
         QSoundFile sf;
         QVERIFY(openRW(sf, path));
@@ -461,7 +526,7 @@ private slots:
 
         QSoundFile reader;
         QVERIFY(openRW(reader, path));
-        if (layout == 0) {
+        if (layout == 0 || layout == 4) {
             QVERIFY(!reader.HasiXMLChunk());
             return;
         }
