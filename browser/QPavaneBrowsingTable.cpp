@@ -149,6 +149,10 @@ void QPavaneBrowsingTable::InitialSettings()
     setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     setSelectionBehavior(QAbstractItemView::SelectRows);
     verticalHeader()->hide();
+    // Rows of 18 and 22 pixels and 25-pixel columns are below the style's
+    // default minimum section sizes.
+    verticalHeader()->setMinimumSectionSize(10);
+    horizontalHeader()->setMinimumSectionSize(10);
     static QFocuslessStyle* focusless = nullptr;
     if (!focusless) {
         focusless = new QFocuslessStyle;
