@@ -1,0 +1,277 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// sonalign-cli analyse / create / delete as a black box: stdout, stderr, exit codes.
+
+#include "../insertion/InsertionFixtures.h"
+#include "TestSupport.h"
+
+#include <QSettings>
+#include <QTemporaryDir>
+#include <QtTest>
+
+using namespace fixtures;
+
+namespace {
+
+// A thousand samples per second keeps the takes tiny; spans are in samples.
+const quint32 kRate = 1000;
+quint64 at(int h, int m, int s) { return (quint64(h) * 3600 + quint64(m) * 60 + quint64(s)) * kRate; }
+
+struct Cli
+{
+    QTemporaryDir home;
+
+    testsupport::ProcessResult operator()(const QStringList& args)
+    {
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("XDG_CONFIG_HOME"), home.path());
+        env.insert(QStringLiteral("LC_ALL"), QStringLiteral("C.UTF-8"));
+        return testsupport::run(testsupport::cliPath(), args, 120000, env);
+    }
+};
+
+bool writeTake(const QString& folder, const QString& root, int tracks, quint64 start, quint32 seconds)
+{
+    return RecorderFileWriter::writeMonoTake(folder, root, tracks, spec(kRate, 16, seconds * kRate, start));
+}
+
+} // namespace
+
+class TestCliInsertion : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void analyseJson();
+    void analyseText();
+    void analyseFailures_data();
+    void analyseFailures();
+    void createAndDelete();
+    void createNameFromTrackNameFile();
+    void createFailures_data();
+    void createFailures();
+    void deleteFailures();
+
+private:
+    QTemporaryDir m_dir;
+    QString m_target;
+    QString m_source;
+};
+
+void TestCliInsertion::initTestCase()
+{
+    QVERIFY(QFile::exists(testsupport::cliPath()));
+    m_target = m_dir.path() + QStringLiteral("/Master");
+    QVERIFY(QDir().mkpath(m_target));
+    // Source 10:00:10 .. 10:00:30.
+    QVERIFY(writeTake(m_target, QStringLiteral("AA0001"), 2, at(10, 0, 0), 20));    // missing start
+    QVERIFY(writeTake(m_target, QStringLiteral("AA0002"), 1, at(10, 0, 12), 2));    // entire
+    QVERIFY(writeTake(m_target, QStringLiteral("AA0003"), 1, at(10, 0, 20), 20));   // missing end
+    QVERIFY(writeTake(m_target, QStringLiteral("AA0004"), 1, at(10, 0, 5), 35));    // partial
+    QVERIFY(writeTake(m_target, QStringLiteral("AA0005"), 1, at(11, 0, 0), 1));     // none
+    QVERIFY(QDir().mkpath(m_dir.path() + QStringLiteral("/Extra")));
+    m_source = m_dir.path() + QStringLiteral("/Extra/Boom 1.wav");
+    QVERIFY(writeSource(m_source, kRate, 16, 20 * kRate, at(10, 0, 10)));
+}
+
+void TestCliInsertion::analyseJson()
+{
+    Cli cli;
+    const auto r = cli({QStringLiteral("analyse"), m_source, m_target, QStringLiteral("--json")});
+    QCOMPARE(r.exitCode, 0);
+    QCOMPARE(QString::fromUtf8(r.err), QString());
+    const QString expected = QStringLiteral(
+        "{\"source\": {\"start\": 36010000, \"end\": 36030000}, \"takes\": ["
+        "{\"file_id\": \"AA0001\", \"class\": \"missing_start\"}, "
+        "{\"file_id\": \"AA0002\", \"class\": \"entire\"}, "
+        "{\"file_id\": \"AA0003\", \"class\": \"missing_end\"}, "
+        "{\"file_id\": \"AA0004\", \"class\": \"partial\"}, "
+        "{\"file_id\": \"AA0005\", \"class\": \"none\"}], "
+        "\"counts\": {\"entire\": 1, \"missing_start\": 1, \"partial\": 1, \"missing_end\": 1}}\n");
+    QCOMPARE(QString::fromUtf8(r.out), expected);
+}
+
+void TestCliInsertion::analyseText()
+{
+    Cli cli;
+    const auto r = cli({QStringLiteral("analyse"), m_source, m_target + QLatin1Char('/')});
+    QCOMPARE(r.exitCode, 0);
+    QCOMPARE(QString::fromUtf8(r.out),
+             QStringLiteral("source 36010000 36030000\nAA0001\tmissing_start\nAA0002\tentire\nAA0003\tmissing_end\n"
+                            "AA0004\tpartial\nAA0005\tnone\n"
+                            "1 entire take 1 missing start 1 patial coverage 1 missing end founded\n"));
+
+    // No overlap is an answer, not an error.
+    QTemporaryDir other;
+    QVERIFY(writeTake(other.path(), QStringLiteral("ZZ0001"), 1, at(1, 0, 0), 1));
+    const auto none = cli({QStringLiteral("analyse"), m_source, other.path()});
+    QCOMPARE(none.exitCode, 0);
+    QCOMPARE(QString::fromUtf8(none.out),
+             QStringLiteral("source 36010000 36030000\nZZ0001\tnone\nSource file timecode doesn't match with any target file.\n"));
+}
+
+void TestCliInsertion::analyseFailures_data()
+{
+    QTest::addColumn<QStringList>("args");
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QString>("stderrContains");
+    const QString missing = m_dir.path() + QStringLiteral("/Extra/none.wav");
+    QTest::newRow("missing source")
+        << QStringList{QStringLiteral("analyse"), missing, m_target} << 1
+        << QStringLiteral("sonalign-cli analyse: ") + missing + QStringLiteral("\nError, no timecode founded in this source file.\n");
+    QTest::newRow("not a sound file")
+        << QStringList{QStringLiteral("analyse"), m_target + QStringLiteral("/../Extra"), m_target} << 1
+        << QStringLiteral("\nError, no timecode founded in this source file.\n");
+    QTest::newRow("missing folder")
+        << QStringList{QStringLiteral("analyse"), m_source, m_dir.path() + QStringLiteral("/nope")} << 1
+        << QStringLiteral("\nNo such folder.\n");
+    QTest::newRow("one argument") << QStringList{QStringLiteral("analyse"), m_source} << 2
+                                  << QStringLiteral("usage: sonalign-cli analyse SOURCE_FILE TARGET_FOLDER [--json]\n");
+    QTest::newRow("unknown option") << QStringList{QStringLiteral("analyse"), m_source, m_target, QStringLiteral("--xml")}
+                                    << 2 << QStringLiteral("usage: sonalign-cli analyse");
+}
+
+void TestCliInsertion::analyseFailures()
+{
+    QFETCH(QStringList, args);
+    QFETCH(int, exitCode);
+    QFETCH(QString, stderrContains);
+    Cli cli;
+    const auto r = cli(args);
+    QCOMPARE(r.exitCode, exitCode);
+    QVERIFY2(QString::fromUtf8(r.err).contains(stderrContains), r.err.constData());
+    QCOMPARE(r.out, QByteArray());
+}
+
+void TestCliInsertion::createAndDelete()
+{
+    QTemporaryDir dir;
+    QVERIFY(writeTake(dir.path(), QStringLiteral("AA0001"), 2, at(10, 0, 0), 20));
+    QVERIFY(writeTake(dir.path(), QStringLiteral("AA0003"), 1, at(10, 0, 20), 20));
+    Cli cli;
+    const auto r = cli({QStringLiteral("create"), QStringLiteral("--track"), QStringLiteral("3"), QStringLiteral("--name"),
+                        QStringLiteral("Boom"), m_source, dir.path(), QStringLiteral("AA0001"), QStringLiteral("AA0003")});
+    QCOMPARE(r.exitCode, 0);
+    QCOMPARE(QString::fromUtf8(r.err), QString());
+    QCOMPARE(QString::fromUtf8(r.out), QStringLiteral("AA0001_03.WAV\nAA0003_03.WAV\n"));
+    // Missing start: 10 s of silence, then the source's first 10 s.
+    const QByteArray made = readFile(dir.path() + QStringLiteral("/AA0001_03.WAV"));
+    QVERIFY(body(made, "data") == QByteArray(10 * kRate * 2, '\0') + audio(77, 0, 10 * kRate, 16));
+    QCOMPARE(made.size(), readFile(dir.path() + QStringLiteral("/AA0001_01.WAV")).size());
+    QVERIFY(QString::fromUtf8(body(made, "iXML")).contains(QStringLiteral("<NAME>Boom</NAME>")));
+
+    const auto d = cli({QStringLiteral("delete"), QStringLiteral("--track"), QStringLiteral("2"), dir.path(),
+                        QStringLiteral("AA0001"), QStringLiteral("AA0003")});
+    QCOMPARE(d.exitCode, 0);
+    QCOMPARE(QString::fromUtf8(d.err), QString());
+    // AA0003 has no track 2: passed over.
+    QCOMPARE(QString::fromUtf8(d.out), QStringLiteral("AA0001_02.DEL1\n"));
+    QVERIFY(QFile::exists(dir.path() + QStringLiteral("/AA0001_02.DEL1")));
+    QVERIFY(QString::fromUtf8(body(readFile(dir.path() + QStringLiteral("/AA0001_03.WAV")), "iXML"))
+                .contains(QStringLiteral("<TOTAL_FILES>2</TOTAL_FILES>")));
+}
+
+void TestCliInsertion::createNameFromTrackNameFile()
+{
+    QTemporaryDir dir;
+    QVERIFY(writeTake(dir.path(), QStringLiteral("AA0001"), 1, at(10, 0, 10), 5));
+    const QString folder = m_dir.path() + QStringLiteral("/Extra.");
+    QVERIFY(QDir().mkpath(folder));
+    {
+        QSettings snl(folder + QStringLiteral("/Boom 1.snl"), QSettings::IniFormat);
+        snl.setValue(QStringLiteral("LastSetup/TrackName"), QStringLiteral("Perche"));
+    }
+    Cli cli;
+    const auto r = cli({QStringLiteral("create"), QStringLiteral("--track"), QStringLiteral("2"), m_source, dir.path(),
+                        QStringLiteral("AA0001")});
+    QCOMPARE(r.exitCode, 0);
+    QVERIFY(QString::fromUtf8(body(readFile(dir.path() + QStringLiteral("/AA0001_02.WAV")), "iXML"))
+                .contains(QStringLiteral("<NAME>Perche</NAME>")));
+    QVERIFY(QFile::remove(folder + QStringLiteral("/Boom 1.snl")));
+
+    // No stored name: the engine's "T<N>".
+    const auto t = cli({QStringLiteral("create"), QStringLiteral("--track"), QStringLiteral("3"), m_source, dir.path(),
+                        QStringLiteral("AA0001")});
+    QCOMPARE(t.exitCode, 0);
+    QVERIFY(QString::fromUtf8(body(readFile(dir.path() + QStringLiteral("/AA0001_03.WAV")), "iXML"))
+                .contains(QStringLiteral("<NAME>T3</NAME>")));
+}
+
+void TestCliInsertion::createFailures_data()
+{
+    QTest::addColumn<QStringList>("args");
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QString>("stderrText");   // exact, %T = target folder
+    const QString t = QStringLiteral("--track");
+    const QString usage = QStringLiteral(
+        "usage: sonalign-cli create --track N [--name NAME] SOURCE_FILE TARGET_FOLDER FILE_ID...\n");
+    QTest::newRow("occupied track")
+        << QStringList{QStringLiteral("create"), t, QStringLiteral("2"), m_source, QStringLiteral("%T"), QStringLiteral("AA0001")}
+        << 1
+        << QStringLiteral("QSoundMixer::SonalignMono(): AA0001 \nTargeted track #2 is not empty. Process aborted.\n"
+                          "MainWindow::OnPushButton_CreateSoundTrack(): AA0001\nError during bounce Sonalign process.\n");
+    QTest::newRow("no overlap")
+        << QStringList{QStringLiteral("create"), t, QStringLiteral("4"), m_source, QStringLiteral("%T"), QStringLiteral("AA0005")}
+        << 1
+        << QStringLiteral("QSoundMixer::SonalignMono(): Unable to in point Tc sample!\n"
+                          "MainWindow::OnPushButton_CreateSoundTrack(): AA0005\nError during bounce Sonalign process.\n");
+    QTest::newRow("unknown take")
+        << QStringList{QStringLiteral("create"), t, QStringLiteral("4"), m_source, QStringLiteral("%T"), QStringLiteral("ZZ0001")}
+        << 1 << QStringLiteral("MainWindow::OnPushButton_CreateSoundTrack(): ZZ0001\nNo corresponding file found matching with this tag.\n");
+    QTest::newRow("empty folder")
+        << QStringList{QStringLiteral("create"), t, QStringLiteral("4"), m_source, QStringLiteral("%E"), QStringLiteral("AA0001")}
+        << 1 << QStringLiteral("sonalign-cli create: %E\nNo .WAV file in this folder.\n");
+    QTest::newRow("track 25") << QStringList{QStringLiteral("create"), t, QStringLiteral("25"), m_source, QStringLiteral("%T"),
+                                             QStringLiteral("AA0001")}
+                              << 2 << usage;
+    QTest::newRow("track 0") << QStringList{QStringLiteral("create"), t, QStringLiteral("0"), m_source, QStringLiteral("%T"),
+                                            QStringLiteral("AA0001")}
+                             << 2 << usage;
+    QTest::newRow("no file ID") << QStringList{QStringLiteral("create"), t, QStringLiteral("3"), m_source, QStringLiteral("%T")}
+                                << 2 << usage;
+    QTest::newRow("no track") << QStringList{QStringLiteral("create"), m_source, QStringLiteral("%T"), QStringLiteral("AA0001")}
+                              << 2 << usage;
+}
+
+void TestCliInsertion::createFailures()
+{
+    QFETCH(QStringList, args);
+    QFETCH(int, exitCode);
+    QFETCH(QString, stderrText);
+    QTemporaryDir empty;
+    for (QString& a : args) {
+        a.replace(QLatin1String("%T"), m_target);
+        a.replace(QLatin1String("%E"), empty.path());
+    }
+    stderrText.replace(QLatin1String("%E"), empty.path());
+    const QMap<QString, QByteArray> before = sha1Folder(m_target);
+    Cli cli;
+    const auto r = cli(args);
+    QCOMPARE(r.exitCode, exitCode);
+    QCOMPARE(QString::fromUtf8(r.err), stderrText);
+    QCOMPARE(r.out, QByteArray());
+    QCOMPARE(sha1Folder(m_target), before);
+}
+
+void TestCliInsertion::deleteFailures()
+{
+    Cli cli;
+    const QMap<QString, QByteArray> before = sha1Folder(m_target);
+    const auto r = cli({QStringLiteral("delete"), QStringLiteral("--track"), QStringLiteral("1"), m_target,
+                        QStringLiteral("ZZ0001")});
+    QCOMPARE(r.exitCode, 1);
+    QCOMPARE(QString::fromUtf8(r.err),
+             QStringLiteral("MainWindow::OnPushButton_DeleteSoundTrack(): ZZ0001\nNo corresponding file found matching with this tag.\n"));
+    QCOMPARE(sha1Folder(m_target), before);
+
+    const auto u = cli({QStringLiteral("delete"), m_target, QStringLiteral("AA0001")});
+    QCOMPARE(u.exitCode, 2);
+    QCOMPARE(QString::fromUtf8(u.err), QStringLiteral("usage: sonalign-cli delete --track N TARGET_FOLDER FILE_ID...\n"));
+    const auto n = cli({QStringLiteral("delete"), QStringLiteral("--track"), QStringLiteral("x"), m_target,
+                        QStringLiteral("AA0001")});
+    QCOMPARE(n.exitCode, 2);
+    QCOMPARE(sha1Folder(m_target), before);
+}
+
+QTEST_MAIN(TestCliInsertion)
+#include "tst_cli_insertion.moc"
