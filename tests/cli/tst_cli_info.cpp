@@ -1,0 +1,340 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// sonalign-cli info as a black box: exact values, messages and exit codes on
+// recorder files, other writers' files and damaged ones.
+
+#include "RecorderFileWriter.h"
+#include "TestSupport.h"
+
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QTemporaryDir>
+#include <QtTest>
+
+using testsupport::cliPath;
+using testsupport::run;
+
+Q_DECLARE_METATYPE(RecorderFileSpec)
+
+namespace {
+
+bool writeBytes(const QString& path, const QByteArray& bytes)
+{
+    QFile f(path);
+    return f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size();
+}
+
+QJsonObject parseJson(const QByteArray& out)
+{
+    QJsonParseError error;
+    const QJsonDocument d = QJsonDocument::fromJson(out, &error);
+    if (error.error != QJsonParseError::NoError)
+        qWarning("not JSON: %s", qPrintable(error.errorString()));
+    return d.object();
+}
+
+} // namespace
+
+class TestCliInfo : public QObject
+{
+    Q_OBJECT
+private slots:
+    void initTestCase() { QVERIFY(m_dir.isValid()); }
+    void recorderFileJson();
+    void recorderFileText();
+    void otherWritersFiles_data();
+    void otherWritersFiles();
+    void unreadableFiles_data();
+    void unreadableFiles();
+    void badIxmlStillReads();
+    void usage_data();
+    void usage();
+
+private:
+    QString path(const QString& name) const { return m_dir.filePath(name); }
+    QTemporaryDir m_dir;
+};
+
+void TestCliInfo::recorderFileJson()
+{
+    RecorderFileSpec spec;
+    spec.timeReference = 48000ULL * 3600 * 10 + 48000 * 62 + 7;
+    spec.frames = 48000 * 3 + 5;
+    spec.frameRateCode = "29.97";
+    spec.ixml.scene = QStringLiteral("Scène \"4\"");
+    spec.ixml.take = QStringLiteral("r12");
+    spec.ixml.note = QStringLiteral("line1");
+    spec.ixml.channelIndex = 2;
+    spec.ixml.trackName = QStringLiteral("Boom");
+    spec.ixml.totalFiles = 3;
+    QList<RecorderChunkPlace> places;
+    const QByteArray bytes = RecorderFileWriter::build(spec, &places);
+    const QString file = path(QStringLiteral("AA0001_02.WAV"));
+    QVERIFY(writeBytes(file, bytes));
+
+    const testsupport::ProcessResult r = run(cliPath(), {"info", file, "--json"});
+    QCOMPARE(r.exitCode, 0);
+    QCOMPARE(r.err, QByteArray());
+    const QJsonObject o = parseJson(r.out);
+    QCOMPARE(o.value(QStringLiteral("file")).toString(), file);
+    QCOMPARE(o.value(QStringLiteral("riff_size")).toDouble(), double(bytes.size() - 8));
+    const QJsonArray chunks = o.value(QStringLiteral("chunks")).toArray();
+    QCOMPARE(chunks.size(), places.size());
+    for (int i = 0; i < places.size(); ++i) {
+        const QJsonObject c = chunks.at(i).toObject();
+        QCOMPARE(c.value(QStringLiteral("id")).toString(), QString::fromLatin1(places.at(i).id));
+        QCOMPARE(c.value(QStringLiteral("offset")).toDouble(), double(places.at(i).offset));
+        QCOMPARE(c.value(QStringLiteral("size")).toDouble(), double(places.at(i).size));
+    }
+    QCOMPARE(o.value(QStringLiteral("sample_rate")).toInt(), 48000);
+    QCOMPARE(o.value(QStringLiteral("channels")).toInt(), 1);
+    QCOMPARE(o.value(QStringLiteral("bits")).toInt(), 24);
+    QCOMPARE(o.value(QStringLiteral("format_tag")).toInt(), 1);
+    QCOMPARE(o.value(QStringLiteral("block_align")).toInt(), 3);
+    QCOMPARE(o.value(QStringLiteral("sampling")).toString(), QStringLiteral("48kHz/24bits"));
+    QCOMPARE(o.value(QStringLiteral("data_size")).toInt(), (48000 * 3 + 5) * 3);
+    QCOMPARE(o.value(QStringLiteral("samples")).toInt(), 48000 * 3 + 5);
+    QCOMPARE(o.value(QStringLiteral("duration")).toString(), QStringLiteral("00:00:03"));
+    QCOMPARE(o.value(QStringLiteral("duration_seconds")).toInt(), 3);
+    QCOMPARE(o.value(QStringLiteral("time_reference")).toDouble(), double(spec.timeReference));
+    QCOMPARE(o.value(QStringLiteral("timecode")).toString(), QStringLiteral("10:01:02"));
+    QCOMPARE(o.value(QStringLiteral("frame_rate")).toString(), QStringLiteral("29.97df"));
+    QCOMPARE(o.value(QStringLiteral("frames_per_second")).toInt(), 30);
+
+    const QJsonObject bext = o.value(QStringLiteral("bext")).toObject();
+    QCOMPARE(bext.value(QStringLiteral("description")).toString(),
+             QStringLiteral("aSCENE=Scène \"4\"\r\naTAKE=r12\r\naTAPE=DAY1\r\naUBITS=00000000\r\naSPEED=029.970-DF\r\naNOTE=line1\r\n"));
+    QCOMPARE(bext.value(QStringLiteral("originator")).toString(), QStringLiteral("PAVANE V01.23.45 SN000123"));
+    QCOMPARE(bext.value(QStringLiteral("originator_reference")).toString(), QStringLiteral("VELPAV0000000000000000000000000A"));
+    QCOMPARE(bext.value(QStringLiteral("origination_date")).toString(), QStringLiteral("2019-05-14"));
+    QCOMPARE(bext.value(QStringLiteral("origination_time")).toString(), QStringLiteral("10:15:30"));
+    QCOMPARE(bext.value(QStringLiteral("version")).toInt(), 1);
+    QCOMPARE(bext.value(QStringLiteral("take")).toString(), QStringLiteral("r12"));
+
+    const QJsonObject ixml = o.value(QStringLiteral("ixml_summary")).toObject();
+    QCOMPARE(ixml.value(QStringLiteral("scene")).toString(), QStringLiteral("Scène \"4\""));
+    QCOMPARE(ixml.value(QStringLiteral("take")).toString(), QStringLiteral("r12"));
+    QCOMPARE(ixml.value(QStringLiteral("note")).toString(), QStringLiteral("line1"));
+    QCOMPARE(ixml.value(QStringLiteral("track_number")).toInt(), 2);
+    QCOMPARE(ixml.value(QStringLiteral("track_name")).toString(), QStringLiteral("Boom"));
+    QCOMPARE(ixml.value(QStringLiteral("total_files")).toString(), QStringLiteral("3"));
+    const QString text = o.value(QStringLiteral("ixml")).toString();
+    QCOMPARE(text, QString::fromUtf8(RecorderFileWriter::build(spec).mid(int(places.at(4).offset) + 8, 61440)).trimmed() + QString());
+    QVERIFY(text.endsWith(QLatin1String("</BWFXML>")));
+}
+
+void TestCliInfo::recorderFileText()
+{
+    RecorderFileSpec spec;
+    spec.timeReference = 48000ULL * 3600;
+    spec.frames = 480;
+    spec.description = "aSCENE=9\r\naTAKE=2\r\n";
+    spec.ixml.scene = QStringLiteral("9");
+    spec.ixml.take = QStringLiteral("2");
+    spec.ixml.note = QStringLiteral("a\nb");
+    spec.withFilm = false;
+    spec.withVlta = false;
+    spec.withOnde = false;
+    spec.ixmlRaw = "<BWFXML><SCENE>9</SCENE><TAKE>2</TAKE><NOTE>a\nb</NOTE><FILE_SET><TOTAL_FILES>1</TOTAL_FILES>"
+                   "</FILE_SET><TRACK_LIST><TRACK><CHANNEL_INDEX>1</CHANNEL_INDEX><NAME>Mix</NAME></TRACK></TRACK_LIST>"
+                   "</BWFXML>      ";
+    const QString file = path(QStringLiteral("AB0001_01.WAV"));
+    QVERIFY(RecorderFileWriter::write(file, spec));
+    const testsupport::ProcessResult r = run(cliPath(), {"info", file});
+    QCOMPARE(r.exitCode, 0);
+    QCOMPARE(r.err, QByteArray());
+    const int ixmlSize = spec.ixmlRaw.size();
+    const QString expected = QStringLiteral(
+        "file: %1\n"
+        "riff_size: %2\n"
+        "chunks:\n"
+        "  bext offset=12 size=858\n"
+        "  fmt  offset=878 size=16\n"
+        "  iXML offset=902 size=%3\n"
+        "  data offset=%4 size=1440\n"
+        "format_tag: 1\n"
+        "sample_rate: 48000\n"
+        "channels: 1\n"
+        "bits: 24\n"
+        "block_align: 3\n"
+        "sampling: 48kHz/24bits\n"
+        "data_size: 1440\n"
+        "samples: 480\n"
+        "duration: 00:00:00\n"
+        "duration_seconds: 0\n"
+        "time_reference: 172800000\n"
+        "timecode: 01:00:00\n"
+        "frame_rate: \n"
+        "frames_per_second: 24\n"
+        "bext.description: aSCENE=9\\r\\naTAKE=2\\r\\n\n"
+        "bext.originator: PAVANE V01.23.45 SN000123\n"
+        "bext.originator_reference: VELPAV0000000000000000000000000A\n"
+        "bext.origination_date: 2019-05-14\n"
+        "bext.origination_time: 10:15:30\n"
+        "bext.version: 1\n"
+        "bext.scene: 9\n"
+        "bext.take: 2\n"
+        "bext.note: \n"
+        "bext.tape: \n"
+        "bext.type: \n"
+        "ixml.scene: 9\n"
+        "ixml.take: 2\n"
+        "ixml.note: a\\nb\n"
+        "ixml.track_number: 1\n"
+        "ixml.track_name: Mix\n"
+        "ixml.total_files: 1\n")
+                                 .arg(file)
+                                 .arg(902 + 8 + ixmlSize + 8 + 1440 - 8)
+                                 .arg(ixmlSize)
+                                 .arg(902 + 8 + ixmlSize);
+    QCOMPARE(QString::fromUtf8(r.out), expected);
+}
+
+void TestCliInfo::otherWritersFiles_data()
+{
+    QTest::addColumn<RecorderFileSpec>("spec");
+    QTest::addColumn<QStringList>("ids");
+    QTest::addColumn<bool>("hasIxml");
+    RecorderFileSpec spec;
+    spec.withFilm = spec.withVlta = spec.withOnde = false;
+    spec.extraBefore = {ExtraChunk{"JUNK", "abc", true, 0}};
+    spec.extraAfter = {ExtraChunk{"LIST", "12345", true, 0}, ExtraChunk{"cue ", "x", true, 0}};
+    QTest::newRow("odd chunks with pad bytes") << spec << QStringList({"JUNK", "bext", "fmt ", "iXML", "data", "LIST", "cue "}) << true;
+    spec.extraBefore.clear();
+    spec.extraAfter.clear();
+    spec.ixmlLast = true;
+    spec.ixmlRaw = "<BWFXML><SCENE>s</SCENE></BWFXML>";
+    spec.ixmlDeclaredSize = 0xFFFFFFF0u;
+    QTest::newRow("iXML size far past the end") << spec << QStringList({"bext", "fmt ", "data", "iXML"}) << true;
+    spec = RecorderFileSpec();
+    spec.withFilm = spec.withVlta = spec.withOnde = false;
+    spec.ixmlRaw = "<BWFXML/>";
+    for (int i = 0; i < 31; ++i)
+        spec.extraAfter << ExtraChunk{"u" + QByteArray::number(100 + i), "", false, 0};
+    QStringList ids({"bext", "fmt ", "iXML", "data"});
+    for (int i = 0; i < 31; ++i)
+        ids << QStringLiteral("u%1").arg(100 + i);
+    QTest::newRow("31 unknown chunks: iXML ignored, all listed") << spec << ids << false;
+    spec = RecorderFileSpec();
+    spec.withFilm = spec.withVlta = spec.withOnde = spec.withIxml = false;
+    spec.extraAfter = {ExtraChunk{QByteArray("\x01\xFFz\\", 4), "", false, 0}};
+    QTest::newRow("binary chunk identifier") << spec << QStringList({"bext", "fmt ", "data", "\\x01\\xffz\\x5c"}) << false;
+}
+
+void TestCliInfo::otherWritersFiles()
+{
+    QFETCH(RecorderFileSpec, spec);
+    QFETCH(QStringList, ids);
+    QFETCH(bool, hasIxml);
+    QList<RecorderChunkPlace> places;
+    const QString file = path(QStringLiteral("other.WAV"));
+    QVERIFY(writeBytes(file, RecorderFileWriter::build(spec, &places)));
+    const testsupport::ProcessResult r = run(cliPath(), {"info", "--json", file});
+    QCOMPARE(r.exitCode, 0);
+    const QJsonObject o = parseJson(r.out);
+    const QJsonArray chunks = o.value(QStringLiteral("chunks")).toArray();
+    QStringList got;
+    for (int i = 0; i < chunks.size(); ++i) {
+        got << chunks.at(i).toObject().value(QStringLiteral("id")).toString();
+        QCOMPARE(chunks.at(i).toObject().value(QStringLiteral("offset")).toDouble(), double(places.at(i).offset));
+        QCOMPARE(chunks.at(i).toObject().value(QStringLiteral("size")).toDouble(), double(places.at(i).size));
+    }
+    QCOMPARE(got, ids);
+    QCOMPARE(o.value(QStringLiteral("ixml")).isNull(), !hasIxml);
+    QCOMPARE(o.value(QStringLiteral("samples")).toInt(), 4800);
+}
+
+void TestCliInfo::unreadableFiles_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QByteArray>("bytes");      // "-" = no file
+    QTest::addColumn<QString>("message");       // %1 folder, %2 file name
+    QTest::newRow("missing") << "missing.WAV" << QByteArray("-")
+                             << "QSoundFile::Open(): Unable to open\n%1\n%2\nfor reading !\n";
+    QTest::newRow("percent in the name") << "x%1%2.WAV" << QByteArray("-")
+                                         << "QSoundFile::Open(): Unable to open\n%1\n%2\nfor reading !\n";
+    QTest::newRow("zero-length") << "empty.WAV" << QByteArray()
+                                 << "QSoundFile::ReadChunks(): Path:%1\nFile:%2\nis empty !\n";
+    RecorderFileSpec spec;
+    spec.riffId = "RIFX";
+    QTest::newRow("RIFX") << "rifx.WAV" << RecorderFileWriter::build(spec)
+                          << "QSoundFile::ReadChunks(): Path:%1\nFile:%2\nis not a sound file !\n";
+    spec = RecorderFileSpec();
+    spec.truncateTo = 200;
+    QTest::newRow("truncated in bext") << "cut.WAV" << RecorderFileWriter::build(spec)
+                                       << "QSoundFile::ReadChunks(): Path:%1\nFile:%2\nhasn't Format Chunk !\n";
+    spec = RecorderFileSpec();
+    spec.withBext = false;
+    QTest::newRow("no bext") << "nobext.WAV" << RecorderFileWriter::build(spec)
+                             << "QSoundFile::ReadChunks(): Path:%1\nFile:%2\nhasn't Bext Chunk !\n";
+    spec = RecorderFileSpec();
+    spec.ixmlDeclaredSize = 0xFFFFFFF0u;   // before data: the scan ends there
+    QTest::newRow("lying iXML size before data") << "lying.WAV" << RecorderFileWriter::build(spec)
+                                                 << "QSoundFile::ReadChunks(): Path:%1\nFile:%2\nhasn't Data Chunk !\n";
+}
+
+void TestCliInfo::unreadableFiles()
+{
+    QFETCH(QString, name);
+    QFETCH(QByteArray, bytes);
+    QFETCH(QString, message);
+    const QString file = path(name);
+    if (bytes != "-")
+        QVERIFY(writeBytes(file, bytes));
+    for (const char* form : {"", "--json"}) {
+        QStringList args({"info", file});
+        if (*form)
+            args << QString::fromLatin1(form);
+        const testsupport::ProcessResult r = run(cliPath(), args);
+        QCOMPARE(r.exitCode, 1);
+        QCOMPARE(r.out, QByteArray());
+        QCOMPARE(QString::fromUtf8(r.err), message.arg(m_dir.path() + QLatin1Char('/'), name));
+    }
+}
+
+void TestCliInfo::badIxmlStillReads()
+{
+    RecorderFileSpec spec;
+    spec.ixmlRaw = "<BWFXML>\n<SCENE>1</TAKE>\n</BWFXML>";
+    const QString file = path(QStringLiteral("badxml.WAV"));
+    QVERIFY(RecorderFileWriter::write(file, spec));
+    const testsupport::ProcessResult r = run(cliPath(), {"info", file, "--json"});
+    QCOMPARE(r.exitCode, 0);
+    const QJsonObject o = parseJson(r.out);
+    const QJsonObject summary = o.value(QStringLiteral("ixml_summary")).toObject();
+    QVERIFY(!summary.value(QStringLiteral("error")).toString().isEmpty());
+    QCOMPARE(summary.value(QStringLiteral("line")).toInt(), 2);
+    QCOMPARE(o.value(QStringLiteral("ixml")).toString(), QString::fromLatin1(spec.ixmlRaw));
+
+    spec.ixmlRaw = "<ROOT/>";
+    QVERIFY(RecorderFileWriter::write(file, spec));
+    const testsupport::ProcessResult other = run(cliPath(), {"info", file, "--json"});
+    QCOMPARE(other.exitCode, 0);
+    const QJsonObject s2 = parseJson(other.out).value(QStringLiteral("ixml_summary")).toObject();
+    QCOMPARE(s2.value(QStringLiteral("error")).toString(), QStringLiteral("No <BWFXML> tag !"));
+    QCOMPARE(s2.value(QStringLiteral("line")).toInt(), 1);
+    QCOMPARE(s2.value(QStringLiteral("column")).toInt(), 0);
+}
+
+void TestCliInfo::usage_data()
+{
+    QTest::addColumn<QStringList>("args");
+    QTest::newRow("no file") << QStringList({"info"});
+    QTest::newRow("only --json") << QStringList({"info", "--json"});
+    QTest::newRow("two files") << QStringList({"info", "a.WAV", "b.WAV"});
+    QTest::newRow("unknown option") << QStringList({"info", "a.WAV", "--yaml"});
+    QTest::newRow("empty name") << QStringList({"info", ""});
+}
+
+void TestCliInfo::usage()
+{
+    QFETCH(QStringList, args);
+    const testsupport::ProcessResult r = run(cliPath(), args);
+    QCOMPARE(r.exitCode, 2);
+    QCOMPARE(r.out, QByteArray());
+    QCOMPARE(r.err, QByteArray("usage: sonalign-cli info FILE [--json]\n"));
+}
+
+QTEST_MAIN(TestCliInfo)
+#include "tst_cli_info.moc"
