@@ -48,8 +48,11 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent), ui(new Ui_MainWin
     m_SettingsDir = QDir(QCoreApplication::applicationDirPath());
     m_SettingsDir = QDir(QStandardPaths::writableLocation(QStandardPaths::ConfigLocation));
 
-    m_pLogger = new MessageLoging(nullptr);
-    global_pLogger = m_pLogger;
+    // One relay per process: a second window (tests build several) shares it
+    // instead of leaving the first one unreachable.
+    if (!global_pLogger)
+        global_pLogger = new MessageLoging(nullptr);
+    m_pLogger = global_pLogger;
     connect(m_pLogger, SIGNAL(signal_message(QString, QString, int, int, bool, int)), this,
             SLOT(slot_InputLogingMessage(QString, QString, int, int, bool, int)));
 
