@@ -698,12 +698,12 @@ bool QSoundMixer::SonalignMono(const QString& sourcePath, const QString& targetF
         report(sourcePath + QLatin1String("\nThe source file holds fewer audio bytes than its data chunk declares."));
         return true;
     }
-    if (writer.failed() || written != qint64(D)) {
-        report(newPath + QLatin1String("\nError on write: the disk may be full. The new track was not written."));
-        return true;
-    }
     if (cancelled || !*goOn) {
         report(newPath + QLatin1String("\nCancelled: the new track was not written."));
+        return true;
+    }
+    if (writer.failed() || written != qint64(D)) {
+        report(newPath + QLatin1String("\nError on write: the disk may be full. The new track was not written."));
         return true;
     }
 
