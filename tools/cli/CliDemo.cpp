@@ -103,20 +103,23 @@ int runDemo(const QStringList& args)
         return kExitFailure;
     }
 
+    // Takes three seconds apart; each BOOM file covers one take in one of
+    // the four ways, and LAV_0001 spans several takes at once.
     const QList<DemoTake> takes = {
         {"AA0001", "12A", "1", "wide, good", 2, 0.0, {QStringLiteral("Mix"), QStringLiteral("Boom")}},
-        {"AA0002", "12A", "2", "plane at the end", 3, 10.0,
+        {"AA0002", "12A", "2", "plane at the end", 3, 3.0,
          {QStringLiteral("Mix"), QStringLiteral("Boom"), QStringLiteral("Lav Anna")}},
-        {"AA0003", "14", "1", "", 2, 20.0, {QStringLiteral("Mix"), QStringLiteral("Boom")}},
-        {"AA0004", "14", "2", "best", 4, 30.0,
+        {"AA0003", "14", "1", "", 2, 6.0, {QStringLiteral("Mix"), QStringLiteral("Boom")}},
+        {"AA0004", "14", "2", "best", 4, 9.0,
          {QStringLiteral("Mix"), QStringLiteral("Boom"), QStringLiteral("Lav Anna"), QStringLiteral("Lav Paul")}},
-        {"AA0005", "15", "1", "poly take", 0, 40.0, {}},
+        {"AA0005", "15", "1", "poly take", 0, 12.0, {}},
     };
     const QList<DemoSource> sources = {
         {"BOOM_0001.WAV", -0.5, 3.0, "entire take of AA0001"},
-        {"BOOM_0002.WAV", 11.0, 2.0, "missing start of AA0002"},
-        {"BOOM_0003.WAV", 20.5, 1.0, "partial coverage of AA0003"},
-        {"BOOM_0004.WAV", 29.0, 2.0, "missing end of AA0004"},
+        {"BOOM_0002.WAV", 4.0, 2.0, "missing start of AA0002"},
+        {"BOOM_0003.WAV", 6.5, 1.0, "partial coverage of AA0003"},
+        {"BOOM_0004.WAV", 8.0, 2.0, "missing end of AA0004"},
+        {"LAV_0001.WAV", 1.0, 9.0, "missing start of AA0001, entire AA0002 and AA0003, missing end of AA0004"},
     };
 
     QString error;
