@@ -10,12 +10,13 @@
 
 namespace {
 
-// Order of the lookup index: case-insensitive first (as the take tables have
-// always searched), exact as a tie-break so that the order is total and two
-// names differing only in case are both findable.
-int lookupCompare(const QString& a, const QString& b)
+// Order of the lookup index: case-folded names first (as the take tables have
+// always searched, without regard to case), the exact names as a tie-break so
+// that the order is total and two names differing only in case are both
+// findable. Folding is done once per entry, not in every comparison.
+int lookupCompare(const QString& foldedA, const QString& a, const QString& foldedB, const QString& b)
 {
-    const int c = a.compare(b, Qt::CaseInsensitive);
+    const int c = foldedA.compare(foldedB, Qt::CaseSensitive);
     if (c != 0)
         return c;
     return a.compare(b, Qt::CaseSensitive);
@@ -75,7 +76,9 @@ QString cleanedAbsolute(const QString& path)
 int MyFileInfoList::LoadEntryInfoList(const QString& folder, const QStringList& suffixes)
 {
     m_Entries.clear();
+    m_FoldedNames.clear();
     m_LookupOrder.clear();
+    m_sPrefix.clear();
 
     if (folder.isEmpty())
         return 1;
@@ -85,6 +88,7 @@ int MyFileInfoList::LoadEntryInfoList(const QString& folder, const QStringList& 
 
     const QString absFolder = cleanedAbsolute(dir.absolutePath());
     const QString prefix = absFolder.endsWith(QLatin1Char('/')) ? absFolder : absFolder + QLatin1Char('/');
+    m_sPrefix = prefix;
 
     // Files only (symbolic links to files included): hidden entries and folders are left out.
     const QStringList names = dir.entryList(QDir::Files | QDir::NoDotAndDotDot, QDir::NoSort);
@@ -118,12 +122,15 @@ int MyFileInfoList::LoadEntryInfoList(const QString& folder, const QStringList& 
         e.baseName = dot >= 0 ? k.name.left(dot) : k.name;
         e.suffix = dot >= 0 ? k.name.mid(dot + 1) : QString();
         m_Entries.append(e);
+        m_FoldedNames.append(k.name.toCaseFolded());
     }
 
     m_LookupOrder.resize(m_Entries.size());
     std::iota(m_LookupOrder.begin(), m_LookupOrder.end(), 0);
     std::sort(m_LookupOrder.begin(), m_LookupOrder.end(), [this](int a, int b) {
-        return lookupCompare(m_Entries.at(a).absoluteFilePath, m_Entries.at(b).absoluteFilePath) < 0;
+        return lookupCompare(m_FoldedNames.at(a), m_Entries.at(a).fileName, m_FoldedNames.at(b),
+                             m_Entries.at(b).fileName)
+            < 0;
     });
 
     return m_Entries.isEmpty() ? 1 : 0;
@@ -159,12 +166,19 @@ int MyFileInfoList::indexOfBoosted(const QString& path) const
     if (m_LookupOrder.isEmpty() || path.isEmpty())
         return -1;
     const QString sought = cleanedAbsolute(path);
+    // Every entry lives in the listed folder: anything else is not in the listing.
+    if (sought.size() <= m_sPrefix.size() || !sought.startsWith(m_sPrefix, Qt::CaseSensitive))
+        return -1;
+    const QString name = sought.mid(m_sPrefix.size());
+    if (name.contains(QLatin1Char('/')))
+        return -1;
+    const QString folded = name.toCaseFolded();
     int low = 0;
     int high = m_LookupOrder.size() - 1;
     while (low <= high) {
         const int mid = low + (high - low) / 2;
         const int entry = m_LookupOrder.at(mid);
-        const int c = lookupCompare(sought, m_Entries.at(entry).absoluteFilePath);
+        const int c = lookupCompare(folded, name, m_FoldedNames.at(entry), m_Entries.at(entry).fileName);
         if (c == 0)
             return entry;
         if (c < 0)

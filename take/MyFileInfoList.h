@@ -10,9 +10,10 @@
 //
 // Two orders are kept. The entries themselves are in the byte order of their
 // local 8-bit names, which decides how the table groups and shows takes. The
-// lookup runs over a second index in its own order (whole path without regard
-// to case, then exact), so every file in the listing is found whatever
-// characters its name holds ("_" facing a letter sorts differently in the two).
+// lookup runs over a second index in its own order (name without regard to
+// case, then exact; all entries share the folder), so every file in the
+// listing is found whatever characters its name holds ("_" facing a letter
+// sorts differently in the two).
 class MyFileInfoList
 {
 public:
@@ -39,5 +40,7 @@ public:
 
 private:
     QVector<Entry> m_Entries;
-    QVector<int> m_LookupOrder;    // entry indexes in lookup order
+    QVector<QString> m_FoldedNames;  // case-folded file names, same indexes as m_Entries
+    QVector<int> m_LookupOrder;      // entry indexes in lookup order
+    QString m_sPrefix;               // absolute folder with its trailing slash
 };
