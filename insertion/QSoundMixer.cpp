@@ -17,6 +17,11 @@
 
 #include <algorithm>
 #include <array>
+#include <condition_variable>
+#include <deque>
+#include <functional>
+#include <mutex>
+#include <thread>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -51,35 +56,42 @@ template <typename F>
 OnExit<F> makeOnExit(F f) { return OnExit<F>{f}; }
 
 // The new file's bytes pass through here: logical blocks are collected and
-// handed to the OS about 1 MiB at a time, through the write seam.
+// handed to the OS about 1 MiB at a time, through the write seam. Two buffers
+// alternate, so that the peak worker can still read the one just written
+// while the next one is filled; `beforeReuse` waits for it.
 class BlockWriter
 {
 public:
     explicit BlockWriter(QFile& file)
-        : m_file(file), m_buffer(size_t(QSoundMixer::kIoBytes))
+        : m_file(file)
     {
+        for (std::vector<char>& b : m_buffers)
+            b.resize(size_t(QSoundMixer::kIoBytes));
     }
 
-    qint64 freeBytes() const { return qint64(m_buffer.size() - m_fill); }
+    std::function<void(int buffer)> beforeReuse;
+
+    int currentBuffer() const { return m_current; }
+    qint64 freeBytes() const { return qint64(m_buffers[size_t(m_current)].size() - m_fill); }
 
     // Room for n contiguous bytes (n <= capacity); flushes first when needed.
     char* space(qint64 n)
     {
         if (n > freeBytes() && !flush())
             return nullptr;
-        return m_buffer.data() + m_fill;
+        return data() + m_fill;
     }
     void commit(qint64 n) { m_fill += size_t(n); }
 
-    bool append(const char* data, qint64 n)
+    bool append(const char* bytes, qint64 n)
     {
         while (n > 0) {
             if (freeBytes() == 0 && !flush())
                 return false;
             const qint64 piece = std::min(n, freeBytes());
-            std::memcpy(m_buffer.data() + m_fill, data, size_t(piece));
+            std::memcpy(data() + m_fill, bytes, size_t(piece));
             m_fill += size_t(piece);
-            data += piece;
+            bytes += piece;
             n -= piece;
         }
         return true;
@@ -91,7 +103,7 @@ public:
             if (freeBytes() == 0 && !flush())
                 return false;
             const qint64 piece = qint64(std::min<quint64>(n, quint64(freeBytes())));
-            std::memset(m_buffer.data() + m_fill, 0, size_t(piece));
+            std::memset(data() + m_fill, 0, size_t(piece));
             m_fill += size_t(piece);
             n -= quint64(piece);
         }
@@ -105,8 +117,11 @@ public:
         if (m_fill == 0)
             return true;
         const qint64 want = qint64(m_fill);
-        const qint64 done = FileWriteSeam::write(m_file, m_buffer.data(), want);
+        const qint64 done = FileWriteSeam::write(m_file, data(), want);
         m_fill = 0;
+        m_current ^= 1;
+        if (beforeReuse)
+            beforeReuse(m_current);
         if (done != want) {
             MyQDebug("Error on write");
             m_failed = true;
@@ -118,8 +133,11 @@ public:
     bool failed() const { return m_failed; }
 
 private:
+    char* data() { return m_buffers[size_t(m_current)].data(); }
+
     QFile& m_file;
-    std::vector<char> m_buffer;
+    std::array<std::vector<char>, 2> m_buffers;
+    int m_current = 0;
     size_t m_fill = 0;
     bool m_failed = false;
 };
@@ -135,6 +153,38 @@ qint64 readFully(QFile& file, char* data, qint64 n)
         done += got;
     }
     return done;
+}
+
+// The largest magnitude of n little-endian samples. These loops see every
+// sample of a take: they are written so the compiler vectorizes them, and
+// built for AVX2 as well where the platform can pick a clone at load time.
+#if defined(__x86_64__) && defined(__GNUC__) && defined(__linux__)
+#define SONALIGN_SAMPLE_LOOP __attribute__((target_clones("avx2", "default")))
+#else
+#define SONALIGN_SAMPLE_LOOP
+#endif
+
+SONALIGN_SAMPLE_LOOP quint32 maxAbs16(const unsigned char* u, qint64 n)
+{
+    qint32 m = 0;
+    for (qint64 i = 0; i < n; ++i) {
+        const qint32 v = qint16(quint16(u[2 * i] | (u[2 * i + 1] << 8)));
+        const qint32 a = v < 0 ? -v : v;
+        m = a > m ? a : m;
+    }
+    return quint32(m);
+}
+
+SONALIGN_SAMPLE_LOOP quint32 maxAbs24(const unsigned char* u, qint64 n)
+{
+    qint32 m = 0;
+    for (qint64 i = 0; i < n; ++i) {
+        const quint32 raw = quint32(u[3 * i]) | (quint32(u[3 * i + 1]) << 8) | (quint32(u[3 * i + 2]) << 16);
+        const qint32 v = qint32(raw << 8) >> 8;
+        const qint32 a = v < 0 ? -v : v;
+        m = a > m ? a : m;
+    }
+    return quint32(m);
 }
 
 // Peak overview: one byte per point, sampleRate / 10 samples per point,
@@ -184,23 +234,11 @@ public:
 private:
     quint32 maxAbs(const char* p, qint64 n) const
     {
-        const auto* u = reinterpret_cast<const unsigned char*>(p);
-        qint32 m = 0;
-        if (m_bytes == 2) {
-            for (qint64 i = 0; i < n; ++i) {
-                const qint32 v = qint16(quint16(u[2 * i] | (u[2 * i + 1] << 8)));
-                const qint32 a = v < 0 ? -v : v;
-                m = a > m ? a : m;
-            }
-        } else if (m_bytes == 3) {
-            for (qint64 i = 0; i < n; ++i) {
-                const quint32 raw = quint32(u[3 * i]) | (quint32(u[3 * i + 1]) << 8) | (quint32(u[3 * i + 2]) << 16);
-                const qint32 v = qint32(raw << 8) >> 8;
-                const qint32 a = v < 0 ? -v : v;
-                m = a > m ? a : m;
-            }
-        }
-        return quint32(m);
+        if (m_bytes == 2)
+            return maxAbs16(reinterpret_cast<const unsigned char*>(p), n);
+        if (m_bytes == 3)
+            return maxAbs24(reinterpret_cast<const unsigned char*>(p), n);
+        return 0;
     }
 
     std::vector<char> m_points;
@@ -209,6 +247,94 @@ private:
     std::array<quint32, bwf::kMaxTracks> m_max;
     std::array<quint32, bwf::kMaxTracks> m_count;
     std::array<quint32, bwf::kMaxTracks> m_index;
+};
+
+// Runs the peak detection of the copy on a second thread, in order, so that
+// it overlaps the reads and writes of the main thread. The worker reads the
+// writer's buffers only; the main thread refills a buffer only after
+// waitFor() says the worker is done with it. Nothing here touches Qt objects.
+class PeakWorker
+{
+public:
+    explicit PeakWorker(PeakOverview& overview)
+        : m_overview(overview), m_thread([this]() { run(); })
+    {
+    }
+    ~PeakWorker() { stop(); }
+    PeakWorker(const PeakWorker&) = delete;
+    PeakWorker& operator=(const PeakWorker&) = delete;
+
+    // Queues a run of samples; returns its ticket.
+    quint64 post(const char* p, qint64 n)
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_jobs.push_back(Job{p, n});
+        ++m_posted;
+        m_wake.notify_one();
+        return m_posted;
+    }
+
+    // Waits until every run up to `ticket` has been examined.
+    void waitFor(quint64 ticket)
+    {
+        std::unique_lock<std::mutex> lock(m_mutex);
+        m_done.wait(lock, [&]() { return m_finished >= ticket; });
+    }
+
+    void waitAll()
+    {
+        quint64 last;
+        {
+            std::lock_guard<std::mutex> lock(m_mutex);
+            last = m_posted;
+        }
+        waitFor(last);
+    }
+
+    void stop()
+    {
+        {
+            std::lock_guard<std::mutex> lock(m_mutex);
+            m_stop = true;
+            m_wake.notify_one();
+        }
+        if (m_thread.joinable())
+            m_thread.join();
+    }
+
+private:
+    struct Job
+    {
+        const char* p;
+        qint64 n;
+    };
+
+    void run()
+    {
+        std::unique_lock<std::mutex> lock(m_mutex);
+        for (;;) {
+            m_wake.wait(lock, [&]() { return m_stop || !m_jobs.empty(); });
+            if (m_stop)
+                return;
+            const Job job = m_jobs.front();
+            m_jobs.pop_front();
+            lock.unlock();
+            m_overview.feed(0, job.p, job.n);
+            lock.lock();
+            ++m_finished;
+            m_done.notify_all();
+        }
+    }
+
+    PeakOverview& m_overview;
+    std::mutex m_mutex;
+    std::condition_variable m_wake;
+    std::condition_variable m_done;
+    std::deque<Job> m_jobs;
+    quint64 m_posted = 0;
+    quint64 m_finished = 0;
+    bool m_stop = false;
+    std::thread m_thread;
 };
 
 // The header emulates positioned writes: a chunk that declares less than its
@@ -637,6 +763,9 @@ bool QSoundMixer::SonalignMono(const QString& sourcePath, const QString& targetF
     const qint64 blockFrames = kBlockBytes / f;
     const qint64 blockBytes = blockFrames * f;
     PeakOverview overview(c, b, rate / 10);
+    PeakWorker peaks(overview);
+    std::array<quint64, 2> lastTicket{{0, 0}};
+    writer.beforeReuse = [&](int buffer) { peaks.waitFor(lastTicket[size_t(buffer)]); };
     qint64 written = 0;
     quint64 sourceRemaining = srcDataSize > quint64(b) * offset ? srcDataSize - quint64(b) * offset : 0;
     bool cancelled = false;
@@ -669,7 +798,6 @@ bool QSoundMixer::SonalignMono(const QString& sourcePath, const QString& targetF
                     cancelled = true;
                     break;
                 }
-                overview.feed(0, dst + off, n);
                 if (n < kBlockBytes)
                     MyQDebug("%d tot = %lld", int(n), static_cast<long long>(written));
                 written += n;
@@ -684,12 +812,15 @@ bool QSoundMixer::SonalignMono(const QString& sourcePath, const QString& targetF
             }
             if (cancelled)
                 break;
+            lastTicket[size_t(writer.currentBuffer())] = peaks.post(dst, runBytes);
             writer.commit(runBytes);
             remaining -= runFrames;
         }
     }
     if (!cancelled && !shortSource)
         writer.flush();
+    peaks.waitAll();
+    writer.beforeReuse = nullptr;
     src.close();
     out.close();
 

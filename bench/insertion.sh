@@ -1,0 +1,79 @@
+#!/bin/sh
+# SPDX-License-Identifier: GPL-3.0-or-later
+# Insertion benchmark: times `sonalign-cli create` on a one-hour 48 kHz 24-bit
+# mono take against two baselines that move the same bytes in this same
+# script: dd with 1 MiB blocks (a plain copy of a file of the new file's size)
+# and sox extracting the same segment with trim and pad. Reports the ratios and
+# the peak memory; a shorter take shows how memory grows with the length.
+#
+#   bench/insertion.sh BUILD_DIR [TAKE_SECONDS ...]     (default: 600 3600)
+#
+# Not a test: CI does not run it. The big files are removed at the end.
+set -eu
+
+BUILD=${1:?usage: bench/insertion.sh BUILD_DIR [TAKE_SECONDS ...]}
+shift
+SIZES=${*:-600 3600}
+CLI=$BUILD/tools/sonalign-cli
+MAKER=$BUILD/bench/bench_insertion
+RUNS=${RUNS:-3}
+for tool in "$CLI" "$MAKER"; do
+    [ -x "$tool" ] || { echo "missing $tool: build sonalign-cli and bench_insertion first" >&2; exit 2; }
+done
+command -v sox >/dev/null || { echo "sox is needed" >&2; exit 2; }
+[ -x /usr/bin/time ] || { echo "/usr/bin/time is needed" >&2; exit 2; }
+
+WORK=$(mktemp -d "${TMPDIR:-/tmp}/sonalign-bench.XXXXXX")
+trap 'rm -rf "$WORK"' EXIT INT TERM
+
+# Runs a command under /usr/bin/time -v; prints "seconds max_rss_kb".
+measure() {
+    /usr/bin/time -v "$@" >/dev/null 2>"$WORK/time.txt" || { cat "$WORK/time.txt" >&2; exit 1; }
+    awk -F': ' '
+        /Elapsed \(wall clock\)/ { n = split($2, p, ":"); s = 0; for (i = 1; i <= n; i++) s = s * 60 + p[i] }
+        /Maximum resident set size/ { rss = $2 }
+        END { printf "%.3f %d\n", s, rss }' "$WORK/time.txt"
+}
+
+# Best of RUNS: prints "seconds max_rss_kb" of the fastest run.
+best() {
+    prep=$1
+    shift
+    bestline=""
+    i=0
+    while [ $i -lt "$RUNS" ]; do
+        eval "$prep"
+        line=$(measure "$@")
+        if [ -z "$bestline" ] || awk -v a="$line" -v b="$bestline" 'BEGIN { split(a, x, " "); split(b, y, " "); exit !(x[1] < y[1]) }'; then
+            bestline=$line
+        fi
+        i=$((i + 1))
+    done
+    echo "$bestline"
+}
+
+printf '%-8s %-10s %-9s %-9s %-9s %-11s %-11s %-10s %-10s\n' take_s new_MB create_s dd_s sox_s create/dd sox/create create_MB sox_MB
+for seconds in $SIZES; do
+    rm -rf "$WORK/p"
+    info=$("$MAKER" "$WORK/p" "$seconds")
+    copied=$(echo "$info" | sed -n 's/.*copied_seconds=\([0-9]*\).*/\1/p')
+    take="$WORK/p/Master/AA0001_01.WAV"
+    source="$WORK/p/Extra/SOURCE.WAV"
+    new="$WORK/p/Master/AA0001_02.WAV"
+    cat "$take" "$source" >/dev/null   # same page-cache state for every contender
+
+    c=$(best "rm -f '$new'" "$CLI" create --track 2 --name Bench "$source" "$WORK/p/Master" AA0001)
+    [ -f "$new" ] || { echo "create did not write $new" >&2; exit 1; }
+    newsize=$(stat -c %s "$new")
+    [ "$newsize" -eq "$(stat -c %s "$take")" ] || { echo "new file size differs from the take's" >&2; exit 1; }
+
+    # dd copies a file of the new file's size (the take itself) with 1 MiB blocks.
+    d=$(best "rm -f '$WORK/dd.out'" dd if="$take" of="$WORK/dd.out" bs=1M status=none)
+    # sox: the same segment, 120 s of silence then the copied part.
+    s=$(best "rm -f '$WORK/sox.wav'" sox "$source" "$WORK/sox.wav" trim 0 "$copied" pad 120 0)
+    rm -f "$WORK/dd.out" "$WORK/sox.wav"
+
+    echo "$seconds $newsize $c $d $s" | awk '{
+        printf "%-8s %-10.1f %-9.3f %-9.3f %-9.3f %-11.2f %-11.2f %-10.1f %-10.1f\n",
+            $1, $2 / 1048576, $3, $5, $7, $3 / $5, $7 / $3, $4 / 1024, $8 / 1024 }'
+done
