@@ -50,7 +50,11 @@ QString QSoundFile::GetBextSpeed() const { return readKey(m_tBextChunk, "aSPEED=
 
 bool QSoundFile::InsertInBextDescrType(const QString& type)
 {
-    const QString d = descriptionText(m_tBextChunk);
+    // One character per byte: the field's bytes go back exactly as found (a
+    // note in another encoding is not turned into replacement characters that
+    // grow past the field and push the type line out), and the length limits
+    // below count the bytes the field holds.
+    const QString d = QString::fromLatin1(m_tBextChunk.Description(), bwf::kBextDescriptionBytes);
     const QString crlf = QStringLiteral("\r\n");
     QString out;
     QString line;
@@ -69,7 +73,8 @@ bool QSoundFile::InsertInBextDescrType(const QString& type)
         line += c;
         ++i;
     }
-    out += QStringLiteral("aTYP=") + type.leftJustified(5, QLatin1Char(' '), true) + crlf;
+    const QString typeField = QString::fromLatin1(type.toLocal8Bit()).leftJustified(5, QLatin1Char(' '), true);
+    out += QStringLiteral("aTYP=") + typeField + crlf;
     if (out.size() >= 256) {
         out.truncate(255);
         out[253] = kCR;
@@ -77,7 +82,7 @@ bool QSoundFile::InsertInBextDescrType(const QString& type)
     }
 
     char field[bwf::kBextDescriptionBytes] = {};
-    const QByteArray bytes = out.toLocal8Bit();
+    const QByteArray bytes = out.toLatin1();
     std::memcpy(field, bytes.constData(), size_t(qMin(bytes.size(), bwf::kBextDescriptionBytes)));
 
     // Without a bext chunk there is no Description to replace (position 0
