@@ -1,0 +1,127 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// Metadata written by other tools that the fuzz targets found hard to take:
+// each case is a finding reduced to its smallest form.
+
+#include "QSoundFile.h"
+#include "QSoundMixer.h"
+#include "RecorderFileWriter.h"
+#include "TestSupport.h"
+
+#include <QTemporaryDir>
+#include <QtTest>
+
+namespace {
+
+// The Description bytes of a file as they are on disk.
+QByteArray descriptionOnDisk(const QString& path, quint32 at)
+{
+    return testsupport::readAll(path).mid(int(at), 256);
+}
+
+quint32 descriptionOffset(const RecorderFileSpec& spec)
+{
+    QList<RecorderChunkPlace> places;
+    RecorderFileWriter::build(spec, &places);
+    for (const RecorderChunkPlace& p : places)
+        if (p.id == "bext")
+            return p.offset + 8;
+    return 0;
+}
+
+QByteArray field256(const QByteArray& text)
+{
+    return text.left(256) + QByteArray(qMax(0, 256 - text.size()), '\0');
+}
+
+} // namespace
+
+class TestHostileMetadata : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase() { QVERIFY(qputenv("LC_ALL", "C.UTF-8")); }
+
+    // A Description holding bytes that are not text in the local encoding (a
+    // Latin-1 note from another recorder, stray binary): the type line is
+    // written, and every other byte goes back exactly as it was.
+    void typeLineKeepsForeignBytes_data()
+    {
+        QTest::addColumn<QByteArray>("description");
+        QTest::addColumn<QByteArray>("expected");
+        QTest::newRow("latin-1 note") << QByteArray("aSCENE=12A\r\naNOTE=caf\xE9 cr\xE8me\r\n")
+                                      << QByteArray("aSCENE=12A\r\naNOTE=caf\xE9 cr\xE8me\r\naTYP=mono \r\n");
+        // 200 bytes that each decode to a three-byte replacement character:
+        // before, the text grew past the field and the type line was cut off.
+        const QByteArray wide = QByteArray("aNOTE=") + QByteArray(200, '\xBF') + "\r\n";
+        QTest::newRow("long foreign note") << wide << wide + "aTYP=mono \r\n";
+        QTest::newRow("old type line replaced")
+            << QByteArray("aTYP=poly \r\naTAKE=\xFF\xFE\r\n") << QByteArray("aTAKE=\xFF\xFE\r\naTYP=mono \r\n");
+    }
+    void typeLineKeepsForeignBytes()
+    {
+        QFETCH(QByteArray, description);
+        QFETCH(QByteArray, expected);
+        QTemporaryDir dir;
+        const QString path = dir.path() + QStringLiteral("/AA0001_01.WAV");
+        RecorderFileSpec spec;
+        spec.frames = 16;
+        spec.ixml.padTo = 0;
+        spec.autoDescription = false;
+        spec.description = description;
+        QVERIFY(RecorderFileWriter::write(path, spec));
+        const QByteArray before = testsupport::readAll(path);
+        const quint32 at = descriptionOffset(spec);
+        QVERIFY(at > 0);
+
+        QSoundFile f;
+        QVERIFY(f.Open(path, 2));
+        QVERIFY(f.ReadChunks(false, false));
+        QVERIFY(f.InsertInBextDescrType(QStringLiteral("mono")));
+        QCOMPARE(f.GetBextType(), QStringLiteral("mono "));
+        f.Close();
+
+        QCOMPARE(descriptionOnDisk(path, at), field256(expected));
+        const QByteArray after = testsupport::readAll(path);
+        QCOMPARE(after.size(), before.size());
+        QCOMPARE(after.left(int(at)), before.left(int(at)));
+        QCOMPARE(after.mid(int(at) + 256), before.mid(int(at) + 256));
+    }
+
+    // The engine's sequence on a take whose Description has a foreign note:
+    // rewrite with the file ID and the track name, then the type line. The new
+    // track must read as mono with its tag and channel.
+    void engineDescriptionWithForeignNote()
+    {
+        QTemporaryDir dir;
+        const QString path = dir.path() + QStringLiteral("/AA0001_03.WAV");
+        RecorderFileSpec spec;
+        spec.frames = 16;
+        spec.ixml.padTo = 0;
+        spec.autoDescription = false;
+        spec.description = QByteArray("aSCENE=\xC9T\xC9\r\naTAKE=3\r\naNOTE=") + QByteArray(49, '\xE9') + "\r\n";
+        char d[256];
+        memcpy(d, field256(spec.description).constData(), 256);
+        QSoundMixer::RewriteBextDescriptor(d, nullptr, nullptr, nullptr, nullptr, "AA0001", nullptr, 2,
+                                           "Boom \xC3\xA9t\xC3\xA9");
+        spec.description = QByteArray(d, 256);
+        QVERIFY(RecorderFileWriter::write(path, spec));
+        QSoundFile f;
+        QVERIFY(f.Open(path, 2));
+        QVERIFY(f.ReadChunks(false, false));
+        QVERIFY(f.InsertInBextDescrType(QStringLiteral("mono")));
+        f.Close();
+        QSoundFile again;
+        QVERIFY(again.Open(path, 0));
+        QVERIFY(again.ReadChunks(false, false));
+        QCOMPARE(again.GetBextType(), QStringLiteral("mono "));
+        QCOMPARE(again.GetBextTag(), QStringLiteral("AA0001"));
+        QCOMPARE(again.GetBextTake(), QStringLiteral("3     "));
+        const QByteArray onDisk = descriptionOnDisk(path, descriptionOffset(spec));
+        QVERIFY(onDisk.contains(QByteArray("aNOTE=") + QByteArray(49, '\xE9') + "\r\n"));
+        QVERIFY(onDisk.contains("aTRK3=Boom \xC3\xA9t\xC3\xA9\r\n"));
+    }
+};
+
+QTEST_MAIN(TestHostileMetadata)
+#include "tst_hostile_metadata.moc"
