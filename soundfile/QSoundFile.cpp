@@ -215,9 +215,8 @@ bool QSoundFile::ReadChunks(bool bShowMessage, bool bBextOptional)
         report(QStringLiteral("Path:%1\nFile:%2\nis not a sound file !"));
         return false;
     }
-    got = m_File.read(riff + 4, 4);
+    m_File.read(riff + 4, 4);
     m_nRiffSize = bwf::readU32(riff + 4);   // bytes not read stay zero
-    Q_UNUSED(got);
 
     const qint64 fileSize = m_File.size();
     quint32 position = bwf::kFirstChunkOffset;

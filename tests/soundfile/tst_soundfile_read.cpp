@@ -77,6 +77,7 @@ private slots:
     void initVariables();
     void lectureDataBin();
     void listChunks();
+    void filesOfOtherWriters();
     void myQFile_data();
     void myQFile();
 
@@ -609,6 +610,41 @@ void TestSoundFileRead::listChunks()
     QVERIFY(!QSoundFile::ListChunks(path, chunks, &riff));
     QVERIFY(!QSoundFile::ListChunks(m_dir.filePath(QStringLiteral("none")), chunks, &riff));
     QVERIFY(chunks.isEmpty());
+}
+
+void TestSoundFileRead::filesOfOtherWriters()
+{
+    // ffmpeg writes an extensible fmt (40 bytes), a 602-byte bext without
+    // coding history and a LIST chunk before an odd-sized data chunk.
+    if (!testsupport::haveTool(QStringLiteral("ffmpeg")) || !testsupport::haveTool(QStringLiteral("sox")))
+        QSKIP("ffmpeg or sox is not installed");
+    const QString ff = m_dir.filePath(QStringLiteral("ff.wav"));
+    testsupport::ProcessResult r = testsupport::run(
+        QStringLiteral("ffmpeg"), {"-v", "error", "-y", "-f", "lavfi", "-i", "anullsrc=r=48000:cl=mono", "-af",
+                                   "atrim=end_sample=481", "-c:a", "pcm_s24le", "-write_bext", "1", "-metadata",
+                                   "time_reference=172800123", "-metadata", "originator=FFTEST", ff});
+    QVERIFY2(r.exitCode == 0, r.err.constData());
+    QSoundFile f;
+    QVERIFY(f.Open(ff, 0));
+    QVERIFY(f.ReadChunks(true, false));
+    QCOMPARE(f.GetSampleRate(), 48000u);
+    QCOMPARE(f.GetBitsPerSample(), quint16(24));
+    QCOMPARE(f.GetNbTotalSample(), 481u);
+    QCOMPARE(f.GetTimeReference(), 172800123ULL);
+    QCOMPARE(f.GetCreator(), QStringLiteral("FFTEST"));
+    QCOMPARE(f.m_tBextChunk.ChunkSize(), 602u);
+    QVERIFY(!f.HasiXMLChunk());
+
+    const QString sx = m_dir.filePath(QStringLiteral("sx.wav"));
+    r = testsupport::run(QStringLiteral("sox"), {"-n", "-r", "44100", "-b", "16", "-c", "2", sx, "trim", "0", "0.1"});
+    QVERIFY2(r.exitCode == 0, r.err.constData());
+    QSoundFile g;
+    QVERIFY(g.Open(sx, 0));
+    QVERIFY(g.ReadChunks(true, true));
+    QVERIFY(!g.HasBextChunk());
+    QCOMPARE(g.GetSampling(), QStringLiteral("44100Hz/16bits"));
+    QCOMPARE(g.GetNbChannels(), quint16(2));
+    QCOMPARE(g.GetNbTotalSample(), 4410u);
 }
 
 void TestSoundFileRead::myQFile_data()
