@@ -125,8 +125,12 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent), ui(new Ui_MainWin
 
 MainWindow::~MainWindow()
 {
-    // The relay outlives the window (reporters may still hold the pointer);
-    // only the connection to this window goes away with it.
+    // Children are destroyed after this body has run; their last signals
+    // (a message box's destroyed()) must not reach a half-destroyed window.
+    for (QObject* child : findChildren<QObject*>())
+        disconnect(child, nullptr, this, nullptr);
+    // The relay outlives the window: reporters may still hold the pointer.
+    disconnect(m_pLogger, nullptr, this, nullptr);
     delete ui;
 }
 

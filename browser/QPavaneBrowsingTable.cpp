@@ -666,6 +666,10 @@ void QPavaneBrowsingTable::ChangeDisplayedColumn()
 {
     if (m_eBrowserType != BROWSER_TAKES && m_eBrowserType != BROWSER_TAKES_TC)
         return;
+    // Nothing loaded yet: an empty folder name would list the process's
+    // current folder.
+    if (m_sCurrentFolder.isEmpty())
+        return;
     if (!m_bTrackNamesShown) {
         m_bTrackNamesShown = true;
         if (SetupNewTableContent(m_sCurrentFolder, QString(), true) != 0) {

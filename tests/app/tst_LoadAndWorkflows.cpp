@@ -3,6 +3,7 @@
 // track names beside the source table, and Create / Delete from the window.
 
 #include "AppTestSupport.h"
+#include "QtPlatformLeaks.h"
 #include "TestSupport.h"
 #include "BrowserRoles.h"
 #include "ColumnKinds.h"

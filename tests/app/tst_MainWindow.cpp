@@ -2,6 +2,7 @@
 // The window at start: widgets, enabling, title, combo; the settings file.
 
 #include "AppTestSupport.h"
+#include "QtPlatformLeaks.h"
 #include "BrowserStyle.h"
 #include "MainWindow.h"
 #include "MainWindowUi.h"

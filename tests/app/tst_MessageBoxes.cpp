@@ -3,6 +3,7 @@
 // timeout, and messages sent from another thread.
 
 #include "AppTestSupport.h"
+#include "QtPlatformLeaks.h"
 #include "MainWindow.h"
 #include "MessageLoging.h"
 

@@ -2,6 +2,7 @@
 // The browsing table: column model, the worker-thread build and its row
 // texts, views (scene modes, track pages), delayed selection and keys.
 
+#include "../app/QtPlatformLeaks.h"
 #include "BrowserRoles.h"
 #include "BuildTableThread.h"
 #include "ColumnKinds.h"
@@ -516,6 +517,10 @@ void tst_BrowsingTable::workerCountsRequests()
     QTemporaryDir dir;
     QPavaneBrowsingTable t;
     t.SetupBrowser(0, BROWSER_TAKES);
+    // The track view before any folder was loaded neither builds nor pages.
+    t.ChangeDisplayedColumn();
+    QVERIFY(!t.IsBuilding());
+    QCOMPARE(t.DisplayedColumnMode(), 0);
     QCOMPARE(t.Worker()->RequestCount(), quint64(0));
     QVERIFY(buildAndWait(t, dir.path()));
     QVERIFY(buildAndWait(t, dir.path()));
