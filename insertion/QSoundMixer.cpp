@@ -886,8 +886,12 @@ bool QSoundMixer::SonalignMono(const QString& sourcePath, const QString& targetF
         ixmlText = sf.GenerateiXMLChunkMono(t);
         sf.Close();
     }
-    if (ixmlText.size() < bwf::kIxmlPaddedLength)
-        ixmlText += QString(bwf::kIxmlPaddedLength - ixmlText.size(), QLatin1Char(' '));
+    // Padded to the recorder's 61440 bytes as the chunk stores them (UTF-8):
+    // counted in characters, an accented name would make the new track longer
+    // than the take's other files, and the take would no longer be coherent.
+    const int ixmlBytes = ixmlText.toUtf8().size();
+    if (ixmlBytes < bwf::kIxmlPaddedLength)
+        ixmlText += QString(bwf::kIxmlPaddedLength - ixmlBytes, QLatin1Char(' '));
     if (!*goOn) {
         report(newPath + QLatin1String("\nCancelled: the new track was not written."));
         return true;
