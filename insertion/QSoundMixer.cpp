@@ -373,11 +373,18 @@ std::string cutBytes(const std::string& s, size_t limit)
     return s.substr(0, n);
 }
 
+// A caller's text as one line: a CR or LF in it (a track name from a file, a
+// file ID from a hostile name) would split the Description's lines, and the
+// type line written after them could be pushed out of the field.
 std::string fromC(const char* s, size_t maxLen)
 {
     if (!s)
         return std::string();
-    return std::string(s, qstrnlen(s, uint(maxLen)));
+    std::string text(s, qstrnlen(s, uint(maxLen)));
+    for (char& c : text)
+        if (c == '\r' || c == '\n')
+            c = ' ';
+    return text;
 }
 
 } // namespace
