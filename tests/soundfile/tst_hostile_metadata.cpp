@@ -88,22 +88,38 @@ private slots:
         QCOMPARE(after.mid(int(at) + 256), before.mid(int(at) + 256));
     }
 
-    // The engine's sequence on a take whose Description has a foreign note:
-    // rewrite with the file ID and the track name, then the type line. The new
-    // track must read as mono with its tag and channel.
-    void engineDescriptionWithForeignNote()
+    // The engine's sequence on a take's Description: rewrite with the file ID
+    // and the track name, then the type line. The new track must read as mono
+    // with its tag and channel, whatever the old Description or the name hold.
+    void engineDescription_data()
     {
+        QTest::addColumn<QByteArray>("description");
+        QTest::addColumn<QByteArray>("trackName");
+        QTest::addColumn<QByteArray>("expectedLine");
+        QTest::newRow("foreign note")
+            << (QByteArray("aSCENE=\xC9T\xC9\r\naTAKE=3\r\naNOTE=") + QByteArray(49, '\xE9') + "\r\n")
+            << QByteArray("Boom \xC3\xA9t\xC3\xA9") << QByteArray("aTRK3=Boom \xC3\xA9t\xC3\xA9\r\n");
+        // Line ends inside a name (from a track-name file or an argument):
+        // each bare CR became a line of its own and the type line was lost.
+        QTest::newRow("line ends in the name")
+            << (QByteArray("aSCENE=12A\r\naTAKE=3\r\naNOTE=") + QByteArray(49, 'n') + "\r\n")
+            << (QByteArray("Boom") + QByteArray(40, '\r') + "L\nR") << (QByteArray("aTRK3=Boom") + QByteArray(40, ' ') + "L R\r\n");
+    }
+    void engineDescription()
+    {
+        QFETCH(QByteArray, description);
+        QFETCH(QByteArray, trackName);
+        QFETCH(QByteArray, expectedLine);
         QTemporaryDir dir;
         const QString path = dir.path() + QStringLiteral("/AA0001_03.WAV");
         RecorderFileSpec spec;
         spec.frames = 16;
         spec.ixml.padTo = 0;
         spec.autoDescription = false;
-        spec.description = QByteArray("aSCENE=\xC9T\xC9\r\naTAKE=3\r\naNOTE=") + QByteArray(49, '\xE9') + "\r\n";
         char d[256];
-        memcpy(d, field256(spec.description).constData(), 256);
+        memcpy(d, field256(description).constData(), 256);
         QSoundMixer::RewriteBextDescriptor(d, nullptr, nullptr, nullptr, nullptr, "AA0001", nullptr, 2,
-                                           "Boom \xC3\xA9t\xC3\xA9");
+                                           trackName.constData());
         spec.description = QByteArray(d, 256);
         QVERIFY(RecorderFileWriter::write(path, spec));
         QSoundFile f;
@@ -118,8 +134,8 @@ private slots:
         QCOMPARE(again.GetBextTag(), QStringLiteral("AA0001"));
         QCOMPARE(again.GetBextTake(), QStringLiteral("3     "));
         const QByteArray onDisk = descriptionOnDisk(path, descriptionOffset(spec));
-        QVERIFY(onDisk.contains(QByteArray("aNOTE=") + QByteArray(49, '\xE9') + "\r\n"));
-        QVERIFY(onDisk.contains("aTRK3=Boom \xC3\xA9t\xC3\xA9\r\n"));
+        QVERIFY(onDisk.contains(description.mid(description.indexOf("aNOTE="))));
+        QVERIFY2(onDisk.contains(expectedLine), onDisk.toPercentEncoding().constData());
     }
 };
 
