@@ -106,9 +106,10 @@ QPavaneBrowsingTable::QPavaneBrowsingTable(QWidget* parent)
 
 QPavaneBrowsingTable::~QPavaneBrowsingTable()
 {
-    // Stop the worker before the rows it writes to go away; elements still
-    // queued for this table are dropped with it.
+    // Stop the worker before the rows it writes to go away, then deliver the
+    // records it has already queued: their slot is what destroys them.
     m_pWorker.reset();
+    QCoreApplication::sendPostedEvents(this, QEvent::MetaCall);
 }
 
 bool QPavaneBrowsingTable::IsBuilding() const { return m_pSemaphore->available() == 0; }
