@@ -67,7 +67,14 @@ void MainWindow::OnPushButton_Analyse()
 
 bool MainWindow::AnalyseSourceFile(int* entire, int* missingStart, int* partial, int* missingEnd)
 {
-    *entire = *missingStart = *partial = *missingEnd = 0;
+    CoverageCounts counts;
+    auto report = [&]() {
+        *entire = counts.entire;
+        *missingStart = counts.missingStart;
+        *partial = counts.partial;
+        *missingEnd = counts.missingEnd;
+    };
+    report();
     if (m_sSelectedSourceFile.isEmpty()) {
         ShowModalMessage(QMessageBox::Critical, QStringLiteral("Please, first select a source file."));
         return false;
@@ -95,12 +102,7 @@ bool MainWindow::AnalyseSourceFile(int* entire, int* missingStart, int* partial,
         // A take whose span could not be read (its files failed to open)
         // belongs to no class, whatever the source's span.
         const Coverage c = (inOk && outOk) ? ClassifyCoverage(source, SampleSpan{takeIn, takeOut}) : Coverage::None;
-        CoverageCounts one;
-        one.add(c);
-        *entire += one.entire;
-        *missingStart += one.missingStart;
-        *partial += one.partial;
-        *missingEnd += one.missingEnd;
+        counts.add(c);
         if (c != Coverage::None) {
             if (first)
                 target->scrollToItem(first, QAbstractItemView::EnsureVisible);
@@ -114,6 +116,7 @@ bool MainWindow::AnalyseSourceFile(int* entire, int* missingStart, int* partial,
         }
         ui->m_CtrlProgressBar_File->setValue(r + 1);
     }
+    report();
     return found;
 }
 
