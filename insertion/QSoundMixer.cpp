@@ -156,35 +156,53 @@ qint64 readFully(QFile& file, char* data, qint64 n)
 }
 
 // The largest magnitude of n little-endian samples. These loops see every
-// sample of a take: they are written so the compiler vectorizes them, and
-// built for AVX2 as well where the platform can pick a clone at load time.
-#if defined(__x86_64__) && defined(__GNUC__) && defined(__linux__)
-#define SONALIGN_SAMPLE_LOOP __attribute__((target_clones("avx2", "default")))
-#else
-#define SONALIGN_SAMPLE_LOOP
-#endif
-
-SONALIGN_SAMPLE_LOOP quint32 maxAbs16(const unsigned char* u, qint64 n)
+// sample of a take: they are written so the compiler vectorizes them, and on
+// x86-64 they are also built for AVX2 and picked at run time (a plain branch,
+// not an ifunc, so sanitizer and fuzzing builds load them safely).
+template <int Bytes>
+inline quint32 maxAbsLoop(const unsigned char* u, qint64 n)
 {
     qint32 m = 0;
     for (qint64 i = 0; i < n; ++i) {
-        const qint32 v = qint16(quint16(u[2 * i] | (u[2 * i + 1] << 8)));
+        qint32 v;
+        if (Bytes == 2) {
+            v = qint16(quint16(u[2 * i] | (u[2 * i + 1] << 8)));
+        } else {
+            const quint32 raw = quint32(u[3 * i]) | (quint32(u[3 * i + 1]) << 8) | (quint32(u[3 * i + 2]) << 16);
+            v = qint32(raw << 8) >> 8;
+        }
         const qint32 a = v < 0 ? -v : v;
         m = a > m ? a : m;
     }
     return quint32(m);
 }
 
-SONALIGN_SAMPLE_LOOP quint32 maxAbs24(const unsigned char* u, qint64 n)
+#if defined(__x86_64__) && defined(__GNUC__)
+__attribute__((target("avx2"))) quint32 maxAbs16Avx2(const unsigned char* u, qint64 n) { return maxAbsLoop<2>(u, n); }
+__attribute__((target("avx2"))) quint32 maxAbs24Avx2(const unsigned char* u, qint64 n) { return maxAbsLoop<3>(u, n); }
+bool haveAvx2()
 {
-    qint32 m = 0;
-    for (qint64 i = 0; i < n; ++i) {
-        const quint32 raw = quint32(u[3 * i]) | (quint32(u[3 * i + 1]) << 8) | (quint32(u[3 * i + 2]) << 16);
-        const qint32 v = qint32(raw << 8) >> 8;
-        const qint32 a = v < 0 ? -v : v;
-        m = a > m ? a : m;
-    }
-    return quint32(m);
+    static const bool have = __builtin_cpu_supports("avx2");
+    return have;
+}
+#endif
+
+quint32 maxAbs16(const unsigned char* u, qint64 n)
+{
+#if defined(__x86_64__) && defined(__GNUC__)
+    if (haveAvx2())
+        return maxAbs16Avx2(u, n);
+#endif
+    return maxAbsLoop<2>(u, n);
+}
+
+quint32 maxAbs24(const unsigned char* u, qint64 n)
+{
+#if defined(__x86_64__) && defined(__GNUC__)
+    if (haveAvx2())
+        return maxAbs24Avx2(u, n);
+#endif
+    return maxAbsLoop<3>(u, n);
 }
 
 // Peak overview: one byte per point, sampleRate / 10 samples per point,
