@@ -49,36 +49,6 @@ void quietDebugOutput()
     QLoggingCategory::setFilterRules(QStringLiteral("default.debug=false"));
 }
 
-// The take layer prints some diagnostics with printf; while it works,
-// standard output is pointed at standard error so that only our results reach
-// standard output.
-class StdoutToStderr
-{
-public:
-    StdoutToStderr()
-    {
-        std::fflush(stdout);
-        m_saved = ::dup(STDOUT_FILENO);
-        if (m_saved >= 0 && ::dup2(STDERR_FILENO, STDOUT_FILENO) < 0) {
-            ::close(m_saved);
-            m_saved = -1;
-        }
-    }
-    ~StdoutToStderr()
-    {
-        std::fflush(stdout);
-        if (m_saved >= 0) {
-            ::dup2(m_saved, STDOUT_FILENO);
-            ::close(m_saved);
-        }
-    }
-    StdoutToStderr(const StdoutToStderr&) = delete;
-    StdoutToStderr& operator=(const StdoutToStderr&) = delete;
-
-private:
-    int m_saved = -1;
-};
-
 QString cleanFolder(const QString& folder)
 {
     return QDir::cleanPath(QDir::fromNativeSeparators(folder));

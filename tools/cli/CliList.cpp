@@ -90,36 +90,6 @@ TakeRow makeRow(const TakeKey& key, QSoundPerform& record, int status)
     return row;
 }
 
-// The take layer prints some diagnostics with printf; while takes are read,
-// standard output is pointed at standard error so that only the listing
-// reaches standard output (a script parsing the JSON sees nothing else).
-class StdoutToStderr
-{
-public:
-    StdoutToStderr()
-    {
-        std::fflush(stdout);
-        m_saved = ::dup(STDOUT_FILENO);
-        if (m_saved >= 0 && ::dup2(STDERR_FILENO, STDOUT_FILENO) < 0) {
-            ::close(m_saved);
-            m_saved = -1;
-        }
-    }
-    ~StdoutToStderr()
-    {
-        std::fflush(stdout);
-        if (m_saved >= 0) {
-            ::dup2(m_saved, STDOUT_FILENO);
-            ::close(m_saved);
-        }
-    }
-    StdoutToStderr(const StdoutToStderr&) = delete;
-    StdoutToStderr& operator=(const StdoutToStderr&) = delete;
-
-private:
-    int m_saved = -1;
-};
-
 void printJson(const std::vector<TakeRow>& rows)
 {
     QTextStream& out = cliOut();

@@ -9,6 +9,7 @@
 
 #include <atomic>
 #include <cstdio>
+#include <unistd.h>
 
 namespace {
 std::atomic<int> g_messageCount{0};
@@ -59,4 +60,23 @@ QString jsonString(const QString& text)
     // QJsonDocument escapes exactly as JSON requires; strip the array brackets.
     const QByteArray doc = QJsonDocument(QJsonArray{QJsonValue(text)}).toJson(QJsonDocument::Compact);
     return QString::fromUtf8(doc.mid(1, doc.size() - 2));
+}
+
+StdoutToStderr::StdoutToStderr()
+{
+    std::fflush(stdout);
+    m_saved = ::dup(STDOUT_FILENO);
+    if (m_saved >= 0 && ::dup2(STDERR_FILENO, STDOUT_FILENO) < 0) {
+        ::close(m_saved);
+        m_saved = -1;
+    }
+}
+
+StdoutToStderr::~StdoutToStderr()
+{
+    std::fflush(stdout);
+    if (m_saved >= 0) {
+        ::dup2(m_saved, STDOUT_FILENO);
+        ::close(m_saved);
+    }
 }

@@ -24,5 +24,20 @@ private:
     MessageLoging* m_pRelay;
 };
 
+// The take layer prints some diagnostics with printf. While a command reads
+// takes, standard output is pointed at standard error so that only its
+// results reach standard output (a script parsing the JSON sees nothing else).
+class StdoutToStderr
+{
+public:
+    StdoutToStderr();
+    ~StdoutToStderr();
+    StdoutToStderr(const StdoutToStderr&) = delete;
+    StdoutToStderr& operator=(const StdoutToStderr&) = delete;
+
+private:
+    int m_saved = -1;
+};
+
 // Escapes a text for a JSON string literal (quotes included).
 QString jsonString(const QString& text);
