@@ -426,7 +426,7 @@ void QSoundMixer::RewriteBextDescriptor(char* description, const char* scene, co
     constexpr int kLen = bwf::kBextDescriptionBytes;
     constexpr int kDescriptionTextLimit = kLen - 3;
 
-    // 1. A copy with CR and LF turned into NUL, plus a NUL guard past its end.
+    // A copy with CR and LF turned into NUL, plus a NUL guard past its end.
     char copy[kLen + 1];
     std::memcpy(copy, description, kLen);
     copy[kLen] = '\0';
@@ -434,7 +434,7 @@ void QSoundMixer::RewriteBextDescriptor(char* description, const char* scene, co
         if (copy[i] == '\r' || copy[i] == '\n')
             copy[i] = '\0';
 
-    // 2. Every position is tried against every key; a later match wins.
+    // Every position is tried against every key; a later match wins.
     struct Key
     {
         const char* key;
@@ -457,7 +457,7 @@ void QSoundMixer::RewriteBextDescriptor(char* description, const char* scene, co
         }
     }
 
-    // 3. Given texts replace what was found.
+    // Given texts replace what was found.
     if (scene && *scene)
         fScene = fromC(scene, 8);
     if (take && *take)
@@ -469,11 +469,10 @@ void QSoundMixer::RewriteBextDescriptor(char* description, const char* scene, co
     if (tag && *tag)
         fTag = fromC(tag, 6);
 
-    // 4.
     fChannel = "C" + std::to_string(trackIndex + 1);
     fType = "mono";
 
-    // 5. Speed from the film frame-rate code, only when the Description had none.
+    // Speed from the film frame-rate code, only when the Description had none.
     if (frameRate && *frameRate && fSpeed.empty()) {
         const std::string fr = fromC(frameRate, 64);
         std::string value;
@@ -488,7 +487,7 @@ void QSoundMixer::RewriteBextDescriptor(char* description, const char* scene, co
         fSpeed = value.substr(0, 10);
     }
 
-    // 6. The lines, with the track line last but one. Everything but the
+    // The lines, with the track line last but one. Everything but the
     // track name is bounded by its field width; the name is cut so that the
     // text and its NUL fit, with room to spare for the type line written
     // after it (one byte longer than the "aTYP=" line here, and only lines
@@ -538,10 +537,8 @@ bool QSoundMixer::SonalignMono(const QString& sourcePath, const QString& targetF
         emit signal_ImportSourceProgressPct(100);
     });
 
-    // 1.
     MyQDebug("----- SonalignMono %s -----", local8(sourcePath).constData());
 
-    // 2.
     quint64 srcTimeRef = 0;
     quint32 srcDataSize = 0;
     quint32 srcDataPos = 0;
@@ -570,7 +567,7 @@ bool QSoundMixer::SonalignMono(const QString& sourcePath, const QString& targetF
         src.Close();
     }
 
-    // 3. Checks, in order.
+    // Checks, in order.
     if (!take) {
         report(fileId + QLatin1String(" \nNo valid index detected."));
         return true;
@@ -609,7 +606,7 @@ bool QSoundMixer::SonalignMono(const QString& sourcePath, const QString& targetF
         return true;
     }
 
-    // 4. The new name (asked before the occupancy check so that a file of that
+    // The new name (asked before the occupancy check so that a file of that
     // name which the take could not load also counts as occupying the track).
     const QString newName = fileId + QLatin1Char('_') + TrkIndexToNN(t + 1) + QLatin1String(".WAV");
     const QString newPath = QDir::cleanPath(targetFolder + QLatin1Char('/') + newName);
@@ -670,7 +667,7 @@ bool QSoundMixer::SonalignMono(const QString& sourcePath, const QString& targetF
         return true;
     }
 
-    // 5. Create the file under its temporary name: exclusive creation, the
+    // Create the file under its temporary name: exclusive creation, the
     // permissions the user's umask gives (never world-writable by force).
     tempPath = QDir::cleanPath(targetFolder + QLatin1Char('/') + TemporaryNameFor(newName));
     if (QFileInfo(tempPath).isFile() || QFileInfo(tempPath).isSymLink())
@@ -683,7 +680,7 @@ bool QSoundMixer::SonalignMono(const QString& sourcePath, const QString& targetF
     }
     tempCreated = true;
 
-    // 6. Header.
+    // Header.
     HeaderImage header;
     {
         char riff[12];
@@ -732,14 +729,13 @@ bool QSoundMixer::SonalignMono(const QString& sourcePath, const QString& targetF
     BlockWriter writer(out);
     writer.append(header.bytes().data(), qint64(header.bytes().size()));
 
-    // 7.
     QFile src(sourcePath);
     if (!src.open(QIODevice::ReadOnly | QIODevice::Unbuffered)) {
         report(QStringLiteral("Unable to open source file for reading audio data!"));
         return true;
     }
 
-    // 8. Locate the segment; differences are unsigned 32-bit.
+    // Locate the segment; differences are unsigned 32-bit.
     const qint64 Sin = qint64(srcTimeRef);
     const quint32 Ns = srcDataSize / quint32(srcChannels) / quint32(b);
     const qint64 Sout = Sin + Ns;
@@ -781,7 +777,7 @@ bool QSoundMixer::SonalignMono(const QString& sourcePath, const QString& targetF
     MyQDebug("DataChunkSize %u NbChannels %d nStep %d nNbSamples %u nbbits %d", D, c, b, D / quint32(c) / quint32(b),
              int(ref.GetBitsPerSample()));
 
-    // 9. Copy: silence before, source samples, silence after, in logical
+    // Copy: silence before, source samples, silence after, in logical
     // blocks for peak, progress and the keep-going check; the bytes move
     // through the OS in runs of many blocks.
     const quint64 frames[3] = {before, copied, after};
@@ -849,7 +845,6 @@ bool QSoundMixer::SonalignMono(const QString& sourcePath, const QString& targetF
     src.close();
     out.close();
 
-    // 10.
     if (shortSource) {
         report(sourcePath + QLatin1String("\nThe source file holds fewer audio bytes than its data chunk declares."));
         return true;
@@ -863,7 +858,7 @@ bool QSoundMixer::SonalignMono(const QString& sourcePath, const QString& targetF
         return true;
     }
 
-    // 11. Finishing steps on the complete samples.
+    // Finishing steps on the complete samples.
     auto writeFailure = [&]() {
         report(newPath + QLatin1String("\nError on write: the disk may be full. The new track was not written."));
     };

@@ -165,17 +165,15 @@ WorkflowResult CreateTrackWorkflow::Run(const CreateTrackRequest& request)
     bool* goOn = request.keepGoing ? request.keepGoing : &localGoOn;
     bool error = false;
 
-    // 2.
     MyFileInfoList listing;
     listing.LoadEntryInfoList(request.targetFolder, QStringList{QStringLiteral(".WAV")});
 
-    // 3. The window has already told the user to select a source.
+    // The window has already told the user to select a source.
     if (request.sourcePath.isEmpty())
         error = true;
     else if (listing.count() == 0)
         error = true;
 
-    // 4.
     if (request.fileIds.isEmpty()) {
         SendToRelay(QStringLiteral("QMainWindow::OnPushButton_CreateSoundTrack()"),
                     QStringLiteral("No file selected in target zone\n Use Analyse to identify the compatible target takes."),
@@ -183,7 +181,6 @@ WorkflowResult CreateTrackWorkflow::Run(const CreateTrackRequest& request)
         return result;
     }
 
-    // 5.
     emit signal_TakeCount(request.fileIds.size());
     for (int position = 0; position < request.fileIds.size() && !error; ++position) {
         const QString& tag = request.fileIds.at(position);
@@ -241,7 +238,7 @@ WorkflowResult CreateTrackWorkflow::Run(const CreateTrackRequest& request)
         if (error)
             break;
 
-        // 9. Update pass.
+        // Update pass.
         UpdateOptions options;
         options.newTrackIndex = request.trackIndex;
         options.newTrackName = newTrackName;
