@@ -299,6 +299,7 @@ bool QSoundFile::AddiXMLChunk(QString& text)
     quint64 position = riffEnd;
     quint64 chunkSize = length;
     quint64 newRiff = quint64(m_nRiffSize) + bwf::kChunkHeaderBytes + length;
+    bool overwritesTrailingBytes = false;
     if (hasChunk) {
         const quint64 oldSize = m_nSizeiXML;
         const quint64 dataAt = quint64(m_nPosiXML) + bwf::kChunkHeaderBytes;
@@ -325,6 +326,21 @@ bool QSoundFile::AddiXMLChunk(QString& text)
             place = Place::MoveToEnd;
             position = riffEnd;
         }
+        // Growing where it is: only when nothing of the file follows.
+        if (place == Place::InPlace && length > oldSize && oldSize <= available
+            && oldEnd + (oldSize & 1u) < quint64(fileSize))
+            overwritesTrailingBytes = true;
+    }
+    // Bytes past the RIFF end are the file's like any others (a chunk another
+    // writer did not count, the tail of the audio under a short RIFF size):
+    // a chunk is never appended, or grown, over them.
+    if (place != Place::InPlace && position < quint64(fileSize))
+        overwritesTrailingBytes = true;
+    if (overwritesTrailingBytes) {
+        SendToRelay(kAddiXMLTitle,
+                    QStringLiteral("The RIFF size of\n%1\nends before the file does: nothing written.").arg(m_sPath),
+                    0, 1, true, 0);
+        return false;
     }
     if (position + bwf::kChunkHeaderBytes + chunkSize > kMaxRiffSize + bwf::kChunkHeaderBytes
         || newRiff > kMaxRiffSize) {
@@ -434,6 +450,13 @@ bool QSoundFile::AddOndeChunk(const char* buffer, int n, int t, int pointStep)
     if (position > quint64(fileSize)) {
         SendToRelay(kAddOndeTitle,
                     QStringLiteral("The RIFF size of\n%1\nruns past the end of the file: nothing written.").arg(m_sPath),
+                    0, 1, true, 0);
+        return false;
+    }
+    // Bytes past the RIFF end are the file's like any others: never overwritten.
+    if (position < quint64(fileSize)) {
+        SendToRelay(kAddOndeTitle,
+                    QStringLiteral("The RIFF size of\n%1\nends before the file does: nothing written.").arg(m_sPath),
                     0, 1, true, 0);
         return false;
     }
