@@ -2,11 +2,13 @@
 // Metadata written by other tools that the fuzz targets found hard to take:
 // each case is a finding reduced to its smallest form.
 
+#include "MessageLoging.h"
 #include "QSoundFile.h"
 #include "QSoundMixer.h"
 #include "RecorderFileWriter.h"
 #include "TestSupport.h"
 
+#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -136,6 +138,83 @@ private slots:
         const QByteArray onDisk = descriptionOnDisk(path, descriptionOffset(spec));
         QVERIFY(onDisk.contains(description.mid(description.indexOf("aNOTE="))));
         QVERIFY2(onDisk.contains(expectedLine), onDisk.toPercentEncoding().constData());
+    }
+
+    // A RIFF size shorter than the file (a writer that did not count its last
+    // chunk, a damaged header): the bytes past it may be audio or a chunk.
+    // The writers refuse to append or grow over them, say so naming the file,
+    // and leave every byte as it was.
+    void writersKeepBytesPastRiff_data()
+    {
+        QTest::addColumn<QString>("layout");
+        QTest::addColumn<QString>("writer");
+        QTest::newRow("RIFF ends inside the audio, onde") << QStringLiteral("short") << QStringLiteral("onde");
+        QTest::newRow("RIFF ends inside the audio, iXML moved") << QStringLiteral("short") << QStringLiteral("ixml");
+        QTest::newRow("no iXML, iXML appended") << QStringLiteral("short-noixml") << QStringLiteral("ixml");
+        QTest::newRow("iXML last in RIFF, a chunk after it") << QStringLiteral("uncounted") << QStringLiteral("ixml");
+        QTest::newRow("a chunk after the RIFF end, onde") << QStringLiteral("uncounted") << QStringLiteral("onde");
+    }
+    void writersKeepBytesPastRiff()
+    {
+        QFETCH(QString, layout);
+        QFETCH(QString, writer);
+        QTemporaryDir dir;
+        const QString path = dir.path() + QStringLiteral("/AA0001_02.WAV");
+        RecorderFileSpec spec;
+        spec.frames = 400;
+        spec.ixml.padTo = 0;
+        spec.withIxml = layout != QLatin1String("short-noixml");
+        QList<RecorderChunkPlace> places;
+        QByteArray uncounted;
+        if (layout == QLatin1String("uncounted")) {
+            spec.ixmlLast = true;
+            spec.withOnde = false;
+            spec.riffSizeOverride = RecorderFileWriter::build(spec).size() - 8;
+            // Appended after the RIFF data without counting it.
+            uncounted = QByteArray("LIST\x28\0\0\0", 8) + QByteArray(40, 'L');
+        } else {
+            RecorderFileWriter::build(spec, &places);
+            for (const RecorderChunkPlace& p : places)
+                if (p.id == "data")
+                    spec.riffSizeOverride = qint64(p.offset) + 8 + 100 - 8;   // ends 100 bytes into the audio
+        }
+        QVERIFY(spec.riffSizeOverride > 0);
+        QVERIFY(RecorderFileWriter::write(path, spec));
+        if (!uncounted.isEmpty()) {
+            QFile file(path);
+            QVERIFY(file.open(QIODevice::Append));
+            QCOMPARE(file.write(uncounted), qint64(uncounted.size()));
+        }
+        const QByteArray before = testsupport::readAll(path);
+
+        MessageLoging relay;
+        QSignalSpy spy(&relay, &MessageLoging::signal_message);
+        global_pLogger = &relay;
+        QSoundFile f;
+        QVERIFY(f.Open(path, 2));
+        QVERIFY(f.ReadChunks(false, false));
+        bool written = true;
+        QString title;
+        if (writer == QLatin1String("onde")) {
+            const QByteArray peaks(200, '\x20');
+            written = f.AddOndeChunk(peaks.constData(), peaks.size(), 1, 4800);
+            title = QStringLiteral("QSoundFile::AddOndChunk()");
+        } else {
+            f.GetiXMLFileInfos();
+            // A note too long for the old chunk: the text must move or grow.
+            f.SetiXMLNote(1, QString(8000, QLatin1Char('n')));
+            QString text = f.GenerateiXMLChunkMono(1);
+            written = f.AddiXMLChunk(text);
+            title = QStringLiteral("QSoundFile::AddiXMLChunk()");
+        }
+        f.Close();
+        global_pLogger = nullptr;
+        QVERIFY(!written);
+        QCOMPARE(spy.count(), 1);
+        QCOMPARE(spy.at(0).at(0).toString(), title);
+        QCOMPARE(spy.at(0).at(1).toString(),
+                 QStringLiteral("The RIFF size of\n%1\nends before the file does: nothing written.").arg(path));
+        QVERIFY(testsupport::readAll(path) == before);
     }
 };
 
