@@ -10,7 +10,7 @@ cd "$(dirname "$0")/.."
 SECONDS_EACH=${1:-600}
 shift || true
 TARGETS=("$@")
-[ ${#TARGETS[@]} -gt 0 ] || TARGETS=(fuzz_chunkscan fuzz_bext fuzz_ixml fuzz_grouping)
+[ ${#TARGETS[@]} -gt 0 ] || TARGETS=(fuzz_chunkscan fuzz_chunkwrite fuzz_bext fuzz_ixml fuzz_grouping)
 BUILD=${SONALIGN_FUZZ_BUILD:-build-fuzz}
 
 if ! command -v clang++ >/dev/null || ! ls /usr/lib/llvm-*/lib/clang/*/lib/linux/libclang_rt.fuzzer-x86_64.a >/dev/null 2>&1; then
