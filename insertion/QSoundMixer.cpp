@@ -414,7 +414,22 @@ QSoundMixer::QSoundMixer(QObject* parent)
 
 QString QSoundMixer::TemporaryNameFor(const QString& finalName)
 {
-    return QLatin1Char('.') + finalName + QLatin1String(".partial");
+    const QString name = QLatin1Char('.') + finalName + QLatin1String(".partial");
+    // A final name near the file system's limit (255 bytes) leaves no room
+    // for the dot and the suffix: the middle of the name gives way, the track
+    // suffix ("_03.WAV") stays, so the take can still get its new track.
+    constexpr int kNameMax = 255;
+    if (QFile::encodeName(name).size() <= kNameMax || finalName.size() <= 7)
+        return name;
+    const QString tail = finalName.right(7);
+    QString head = finalName.left(finalName.size() - 7);
+    auto shortened = [&]() -> QString { return QLatin1Char('.') + head + QLatin1Char('~') + tail + QLatin1String(".partial"); };
+    while (!head.isEmpty() && QFile::encodeName(shortened()).size() > kNameMax) {
+        head.chop(1);
+        if (!head.isEmpty() && head.at(head.size() - 1).isHighSurrogate())
+            head.chop(1);
+    }
+    return shortened();
 }
 
 void QSoundMixer::RewriteBextDescriptor(char* description, const char* scene, const char* take,
