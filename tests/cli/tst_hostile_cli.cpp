@@ -166,8 +166,9 @@ private slots:
         QCOMPARE(partials(target), QStringList());
     }
 
-    // Names at the file system's limit: listed, shown by info, and a track of
-    // the long mono take can be hidden (its .DEL1 name is one byte longer).
+    // Names at the file system's limit: listed, shown by info; the long mono
+    // take gets a new track, and one of its tracks can be hidden (its .DEL1
+    // name is one byte longer).
     void namesNearNameMax()
     {
         QTemporaryDir dir;
@@ -195,12 +196,26 @@ private slots:
         QCOMPARE(info.exitCode, 0);
         QCOMPARE(QJsonDocument::fromJson(info.out).object().value(QStringLiteral("file")).toString(), polyPath);
 
+        // A new track: its name is as long as the others (one byte short of
+        // the limit), and is written under a shortened temporary name first.
+        QTemporaryDir srcDir;
+        const QString src = srcDir.path() + QStringLiteral("/src.wav");
+        QVERIFY(writeSource(src, kRate, 16, 20 * kRate, kTen));
+        const auto created = cli({QStringLiteral("create"), QStringLiteral("--track"), QStringLiteral("3"), src, dir.path(),
+                                  QStringLiteral("LM0001")});
+        QCOMPARE(QString::fromUtf8(created.err), QString());
+        QCOMPARE(created.exitCode, 0);
+        QCOMPARE(QString::fromUtf8(created.out), monoRoot + QStringLiteral("_03.WAV\n"));
+        QCOMPARE(QFile::encodeName(monoRoot + QStringLiteral("_03.WAV")).size(), max - 1);
+        QCOMPARE(listRows(cli, dir.path()).value(QStringLiteral("LM0001")).value(QStringLiteral("tracks")).toInt(), 3);
+        QCOMPARE(partials(dir.path()), QStringList());
+
         const auto deleted = cli({QStringLiteral("delete"), QStringLiteral("--track"), QStringLiteral("2"), dir.path(),
                                   QStringLiteral("LM0001")});
         QCOMPARE(QString::fromUtf8(deleted.err), QString());
         QCOMPARE(deleted.exitCode, 0);
         QCOMPARE(QString::fromUtf8(deleted.out), monoRoot + QStringLiteral("_02.DEL1\n"));
-        QCOMPARE(listRows(cli, dir.path()).value(QStringLiteral("LM0001")).value(QStringLiteral("tracks")).toInt(), 1);
+        QCOMPARE(listRows(cli, dir.path()).value(QStringLiteral("LM0001")).value(QStringLiteral("tracks")).toInt(), 2);
     }
 
     // 3000 entries, most of them not sound files: list shows exactly the takes.
