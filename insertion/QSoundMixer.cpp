@@ -484,7 +484,8 @@ void QSoundMixer::RewriteBextDescriptor(char* description, const char* scene, co
     if (tag && *tag)
         fTag = fromC(tag, 6);
 
-    fChannel = "C" + std::to_string(trackIndex + 1);
+    // Counted in 64 bits: any int a caller passes has a number to print.
+    fChannel = "C" + std::to_string(qint64(trackIndex) + 1);
     fType = "mono";
 
     // Speed from the film frame-rate code, only when the Description had none.
@@ -521,7 +522,7 @@ void QSoundMixer::RewriteBextDescriptor(char* description, const char* scene, co
             fType.c_str(), fChannel.c_str(), trackLine.c_str(), fNote.c_str());
         return needed;
     };
-    const std::string trackPrefix = "aTRK" + std::to_string(trackIndex + 1) + "=";
+    const std::string trackPrefix = "aTRK" + std::to_string(qint64(trackIndex) + 1) + "=";
     const std::string name = fromC(trackName, 4096);
     std::vector<char> text;
     const int withoutName = format(trackPrefix, text);
