@@ -12,6 +12,8 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <limits>
+
 namespace {
 
 // The Description bytes of a file as they are on disk.
@@ -215,6 +217,34 @@ private slots:
         QCOMPARE(spy.at(0).at(1).toString(),
                  QStringLiteral("The RIFF size of\n%1\nends before the file does: nothing written.").arg(path));
         QVERIFY(testsupport::readAll(path) == before);
+    }
+
+    // Any track index a caller passes is printed as its number plus one,
+    // without overflow (the engine itself only passes 0 ... 23).
+    void rewriteAtIndexLimits_data()
+    {
+        QTest::addColumn<int>("index");
+        QTest::addColumn<QByteArray>("channel");
+        QTest::addColumn<QByteArray>("track");
+        QTest::newRow("largest") << std::numeric_limits<int>::max() << QByteArray("aCHNL=C214\r\n")
+                                 << QByteArray("aTRK2147483648=Boom\r\n");
+        QTest::newRow("smallest") << std::numeric_limits<int>::min() << QByteArray("aCHNL=C-21\r\n")
+                                  << QByteArray("aTRK-2147483647=Boom\r\n");
+        QTest::newRow("track 24") << 23 << QByteArray("aCHNL=C24 \r\n") << QByteArray("aTRK24=Boom\r\n");
+    }
+    void rewriteAtIndexLimits()
+    {
+        QFETCH(int, index);
+        QFETCH(QByteArray, channel);
+        QFETCH(QByteArray, track);
+        char d[256];
+        memcpy(d, field256("aSCENE=12A\r\n").constData(), 256);
+        d[255] = 'z';
+        QSoundMixer::RewriteBextDescriptor(d, nullptr, nullptr, nullptr, nullptr, "AA0001", nullptr, index, "Boom");
+        const QByteArray text(d);
+        QVERIFY2(text.contains(channel), text.constData());
+        QVERIFY2(text.contains(track), text.constData());
+        QCOMPARE(d[255], 'z');
     }
 };
 
