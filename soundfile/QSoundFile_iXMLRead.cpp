@@ -3,6 +3,8 @@
 
 #include <QDomElement>
 
+#include <limits>
+
 // Queries never fail: a missing document gives the "no document" value, a
 // missing element the documented placeholder (" ", -1 or an empty text).
 
@@ -121,7 +123,8 @@ int QSoundFile::GetiXMLMonoTrackNumber()
         return -1;
     bool ok = false;
     const int n = toNumber(text, &ok);
-    return (ok ? n : 0) - 1;
+    // The smallest int has no predecessor: such an index is as good as none.
+    return (ok && n != std::numeric_limits<int>::min() ? n : 0) - 1;
 }
 
 int QSoundFile::GetiXMLScTkTemplate()
@@ -243,7 +246,7 @@ QString polyTrackField(QXmlObject& xml, int channel, const QString& field, bool*
     for (int i = 0; i < n; ++i) {
         bool ok = false;
         const int c = toNumber(xml.GetElementAt(QStringLiteral("CHANNEL_INDEX"), i, track, trackListPath()), &ok);
-        if (ok && c == channel + 1) {
+        if (ok && qint64(c) == qint64(channel) + 1) {
             *found = true;
             return xml.GetElementAt(field, i, track, trackListPath());
         }
@@ -261,10 +264,10 @@ int QSoundFile::GetiXMLPolyTrackOriginalIndex(int interleave)
     for (int i = 0; i < n; ++i) {
         bool ok = false;
         const int ii = toNumber(m_XmlObject.GetElementAt(QStringLiteral("INTERLEAVE_INDEX"), i, track, trackListPath()), &ok);
-        if (!ok || ii != interleave + 1)
+        if (!ok || qint64(ii) != qint64(interleave) + 1)
             continue;
         const int c = toNumber(m_XmlObject.GetElementAt(QStringLiteral("CHANNEL_INDEX"), i, track, trackListPath()), &ok);
-        return ok ? c - 1 : -1;
+        return ok && c != std::numeric_limits<int>::min() ? c - 1 : -1;
     }
     return -1;
 }
