@@ -246,6 +246,29 @@ private slots:
         QVERIFY2(text.contains(track), text.constData());
         QCOMPARE(d[255], 'z');
     }
+
+    // Track indexes at the ends of the int range, in the document and in the
+    // queries: no overflow, and the "none" answers.
+    void ixmlIndexesAtLimits()
+    {
+        QSoundFile f;
+        f.m_siXML = QStringLiteral(
+            "<BWFXML><TRACK_LIST><TRACK_COUNT>3</TRACK_COUNT>"
+            "<TRACK><CHANNEL_INDEX>-2147483648</CHANNEL_INDEX><INTERLEAVE_INDEX>1</INTERLEAVE_INDEX><NAME>low</NAME></TRACK>"
+            "<TRACK><CHANNEL_INDEX>2147483647</CHANNEL_INDEX><INTERLEAVE_INDEX>-2147483648</INTERLEAVE_INDEX>"
+            "<NAME>high</NAME></TRACK>"
+            "<TRACK><CHANNEL_INDEX>2</CHANNEL_INDEX><INTERLEAVE_INDEX>2147483647</INTERLEAVE_INDEX><NAME>two</NAME></TRACK>"
+            "</TRACK_LIST></BWFXML>");
+        QVERIFY(f.GetiXMLFileInfos());
+        QCOMPARE(f.GetiXMLMonoTrackNumber(), -1);
+        QCOMPARE(f.GetiXMLPolyTrackOriginalIndex(0), -1);
+        QCOMPARE(f.GetiXMLPolyTrackOriginalIndex(std::numeric_limits<int>::max()), -1);
+        QCOMPARE(f.GetiXMLPolyTrackOriginalIndex(2147483646), 1);
+        QCOMPARE(f.GetiXMLPolyTrackName(std::numeric_limits<int>::max()), QString());
+        QCOMPARE(f.GetiXMLPolyTrackName(2147483646), QStringLiteral("high"));
+        QCOMPARE(f.GetiXMLPolyTrackName(std::numeric_limits<int>::min()), QString());
+        QCOMPARE(f.GetiXMLPolyTrackName(1), QStringLiteral("two"));
+    }
 };
 
 QTEST_MAIN(TestHostileMetadata)
