@@ -14,6 +14,7 @@
 
 #include <array>
 #include <cstring>
+#include <limits>
 #include <memory>
 
 namespace {
@@ -53,7 +54,8 @@ void queryEverything(QSoundFile& file, bool pullDown)
     file.GetiXMLTakeNumber();
     file.GetiXMLAdvancedScTkFields();
     fuzzsupport::check(indicator.size() <= 1, "take indicator is one letter at most");
-    for (int i : {-1, 0, 1, 2, 7, 23, 24, 40}) {
+    for (int i : {std::numeric_limits<int>::min(), -1, 0, 1, 2, 7, 23, 24, 40, std::numeric_limits<int>::max() - 1,
+                  std::numeric_limits<int>::max()}) {
         file.GetiXMLPolyTrackOriginalIndex(i);
         file.GetiXMLPolyTrackName(i);
         file.GetiXMLPolyTrackFunction(i);

@@ -37,44 +37,51 @@ RecorderFileSpec small()
     return spec;
 }
 
+// The chunk scan and the chunk writers start from the same files.
+void putFile(const char* name, const QByteArray& bytes)
+{
+    put("fuzz_chunkscan", name, bytes);
+    put("fuzz_chunkwrite", name, bytes);
+}
+
 void chunkSeeds()
 {
-    put("fuzz_chunkscan", "mono", RecorderFileWriter::build(small()));
+    putFile("mono", RecorderFileWriter::build(small()));
 
     RecorderFileSpec poly = small();
     poly.channels = 2;
     poly.ixml.trackCount = 2;
     poly.ixml.polyTrackNames = QStringList{QStringLiteral("Boom"), QStringLiteral("Lav")};
-    put("fuzz_chunkscan", "poly", RecorderFileWriter::build(poly));
+    putFile("poly", RecorderFileWriter::build(poly));
 
     RecorderFileSpec last = small();
     last.ixmlLast = true;
     last.bitsPerSample = 16;
     last.sampleRate = 44100;
     last.frameRateCode = "29.97";
-    put("fuzz_chunkscan", "ixml-last-16bit", RecorderFileWriter::build(last));
+    putFile("ixml-last-16bit", RecorderFileWriter::build(last));
 
     RecorderFileSpec odd = small();
     ExtraChunk padded{QByteArray("LIST"), QByteArray("abc"), true, 0};
     ExtraChunk unpadded{QByteArray("junk"), QByteArray("abcde"), false, 0};
     odd.extraBefore = {padded, unpadded};
     odd.withFilm = false;
-    put("fuzz_chunkscan", "odd-chunks", RecorderFileWriter::build(odd));
+    putFile("odd-chunks", RecorderFileWriter::build(odd));
 
     RecorderFileSpec shortBext = small();
     shortBext.bextDataSize = 300;
     shortBext.withVlta = false;
     shortBext.withOnde = false;
-    put("fuzz_chunkscan", "short-bext", RecorderFileWriter::build(shortBext));
+    putFile("short-bext", RecorderFileWriter::build(shortBext));
 
     RecorderFileSpec lying = small();
     lying.dataDeclaredSize = 0x7FFFFFF0;
     lying.ixmlDeclaredSize = 0xFFFFFFF0u;
-    put("fuzz_chunkscan", "lying-sizes", RecorderFileWriter::build(lying));
+    putFile("lying-sizes", RecorderFileWriter::build(lying));
 
     RecorderFileSpec cut = small();
     cut.truncateTo = 1200;
-    put("fuzz_chunkscan", "truncated", RecorderFileWriter::build(cut));
+    putFile("truncated", RecorderFileWriter::build(cut));
 
     RecorderFileSpec bare = small();
     bare.withBext = false;
@@ -82,7 +89,7 @@ void chunkSeeds()
     bare.withVlta = false;
     bare.withOnde = false;
     bare.withIxml = false;
-    put("fuzz_chunkscan", "plain-wav", RecorderFileWriter::build(bare));
+    putFile("plain-wav", RecorderFileWriter::build(bare));
 }
 
 QByteArray bextInput(char layout, const QByteArray& description, const QList<QByteArray>& texts, qint32 index)
@@ -109,6 +116,8 @@ void bextSeeds()
     put("fuzz_bext", "full", bextInput(0, full, {"mono", "", "", "", "", "", "24.DRIFT", "Name"}, 23));
     put("fuzz_bext", "bare-lf", bextInput(1, "aSCENE=1\naTAKE=22\naTYP=poly \n", {"mono"}, 5));
     put("fuzz_bext", "no-bext", bextInput(2, "aTYP=mono \r\n", {"x"}, 1));
+    put("fuzz_bext", "index-limits", bextInput(0, recorder, {"mono", "", "", "", "", "AA0001", "", "Boom"}, 0x7FFFFFFF));
+    put("fuzz_bext", "name-line-ends", bextInput(0, recorder, {"mono", "", "", "", "", "AA0001", "", "B\r\r\nL"}, 3));
 }
 
 QByteArray ixmlInput(char config, const QByteArray& name, const RecorderIxml& doc)
@@ -143,6 +152,11 @@ void ixmlSeeds()
     put("fuzz_ixml", "poly", ixmlInput(char(0xC1), "", poly));
 
     put("fuzz_ixml", "not-bwfxml", QByteArray(1, 2) + QByteArray("x\0<?xml version=\"1.0\"?><OTHER><SCENE>1</SCENE></OTHER>", 55));
+    put("fuzz_ixml", "index-limits",
+        QByteArray(1, 0) + QByteArray("x\0", 2)
+            + "<BWFXML><TRACK_LIST><TRACK_COUNT>2</TRACK_COUNT><TRACK><CHANNEL_INDEX>-2147483648</CHANNEL_INDEX>"
+              "<INTERLEAVE_INDEX>1</INTERLEAVE_INDEX></TRACK><TRACK><CHANNEL_INDEX>2147483647</CHANNEL_INDEX>"
+              "<INTERLEAVE_INDEX>-2147483648</INTERLEAVE_INDEX></TRACK></TRACK_LIST></BWFXML>");
     put("fuzz_ixml", "broken", QByteArray(1, 3) + QByteArray("x\0<BWFXML><TAKE>t1</TAKE>", 25));
 }
 
