@@ -99,6 +99,8 @@ QPavaneBrowsingTable::QPavaneBrowsingTable(QWidget* parent)
 
     setItemDelegate(new QBrowsingItemDelegate(this));
     m_DelayedSignalTimer.setSingleShot(true);
+    // A coarse timer may fire up to 5% early; the delay is a promise to the user.
+    m_DelayedSignalTimer.setTimerType(Qt::PreciseTimer);
     connect(&m_DelayedSignalTimer, SIGNAL(timeout()), this, SLOT(slot_TimerDelayedSignal()));
     connect(this, SIGNAL(currentCellChanged(int, int, int, int)), this, SLOT(slot_CellChanged(int, int, int, int)));
     connect(this, SIGNAL(itemSelectionChanged()), this, SLOT(slot_itemSelectionChanged()));
