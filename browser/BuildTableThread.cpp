@@ -7,7 +7,6 @@
 #include "ReportFileInfo.h"
 #include "TakeGrouping.h"
 
-#include <QMutexLocker>
 
 #include <memory>
 
@@ -19,41 +18,41 @@ BuildTableThread::BuildTableThread(QObject* parent) : QThread(parent)
 BuildTableThread::~BuildTableThread()
 {
     {
-        QMutexLocker lock(&m_Mutex);
+        std::unique_lock<std::mutex> lock(m_Mutex);
         m_bStop = true;
         m_bWakeUp = true;
-        m_WakeUp.wakeAll();
+        m_WakeUp.notify_all();
     }
     wait();
 }
 
 void BuildTableThread::SetSourceDir(const QString& folder, const QStringList& suffixes)
 {
-    QMutexLocker lock(&m_Mutex);
+    std::unique_lock<std::mutex> lock(m_Mutex);
     m_sFolder = folder;
     m_slSuffixes = suffixes;
 }
 
 quint64 BuildTableThread::RequestCount() const
 {
-    QMutexLocker lock(&m_Mutex);
+    std::unique_lock<std::mutex> lock(m_Mutex);
     return m_nRequested;
 }
 
 quint64 BuildTableThread::DoneCount() const
 {
-    QMutexLocker lock(&m_Mutex);
+    std::unique_lock<std::mutex> lock(m_Mutex);
     return m_nDone;
 }
 
 void BuildTableThread::slot_StartBuildProcess(int, QSemaphore* semaphore)
 {
-    QMutexLocker lock(&m_Mutex);
+    std::unique_lock<std::mutex> lock(m_Mutex);
     m_pSemaphore = semaphore;
     m_nRequested += 1;
     if (isRunning()) {
         m_bWakeUp = true;
-        m_WakeUp.wakeAll();
+        m_WakeUp.notify_all();
     } else {
         start(QThread::InheritPriority);
     }
@@ -61,7 +60,7 @@ void BuildTableThread::slot_StartBuildProcess(int, QSemaphore* semaphore)
 
 bool BuildTableThread::StopRequested() const
 {
-    QMutexLocker lock(&m_Mutex);
+    std::unique_lock<std::mutex> lock(m_Mutex);
     return m_bStop;
 }
 
@@ -72,7 +71,7 @@ void BuildTableThread::run()
             QString folder;
             QStringList suffixes;
             {
-                QMutexLocker lock(&m_Mutex);
+                std::unique_lock<std::mutex> lock(m_Mutex);
                 if (m_nDone >= m_nRequested || m_bStop)
                     break;
                 m_nDone += 1;
@@ -81,7 +80,7 @@ void BuildTableThread::run()
             }
             BuildOnce(folder, suffixes);
         }
-        QMutexLocker lock(&m_Mutex);
+        std::unique_lock<std::mutex> lock(m_Mutex);
         if (m_bStop)
             return;
         // A request that came in while building has already been counted:
@@ -89,7 +88,7 @@ void BuildTableThread::run()
         if (m_nDone < m_nRequested)
             continue;
         if (!m_bWakeUp)
-            m_WakeUp.wait(&m_Mutex);
+            m_WakeUp.wait(lock);
         m_bWakeUp = false;
         if (m_bStop)
             return;
@@ -133,7 +132,7 @@ void BuildTableThread::BuildOnce(const QString& folder, const QStringList& suffi
     }
     int identifier;
     {
-        QMutexLocker lock(&m_Mutex);
+        std::unique_lock<std::mutex> lock(m_Mutex);
         identifier = m_nIdentifier;
     }
     MyQDebug("BuildTableThread: end of build");
