@@ -134,7 +134,8 @@ int runDemo(const QStringList& args)
             spec.channels = 2;
             spec.ixml.trackCount = 2;
             spec.ixml.polyTrackNames = QStringList{QStringLiteral("Mix L"), QStringLiteral("Mix R")};
-            ok = RecorderFileWriter::write(target + QLatin1Char('/') + QLatin1String(t.root) + QStringLiteral(".WAV"),
+            // The recorder names a poly take after its file ID and a two-character tail.
+            ok = RecorderFileWriter::write(target + QLatin1Char('/') + QLatin1String(t.root) + QStringLiteral("PX.WAV"),
                                            spec, &error);
         }
         if (!ok) {
