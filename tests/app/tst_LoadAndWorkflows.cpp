@@ -225,7 +225,7 @@ void tst_LoadAndWorkflows::selectingASourceColoursTheTakes()
     // A rebuild of the target table classifies the new rows again.
     QSignalSpy end(target, SIGNAL(signal_EndOfTableUpdate()));
     w.Ui()->m_CtrlButton_TrackView->click();
-    QVERIFY(end.wait(20000));
+    QVERIFY(end.count() > 0 || end.wait(20000));   // the call itself may have run the event loop
     QCOMPARE(firstCellColour(target, 3), QColor(105, 0, 0));
     QCOMPARE(target->CellText(0, BLK_DATA_TRACK1 + 1), QStringLiteral("Boom"));
     QVERIFY(modal.texts.isEmpty());

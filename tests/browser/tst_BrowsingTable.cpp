@@ -96,7 +96,7 @@ private:
         QSignalSpy end(&t, SIGNAL(signal_EndOfTableUpdate()));
         if (t.SetupNewTableContent(folder + QStringLiteral("/"), QString(), true) != 0)
             return false;
-        return end.wait(20000);
+        return end.count() > 0 || end.wait(20000);
     }
 
     MessageLoging m_Relay;
@@ -222,7 +222,7 @@ void tst_BrowsingTable::buildFillsRowsFromWorker()
     QCOMPARE(t.CellText(0, BLK_DATA_TRACK1), QString());
     QSignalSpy end(&t, SIGNAL(signal_EndOfTableUpdate()));
     t.ChangeDisplayedColumn();
-    QVERIFY(end.wait(20000));
+    QVERIFY(end.count() > 0 || end.wait(20000));   // the call itself may have run the event loop
     QCOMPARE(t.DisplayedColumnMode(), 1);
     QCOMPARE(t.CellText(0, BLK_DATA_TRACK1), QStringLiteral("Trk1"));
     QCOMPARE(t.CellText(0, BLK_DATA_TRACK1 + 3), QStringLiteral("Trk4"));
@@ -271,7 +271,7 @@ void tst_BrowsingTable::buildWhileRunningReturnsOneAndChangesNothing()
     QCOMPARE(t.CurrentFolder(), a.path() + QStringLiteral("/"));
     QCOMPARE(t.rowCount(), 2);
 
-    QVERIFY(end.wait(20000));
+    QVERIFY(end.count() > 0 || end.wait(20000));   // the call itself may have run the event loop
     QCOMPARE(end.count(), 1);
     QCOMPARE(t.CellText(1, BLK_DATA_FILEID), QStringLiteral("AA0002"));
     QCOMPARE(t.CellText(1, BLK_DATA_SCENE), QStringLiteral("2"));
@@ -439,7 +439,7 @@ void tst_BrowsingTable::trackPagesOnA700PixelTable()
     // First F2: the table is rebuilt with track names and shows page 1.
     QSignalSpy end(&t, SIGNAL(signal_EndOfTableUpdate()));
     QTest::keyClick(&t, Qt::Key_F2);
-    QVERIFY(end.wait(20000));
+    QVERIFY(end.count() > 0 || end.wait(20000));   // the call itself may have run the event loop
     QVERIFY(t.TrackNamesShown());
     QCOMPARE(t.TracksPerPage(), 7);
     QCOMPARE(visibleTrackColumns(t, &first, &last), 7);
