@@ -50,6 +50,39 @@ void padIxml(QString& text)
         text += QString(bwf::kIxmlPaddedLength - text.size(), QLatin1Char(' '));
 }
 
+// Brings every present file of a take to the length of the longest with a
+// filler chunk at its end, so that the take stays one take. A difference below
+// a chunk header's 8 bytes cannot be filled: every file then gets 8 more.
+void equaliseLengths(const TrackTexts& paths, const QString& title)
+{
+    qint64 longest = 0;
+    for (const QString& p : paths)
+        if (!p.isEmpty())
+            longest = qMax(longest, QFileInfo(p).size());
+    for (const QString& p : paths) {
+        const qint64 missing = p.isEmpty() ? 0 : longest - QFileInfo(p).size();
+        if (missing > 0 && missing < bwf::kChunkHeaderBytes) {
+            longest += bwf::kChunkHeaderBytes;
+            break;
+        }
+    }
+    for (const QString& p : paths) {
+        if (p.isEmpty())
+            continue;
+        const qint64 missing = longest - QFileInfo(p).size();
+        if (missing <= 0)
+            continue;
+        QSoundFile sf;
+        sf.InitVariables();
+        bool ok = missing <= qint64(0xFFFFFFFFu) && sf.Open(p, 2) && sf.ReadChunks(true, false)
+                  && sf.AppendFillerChunk(quint32(missing));
+        sf.Close();
+        if (!ok)
+            SendToRelay(title, p + QLatin1String("\nUnable to bring this file to the length of the take's other files."),
+                        0, 0, true, 0);
+    }
+}
+
 // What the update pass does beyond the common steps.
 struct UpdateOptions
 {
@@ -131,7 +164,16 @@ int updateTakeIxml(const QString& takeKey, const UpdateOptions& options, const Q
         if (!paths[size_t(i)].isEmpty())
             padIxml(texts[size_t(i)]);
 
-    // Write pass.
+    // Write pass. The take's files are one length when it starts (the take
+    // model refuses them otherwise); a file whose iXML had to move to its end
+    // grows, and the others are brought to its length afterwards.
+    qint64 commonSize = -1;
+    for (int i = 0; i < bwf::kMaxTracks && commonSize != -2; ++i) {
+        if (paths[size_t(i)].isEmpty())
+            continue;
+        const qint64 size = QFileInfo(paths[size_t(i)]).size();
+        commonSize = commonSize == -1 || commonSize == size ? size : -2;
+    }
     int rewritten = 0;
     for (int i = 0; i < bwf::kMaxTracks; ++i) {
         if (paths[size_t(i)].isEmpty() || texts[size_t(i)].trimmed().isEmpty())
@@ -147,6 +189,8 @@ int updateTakeIxml(const QString& takeKey, const UpdateOptions& options, const Q
             ++rewritten;
         sf.Close();
     }
+    if (commonSize >= 0)
+        equaliseLengths(paths, title);
     return rewritten;
 }
 

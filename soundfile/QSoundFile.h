@@ -153,6 +153,11 @@ public:
     void SetiXMLVeltaAllTrkInfos(const QString* names, const QString* pans, const QString* actives, const QString* grids);
     bool AddiXMLChunk(QString& text);
     bool AddOndeChunk(const char* buffer, int n, int t, int pointStep);
+    // Appends a "JUNK" chunk of `totalBytes` bytes (header included, at least
+    // 8) at the end of the RIFF data, which must be the end of the file; on a
+    // failed write the file is put back as it was. Used to keep a take's files
+    // of one length when one of them had to grow.
+    bool AppendFillerChunk(quint32 totalBytes);
     // Tests only: the largest buffer the two writers above may obtain (0 = no
     // limit), so the path where a buffer cannot be had can be exercised.
     static void SetWriterBufferLimitForTests(qint64 bytes);

@@ -521,3 +521,43 @@ bool QSoundFile::AddOndeChunk(const char* buffer, int n, int t, int pointStep)
         return false;
     return true;
 }
+
+bool QSoundFile::AppendFillerChunk(quint32 totalBytes)
+{
+    if (!m_File.isOpen())
+        return false;
+    const QString title = QStringLiteral("QSoundFile::AppendFillerChunk()");
+    const qint64 fileSize = m_File.size();
+    const quint64 position = quint64(m_nRiffSize) + bwf::kChunkHeaderBytes;
+    const quint64 newRiff = quint64(m_nRiffSize) + totalBytes;
+    if (totalBytes < quint32(bwf::kChunkHeaderBytes) || m_nRiffSize == 0 || newRiff > kMaxRiffSize) {
+        SendToRelay(title, QStringLiteral("Invalid filler size %1 for\n%2").arg(QString::number(totalBytes), m_sPath),
+                    0, 1, true, 0);
+        return false;
+    }
+    // Only ever appended: bytes past the RIFF end are the file's like any others.
+    if (position != quint64(fileSize)) {
+        SendToRelay(title, QStringLiteral("The RIFF size of\n%1\ndoes not end with the file: nothing written.").arg(m_sPath),
+                    0, 1, true, 0);
+        return false;
+    }
+    std::unique_ptr<char[]> buffer = obtainBuffer(totalBytes);
+    if (!buffer) {
+        SendToRelay(title, QStringLiteral("Unable to allocate the filler chunk!"), 0, 1, true, 0);
+        return false;
+    }
+    std::memset(buffer.get(), 0, totalBytes);
+    std::memcpy(buffer.get(), "JUNK", 4);
+    bwf::writeU32(buffer.get() + 4, totalBytes - quint32(bwf::kChunkHeaderBytes));
+    qint64 stored = 0;
+    if (!WriteAt(position, buffer.get(), qint64(totalBytes), &stored)) {
+        ReportShortWrite(title, QStringLiteral("filler chunk"), stored, qint64(totalBytes));
+        RestoreFileSize(fileSize);
+        return false;
+    }
+    if (!WriteRiffSize(quint32(newRiff), title)) {
+        RestoreFileSize(fileSize);
+        return false;
+    }
+    return true;
+}

@@ -1,0 +1,270 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// A take whose files were not all written the same way (a larger iXML chunk,
+// iXML after the audio, an odd chunk with its pad byte, chunks after the
+// audio, a small iXML chunk that has to move): create, hide and create again
+// must leave every file readable by other tools with its audio untouched.
+
+#include "InsertionFixtures.h"
+#include "TestSupport.h"
+
+#include "QSoundFile.h"
+#include "TrackWorkflows.h"
+
+#include <QDomDocument>
+#include <QTemporaryDir>
+#include <QtTest>
+
+using namespace fixtures;
+
+namespace {
+
+const quint64 kTen = 10 * kHour * 48000;
+constexpr int kTracks = 5;
+
+// Chunks as a standard RIFF reader sees them: a pad byte after an odd body
+// when the next bytes do not start a chunk name.
+QList<Chunk> paddedWalk(const QByteArray& file)
+{
+    QList<Chunk> chunks;
+    qint64 pos = 12;
+    auto printable = [&](qint64 at) {
+        if (at + 4 > file.size())
+            return false;
+        for (int i = 0; i < 4; ++i) {
+            const char c = file.at(int(at + i));
+            if (c < 0x20 || c > 0x7e)
+                return false;
+        }
+        return true;
+    };
+    while (pos + 8 <= file.size()) {
+        Chunk c;
+        c.id = file.mid(int(pos), 4);
+        c.offset = pos;
+        c.size = u32At(file, pos + 4);
+        chunks << c;
+        pos += 8 + qint64(c.size);
+        if ((c.size & 1u) && !printable(pos) && printable(pos + 1))
+            ++pos;
+    }
+    return chunks;
+}
+
+QByteArray chunkBody(const QByteArray& file, const QByteArray& id)
+{
+    QByteArray found;
+    for (const Chunk& c : paddedWalk(file))
+        if (c.id == id)
+            found = file.mid(int(c.offset + 8), int(c.size));   // the last one counts
+    return found;
+}
+
+RecorderFileSpec trackSpec(int n)
+{
+    RecorderFileSpec base = spec(48000, 24, 9600, kTen);
+    RecorderFileSpec s = RecorderFileWriter::monoTrackSpec(base, kTracks, n);
+    s.ixml.originalFileName = QStringLiteral("AA0001_%1.WAV").arg(n, 2, 10, QLatin1Char('0'));
+    switch (n) {
+    case 2:
+        s.ixml.padTo = 70000;   // a larger chunk than the other files
+        break;
+    case 3:
+        s.ixmlLast = true;
+        break;
+    case 4: {
+        ExtraChunk odd;
+        odd.id = "abcd";
+        odd.body = "12345";
+        odd.padOddSize = true;
+        s.extraBefore << odd;
+        break;
+    }
+    case 5: {
+        // A short document in a chunk just big enough for it, audio after
+        // it: the regenerated text does not fit and has to go elsewhere.
+        s.ixmlRaw = "<?xml version=\"1.0\" encoding=\"UTF-8\"?><BWFXML><FILE_SET><TOTAL_FILES>5</TOTAL_FILES>"
+                    "</FILE_SET><TRACK_LIST><TRACK_COUNT>1</TRACK_COUNT><TRACK><CHANNEL_INDEX>5</CHANNEL_INDEX>"
+                    "<NAME>Trk5</NAME></TRACK></TRACK_LIST></BWFXML>";
+        if (s.ixmlRaw.size() % 2)
+            s.ixmlRaw += ' ';   // other readers want even chunks
+        ExtraChunk cue;
+        cue.id = "cue ";
+        cue.body = QByteArray(28, '\x01');
+        ExtraChunk odd;
+        odd.id = "zzzz";
+        odd.body = "abc";
+        odd.padOddSize = true;
+        s.extraAfter << cue << odd;
+        break;
+    }
+    default:
+        break;
+    }
+    return s;
+}
+
+// The take model wants every file of a take to be of one size: each file
+// gets a trailing filler chunk up to a common length.
+RecorderFileSpec sameSizeSpec(int n)
+{
+    qint64 longest = 0;
+    for (int k = 1; k <= kTracks; ++k)
+        longest = qMax<qint64>(longest, RecorderFileWriter::build(trackSpec(k)).size());
+    RecorderFileSpec s = trackSpec(n);
+    ExtraChunk filler;
+    filler.id = "JUNK";
+    filler.body = QByteArray(int(longest + 64 - RecorderFileWriter::build(s).size() - 8), '\0');
+    s.extraAfter << filler;
+    return s;
+}
+
+struct TakeState
+{
+    QMap<int, QByteArray> data;   // track number -> data chunk body
+    QMap<int, QByteArray> sox;    // track number -> samples as sox decodes them
+};
+
+} // namespace
+
+class TestAuditMixedTake : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void createHideCreateKeepsEveryFileWhole();
+
+private:
+    QString m_target;
+    QString file(int n) const { return m_target + QStringLiteral("/AA0001_%1.WAV").arg(n, 2, 10, QLatin1Char('0')); }
+    bool checkFile(int n, int totalFiles, QString* why);
+    QByteArray soxRaw(const QString& path);
+};
+
+QByteArray TestAuditMixedTake::soxRaw(const QString& path)
+{
+    const auto r = testsupport::run(QStringLiteral("sox"),
+                                    {path, QStringLiteral("-t"), QStringLiteral("raw"), QStringLiteral("-e"),
+                                     QStringLiteral("signed-integer"), QStringLiteral("-b"), QStringLiteral("24"),
+                                     QStringLiteral("-L"), QStringLiteral("-")});
+    if (r.exitCode != 0)
+        return QByteArray("sox failed: ") + r.err;
+    return r.out;
+}
+
+bool TestAuditMixedTake::checkFile(int n, int totalFiles, QString* why)
+{
+    const QString path = file(n);
+    const QByteArray bytes = readFile(path);
+    if (bytes.size() < 12 || u32At(bytes, 4) + 8u != quint32(bytes.size())) {
+        *why = QStringLiteral("%1: RIFF size %2, file %3").arg(path).arg(u32At(bytes, 4)).arg(bytes.size());
+        return false;
+    }
+    const auto probe = testsupport::run(QStringLiteral("ffprobe"),
+                                        {QStringLiteral("-v"), QStringLiteral("error"), QStringLiteral("-show_entries"),
+                                         QStringLiteral("stream=duration_ts"), QStringLiteral("-of"),
+                                         QStringLiteral("default=noprint_wrappers=1"), path});
+    if (probe.exitCode != 0 || !probe.err.isEmpty() || !probe.out.contains("duration_ts=9600")) {
+        *why = path + QStringLiteral(": ffprobe: ") + QString::fromUtf8(probe.out + probe.err);
+        return false;
+    }
+    QSoundFile sf;
+    if (!sf.Open(path, 0) || !sf.ReadChunks(false, false) || !sf.GetiXMLFileInfos()) {
+        *why = path + QStringLiteral(": our reader cannot read it");
+        return false;
+    }
+    sf.Close();
+    QDomDocument d;
+    d.setContent(QString::fromUtf8(chunkBody(bytes, "iXML")).trimmed());
+    const QString total = d.documentElement().firstChildElement(QStringLiteral("FILE_SET"))
+                              .firstChildElement(QStringLiteral("TOTAL_FILES")).text();
+    if (total != QString::number(totalFiles)) {
+        *why = path + QStringLiteral(": TOTAL_FILES ") + total;
+        return false;
+    }
+    return true;
+}
+
+void TestAuditMixedTake::createHideCreateKeepsEveryFileWhole()
+{
+    if (!testsupport::haveTool(QStringLiteral("sox")) || !testsupport::haveTool(QStringLiteral("ffprobe")))
+        QSKIP("sox or ffprobe missing");
+    QTemporaryDir dir;
+    m_target = dir.path() + QStringLiteral("/Day1");
+    QDir().mkpath(m_target);
+    for (int n = 1; n <= kTracks; ++n) {
+        QString error;
+        QVERIFY2(RecorderFileWriter::write(file(n), sameSizeSpec(n), &error), qPrintable(error));
+    }
+    const QString source = dir.path() + QStringLiteral("/BOOM.WAV");
+    QVERIFY(writeSource(source, 48000, 24, 48000, kTen - 1000));
+
+    TakeState before;
+    for (int n = 1; n <= kTracks; ++n) {
+        QString why;
+        QVERIFY2(checkFile(n, kTracks, &why), qPrintable(why));
+        before.data[n] = chunkBody(readFile(file(n)), "data");
+        before.sox[n] = soxRaw(file(n));
+        QCOMPARE(before.data[n].size(), 9600 * 3);
+        QCOMPARE(before.sox[n], before.data[n]);
+    }
+    // Every file keeps its audio, and the take stays one take: its files
+    // keep one size, or the take model refuses it the next time.
+    auto keptWhole = [&](int totalFiles) {
+        const qint64 size = QFileInfo(file(1)).size();
+        for (int n = 2; n <= totalFiles; ++n)
+            QVERIFY2(QFileInfo(file(n)).size() == size,
+                     qPrintable(QStringLiteral("%1: %2 bytes, track 1: %3").arg(file(n)).arg(QFileInfo(file(n)).size()).arg(size)));
+        for (int n = 1; n <= kTracks; ++n) {
+            QString why;
+            QVERIFY2(checkFile(n, totalFiles, &why), qPrintable(why));
+            QVERIFY2(chunkBody(readFile(file(n)), "data") == before.data[n], qPrintable(file(n)));
+            QVERIFY2(soxRaw(file(n)) == before.sox[n], qPrintable(file(n)));
+        }
+    };
+
+    Relay relay;
+    CreateTrackRequest create;
+    create.targetFolder = m_target;
+    create.sourcePath = source;
+    create.trackIndex = kTracks;
+    create.fileIds = QStringList{QStringLiteral("AA0001")};
+    create.trackName = QStringLiteral("Boom");
+    {
+        CreateTrackWorkflow w;
+        const WorkflowResult r = w.Run(create);
+        QVERIFY2(r.success, qPrintable(relay.all()));
+    }
+    QCOMPARE(relay.count(), 0);
+    keptWhole(kTracks + 1);
+    QString why;
+    QVERIFY2(checkFile(kTracks + 1, kTracks + 1, &why), qPrintable(why));
+    const QByteArray newAudio = chunkBody(readFile(file(kTracks + 1)), "data");
+    QCOMPARE(newAudio, audio(77, 1000, 9600, 24));
+
+    DeleteTrackRequest hide;
+    hide.targetFolder = m_target;
+    hide.trackIndex = kTracks;
+    hide.fileIds = create.fileIds;
+    {
+        DeleteTrackWorkflow w;
+        const WorkflowResult r = w.Run(hide);
+        QVERIFY2(r.success, qPrintable(relay.all()));
+    }
+    QCOMPARE(relay.count(), 0);
+    QVERIFY(!QFileInfo::exists(file(kTracks + 1)));
+    QCOMPARE(chunkBody(readFile(m_target + QStringLiteral("/AA0001_06.DEL1")), "data"), newAudio);
+    keptWhole(kTracks);
+
+    {
+        CreateTrackWorkflow w;
+        const WorkflowResult r = w.Run(create);
+        QVERIFY2(r.success, qPrintable(relay.all()));
+    }
+    QCOMPARE(relay.count(), 0);
+    keptWhole(kTracks + 1);
+    QVERIFY2(checkFile(kTracks + 1, kTracks + 1, &why), qPrintable(why));
+    QCOMPARE(chunkBody(readFile(file(kTracks + 1)), "data"), newAudio);
+}
+
+QTEST_MAIN(TestAuditMixedTake)
+#include "tst_audit_mixed_take.moc"
