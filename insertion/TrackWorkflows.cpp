@@ -53,8 +53,9 @@ void padIxml(QString& text)
 // Brings every present file of a take to the length of the longest with a
 // filler chunk at its end, so that the take stays one take. A difference below
 // a chunk header's 8 bytes cannot be filled: every file then gets 8 more.
-void equaliseLengths(const TrackTexts& paths, const QString& title)
+bool equaliseLengths(const TrackTexts& paths, const QString& title)
 {
+    bool allDone = true;
     qint64 longest = 0;
     for (const QString& p : paths)
         if (!p.isEmpty())
@@ -77,10 +78,13 @@ void equaliseLengths(const TrackTexts& paths, const QString& title)
         bool ok = missing <= qint64(0xFFFFFFFFu) && sf.Open(p, 2) && sf.ReadChunks(true, false)
                   && sf.AppendFillerChunk(quint32(missing));
         sf.Close();
-        if (!ok)
+        if (!ok) {
             SendToRelay(title, p + QLatin1String("\nUnable to bring this file to the length of the take's other files."),
                         0, 0, true, 0);
+            allDone = false;
+        }
     }
+    return allDone;
 }
 
 // What the update pass does beyond the common steps.
@@ -94,8 +98,8 @@ struct UpdateOptions
 // Rereads the per-track entries of every present track file of the take,
 // merges, regenerates each file's iXML and writes it back in place. A file
 // that cannot be opened for the update keeps its old iXML (its Open reports
-// it); returns the number of files rewritten.
-int updateTakeIxml(const QString& takeKey, const UpdateOptions& options, const QString& title)
+// it); returns false when any present file could not be updated.
+bool updateTakeIxml(const QString& takeKey, const UpdateOptions& options, const QString& title)
 {
     TrackTexts paths, names, grids, pans, actives, texts;
     for (int i = 0; i < bwf::kMaxTracks; ++i) {
@@ -137,6 +141,8 @@ int updateTakeIxml(const QString& takeKey, const UpdateOptions& options, const Q
                 actives[size_t(i)] = QStringLiteral("NO");
     }
 
+    bool allUpdated = true;
+
     // Generate pass.
     for (int i = 0; i < bwf::kMaxTracks; ++i) {
         if (paths[size_t(i)].isEmpty())
@@ -148,6 +154,7 @@ int updateTakeIxml(const QString& takeKey, const UpdateOptions& options, const Q
             SendToRelay(title, paths[size_t(i)] + QLatin1String("\nUnable to open this file for writing: its iXML chunk was not updated."),
                         0, 0, true, 0);
             paths[size_t(i)].clear();
+            allUpdated = false;
             continue;
         }
         MyQDebug("To be checked %s", local8(paths[size_t(i)]).constData());
@@ -174,24 +181,28 @@ int updateTakeIxml(const QString& takeKey, const UpdateOptions& options, const Q
         const qint64 size = QFileInfo(paths[size_t(i)]).size();
         commonSize = commonSize == -1 || commonSize == size ? size : -2;
     }
-    int rewritten = 0;
     for (int i = 0; i < bwf::kMaxTracks; ++i) {
-        if (paths[size_t(i)].isEmpty() || texts[size_t(i)].trimmed().isEmpty())
+        if (paths[size_t(i)].isEmpty())
             continue;
+        if (texts[size_t(i)].trimmed().isEmpty()) {
+            allUpdated = false;   // its chunks could not be read (reported then)
+            continue;
+        }
         QSoundFile sf;
         sf.InitVariables();
         if (!sf.Open(paths[size_t(i)], 2)) {
             SendToRelay(title, paths[size_t(i)] + QLatin1String("\nUnable to open this file for writing: its iXML chunk was not updated."),
                         0, 0, true, 0);
+            allUpdated = false;
             continue;
         }
-        if (sf.ReadChunks(true, false) && sf.AddiXMLChunk(texts[size_t(i)]))
-            ++rewritten;
+        if (!sf.ReadChunks(true, false) || !sf.AddiXMLChunk(texts[size_t(i)]))
+            allUpdated = false;
         sf.Close();
     }
-    if (commonSize >= 0)
-        equaliseLengths(paths, title);
-    return rewritten;
+    if (commonSize >= 0 && !equaliseLengths(paths, title))
+        allUpdated = false;
+    return allUpdated;
 }
 
 } // namespace
@@ -208,6 +219,7 @@ WorkflowResult CreateTrackWorkflow::Run(const CreateTrackRequest& request)
     bool localGoOn = true;
     bool* goOn = request.keepGoing ? request.keepGoing : &localGoOn;
     bool error = false;
+    bool updateFailed = false;
 
     MyFileInfoList listing;
     listing.LoadEntryInfoList(request.targetFolder, QStringList{QStringLiteral(".WAV")});
@@ -287,14 +299,17 @@ WorkflowResult CreateTrackWorkflow::Run(const CreateTrackRequest& request)
         options.newTrackIndex = request.trackIndex;
         options.newTrackName = newTrackName;
         options.absentYesBecomesNo = true;
-        updateTakeIxml(takeKey, options, title);
+        // A file that kept its old iXML has been reported; the other takes
+        // are still handled, but the run does not count as a success.
+        if (!updateTakeIxml(takeKey, options, title))
+            updateFailed = true;
 
         MyQDebug("  --- sonalign track process END ---");
         ++result.takesHandled;
         emit signal_TakesDone(result.takesHandled);
     }
 
-    result.success = !error;
+    result.success = !error && !updateFailed;
     return result;
 }
 
@@ -308,6 +323,7 @@ WorkflowResult DeleteTrackWorkflow::Run(const DeleteTrackRequest& request)
     const QString title = QStringLiteral("MainWindow::OnPushButton_DeleteSoundTrack()");
     WorkflowResult result;
     bool error = false;
+    bool updateFailed = false;
     const int n = request.trackIndex + 1;
 
     MyFileInfoList listing;
@@ -394,7 +410,8 @@ WorkflowResult DeleteTrackWorkflow::Run(const DeleteTrackRequest& request)
                 error = true;
                 break;
             }
-            updateTakeIxml(racine, UpdateOptions(), title);
+            if (!updateTakeIxml(racine, UpdateOptions(), title))
+                updateFailed = true;
             MyQDebug("  --- clean track process END ---");
             ++updated;
             emit signal_UpdatedCount(updated);
@@ -402,6 +419,6 @@ WorkflowResult DeleteTrackWorkflow::Run(const DeleteTrackRequest& request)
         result.takesHandled = updated;
     }
 
-    result.success = !error;
+    result.success = !error && !updateFailed;
     return result;
 }

@@ -2,11 +2,13 @@
 // A take whose files were not all written the same way (a larger iXML chunk,
 // iXML after the audio, an odd chunk with its pad byte, chunks after the
 // audio, a small iXML chunk that has to move): create, hide and create again
-// must leave every file readable by other tools with its audio untouched.
+// must leave every file readable by other tools with its audio untouched,
+// and a write that fails in the update pass is put back and reported.
 
 #include "InsertionFixtures.h"
 #include "TestSupport.h"
 
+#include "FileWriteSeam.h"
 #include "QSoundFile.h"
 #include "TrackWorkflows.h"
 
@@ -132,9 +134,14 @@ class TestAuditMixedTake : public QObject
 
 private slots:
     void createHideCreateKeepsEveryFileWhole();
+    void failedUpdateWritesLeaveFilesWhole_data();
+    void failedUpdateWritesLeaveFilesWhole();
+    void hideReportsAFileItCouldNotUpdate();
 
 private:
     QString m_target;
+    QString m_source;
+    void writeTake(const QString& root);
     QString file(int n) const { return m_target + QStringLiteral("/AA0001_%1.WAV").arg(n, 2, 10, QLatin1Char('0')); }
     bool checkFile(int n, int totalFiles, QString* why);
     QByteArray soxRaw(const QString& path);
@@ -264,6 +271,125 @@ void TestAuditMixedTake::createHideCreateKeepsEveryFileWhole()
     keptWhole(kTracks + 1);
     QVERIFY2(checkFile(kTracks + 1, kTracks + 1, &why), qPrintable(why));
     QCOMPARE(chunkBody(readFile(file(kTracks + 1)), "data"), newAudio);
+}
+
+namespace {
+class FailNth : public FileWriteSeam::Injector
+{
+public:
+    FailNth() { FileWriteSeam::setInjector(this); }
+    ~FailNth() override { FileWriteSeam::setInjector(nullptr); }
+    int failAt = 0;
+    bool ioError = false;
+    int writes = 0;
+    qint64 acceptWrite(const QString& path, qint64 requested) override
+    {
+        if (path.endsWith(QLatin1String(".partial")))
+            return requested;
+        if (++writes != failAt)
+            return requested;
+        return ioError ? -1 : requested / 2;
+    }
+};
+} // namespace
+
+void TestAuditMixedTake::writeTake(const QString& root)
+{
+    m_target = root + QStringLiteral("/Day1");
+    QDir().mkpath(m_target);
+    for (int n = 1; n <= kTracks; ++n)
+        QVERIFY(RecorderFileWriter::write(file(n), sameSizeSpec(n)));
+    m_source = root + QStringLiteral("/BOOM.WAV");
+    QVERIFY(writeSource(m_source, 48000, 24, 48000, kTen - 1000));
+}
+
+void TestAuditMixedTake::failedUpdateWritesLeaveFilesWhole_data()
+{
+    QTest::addColumn<int>("failAt");
+    QTest::addColumn<bool>("ioError");
+    int total = 0;
+    {
+        QTemporaryDir dir;
+        writeTake(dir.path());
+        FailNth f;
+        Relay relay;
+        CreateTrackRequest r;
+        r.targetFolder = m_target;
+        r.sourcePath = m_source;
+        r.trackIndex = kTracks;
+        r.fileIds = QStringList{QStringLiteral("AA0001")};
+        CreateTrackWorkflow w;
+        QVERIFY2(w.Run(r).success, qPrintable(relay.all()));
+        total = f.writes;
+    }
+    QVERIFY(total > 5);
+    for (int i = 1; i <= total; ++i) {
+        QTest::newRow(qPrintable(QStringLiteral("write %1 of %2 half").arg(i).arg(total))) << i << false;
+        QTest::newRow(qPrintable(QStringLiteral("write %1 of %2 fails").arg(i).arg(total))) << i << true;
+    }
+}
+
+void TestAuditMixedTake::failedUpdateWritesLeaveFilesWhole()
+{
+    QFETCH(int, failAt);
+    QFETCH(bool, ioError);
+    QTemporaryDir dir;
+    writeTake(dir.path());
+    QMap<int, QByteArray> data;
+    for (int n = 1; n <= kTracks; ++n)
+        data[n] = chunkBody(readFile(file(n)), "data");
+    Relay relay;
+    {
+        FailNth f;
+        f.failAt = failAt;
+        f.ioError = ioError;
+        CreateTrackRequest r;
+        r.targetFolder = m_target;
+        r.sourcePath = m_source;
+        r.trackIndex = kTracks;
+        r.fileIds = QStringList{QStringLiteral("AA0001")};
+        CreateTrackWorkflow w;
+        // The new track exists, but a file of the take kept its old iXML:
+        // the run did not do what was asked and must not say it did.
+        const WorkflowResult result = w.Run(r);
+        QVERIFY(!result.success);
+        QCOMPARE(result.createdFiles, QStringList{QStringLiteral("AA0001_06.WAV")});
+    }
+    QVERIFY(relay.count() > 0);
+    for (int n = 1; n <= kTracks + 1; ++n) {
+        const QByteArray bytes = readFile(file(n));
+        QVERIFY2(u32At(bytes, 4) + 8u == quint32(bytes.size()), qPrintable(file(n) + relay.all()));
+        QSoundFile sf;
+        QVERIFY(sf.Open(file(n), 0) && sf.ReadChunks(false, false) && sf.GetiXMLFileInfos());
+        if (n <= kTracks)
+            QVERIFY(chunkBody(bytes, "data") == data[n]);
+    }
+}
+
+void TestAuditMixedTake::hideReportsAFileItCouldNotUpdate()
+{
+    QTemporaryDir dir;
+    writeTake(dir.path());
+    const QByteArray second = readFile(file(2));
+    class RefuseSecond : public FileWriteSeam::Injector
+    {
+    public:
+        bool failOpenForWrite(const QString& path) override { return path.endsWith(QLatin1String("AA0001_02.WAV")); }
+    } refuse;
+    FileWriteSeam::setInjector(&refuse);
+    Relay relay;
+    DeleteTrackRequest r;
+    r.targetFolder = m_target;
+    r.trackIndex = 3;
+    r.fileIds = QStringList{QStringLiteral("AA0001")};
+    DeleteTrackWorkflow w;
+    const WorkflowResult result = w.Run(r);
+    FileWriteSeam::setInjector(nullptr);
+    QVERIFY(!result.success);
+    QCOMPARE(result.hiddenFiles, QStringList{QStringLiteral("AA0001_04.DEL1")});
+    QVERIFY2(relay.all().contains(file(2) + QStringLiteral("\nUnable to open this file for writing")), qPrintable(relay.all()));
+    QCOMPARE(readFile(file(2)), second);
+    QVERIFY(QString::fromUtf8(chunkBody(readFile(file(1)), "iXML")).contains(QStringLiteral("<TOTAL_FILES>4</TOTAL_FILES>")));
 }
 
 QTEST_MAIN(TestAuditMixedTake)
