@@ -61,6 +61,18 @@ QByteArray chunkBody(const QByteArray& file, const QByteArray& id)
     return found;
 }
 
+// A short document in a chunk just big enough for it.
+QByteArray shortDocument(int n)
+{
+    QByteArray xml = "<?xml version=\"1.0\" encoding=\"UTF-8\"?><BWFXML><FILE_SET><TOTAL_FILES>5</TOTAL_FILES>"
+                     "</FILE_SET><TRACK_LIST><TRACK_COUNT>1</TRACK_COUNT><TRACK><CHANNEL_INDEX>"
+                     + QByteArray::number(n) + "</CHANNEL_INDEX><NAME>Trk" + QByteArray::number(n)
+                     + "</NAME></TRACK></TRACK_LIST></BWFXML>";
+    if (xml.size() % 2)
+        xml += ' ';   // other readers want even chunks
+    return xml;
+}
+
 RecorderFileSpec trackSpec(int n)
 {
     RecorderFileSpec base = spec(48000, 24, 9600, kTen);
@@ -71,7 +83,8 @@ RecorderFileSpec trackSpec(int n)
         s.ixml.padTo = 70000;   // a larger chunk than the other files
         break;
     case 3:
-        s.ixmlLast = true;
+        s.ixmlLast = true;      // small as well: it grows where it is
+        s.ixmlRaw = shortDocument(3);
         break;
     case 4: {
         ExtraChunk odd;
@@ -84,11 +97,7 @@ RecorderFileSpec trackSpec(int n)
     case 5: {
         // A short document in a chunk just big enough for it, audio after
         // it: the regenerated text does not fit and has to go elsewhere.
-        s.ixmlRaw = "<?xml version=\"1.0\" encoding=\"UTF-8\"?><BWFXML><FILE_SET><TOTAL_FILES>5</TOTAL_FILES>"
-                    "</FILE_SET><TRACK_LIST><TRACK_COUNT>1</TRACK_COUNT><TRACK><CHANNEL_INDEX>5</CHANNEL_INDEX>"
-                    "<NAME>Trk5</NAME></TRACK></TRACK_LIST></BWFXML>";
-        if (s.ixmlRaw.size() % 2)
-            s.ixmlRaw += ' ';   // other readers want even chunks
+        s.ixmlRaw = shortDocument(5);
         ExtraChunk cue;
         cue.id = "cue ";
         cue.body = QByteArray(28, '\x01');
