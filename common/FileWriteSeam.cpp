@@ -6,13 +6,27 @@
 
 #include <atomic>
 #include <cerrno>
+#include <fcntl.h>
 #include <unistd.h>
 
 namespace FileWriteSeam {
 
 namespace {
 std::atomic<Injector*> g_injector{nullptr};
+
+// A rename lives in its folder: sync the folder so the new entry is on disk.
+// Best effort: some file systems refuse fsync on a folder.
+void syncFolderOf(const QByteArray& path)
+{
+    const int slash = path.lastIndexOf('/');
+    const QByteArray folder = slash > 0 ? path.left(slash) : QByteArray(slash == 0 ? "/" : ".");
+    const int fd = ::open(folder.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0)
+        return;
+    ::fsync(fd);
+    ::close(fd);
 }
+} // namespace
 
 void setInjector(Injector* injector) { g_injector.store(injector); }
 Injector* injector() { return g_injector.load(); }
@@ -47,8 +61,10 @@ bool renameNoReplace(const QString& from, const QString& to)
     const QByteArray dst = QFile::encodeName(to);
     // link() refuses an existing destination atomically, unlike rename().
     if (::link(src.constData(), dst.constData()) == 0) {
-        if (::unlink(src.constData()) == 0)
+        if (::unlink(src.constData()) == 0) {
+            syncFolderOf(dst);
             return true;
+        }
         ::unlink(dst.constData());
         return false;
     }
@@ -57,7 +73,21 @@ bool renameNoReplace(const QString& from, const QString& to)
     // File systems without hard links: fall back to a checked rename.
     if (QFile::exists(to))
         return false;
-    return ::rename(src.constData(), dst.constData()) == 0;
+    if (::rename(src.constData(), dst.constData()) != 0)
+        return false;
+    syncFolderOf(dst);
+    return true;
+}
+
+bool syncToDisk(const QString& path)
+{
+    const QByteArray name = QFile::encodeName(path);
+    const int fd = ::open(name.constData(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    const bool ok = ::fsync(fd) == 0;
+    ::close(fd);
+    return ok;
 }
 
 } // namespace FileWriteSeam

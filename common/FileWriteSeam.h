@@ -31,7 +31,13 @@ qint64 write(QFileDevice& file, const char* data, qint64 size);
 // True when `file` may be opened for writing (the injector may refuse).
 bool mayOpenForWrite(const QString& path);
 
-// Renames `from` to `to` without ever replacing an existing `to`.
+// Renames `from` to `to` without ever replacing an existing `to`. The folder
+// is synced afterwards (best effort), so the new name survives a power loss.
 bool renameNoReplace(const QString& from, const QString& to);
+
+// Pushes a closed file's bytes to the disk. Called before a complete file gets
+// a track's name: after a power loss the name must not point at a file whose
+// bytes never reached the disk.
+bool syncToDisk(const QString& path);
 
 } // namespace FileWriteSeam

@@ -1003,7 +1003,12 @@ bool QSoundMixer::SonalignMono(const QString& sourcePath, const QString& targetF
         return true;
     }
 
-    // The file is complete: give it its name, never over an existing file.
+    // The file is complete: its bytes reach the disk before it gets its name,
+    // and it never takes the name over an existing file.
+    if (!FileWriteSeam::syncToDisk(tempPath)) {
+        writeFailure();
+        return true;
+    }
     if (!FileWriteSeam::renameNoReplace(tempPath, newPath)) {
         report(newPath + QLatin1String("\nUnable to give the new track file this name; nothing was written."));
         return true;
