@@ -144,7 +144,8 @@ class RecorderFileWriter
 public:
     static QByteArray build(const RecorderFileSpec& spec, QList<RecorderChunkPlace>* places = nullptr);
     // Writes the file; false (with a reason in *error) when it cannot. The
-    // iXML ORIGINAL_FILENAME is the file name of `path` unless set in the spec.
+    // iXML ORIGINAL_FILENAME is the file name of `path` unless the file
+    // description names another.
     static bool write(const QString& path, const RecorderFileSpec& spec, QString* error = nullptr);
 
     // Description lines as the recorder writes them, each ended by CR LF.
