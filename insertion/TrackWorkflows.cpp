@@ -10,6 +10,7 @@
 #include "QSoundFile.h"
 #include "QSoundMixer.h"
 #include "QSoundPerform.h"
+#include "TakeGrouping.h"
 
 #include <QFileInfo>
 
@@ -26,15 +27,11 @@ QByteArray local8(const QString& s) { return s.toLocal8Bit(); }
 // Returns the listing index of that first file, or -1.
 int findTakeByTag(const MyFileInfoList& listing, const QString& tag)
 {
-    QString previousRacine = AudioPathFileShortenedToRacine(QString());
-    for (int i = 0; i < listing.count(); ++i) {
-        const QString name = listing.GetFileName(i);
-        const QString racine = AudioPathFileShortenedToRacine(name);
-        const bool starts = i == 0 || racine != previousRacine;
-        previousRacine = racine;
-        if (starts && name.left(6) == tag)
-            return i;
-    }
+    // The grouping that made the table's rows: a tag always finds the take
+    // its row shows.
+    for (const TakeKey& take : GroupListingIntoTakes(listing))
+        if (take.fileId == tag)
+            return take.listingIndex;
     return -1;
 }
 
