@@ -12,6 +12,7 @@
 #include "QSoundPerform.h"
 #include "TakeGrouping.h"
 
+#include <QDir>
 #include <QFileInfo>
 
 #include <array>
@@ -35,35 +36,59 @@ int findTakeByTag(const MyFileInfoList& listing, const QString& tag)
     return -1;
 }
 
-// Path of the file of track number n (1-based) of the take with this key.
+// Metadata derived from a path (file name, take number, project) must not
+// depend on how the user typed it.
+QString absoluteClean(const QString& path)
+{
+    return path.isEmpty() ? path : QDir::cleanPath(QFileInfo(QDir::fromNativeSeparators(path)).absoluteFilePath());
+}
+
+// Takes the folder's lock for this run; reports and returns false when
+// another run holds it (past the caller's wait) or the folder cannot be locked.
+bool lockFolder(FolderLock& lock, const QString& folder, const FolderLockWait& wait, const QString& title)
+{
+    if (lock.lock(folder, wait.timeoutMs, wait.onWait) == FolderLock::Result::Acquired)
+        return true;
+    SendToRelay(title, lock.errorText(), 0, 1, true, 0);
+    return false;
+}
+
+// Path of the classic-family file of track number n (1-based) of the take
+// with this key: the name a new track gets, and the one hiding looks for.
 QString trackFilePath(const QString& takeKey, int n)
 {
     return takeKey + QLatin1Char('_') + TrkIndexToNN(n) + QLatin1String(".WAV");
 }
 
+// Padded to the recorder's 61440 bytes as the chunk stores them (UTF-8), as
+// the engine pads a new track: counted in characters, an accented name would
+// not fit the chunk it is meant to fill.
 void padIxml(QString& text)
 {
-    if (text.size() < bwf::kIxmlPaddedLength)
-        text += QString(bwf::kIxmlPaddedLength - text.size(), QLatin1Char(' '));
+    const int bytes = text.toUtf8().size();
+    if (bytes < bwf::kIxmlPaddedLength)
+        text += QString(bwf::kIxmlPaddedLength - bytes, QLatin1Char(' '));
 }
 
-// Brings every present file of a take to the length of the longest with a
-// filler chunk at its end, so that the take stays one take. A difference below
-// a chunk header's 8 bytes cannot be filled: every file then gets 8 more.
+// Brings every present file of a take to the length of the longest, so that
+// the take stays one take whatever layout its files have: a file that ends
+// with a filler chunk has it grown, any other gets a filler chunk appended.
+// A difference below a chunk header's 8 bytes cannot take a chunk of its own:
+// when a file that must take one is that close, every file grows by 8 more.
 bool equaliseLengths(const TrackTexts& paths, const QString& title)
 {
-    bool allDone = true;
     qint64 longest = 0;
     for (const QString& p : paths)
         if (!p.isEmpty())
             longest = qMax(longest, QFileInfo(p).size());
     for (const QString& p : paths) {
         const qint64 missing = p.isEmpty() ? 0 : longest - QFileInfo(p).size();
-        if (missing > 0 && missing < bwf::kChunkHeaderBytes) {
+        if (missing > 0 && missing < bwf::kChunkHeaderBytes && !QSoundFile::EndsWithFillerChunk(p)) {
             longest += bwf::kChunkHeaderBytes;
             break;
         }
     }
+    bool allDone = true;
     for (const QString& p : paths) {
         if (p.isEmpty())
             continue;
@@ -72,8 +97,10 @@ bool equaliseLengths(const TrackTexts& paths, const QString& title)
             continue;
         QSoundFile sf;
         sf.InitVariables();
-        bool ok = missing <= qint64(0xFFFFFFFFu) && sf.Open(p, 2) && sf.ReadChunks(true, false)
-                  && sf.AppendFillerChunk(quint32(missing));
+        bool ok = missing <= qint64(0xFFFFFFFFu) && sf.Open(p, 2) && sf.ReadChunks(true, false);
+        if (ok)
+            ok = QSoundFile::EndsWithFillerChunk(p) ? sf.GrowTrailingFiller(quint32(missing))
+                                                   : sf.AppendFillerChunk(quint32(missing));
         sf.Close();
         if (!ok) {
             SendToRelay(title, p + QLatin1String("\nUnable to bring this file to the length of the take's other files."),
@@ -99,11 +126,12 @@ struct UpdateOptions
 bool updateTakeIxml(const QString& takeKey, const UpdateOptions& options, const QString& title)
 {
     TrackTexts paths, names, grids, pans, actives, texts;
+    // Every file of the take, whatever its name family: a new "_03" track
+    // in a take of "-1", "-2" files must agree with them, and they with it.
     for (int i = 0; i < bwf::kMaxTracks; ++i) {
-        const QString p = trackFilePath(takeKey, i + 1);
-        if (QFileInfo(p).isFile())
-            paths[size_t(i)] = p;
-        MyQDebug("To be checked %s", local8(p).constData());
+        const QString found = QSoundPerform::FindMonoTrackFile(takeKey, i + 1, QStringLiteral("WAV"));
+        paths[size_t(i)] = found;
+        MyQDebug("To be checked %s", local8(found.isEmpty() ? trackFilePath(takeKey, i + 1) : found).constData());
     }
 
     // Read pass.
@@ -168,16 +196,8 @@ bool updateTakeIxml(const QString& takeKey, const UpdateOptions& options, const 
         if (!paths[size_t(i)].isEmpty())
             padIxml(texts[size_t(i)]);
 
-    // Write pass. The take's files are one length when it starts (the take
-    // model refuses them otherwise); a file whose iXML had to move to its end
-    // grows, and the others are brought to its length afterwards.
-    qint64 commonSize = -1;
-    for (int i = 0; i < bwf::kMaxTracks && commonSize != -2; ++i) {
-        if (paths[size_t(i)].isEmpty())
-            continue;
-        const qint64 size = QFileInfo(paths[size_t(i)]).size();
-        commonSize = commonSize == -1 || commonSize == size ? size : -2;
-    }
+    // Write pass. A file whose iXML had to grow or move to its end is longer
+    // afterwards; the files are then brought to one length.
     for (int i = 0; i < bwf::kMaxTracks; ++i) {
         if (paths[size_t(i)].isEmpty())
             continue;
@@ -197,7 +217,7 @@ bool updateTakeIxml(const QString& takeKey, const UpdateOptions& options, const 
             allUpdated = false;
         sf.Close();
     }
-    if (commonSize >= 0 && !equaliseLengths(paths, title))
+    if (!equaliseLengths(paths, title))
         allUpdated = false;
     return allUpdated;
 }
@@ -217,15 +237,8 @@ WorkflowResult CreateTrackWorkflow::Run(const CreateTrackRequest& request)
     bool* goOn = request.keepGoing ? request.keepGoing : &localGoOn;
     bool error = false;
     bool updateFailed = false;
-
-    MyFileInfoList listing;
-    listing.LoadEntryInfoList(request.targetFolder, QStringList{QStringLiteral(".WAV")});
-
-    // The window has already told the user to select a source.
-    if (request.sourcePath.isEmpty())
-        error = true;
-    else if (listing.count() == 0)
-        error = true;
+    const QString targetFolder = absoluteClean(request.targetFolder);
+    const QString sourcePath = absoluteClean(request.sourcePath);
 
     if (request.fileIds.isEmpty()) {
         SendToRelay(QStringLiteral("QMainWindow::OnPushButton_CreateSoundTrack()"),
@@ -233,6 +246,17 @@ WorkflowResult CreateTrackWorkflow::Run(const CreateTrackRequest& request)
                     0, 1, true, 0);
         return result;
     }
+    // The window has already told the user to select a source.
+    if (sourcePath.isEmpty())
+        return result;
+
+    FolderLock lock;
+    if (!lockFolder(lock, targetFolder, request.lockWait, title))
+        return result;
+    MyFileInfoList listing;
+    listing.LoadEntryInfoList(targetFolder, QStringList{QStringLiteral(".WAV")});
+    if (listing.count() == 0)
+        error = true;
 
     emit signal_TakeCount(request.fileIds.size());
     for (int position = 0; position < request.fileIds.size() && !error; ++position) {
@@ -244,7 +268,7 @@ WorkflowResult CreateTrackWorkflow::Run(const CreateTrackRequest& request)
             break;
         }
         const QString fileName = listing.GetFileName(first);
-        const QString path = request.targetFolder + QLatin1Char('/') + fileName;
+        const QString path = targetFolder + QLatin1Char('/') + fileName;
         const QString takeKey = AudioPathFileShortenedToRacine(path);
         MyQDebug("TO BE Processed :%s [%s] %s ", local8(tag).constData(), local8(fileName).constData(),
                  local8(path).constData());
@@ -260,7 +284,7 @@ WorkflowResult CreateTrackWorkflow::Run(const CreateTrackRequest& request)
         }
         MyQDebug("  Source  %s", local8(path).constData());
         MyQDebug("  Pour ZZ %s", local8(takeKey).constData());
-        MyQDebug("  PathCib %s", local8(request.targetFolder).constData());
+        MyQDebug("  PathCib %s", local8(targetFolder).constData());
         MyQDebug("  Cible   %s", local8(takeKey).constData());
 
         const QString newTrackName =
@@ -277,7 +301,7 @@ WorkflowResult CreateTrackWorkflow::Run(const CreateTrackRequest& request)
             connect(&mixer, &QSoundMixer::signal_ProgressSize, this, &CreateTrackWorkflow::signal_ProgressSize,
                     Qt::DirectConnection);
             QString newName;
-            const bool failed = mixer.SonalignMono(request.sourcePath, request.targetFolder,
+            const bool failed = mixer.SonalignMono(sourcePath, targetFolder,
                                                    AudioPathFileShortenedToRacine(fileName), request.trackIndex,
                                                    newTrackName, take.get(), goOn, &newName);
             if (failed) {
@@ -323,14 +347,18 @@ WorkflowResult DeleteTrackWorkflow::Run(const DeleteTrackRequest& request)
     bool updateFailed = false;
     const int n = request.trackIndex + 1;
 
-    MyFileInfoList listing;
-    listing.LoadEntryInfoList(request.targetFolder, QStringList{QStringLiteral(".WAV")});
+    const QString targetFolder = absoluteClean(request.targetFolder);
 
     if (request.fileIds.isEmpty()) {
         SendToRelay(QStringLiteral("QMainWindow::OnPushButton_DeleteSoundTrack()"),
                     QStringLiteral("No file selected in target area."), 0, 1, true, 0);
         return result;
     }
+    FolderLock lock;
+    if (!lockFolder(lock, targetFolder, request.lockWait, title))
+        return result;
+    MyFileInfoList listing;
+    listing.LoadEntryInfoList(targetFolder, QStringList{QStringLiteral(".WAV")});
     if (listing.count() == 0)
         return result;
     emit signal_TakeCount(request.fileIds.size());
@@ -343,7 +371,7 @@ WorkflowResult DeleteTrackWorkflow::Run(const DeleteTrackRequest& request)
             return QString();
         }
         const QString fileName = listing.GetFileName(first);
-        const QString path = request.targetFolder + QLatin1Char('/') + fileName;
+        const QString path = targetFolder + QLatin1Char('/') + fileName;
         MyQDebug("TO BE Processed :%s [%s] %s ", local8(tag).constData(), local8(fileName).constData(),
                  local8(path).constData());
         MyQDebug("%s", banner);
@@ -355,7 +383,7 @@ WorkflowResult DeleteTrackWorkflow::Run(const DeleteTrackRequest& request)
         const QString racine = AudioPathFileShortenedToRacine(path);
         MyQDebug("  Source  %s", local8(path).constData());
         MyQDebug("  Pour ZZ %s", local8(racine).constData());
-        MyQDebug("  PathCib %s", local8(request.targetFolder).constData());
+        MyQDebug("  PathCib %s", local8(targetFolder).constData());
         MyQDebug("  Cible   %s", local8(racine).constData());
         return racine;
     };
