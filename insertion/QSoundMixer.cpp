@@ -21,6 +21,7 @@
 #include <condition_variable>
 #include <deque>
 #include <functional>
+#include <memory>
 #include <mutex>
 #include <thread>
 #include <cstdio>
@@ -87,7 +88,9 @@ public:
                     .rightJustified(QSoundMixer::kUniquePartLength, QLatin1Char('0'));
             const QString path =
                 QDir::cleanPath(folder + QLatin1Char('/') + QSoundMixer::TemporaryNameFor(finalName, unique));
-            if (!FileWriteSeam::mayOpenForWrite(path))
+            // The seam may refuse (tests), and a take's journal records the
+            // name before the file exists.
+            if (!FileWriteSeam::mayCreate(path))
                 return false;
             const QByteArray encoded = QFile::encodeName(path);
             const int fd = ::open(encoded.constData(), O_CREAT | O_EXCL | O_RDWR | O_CLOEXEC | O_NOFOLLOW, 0666);
@@ -626,11 +629,40 @@ bool QSoundMixer::SonalignMono(const QString& sourcePath, const QString& targetF
                                int trackIndex, const QString& trackName, QSoundPerform* take, bool* keepGoing,
                                QString* newFileName)
 {
+    return Synthesize(QStringList{sourcePath}, nullptr, 0, targetFolder, fileId, trackIndex, trackName, take,
+                      keepGoing, newFileName);
+}
+
+bool QSoundMixer::SonalignRanges(const QVector<SourceRange>& ranges, int nameSource, const QString& targetFolder,
+                                 const QString& fileId, int trackIndex, const QString& trackName, QSoundPerform* take,
+                                 bool* keepGoing, QString* newFileName)
+{
+    QStringList paths;
+    for (const SourceRange& r : ranges)
+        if (!paths.contains(r.sourcePath))
+            paths << r.sourcePath;
+    if (ranges.isEmpty() || nameSource < 0 || nameSource >= ranges.size()) {
+        report(fileId + QLatin1String(" \nNo source to fill the new track from."));
+        emit signal_ImportSourceProgressPct(100);
+        return true;
+    }
+    // The source that names the new file comes first: the messages and debug
+    // lines of a single source are then those of SonalignMono.
+    paths.removeAll(ranges.at(nameSource).sourcePath);
+    paths.prepend(ranges.at(nameSource).sourcePath);
+    return Synthesize(paths, &ranges, 0, targetFolder, fileId, trackIndex, trackName, take, keepGoing, newFileName);
+}
+
+bool QSoundMixer::Synthesize(const QStringList& sourcePaths, const QVector<SourceRange>* ranges, int nameSource,
+                             const QString& targetFolder, const QString& fileId, int trackIndex,
+                             const QString& trackName, QSoundPerform* take, bool* keepGoing, QString* newFileName)
+{
     const int t = trackIndex;
     bool localGoOn = true;
     bool* goOn = keepGoing ? keepGoing : &localGoOn;
     OwnedTemporaryFile temp;   // removed on every way out until it gets its name
     QString tempPath;
+    const QString& sourcePath = sourcePaths.at(nameSource);
 
     auto onExit = makeOnExit([&]() {
         emit signal_ImportSourceProgressPct(100);
@@ -638,32 +670,38 @@ bool QSoundMixer::SonalignMono(const QString& sourcePath, const QString& targetF
 
     MyQDebug("----- SonalignMono %s -----", local8(sourcePath).constData());
 
-    quint64 srcTimeRef = 0;
-    quint32 srcDataSize = 0;
-    quint32 srcDataPos = 0;
-    quint32 srcRate = 0;
-    int srcBits = 0;
-    int srcChannels = 0;
+    struct SourceInfo
     {
+        quint64 timeRef = 0;
+        quint32 dataSize = 0;
+        quint32 dataPos = 0;
+        quint32 rate = 0;
+        int bits = 0;
+        int channels = 0;
+    };
+    std::vector<SourceInfo> infos;
+    for (const QString& path : sourcePaths) {
+        SourceInfo info;
         QSoundFile src;
-        if (!src.Open(sourcePath, 0)) {
-            report(sourcePath + QLatin1String("\nError returned by clSoundFile.Open()."));
+        if (!src.Open(path, 0)) {
+            report(path + QLatin1String("\nError returned by clSoundFile.Open()."));
             return true;
         }
         src.ReadChunks(true, false);
-        srcTimeRef = src.GetTimeReference();
-        srcDataSize = src.GetDataSize();
-        srcDataPos = src.m_nPosData;
-        srcRate = src.GetSampleRate();
-        srcBits = src.GetBitsPerSample();
-        srcChannels = src.GetNbChannels();
-        const qint64 in = qint64(srcTimeRef);
+        info.timeRef = src.GetTimeReference();
+        info.dataSize = src.GetDataSize();
+        info.dataPos = src.m_nPosData;
+        info.rate = src.GetSampleRate();
+        info.bits = src.GetBitsPerSample();
+        info.channels = src.GetNbChannels();
+        const qint64 in = qint64(info.timeRef);
         const qint64 count = qint64(qint32(src.GetNbTotalSample()));
-        MyQDebug("%s [%d/%d/%d] %lld InTC %s TcSpl [%s ..%s.. %s]", local8(sourcePath).constData(), int(srcRate),
-                 srcBits, srcChannels, static_cast<long long>(srcTimeRef), local8(src.GetTimeCode(false)).constData(),
-                 local8(Long64ToString(in)).constData(), local8(Long64ToString(count)).constData(),
-                 local8(Long64ToString(in + count)).constData());
+        MyQDebug("%s [%d/%d/%d] %lld InTC %s TcSpl [%s ..%s.. %s]", local8(path).constData(), int(info.rate),
+                 info.bits, info.channels, static_cast<long long>(info.timeRef),
+                 local8(src.GetTimeCode(false)).constData(), local8(Long64ToString(in)).constData(),
+                 local8(Long64ToString(count)).constData(), local8(Long64ToString(in + count)).constData());
         src.Close();
+        infos.push_back(info);
     }
 
     // Checks, in order.
@@ -672,15 +710,20 @@ bool QSoundMixer::SonalignMono(const QString& sourcePath, const QString& targetF
         return true;
     }
     bool formatFailed = false;
-    if (srcRate != take->m_nSampleRate || srcBits != take->m_nBitsPerSample) {
-        report(sourcePath + QLatin1String(" [") + QString::number(srcRate) + QLatin1Char('/')
-               + QString::number(srcBits) + QLatin1String(" bits] \nTarget [") + QString::number(take->m_nSampleRate)
-               + QLatin1Char('/') + QString::number(take->m_nBitsPerSample) + QLatin1String(" bits]"));
-        formatFailed = true;
-    }
-    if (srcChannels != 1) {
-        report(sourcePath + QLatin1String(" \n Is not a monophonic file."));
-        formatFailed = true;
+    for (size_t i = 0; i < infos.size(); ++i) {
+        const SourceInfo& info = infos[i];
+        const QString& path = sourcePaths.at(int(i));
+        if (info.rate != take->m_nSampleRate || info.bits != take->m_nBitsPerSample) {
+            report(path + QLatin1String(" [") + QString::number(info.rate) + QLatin1Char('/')
+                   + QString::number(info.bits) + QLatin1String(" bits] \nTarget [")
+                   + QString::number(take->m_nSampleRate) + QLatin1Char('/')
+                   + QString::number(take->m_nBitsPerSample) + QLatin1String(" bits]"));
+            formatFailed = true;
+        }
+        if (info.channels != 1) {
+            report(path + QLatin1String(" \n Is not a monophonic file."));
+            formatFailed = true;
+        }
     }
     if (take->m_nNbChannels != 1) {
         report(QLatin1Char('[') + fileId + QLatin1String("] Is not a monophoni file."));
@@ -825,50 +868,91 @@ bool QSoundMixer::SonalignMono(const QString& sourcePath, const QString& targetF
     BlockWriter writer(out);
     writer.append(header.bytes().data(), qint64(header.bytes().size()));
 
-    QFile src(sourcePath);
-    if (!src.open(QIODevice::ReadOnly | QIODevice::Unbuffered)) {
-        report(QStringLiteral("Unable to open source file for reading audio data!"));
-        return true;
+    std::vector<std::unique_ptr<QFile>> srcFiles;
+    for (const QString& path : sourcePaths) {
+        srcFiles.push_back(std::make_unique<QFile>(path));
+        if (!srcFiles.back()->open(QIODevice::ReadOnly | QIODevice::Unbuffered)) {
+            report(QStringLiteral("Unable to open source file for reading audio data!"));
+            return true;
+        }
     }
 
-    // Locate the segment; differences are unsigned 32-bit.
-    const qint64 Sin = qint64(srcTimeRef);
-    const quint32 Ns = srcDataSize / quint32(srcChannels) / quint32(b);
-    const qint64 Sout = Sin + Ns;
-    const qint64 Tin = qint64(ref.GetTimeReference());
+    // The new data chunk as a run of segments: silence, or frames read from
+    // one source. One source gives silence before, the copy, silence after.
+    struct Segment
+    {
+        int source = -1;          // -1 = silence
+        quint64 frames = 0;
+        quint64 sourceFrom = 0;   // first frame in the source's audio
+    };
+    std::vector<Segment> segments;
     const quint32 Nt = D / quint32(c) / quint32(b);
-    const qint64 Tout = Tin + Nt;
-    quint32 before = 0, copied = 0, after = 0, offset = 0;
-    if (Sin <= Tin && Tout <= Sout) {
-        MyQDebug("FULL MATCH SELECTION BLUE");
-        copied = Nt;
-        offset = quint32(Tin - Sin);
-    } else if (Tin < Sin && Sin < Tout && Tout <= Sout) {
-        MyQDebug("FULL MATCH SELECTION DARK PINK");
-        before = quint32(Sin - Tin);
-        copied = quint32(Tout - Sin);
-    } else if (Tin < Sin && Sin < Tout && Sout < Tout) {
-        MyQDebug("FULL MATCH SELECTION DARK RED");
-        before = quint32(Sin - Tin);
-        copied = Ns;
-        after = quint32(Tout - Sout);
-    } else if (Tin < Sout && Sout < Tout) {
-        MyQDebug("FULL MATCH SELECTION DARK BLUE");
-        copied = quint32(Sout - Tin);
-        after = quint32(Tout - Sout);
-        offset = quint32(Tin - Sin);
+    if (!ranges) {
+        // Locate the segment; differences are unsigned 32-bit.
+        const SourceInfo& info = infos.front();
+        const qint64 Sin = qint64(info.timeRef);
+        const quint32 Ns = info.dataSize / quint32(info.channels) / quint32(b);
+        const qint64 Sout = Sin + Ns;
+        const qint64 Tin = qint64(ref.GetTimeReference());
+        const qint64 Tout = Tin + Nt;
+        quint32 before = 0, copied = 0, after = 0, offset = 0;
+        if (Sin <= Tin && Tout <= Sout) {
+            MyQDebug("FULL MATCH SELECTION BLUE");
+            copied = Nt;
+            offset = quint32(Tin - Sin);
+        } else if (Tin < Sin && Sin < Tout && Tout <= Sout) {
+            MyQDebug("FULL MATCH SELECTION DARK PINK");
+            before = quint32(Sin - Tin);
+            copied = quint32(Tout - Sin);
+        } else if (Tin < Sin && Sin < Tout && Sout < Tout) {
+            MyQDebug("FULL MATCH SELECTION DARK RED");
+            before = quint32(Sin - Tin);
+            copied = Ns;
+            after = quint32(Tout - Sout);
+        } else if (Tin < Sout && Sout < Tout) {
+            MyQDebug("FULL MATCH SELECTION DARK BLUE");
+            copied = quint32(Sout - Tin);
+            after = quint32(Tout - Sout);
+            offset = quint32(Tin - Sin);
+        } else {
+            report(QStringLiteral("Unable to in point Tc sample!"));
+            return true;
+        }
+        if (copied == 0) {
+            report(QStringLiteral("Unable to find audio source data to be added!"));
+            return true;
+        }
+        segments = {Segment{-1, before, 0}, Segment{0, copied, offset}, Segment{-1, after, 0}};
     } else {
-        report(QStringLiteral("Unable to in point Tc sample!"));
-        return true;
+        // Ranges in take order, inside the take, without overlap, each
+        // inside its source's audio; silence fills what they leave.
+        quint64 at = 0;
+        for (const SourceRange& r : *ranges) {
+            const int index = sourcePaths.indexOf(r.sourcePath);
+            const SourceInfo& info = infos[size_t(index)];
+            const quint64 Ns = info.dataSize / quint32(info.channels) / quint32(b);
+            if (r.takeFrom < qint64(at) || r.takeTo <= r.takeFrom || r.takeTo > qint64(Nt) || r.sourceFrom < 0
+                || quint64(r.sourceFrom) + quint64(r.takeTo - r.takeFrom) > Ns) {
+                report(r.sourcePath + QLatin1String("\nThis source does not cover the part of take ") + fileId
+                       + QLatin1String(" it was chosen for; no track was written."));
+                return true;
+            }
+            if (quint64(r.takeFrom) > at)
+                segments.push_back(Segment{-1, quint64(r.takeFrom) - at, 0});
+            segments.push_back(Segment{index, quint64(r.takeTo - r.takeFrom), quint64(r.sourceFrom)});
+            at = quint64(r.takeTo);
+        }
+        segments.push_back(Segment{-1, quint64(Nt) - at, 0});
     }
-    if (copied == 0) {
-        report(QStringLiteral("Unable to find audio source data to be added!"));
-        return true;
-    }
-    const quint64 sourceStart = quint64(srcDataPos) + quint64(b) * offset;
-    if (!src.seek(qint64(sourceStart))) {
-        report(sourcePath + QLatin1String("\nThe source file holds fewer audio bytes than its data chunk declares."));
-        return true;
+    for (const Segment& seg : segments) {
+        if (seg.source < 0)
+            continue;
+        const quint64 start = quint64(infos[size_t(seg.source)].dataPos) + quint64(b) * seg.sourceFrom;
+        if (!srcFiles[size_t(seg.source)]->seek(qint64(start))) {
+            report(sourcePaths.at(seg.source)
+                   + QLatin1String("\nThe source file holds fewer audio bytes than its data chunk declares."));
+            return true;
+        }
     }
     MyQDebug("DataChunkSize %u NbChannels %d nStep %d nNbSamples %u nbbits %d", D, c, b, D / quint32(c) / quint32(b),
              int(ref.GetBitsPerSample()));
@@ -876,7 +960,6 @@ bool QSoundMixer::SonalignMono(const QString& sourcePath, const QString& targetF
     // Copy: silence before, source samples, silence after, in logical
     // blocks for peak, progress and the keep-going check; the bytes move
     // through the OS in runs of many blocks.
-    const quint64 frames[3] = {before, copied, after};
     const qint64 blockFrames = kBlockBytes / f;
     const qint64 blockBytes = blockFrames * f;
     PeakOverview overview(c, b, rate / 10);
@@ -884,11 +967,16 @@ bool QSoundMixer::SonalignMono(const QString& sourcePath, const QString& targetF
     std::array<quint64, 2> lastTicket{{0, 0}};
     writer.beforeReuse = [&](int buffer) { peaks.waitFor(lastTicket[size_t(buffer)]); };
     qint64 written = 0;
-    quint64 sourceRemaining = srcDataSize > quint64(b) * offset ? srcDataSize - quint64(b) * offset : 0;
     bool cancelled = false;
     bool shortSource = false;
-    for (int phase = 0; phase < 3 && !cancelled && !shortSource && !writer.failed(); ++phase) {
-        quint64 remaining = frames[phase];
+    QString shortSourcePath;
+    for (size_t si = 0; si < segments.size() && !cancelled && !shortSource && !writer.failed(); ++si) {
+        const Segment& seg = segments[si];
+        quint64 remaining = seg.frames;
+        QFile* src = seg.source >= 0 ? srcFiles[size_t(seg.source)].get() : nullptr;
+        const quint64 srcDataSize = seg.source >= 0 ? infos[size_t(seg.source)].dataSize : 0;
+        const quint64 skipped = quint64(b) * seg.sourceFrom;
+        quint64 sourceRemaining = srcDataSize > skipped ? srcDataSize - skipped : 0;
         while (remaining > 0) {
             if (writer.freeBytes() < blockBytes && !writer.flush())
                 break;
@@ -898,11 +986,12 @@ bool QSoundMixer::SonalignMono(const QString& sourcePath, const QString& targetF
             char* dst = writer.space(runBytes);
             if (!dst)
                 break;
-            if (phase == 1) {
+            if (src) {
                 const qint64 want = qint64(std::min<quint64>(quint64(runBytes), sourceRemaining));
-                const qint64 got = readFully(src, dst, want);
+                const qint64 got = readFully(*src, dst, want);
                 if (got != runBytes) {
                     shortSource = true;
+                    shortSourcePath = sourcePaths.at(seg.source);
                     break;
                 }
                 sourceRemaining -= quint64(got);
@@ -938,11 +1027,11 @@ bool QSoundMixer::SonalignMono(const QString& sourcePath, const QString& targetF
         writer.flush();
     peaks.waitAll();
     writer.beforeReuse = nullptr;
-    src.close();
+    srcFiles.clear();
     out.close();
 
     if (shortSource) {
-        report(sourcePath + QLatin1String("\nThe source file holds fewer audio bytes than its data chunk declares."));
+        report(shortSourcePath + QLatin1String("\nThe source file holds fewer audio bytes than its data chunk declares."));
         return true;
     }
     if (cancelled || !*goOn) {

@@ -3,6 +3,8 @@
 
 #include <QObject>
 #include <QString>
+#include <QStringList>
+#include <QVector>
 
 class QSoundPerform;
 
@@ -23,6 +25,25 @@ public:
     bool SonalignMono(const QString& sourcePath, const QString& targetFolder, const QString& fileId,
                       int trackIndex, const QString& trackName, QSoundPerform* take, bool* keepGoing,
                       QString* newFileName);
+
+    // One stretch of a new track filled from a source: the take's frames
+    // [takeFrom, takeTo) (counted from the take's first sample) come from the
+    // source's audio starting at its frame sourceFrom.
+    struct SourceRange
+    {
+        QString sourcePath;
+        qint64 takeFrom = 0;
+        qint64 takeTo = 0;
+        qint64 sourceFrom = 0;
+    };
+
+    // The same engine filled from several sources: the ranges in take order
+    // without overlap, silence where none covers. Header and metadata as
+    // SonalignMono makes them; the source of range `nameSource` names the new
+    // file where SonalignMono puts the source's name. true = failure.
+    bool SonalignRanges(const QVector<SourceRange>& ranges, int nameSource, const QString& targetFolder,
+                        const QString& fileId, int trackIndex, const QString& trackName, QSoundPerform* take,
+                        bool* keepGoing, QString* newFileName);
 
     // Rewrites a 256-byte bext Description in place. Null or empty texts keep
     // the value found in the Description. The result always fits in the 256
@@ -50,6 +71,13 @@ public:
     // Bytes moved through the OS per read or write call: a whole number of
     // logical blocks, about 1 MiB.
     static constexpr int kIoBytes = kBlockBytes * 69;
+
+private:
+    // The one engine behind both: `ranges` null = the single source of
+    // sourcePaths, located against the take as the coverage classes say.
+    bool Synthesize(const QStringList& sourcePaths, const QVector<SourceRange>* ranges, int nameSource,
+                    const QString& targetFolder, const QString& fileId, int trackIndex, const QString& trackName,
+                    QSoundPerform* take, bool* keepGoing, QString* newFileName);
 
 signals:
     void signal_ProgressSize(qint64 percent);
