@@ -99,6 +99,7 @@ int runAnalyse(const QStringList& args)
         return kExitFailure;
     }
 
+    const bool recovered = cliRecoverFolder(target);
     const SampleSpan sourceSpan{in, out};
     std::vector<AnalysedTake> takes;
     CoverageCounts counts;
@@ -137,7 +138,7 @@ int runAnalyse(const QStringList& args)
         o << CoverageStatusText(counts) << '\n';
     }
     o.flush();
-    return kExitOk;
+    return recovered ? kExitOk : kExitFailure;
 }
 
 // ---------------------------------------------------------------- progress
