@@ -119,7 +119,15 @@ void matchSources(ConformTake& take, const ConformTakeFormat& format, const QVec
     QVector<int> usable;
     for (int i : byStart) {
         const ConformSource& s = sources.at(i);
-        if (!s.readable || s.frames <= 0 || s.end() <= tIn || s.start >= tOut)
+        if (!s.readable || s.frames <= 0)
+            continue;
+        // A source of another rate counts its time in its own samples.
+        qint64 sIn = s.start, sOut = s.end();
+        if (s.sampleRate != format.sampleRate && s.sampleRate > 0) {
+            sIn = qint64(double(s.start) * format.sampleRate / s.sampleRate);
+            sOut = qint64(double(s.end()) * format.sampleRate / s.sampleRate);
+        }
+        if (sOut <= tIn || sIn >= tOut)
             continue;   // shares no sample with the take (back to back is no overlap)
         const QString why = ConformSourceUnusableReason(s, format);
         if (!why.isEmpty())

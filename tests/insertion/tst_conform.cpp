@@ -1,0 +1,505 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// Conform of a generated shooting day: the plan of every take (sources,
+// silence, class, skips), the samples of every new track, the identity with a
+// single-source create, and all or nothing per take when a write fails or the
+// process dies at any journal record.
+
+#include "InsertionFixtures.h"
+#include "TestSupport.h"
+
+#include "ConformApply.h"
+#include "ConformPlan.h"
+#include "ConformReport.h"
+#include "FileWriteSeam.h"
+#include "TakeJournal.h"
+#include "TrackNameFile.h"
+#include "TrackWorkflows.h"
+
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <csignal>
+#include <sys/wait.h>
+#include <unistd.h>
+
+using namespace fixtures;
+
+namespace {
+
+constexpr quint32 kRate = 8000;
+constexpr quint64 kT0 = 10 * kHour * kRate;   // 10:00:00
+
+// A day: sources (a boom recorder that splits its files) against takes of
+// two tracks, all 8 kHz 16-bit; seconds are counted from 10:00:00.
+struct Day
+{
+    QTemporaryDir dir;
+    QString source;
+    QString target;
+    QMap<QString, quint32> seeds;   // source file -> audio seed
+
+    Day()
+    {
+        source = dir.path() + QStringLiteral("/boom");
+        target = dir.path() + QStringLiteral("/day");
+        QDir().mkpath(source);
+        QDir().mkpath(target);
+    }
+    void addSource(const QString& name, double startSec, double seconds, quint32 rate = kRate, quint16 channels = 1)
+    {
+        const quint32 seed = 100 + quint32(seeds.size());
+        seeds.insert(name, seed);
+        const quint64 start = quint64(10 * kHour * rate + startSec * rate);
+        QVERIFY(writeSource(source + QLatin1Char('/') + name, rate, 16, quint32(seconds * rate), start, seed, channels));
+    }
+    void addTake(const QString& root, double startSec, double seconds, const QList<int>& tracks = {1, 2})
+    {
+        RecorderFileSpec base = spec(kRate, 16, quint32(seconds * kRate), kT0 + quint64(startSec * kRate));
+        const int highest = tracks.isEmpty() ? 1 : *std::max_element(tracks.begin(), tracks.end());
+        for (int n : tracks)
+            QVERIFY(RecorderFileWriter::write(target + QStringLiteral("/%1_%2.WAV").arg(root).arg(n, 2, 10, QLatin1Char('0')),
+                                              RecorderFileWriter::monoTrackSpec(base, highest, n)));
+    }
+    // The day of the plan tests.
+    void standard()
+    {
+        addSource(QStringLiteral("A_0001.WAV"), 0, 10);
+        addSource(QStringLiteral("A_0002.WAV"), 10, 10);   // back to back with A_0001
+        addSource(QStringLiteral("A_0003.WAV"), 25, 15);   // after a 5 s gap
+        addSource(QStringLiteral("B_0001.WAV"), 60, 10);
+        addSource(QStringLiteral("B_0002.WAV"), 65, 10);   // overlaps B_0001
+        addSource(QStringLiteral("C_0001.WAV"), 80, 10, 16000);
+        addTake(QStringLiteral("AA0001"), 2, 6);
+        addTake(QStringLiteral("AA0002"), 5, 10);
+        addTake(QStringLiteral("AA0003"), 18, 12);
+        addTake(QStringLiteral("AA0004"), 62, 6);
+        addTake(QStringLiteral("AA0005"), 82, 6);
+        addTake(QStringLiteral("AA0006"), 200, 5);
+        addTake(QStringLiteral("AA0007"), 22, 6);
+        addTake(QStringLiteral("AA0008"), 35, 10);
+        addTake(QStringLiteral("AA0009"), 24, 17);
+        addTake(QStringLiteral("AA0010"), 16, 4);
+        addTake(QStringLiteral("AA0011"), 20, 5);
+        addTake(QStringLiteral("AA0012"), 2, 2, {1, 2, 3});
+    }
+    ConformPlan plan(int track, const QStringList& ids = {}) const
+    {
+        ConformRequest r;
+        r.sourceFolder = source;
+        r.targetFolder = target;
+        r.track = track;
+        r.fileIds = ids;
+        return BuildConformPlan(r);
+    }
+    QString file(const QString& name) const { return target + QLatin1Char('/') + name; }
+};
+
+const ConformTake* takeOf(const ConformPlan& plan, const QString& id)
+{
+    for (const ConformTake& t : plan.takes)
+        if (t.fileId == id)
+            return &t;
+    return nullptr;
+}
+
+QString rangesText(const ConformPlan& plan, const ConformTake& t)
+{
+    QStringList l;
+    for (const ConformRange& r : t.ranges)
+        l << QStringLiteral("%1 %2-%3 from %4").arg(plan.sources.at(r.source).fileName).arg(r.takeFrom).arg(r.takeTo).arg(r.sourceFrom);
+    return l.join(QLatin1String("; "));
+}
+
+QString silenceText(const ConformTake& t)
+{
+    QStringList l;
+    for (const auto& s : t.silence)
+        l << QStringLiteral("%1-%2").arg(s.first).arg(s.second);
+    return l.join(QLatin1String("; "));
+}
+
+// The data chunk a new track must hold: each range's source audio, zeros between.
+QByteArray expectedAudio(const Day& day, const ConformPlan& plan, const ConformTake& t)
+{
+    QByteArray out;
+    qint64 at = 0;
+    for (const ConformRange& r : t.ranges) {
+        out.append(QByteArray(int((r.takeFrom - at) * 2), '\0'));
+        out.append(audio(day.seeds.value(plan.sources.at(r.source).fileName), quint32(r.sourceFrom),
+                         quint32(r.takeTo - r.takeFrom), 16));
+        at = r.takeTo;
+    }
+    out.append(QByteArray(int((t.frames - at) * 2), '\0'));
+    return out;
+}
+
+class CountingFaults : public FileWriteSeam::Injector
+{
+public:
+    CountingFaults() { FileWriteSeam::setInjector(this); }
+    ~CountingFaults() override { FileWriteSeam::setInjector(nullptr); }
+    int failAt = 0;        // 1-based write to fail; 0 = none
+    bool failRenames = false;
+    int writes = 0;
+    qint64 acceptWrite(const QString&, qint64 requested) override
+    {
+        return ++writes == failAt ? -1 : requested;
+    }
+    bool failRename(const QString&, const QString&) override { return failRenames; }
+};
+
+} // namespace
+
+class TestConform : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void planOfADay_data();
+    void planOfADay();
+    void trackRule_data();
+    void trackRule();
+    void applyWritesEverySampleExactly();
+    void singleSourceIsCreateByteForByte();
+    void trackNameAndHeaderFromTheSourceFillingMost();
+    void failedWriteRestoresTheTake_data();
+    void failedWriteRestoresTheTake();
+    void processKilledAtEachJournalRecord();
+    void cancelFinishesOrRollsBack();
+    void reportRows();
+};
+
+void TestConform::planOfADay_data()
+{
+    QTest::addColumn<QString>("id");
+    QTest::addColumn<QString>("klass");
+    QTest::addColumn<bool>("create");
+    QTest::addColumn<QString>("reason");
+    QTest::addColumn<QString>("ranges");
+    QTest::addColumn<QString>("silence");
+    QTest::addColumn<QString>("excluded");
+
+    QTest::newRow("inside one file") << "AA0001" << "entire" << true << "" << "A_0001.WAV 0-48000 from 16000" << ""
+                                     << "";
+    QTest::newRow("across two files") << "AA0002" << "entire" << true << ""
+                                      << "A_0001.WAV 0-40000 from 40000; A_0002.WAV 40000-80000 from 0" << "" << "";
+    QTest::newRow("gap between files") << "AA0003" << "gaps" << true << ""
+                                       << "A_0002.WAV 0-16000 from 64000; A_0003.WAV 56000-96000 from 0"
+                                       << "16000-56000" << "";
+    QTest::newRow("overlapping sources")
+        << "AA0004" << "entire" << false << "sources B_0001.WAV and B_0002.WAV overlap inside the take"
+        << "B_0001.WAV 0-48000 from 16000; B_0002.WAV 24000-48000 from 0" << "" << "";
+    QTest::newRow("source of another rate") << "AA0005" << "none" << false << "no usable source" << "" << "0-48000"
+                                            << "C_0001.WAV: sample rate 16000 Hz, the take's is 8000 Hz";
+    QTest::newRow("no source") << "AA0006" << "none" << false << "no source covers this take" << "" << "0-40000" << "";
+    QTest::newRow("missing start") << "AA0007" << "missing_start" << true << "" << "A_0003.WAV 24000-48000 from 0"
+                                   << "0-24000" << "";
+    QTest::newRow("missing end") << "AA0008" << "missing_end" << true << "" << "A_0003.WAV 0-40000 from 80000"
+                                 << "40000-80000" << "";
+    QTest::newRow("partial") << "AA0009" << "partial" << true << "" << "A_0003.WAV 8000-128000 from 0"
+                             << "0-8000; 128000-136000" << "";
+    QTest::newRow("source ends with the take") << "AA0010" << "entire" << true << ""
+                                               << "A_0002.WAV 0-32000 from 48000" << "" << "";
+    QTest::newRow("back to back on both sides") << "AA0011" << "none" << false << "no source covers this take" << ""
+                                                << "0-40000" << "";
+    QTest::newRow("track occupied") << "AA0012" << "entire" << false << "track 3 is occupied"
+                                    << "A_0001.WAV 0-16000 from 16000" << "" << "";
+}
+
+void TestConform::planOfADay()
+{
+    QFETCH(QString, id);
+    QFETCH(QString, klass);
+    QFETCH(bool, create);
+    QFETCH(QString, reason);
+    QFETCH(QString, ranges);
+    QFETCH(QString, silence);
+    QFETCH(QString, excluded);
+    Day day;
+    day.standard();
+    const ConformPlan plan = day.plan(3);
+    QCOMPARE(plan.takes.size(), 12);
+    QCOMPARE(plan.takes.first().fileId, QStringLiteral("AA0001"));   // target table order
+    const ConformTake* t = takeOf(plan, id);
+    QVERIFY(t);
+    QCOMPARE(ConformClassKey(t->coverage), klass);
+    QCOMPARE(t->create, create);
+    QCOMPARE(t->reason, reason);
+    QCOMPARE(t->result, create ? QStringLiteral("planned") : QStringLiteral("skipped"));
+    QCOMPARE(rangesText(plan, *t), ranges);
+    QCOMPARE(silenceText(*t), silence);
+    QStringList ex;
+    for (const ConformExclusion& e : t->excluded)
+        ex << plan.sources.at(e.source).fileName + QLatin1String(": ") + e.reason;
+    QCOMPARE(ex.join(QLatin1String("; ")), excluded);
+    QCOMPARE(t->trackIndex, 2);
+}
+
+void TestConform::trackRule_data()
+{
+    QTest::addColumn<QList<int>>("present");
+    QTest::addColumn<int>("track");   // 0 = next
+    QTest::addColumn<int>("chosen");  // 1-based; 0 = none
+    QTest::addColumn<QString>("reason");
+    QList<int> all;
+    for (int n = 1; n <= 24; ++n)
+        all << n;
+    QTest::newRow("next after two") << QList<int>{1, 2} << 0 << 3 << "";
+    QTest::newRow("next after the highest") << QList<int>{1, 2, 5} << 0 << 6 << "";
+    QTest::newRow("24 taken: lowest free") << all.mid(1) << 0 << 1 << "";
+    QTest::newRow("full") << all << 0 << 0 << "the take is full: all 24 tracks are present";
+    QTest::newRow("fixed and free") << QList<int>{1, 2} << 7 << 7 << "";
+    QTest::newRow("fixed and occupied") << QList<int>{1, 2} << 2 << 2 << "track 2 is occupied";
+}
+
+void TestConform::trackRule()
+{
+    QFETCH(QList<int>, present);
+    QFETCH(int, track);
+    QFETCH(int, chosen);
+    QFETCH(QString, reason);
+    Day day;
+    day.addSource(QStringLiteral("A_0001.WAV"), 0, 10);
+    day.addTake(QStringLiteral("AA0001"), 1, 1, present);
+    const ConformPlan plan = day.plan(track);
+    QCOMPARE(plan.takes.size(), 1);
+    QCOMPARE(plan.takes.at(0).trackIndex + 1, chosen);
+    QCOMPARE(plan.takes.at(0).reason, reason);
+    QCOMPARE(plan.takes.at(0).create, reason.isEmpty());
+}
+
+void TestConform::applyWritesEverySampleExactly()
+{
+    Day day;
+    day.standard();
+    Relay relay;
+    ConformPlan plan = day.plan(3);
+    ConformRun run;
+    QVERIFY(run.Apply(plan));
+    const QStringList written = {QStringLiteral("AA0001"), QStringLiteral("AA0002"), QStringLiteral("AA0003"),
+                                 QStringLiteral("AA0007"), QStringLiteral("AA0008"), QStringLiteral("AA0009"),
+                                 QStringLiteral("AA0010")};
+    for (const ConformTake& t : plan.takes) {
+        QCOMPARE(t.result, written.contains(t.fileId) ? QStringLiteral("written") : QStringLiteral("skipped"));
+        const QString newTrack = day.file(t.fileId + QLatin1String("_03.WAV"));
+        if (!written.contains(t.fileId)) {
+            if (t.fileId != QLatin1String("AA0012"))
+                QVERIFY2(!QFileInfo::exists(newTrack), qPrintable(t.fileId));
+            continue;
+        }
+        const QByteArray bytes = readFile(newTrack);
+        QVERIFY2(body(bytes, "data") == expectedAudio(day, plan, t), qPrintable(t.fileId));
+        // One length for the take.
+        QCOMPARE(QFileInfo(day.file(t.fileId + QLatin1String("_01.WAV"))).size(), qint64(bytes.size()));
+    }
+    // Nothing but the takes' files is left: no journal, no temporary file.
+    const QStringList hidden = QDir(day.target).entryList(QDir::Hidden | QDir::Files).filter(QRegularExpression(QStringLiteral("^\\.")));
+    QCOMPARE(hidden, QStringList());
+    QCOMPARE(relay.count(), 0);
+}
+
+void TestConform::singleSourceIsCreateByteForByte()
+{
+    Day a, b;
+    for (Day* d : {&a, &b}) {
+        d->addSource(QStringLiteral("A_0001.WAV"), 0, 10);
+        d->addTake(QStringLiteral("AA0001"), 2, 6);
+        d->addTake(QStringLiteral("AA0002"), 7, 6);   // missing end
+    }
+    Relay relay;
+    ConformPlan plan = a.plan(3);
+    QVERIFY(ConformRun().Apply(plan));
+    for (const QString& id : {QStringLiteral("AA0001"), QStringLiteral("AA0002")}) {
+        CreateTrackRequest r;
+        r.targetFolder = b.target;
+        r.sourcePath = b.source + QStringLiteral("/A_0001.WAV");
+        r.trackIndex = 2;
+        r.fileIds = QStringList{id};
+        QVERIFY(CreateTrackWorkflow().Run(r).success);
+    }
+    const QMap<QString, QByteArray> conformed = sha1Folder(a.target);
+    QCOMPARE(conformed.size(), 6);
+    QCOMPARE(conformed, sha1Folder(b.target));
+}
+
+void TestConform::trackNameAndHeaderFromTheSourceFillingMost()
+{
+    Day day;
+    day.addSource(QStringLiteral("A_0001.WAV"), 0, 10);
+    day.addSource(QStringLiteral("A_0002.WAV"), 10, 10);
+    day.addTake(QStringLiteral("AA0001"), 8, 6);    // 2 s of A_0001, 4 s of A_0002
+    day.addTake(QStringLiteral("AA0002"), 7, 6);    // 3 s each: the earlier wins
+    SaveTrackNameToSnlFile(day.source, QStringLiteral("A_0001.WAV"), QStringLiteral("Boom one"));
+    SaveTrackNameToSnlFile(day.source, QStringLiteral("A_0002.WAV"), QStringLiteral("Boom two"));
+    Relay relay;
+    ConformPlan plan = day.plan(3);
+    QCOMPARE(plan.takes.at(0).trackName, QStringLiteral("Boom two"));
+    QCOMPARE(plan.takes.at(1).trackName, QStringLiteral("Boom one"));
+    QVERIFY(ConformRun().Apply(plan));
+    const QByteArray first = readFile(day.file(QStringLiteral("AA0001_03.WAV")));
+    const QByteArray second = readFile(day.file(QStringLiteral("AA0002_03.WAV")));
+    // The film chunk's source name (body offset 804) and the iXML track name.
+    QCOMPARE(body(first, "film").mid(804, 11), QByteArray("A_0002.WAV\0", 11));
+    QCOMPARE(body(second, "film").mid(804, 11), QByteArray("A_0001.WAV\0", 11));
+    QVERIFY(body(first, "iXML").contains("<NAME>Boom two</NAME>"));
+
+    ConformRequest named;
+    named.sourceFolder = day.source;
+    named.targetFolder = day.target;
+    named.track = 4;
+    named.trackName = QStringLiteral("Lav");
+    named.hasTrackName = true;
+    QCOMPARE(BuildConformPlan(named).takes.at(0).trackName, QStringLiteral("Lav"));
+}
+
+// A counting run gives the number of writes of a two-source take (new
+// track, update pass of every file, length equalisation); each row fails one.
+void TestConform::failedWriteRestoresTheTake_data()
+{
+    QTest::addColumn<int>("failAt");
+    QTest::addColumn<bool>("renameFails");
+    int total = 0;
+    {
+        Day day;
+        day.standard();
+        Relay relay;
+        CountingFaults count;
+        ConformPlan plan = day.plan(3, {QStringLiteral("AA0003")});
+        QVERIFY(ConformRun().Apply(plan));
+        total = count.writes;
+    }
+    QVERIFY(total >= 6);
+    for (int k = 1; k <= total; ++k)
+        QTest::newRow(qPrintable(QStringLiteral("write %1 of %2").arg(k).arg(total))) << k << false;
+    QTest::newRow("rename") << 0 << true;
+}
+
+void TestConform::failedWriteRestoresTheTake()
+{
+    QFETCH(int, failAt);
+    QFETCH(bool, renameFails);
+    Day day;
+    day.standard();
+    const QMap<QString, QByteArray> before = sha1Folder(day.target);
+    Relay relay;
+    ConformPlan plan = day.plan(3, {QStringLiteral("AA0003"), QStringLiteral("AA0007")});
+    {
+        CountingFaults faults;
+        faults.failAt = failAt;
+        faults.failRenames = renameFails;
+        QVERIFY(!ConformRun().Apply(plan));
+    }
+    QCOMPARE(plan.takes.at(0).result, QStringLiteral("failed"));
+    QVERIFY(relay.all().contains(QStringLiteral("AA0003\n")));
+    // AA0003 is back byte for byte; AA0007 went on (or failed the same way
+    // when the rename is what fails).
+    QMap<QString, QByteArray> after = sha1Folder(day.target);
+    if (!renameFails) {
+        QCOMPARE(plan.takes.at(1).result, QStringLiteral("written"));
+        QVERIFY(after.contains(QStringLiteral("AA0007_03.WAV")));
+        for (const QString& n : {QStringLiteral("AA0007_01.WAV"), QStringLiteral("AA0007_02.WAV"), QStringLiteral("AA0007_03.WAV")})
+            after.remove(n);
+        QMap<QString, QByteArray> expected = before;
+        expected.remove(QStringLiteral("AA0007_01.WAV"));
+        expected.remove(QStringLiteral("AA0007_02.WAV"));
+        QCOMPARE(after, expected);
+    } else {
+        QCOMPARE(after, before);
+    }
+}
+
+// A real process dies (SIGKILL) right after each journal record in turn;
+// the next run's recovery gives back every file of the take byte for byte.
+void TestConform::processKilledAtEachJournalRecord()
+{
+    bool completed = false;
+    for (int k = 1; k < 200 && !completed; ++k) {
+        Day day;
+        day.standard();
+        const QMap<QString, QByteArray> before = sha1Folder(day.target);
+        const pid_t pid = ::fork();
+        QVERIFY(pid >= 0);
+        if (pid == 0) {
+            TakeJournal::SetRecordHookForTests([k](int n) {
+                if (n == k)
+                    ::raise(SIGKILL);
+            });
+            ConformPlan plan = day.plan(3, {QStringLiteral("AA0003")});
+            const bool ok = ConformRun().Apply(plan);
+            ::_exit(ok ? 0 : 3);
+        }
+        int status = 0;
+        QCOMPARE(::waitpid(pid, &status, 0), pid);
+        if (WIFEXITED(status)) {
+            QCOMPARE(WEXITSTATUS(status), 0);
+            QVERIFY(!TakeJournal::HasJournal(day.target));
+            QVERIFY(QFileInfo::exists(day.file(QStringLiteral("AA0003_03.WAV"))));
+            QVERIFY(k > 5);
+            completed = true;
+            continue;
+        }
+        QVERIFY2(WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL, qPrintable(QString::number(k)));
+        QVERIFY(TakeJournal::HasJournal(day.target));
+        Relay relay;
+        QCOMPARE(TakeJournal::RecoverFolder(day.target, QStringLiteral("test")), TakeJournal::Recovery::RolledBack);
+        QVERIFY(relay.text(0).endsWith(QStringLiteral("An earlier run stopped while changing take AA0003: its files were put back as they were before that run.")));
+        QCOMPARE(sha1Folder(day.target), before);
+        QCOMPARE(TakeJournal::RecoverFolder(day.target, QStringLiteral("test")), TakeJournal::Recovery::Nothing);
+    }
+    QVERIFY(completed);
+}
+
+void TestConform::cancelFinishesOrRollsBack()
+{
+    Day day;
+    day.standard();
+    const QMap<QString, QByteArray> before = sha1Folder(day.target);
+    Relay relay;
+    ConformPlan plan = day.plan(3, {QStringLiteral("AA0001"), QStringLiteral("AA0002"), QStringLiteral("AA0003")});
+    bool keepGoing = true;
+    ConformRun run;
+    int started = 0;
+    QObject::connect(&run, &ConformRun::signal_TakeStarted, [&](int, int, int) { ++started; });
+    QObject::connect(&run, &ConformRun::signal_ProgressSize, [&](qint64) {
+        if (started == 2)
+            keepGoing = false;   // cancel during the second take's copy
+    });
+    QVERIFY(!run.Apply(plan, &keepGoing));
+    QCOMPARE(plan.takes.at(0).result, QStringLiteral("written"));
+    QCOMPARE(plan.takes.at(1).result, QStringLiteral("failed"));
+    QCOMPARE(plan.takes.at(2).result, QStringLiteral("skipped"));
+    QCOMPARE(plan.takes.at(2).reason, QStringLiteral("the run was cancelled before this take"));
+    QMap<QString, QByteArray> after = sha1Folder(day.target);
+    for (const QString& n : {QStringLiteral("AA0001_01.WAV"), QStringLiteral("AA0001_02.WAV"), QStringLiteral("AA0001_03.WAV")}) {
+        QVERIFY(after.contains(n));
+        after.remove(n);
+    }
+    QMap<QString, QByteArray> expected = before;
+    expected.remove(QStringLiteral("AA0001_01.WAV"));
+    expected.remove(QStringLiteral("AA0001_02.WAV"));
+    QCOMPARE(after, expected);
+}
+
+void TestConform::reportRows()
+{
+    Day day;
+    day.standard();
+    const ConformPlan plan = day.plan(3, {QStringLiteral("AA0003"), QStringLiteral("AA0005")});
+    QCOMPARE(ConformRowsJson(plan, true),
+             QStringLiteral(
+                 "[{\"file_id\": \"AA0003\", \"scene\": \"12A\", \"take\": \"3\", \"timecode\": \"10:00:18:00\", \"track\": 3, "
+                 "\"action\": \"create\", \"reason\": null, \"class\": \"gaps\", \"sources\": [{\"file\": \"A_0002.WAV\", "
+                 "\"take_from\": 0, \"take_to\": 16000, \"source_from\": 64000, \"timecode\": \"10:00:18:00\"}, "
+                 "{\"file\": \"A_0003.WAV\", \"take_from\": 56000, \"take_to\": 96000, \"source_from\": 0, "
+                 "\"timecode\": \"10:00:25:00\"}], \"silence\": [[16000, 56000]], \"excluded\": [], \"result\": \"planned\"},\n"
+                 " {\"file_id\": \"AA0005\", \"scene\": \"12A\", \"take\": \"3\", \"timecode\": \"10:01:22:00\", \"track\": 3, "
+                 "\"action\": \"skip\", \"reason\": \"no usable source\", \"class\": \"none\", \"sources\": [], "
+                 "\"silence\": [[0, 48000]], \"excluded\": [{\"file\": \"C_0001.WAV\", \"reason\": \"sample rate 16000 Hz, "
+                 "the take's is 8000 Hz\"}], \"result\": \"skipped\"}]\n"));
+    QCOMPARE(ConformRowsCsv(plan).section(QLatin1String("\r\n"), 1, 1),
+             QStringLiteral("AA0003,12A,3,10:00:18:00,3,create,,gaps,planned,A_0002.WAV 0-16000 from 64000 at "
+                            "10:00:18:00; A_0003.WAV 56000-96000 from 0 at 10:00:25:00,16000-56000,"));
+}
+
+QTEST_GUILESS_MAIN(TestConform)
+#include "tst_conform.moc"
