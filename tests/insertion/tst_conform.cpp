@@ -4,7 +4,7 @@
 // single-source create, and all or nothing per take when a write fails or the
 // process dies at any journal record.
 
-#include "InsertionFixtures.h"
+#include "ConformFixtures.h"
 #include "TestSupport.h"
 
 #include "ConformApply.h"
@@ -25,74 +25,6 @@
 using namespace fixtures;
 
 namespace {
-
-constexpr quint32 kRate = 8000;
-constexpr quint64 kT0 = 10 * kHour * kRate;   // 10:00:00
-
-// A day: sources (a boom recorder that splits its files) against takes of
-// two tracks, all 8 kHz 16-bit; seconds are counted from 10:00:00.
-struct Day
-{
-    QTemporaryDir dir;
-    QString source;
-    QString target;
-    QMap<QString, quint32> seeds;   // source file -> audio seed
-
-    Day()
-    {
-        source = dir.path() + QStringLiteral("/boom");
-        target = dir.path() + QStringLiteral("/day");
-        QDir().mkpath(source);
-        QDir().mkpath(target);
-    }
-    void addSource(const QString& name, double startSec, double seconds, quint32 rate = kRate, quint16 channels = 1)
-    {
-        const quint32 seed = 100 + quint32(seeds.size());
-        seeds.insert(name, seed);
-        const quint64 start = quint64(10 * kHour * rate + startSec * rate);
-        QVERIFY(writeSource(source + QLatin1Char('/') + name, rate, 16, quint32(seconds * rate), start, seed, channels));
-    }
-    void addTake(const QString& root, double startSec, double seconds, const QList<int>& tracks = {1, 2})
-    {
-        RecorderFileSpec base = spec(kRate, 16, quint32(seconds * kRate), kT0 + quint64(startSec * kRate));
-        const int highest = tracks.isEmpty() ? 1 : *std::max_element(tracks.begin(), tracks.end());
-        for (int n : tracks)
-            QVERIFY(RecorderFileWriter::write(target + QStringLiteral("/%1_%2.WAV").arg(root).arg(n, 2, 10, QLatin1Char('0')),
-                                              RecorderFileWriter::monoTrackSpec(base, highest, n)));
-    }
-    // The day of the plan tests.
-    void standard()
-    {
-        addSource(QStringLiteral("A_0001.WAV"), 0, 10);
-        addSource(QStringLiteral("A_0002.WAV"), 10, 10);   // back to back with A_0001
-        addSource(QStringLiteral("A_0003.WAV"), 25, 15);   // after a 5 s gap
-        addSource(QStringLiteral("B_0001.WAV"), 60, 10);
-        addSource(QStringLiteral("B_0002.WAV"), 65, 10);   // overlaps B_0001
-        addSource(QStringLiteral("C_0001.WAV"), 80, 10, 16000);
-        addTake(QStringLiteral("AA0001"), 2, 6);
-        addTake(QStringLiteral("AA0002"), 5, 10);
-        addTake(QStringLiteral("AA0003"), 18, 12);
-        addTake(QStringLiteral("AA0004"), 62, 6);
-        addTake(QStringLiteral("AA0005"), 82, 6);
-        addTake(QStringLiteral("AA0006"), 200, 5);
-        addTake(QStringLiteral("AA0007"), 22, 6);
-        addTake(QStringLiteral("AA0008"), 35, 10);
-        addTake(QStringLiteral("AA0009"), 24, 17);
-        addTake(QStringLiteral("AA0010"), 16, 4);
-        addTake(QStringLiteral("AA0011"), 20, 5);
-        addTake(QStringLiteral("AA0012"), 2, 2, {1, 2, 3});
-    }
-    ConformPlan plan(int track, const QStringList& ids = {}) const
-    {
-        ConformRequest r;
-        r.sourceFolder = source;
-        r.targetFolder = target;
-        r.track = track;
-        r.fileIds = ids;
-        return BuildConformPlan(r);
-    }
-    QString file(const QString& name) const { return target + QLatin1Char('/') + name; }
-};
 
 const ConformTake* takeOf(const ConformPlan& plan, const QString& id)
 {
