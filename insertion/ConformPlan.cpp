@@ -16,6 +16,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cstring>
 #include <memory>
 
 #include <fcntl.h>
@@ -49,22 +50,33 @@ bool readWaveSummary(const QString& path, WaveSummary& out)
     bool ok = ::fstat(fd, &st) == 0;
     const qint64 size = ok ? qint64(st.st_size) : 0;
     out.sizeOnDisk = size > qint64(0xFFFFFFFFu) ? 0xFFFFFFFFu : quint32(size);
-    unsigned char head[24];
-    ok = ok && ::pread(fd, head, 12, 0) == 12 && std::equal(head, head + 4, "RIFF") && std::equal(head + 8, head + 12, "WAVE");
+    // One read holds the headers of a recorder file up to its iXML chunk;
+    // a chunk header further on costs one more small read.
+    char head[4096];
+    const ssize_t got = ok ? ::pread(fd, head, sizeof head, 0) : -1;
+    ok = got >= 12 && std::memcmp(head, "RIFF", 4) == 0 && std::memcmp(head + 8, "WAVE", 4) == 0;
+    auto at = [&](qint64 pos, qint64 n, char* into) -> const char* {
+        if (pos + n <= got)
+            return head + pos;
+        return ::pread(fd, into, size_t(n), off_t(pos)) == n ? into : nullptr;
+    };
     bool haveFmt = false;
     bool haveData = false;
     qint64 pos = 12;
+    char far[24];
     for (int guard = 0; ok && guard < 10000 && pos + 8 <= size && !(haveFmt && haveData); ++guard) {
-        if (::pread(fd, head, 8, off_t(pos)) != 8)
+        const char* h = at(pos, 8, far);
+        if (!h)
             break;
-        const quint32 chunkSize = bwf::readU32(reinterpret_cast<const char*>(head) + 4);
-        if (std::equal(head, head + 4, "fmt ") && chunkSize >= 16) {
-            if (::pread(fd, head + 8, 16, off_t(pos + 8)) != 16)
+        const quint32 chunkSize = bwf::readU32(h + 4);
+        if (std::memcmp(h, "fmt ", 4) == 0 && chunkSize >= 16) {
+            const char* f = at(pos + 8, 16, far);
+            if (!f)
                 break;
-            out.sampleRate = bwf::readU32(reinterpret_cast<const char*>(head) + 12);
-            out.bitsPerSample = int(quint8(head[22]) | (quint8(head[23]) << 8));
+            out.sampleRate = bwf::readU32(f + 4);
+            out.bitsPerSample = int(quint8(f[14]) | (quint8(f[15]) << 8));
             haveFmt = true;
-        } else if (std::equal(head, head + 4, "data")) {
+        } else if (std::memcmp(h, "data", 4) == 0) {
             out.dataSize = chunkSize;
             haveData = true;
         }

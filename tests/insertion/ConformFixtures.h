@@ -69,6 +69,14 @@ struct Day
         addTake(QStringLiteral("AA0010"), 16, 4);
         addTake(QStringLiteral("AA0011"), 20, 5);
         addTake(QStringLiteral("AA0012"), 2, 2, {1, 2, 3});
+        // A poly take, and a take whose second file is shorter than its first.
+        RecorderFileSpec poly = spec(kDayRate, 16, 4 * kDayRate, kT0 + 3 * kDayRate);
+        poly.channels = 2;
+        QVERIFY(RecorderFileWriter::write(target + QStringLiteral("/AA0013PX.WAV"), poly));
+        RecorderFileSpec odd = spec(kDayRate, 16, 4 * kDayRate, kT0 + 3 * kDayRate);
+        QVERIFY(RecorderFileWriter::write(target + QStringLiteral("/AA0014_01.WAV"), RecorderFileWriter::monoTrackSpec(odd, 2, 1)));
+        odd.frames = 3 * kDayRate;
+        QVERIFY(RecorderFileWriter::write(target + QStringLiteral("/AA0014_02.WAV"), RecorderFileWriter::monoTrackSpec(odd, 2, 2)));
     }
     ConformPlan plan(int track, const QStringList& ids = {}) const
     {

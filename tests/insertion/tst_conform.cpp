@@ -136,6 +136,12 @@ void TestConform::planOfADay_data()
                                                 << "0-40000" << "";
     QTest::newRow("track occupied") << "AA0012" << "entire" << false << "track 3 is occupied"
                                     << "A_0001.WAV 0-16000 from 16000" << "" << "";
+    QTest::newRow("poly take") << "AA0013" << "entire" << false << "poly take: only takes of mono files get a new track"
+                               << "A_0001.WAV 0-32000 from 24000" << "" << "";
+    QTest::newRow("files disagree")
+        << "AA0014" << "entire" << false
+        << "the take's files disagree: All files haven't the same Data size (48000 64000)! (AA0014_02.WAV)"
+        << "A_0001.WAV 0-32000 from 24000" << "" << "";
 }
 
 void TestConform::planOfADay()
@@ -150,7 +156,7 @@ void TestConform::planOfADay()
     Day day;
     day.standard();
     const ConformPlan plan = day.plan(3);
-    QCOMPARE(plan.takes.size(), 12);
+    QCOMPARE(plan.takes.size(), 14);
     QCOMPARE(plan.takes.first().fileId, QStringLiteral("AA0001"));   // target table order
     const ConformTake* t = takeOf(plan, id);
     QVERIFY(t);
@@ -164,7 +170,7 @@ void TestConform::planOfADay()
     for (const ConformExclusion& e : t->excluded)
         ex << plan.sources.at(e.source).fileName + QLatin1String(": ") + e.reason;
     QCOMPARE(ex.join(QLatin1String("; ")), excluded);
-    QCOMPARE(t->trackIndex, 2);
+    QCOMPARE(t->trackIndex, id == QLatin1String("AA0013") ? -1 : 2);
 }
 
 void TestConform::trackRule_data()
