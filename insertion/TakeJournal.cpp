@@ -359,6 +359,8 @@ bool TakeJournal::begin(const QString& folder, const QString& label)
     m_created.clear();
     m_originalSize.clear();
     m_records = 0;
+    m_pending.clear();
+    m_pendingRecords = 0;
     const QByteArray name = QFile::encodeName(m_journalPath);
     m_fd = ::open(name.constData(), O_CREAT | O_EXCL | O_WRONLY | O_CLOEXEC | O_NOFOLLOW, 0644);
     if (m_fd < 0) {
@@ -380,23 +382,43 @@ bool TakeJournal::begin(const QString& folder, const QString& label)
     return true;
 }
 
+void TakeJournal::stage(quint32 type, const QByteArray& payload)
+{
+    const int at = m_pending.size();
+    putU32(m_pending, type);
+    putU32(m_pending, quint32(payload.size()));
+    m_pending.append(payload);
+    putU32(m_pending, crc32(m_pending.constData() + at, size_t(m_pending.size() - at)));
+    ++m_pendingRecords;
+}
+
 bool TakeJournal::append(quint32 type, const QByteArray& payload)
+{
+    stage(type, payload);
+    return flush();
+}
+
+bool TakeJournal::flush()
 {
     if (m_fd < 0)
         return false;
-    QByteArray rec;
-    rec.reserve(payload.size() + 12);
-    putU32(rec, type);
-    putU32(rec, quint32(payload.size()));
-    rec.append(payload);
-    putU32(rec, crc32(rec.constData(), size_t(rec.size())));
+    if (m_pending.isEmpty())
+        return true;
+    // Staged records reach the disk together, in one sync: the size of a
+    // file at first touch travels with the first region it protects.
+    const QByteArray rec = m_pending;
+    const int count = m_pendingRecords;
+    m_pending.clear();
+    m_pendingRecords = 0;
     if (!writeAll(m_fd, rec.constData(), size_t(rec.size())) || ::fdatasync(m_fd) != 0) {
         m_error = m_journalPath + QLatin1String("\nUnable to write the journal that protects the take: ") + systemError();
         return false;
     }
-    ++m_records;
-    if (recordHook())
-        recordHook()(m_records);
+    for (int i = 0; i < count; ++i) {
+        ++m_records;
+        if (recordHook())
+            recordHook()(m_records);
+    }
     return true;
 }
 
@@ -413,8 +435,7 @@ bool TakeJournal::touchExisting(const QString& path, qint64* sizeNow)
     QByteArray payload;
     putText(payload, relative(path));
     putU64(payload, quint64(st.st_size));
-    if (!append(kSize, payload))
-        return false;
+    stage(kSize, payload);
     m_originalSize.insert(path, qint64(st.st_size));
     return true;
 }
@@ -428,7 +449,7 @@ bool TakeJournal::beforeWrite(QFileDevice& file, qint64 position, qint64 size)
     if (!touchExisting(p, &now))
         return false;
     if (position >= now || size <= 0)
-        return true;   // beyond the old end: cutting the file back restores it
+        return flush();   // beyond the old end: cutting the file back restores it
     const qint64 n = qMin(size, now - position);
     QByteArray old(int(n), '\0');
     const int fd = ::open(QFile::encodeName(p).constData(), O_RDONLY | O_CLOEXEC);
@@ -464,7 +485,7 @@ bool TakeJournal::beforeResize(QFileDevice& file, qint64 newSize)
     if (!touchExisting(p, &now))
         return false;
     if (newSize >= now)
-        return true;
+        return flush();
     // Bytes about to be cut off: kept like any overwritten region.
     file.flush();
     QFile reader(p);
@@ -522,7 +543,6 @@ bool TakeJournal::commit()
             m_error = p + QLatin1String("\nUnable to push the take's changes to the disk: ") + systemError();
             return rollBack() && false;
         }
-    syncPath(m_folder, true);
     ::close(m_fd);
     m_fd = -1;
     if (::unlink(QFile::encodeName(m_journalPath).constData()) != 0) {

@@ -71,7 +71,9 @@ public:
 
 private:
     enum RecordType : quint32 { kTake = 1, kCreate = 2, kSize = 3, kRegion = 4, kRename = 5 };
+    void stage(quint32 type, const QByteArray& payload);
     bool append(quint32 type, const QByteArray& payload);
+    bool flush();
     bool touchExisting(const QString& path, qint64* sizeNow);
     QString normal(const QString& path) const;
     QString relative(const QString& path) const;
@@ -87,4 +89,6 @@ private:
     FileWriteSeam::Observer* m_previousObserver = nullptr;
     bool m_observing = false;
     int m_records = 0;
+    QByteArray m_pending;                  // records staged for the next sync
+    int m_pendingRecords = 0;
 };
