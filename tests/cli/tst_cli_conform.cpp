@@ -83,6 +83,7 @@ private slots:
     void exitCodes_data();
     void exitCodes();
     void truncatedSourceFailsItsTakeOnly();
+    void killedMidTakeIsPutBackByTheNextRun_data();
     void killedMidTakeIsPutBackByTheNextRun();
 };
 
@@ -192,10 +193,21 @@ void TestCliConform::truncatedSourceFailsItsTakeOnly()
 }
 
 // A real run of sonalign-cli on a long take, killed with SIGKILL while it
-// writes; the next command on the folder (here `list`) puts the take back
-// first, says so on stderr and keeps stdout clean.
+// writes; the next command on the folder, whichever it is, puts the take back
+// first and says so on stderr, keeping stdout clean.
+void TestCliConform::killedMidTakeIsPutBackByTheNextRun_data()
+{
+    QTest::addColumn<QString>("command");
+    QTest::newRow("list") << "list";
+    QTest::newRow("analyse") << "analyse";
+    QTest::newRow("create") << "create";
+    QTest::newRow("delete") << "delete";
+    QTest::newRow("conform") << "conform";
+}
+
 void TestCliConform::killedMidTakeIsPutBackByTheNextRun()
 {
+    QFETCH(QString, command);
     QTemporaryDir dir;
     const QString target = dir.path() + QStringLiteral("/day");
     const QString source = dir.path() + QStringLiteral("/boom");
@@ -231,14 +243,39 @@ void TestCliConform::killedMidTakeIsPutBackByTheNextRun()
     QCOMPARE(p.exitStatus(), QProcess::CrashExit);
     QVERIFY(TakeJournal::HasJournal(target));
 
-    const auto list = cli({QStringLiteral("list"), target, QStringLiteral("--json")});
-    QCOMPARE(list.exitCode, 0);
-    QVERIFY(list.out.startsWith("[\n  {\"file_id\": \"AA0001\""));
-    QCOMPARE(QString::fromUtf8(list.err),
-             QStringLiteral("sonalign-cli: %1\nAn earlier run stopped while changing take AA0001: its files were put "
-                            "back as they were before that run.\n")
-                 .arg(QDir(target).canonicalPath()));
-    QCOMPARE(sha1Folder(target), before);   // hidden files included: no journal, no temporary file
+    QStringList args;
+    if (command == QLatin1String("list"))
+        args = QStringList{command, target, QStringLiteral("--json")};
+    else if (command == QLatin1String("analyse"))
+        args = QStringList{command, source + QStringLiteral("/A.WAV"), target, QStringLiteral("--json")};
+    else if (command == QLatin1String("create"))
+        args = QStringList{command, QStringLiteral("--track"), QStringLiteral("4"), source + QStringLiteral("/A.WAV"), target, QStringLiteral("AA0001")};
+    else if (command == QLatin1String("delete"))
+        args = QStringList{command, QStringLiteral("--track"), QStringLiteral("5"), target, QStringLiteral("AA0001")};
+    else
+        args = QStringList{command, source, target, QStringLiteral("--track"), QStringLiteral("3"), QStringLiteral("--json")};
+    const auto next = cli(args);
+    QCOMPARE(next.exitCode, 0);
+    const QString prefix = command == QLatin1String("list") || command == QLatin1String("analyse")
+        ? QStringLiteral("sonalign-cli: ")
+        : command == QLatin1String("create") ? QStringLiteral("MainWindow::OnPushButton_CreateSoundTrack(): ")
+        : command == QLatin1String("delete") ? QStringLiteral("MainWindow::OnPushButton_DeleteSoundTrack(): ")
+                                             : QStringLiteral("sonalign-cli conform: ");
+    QVERIFY2(QString::fromUtf8(next.err).startsWith(
+                 prefix + QDir(target).canonicalPath()
+                 + QStringLiteral("\nAn earlier run stopped while changing take AA0001: its files were put back as they "
+                                  "were before that run.\n")),
+             next.err.constData());
+    QVERIFY(!next.out.contains("earlier run"));
+    QVERIFY(!TakeJournal::HasJournal(target));
+    if (command == QLatin1String("list") || command == QLatin1String("analyse")) {
+        QCOMPARE(sha1Folder(target), before);   // hidden files included: no journal, no temporary file
+    } else if (command == QLatin1String("delete")) {
+        QCOMPARE(sha1Folder(target).keys(), before.keys());   // track 5 absent: nothing hidden, nothing left over
+    } else {
+        QVERIFY(sha1Folder(target).size() == before.size() + 1);
+        QVERIFY(next.out.contains(command == QLatin1String("create") ? "AA0001_04.WAV" : "\"result\": \"written\""));
+    }
 }
 
 QTEST_GUILESS_MAIN(TestCliConform)
