@@ -95,12 +95,16 @@ bool RunTakeUpdatePass(const QString& takeKey, const TakeUpdateOptions& options,
         QSoundFile sf;
         sf.InitVariables();
         if (sf.Open(paths[size_t(i)], 0)) {
-            if (sf.ReadChunks(true, false) && sf.GetiXMLFileInfos()) {
-                names[size_t(i)] = sf.GetiXMLVeltaTracknames(i);
-                grids[size_t(i)] = sf.GetiXMLVeltaTrackInGrid(i);
-                pans[size_t(i)] = sf.GetiXMLVeltaTrackPanPot(i);
-                actives[size_t(i)] = sf.GetiXMLVeltaTrackActive(i);
+            // A file without iXML (other tools write none) is still a file
+            // of the take: it counts, it just brings no entries.
+            if (sf.ReadChunks(true, false)) {
                 ++readable;
+                if (sf.GetiXMLFileInfos()) {
+                    names[size_t(i)] = sf.GetiXMLVeltaTracknames(i);
+                    grids[size_t(i)] = sf.GetiXMLVeltaTrackInGrid(i);
+                    pans[size_t(i)] = sf.GetiXMLVeltaTrackPanPot(i);
+                    actives[size_t(i)] = sf.GetiXMLVeltaTrackActive(i);
+                }
             }
             sf.Close();
         }
