@@ -89,7 +89,7 @@ struct Mic
     QVector<Path> paths{Path{}};
     double ppm = 0;                 // clock error: the delay grows by ppm * 1e-6 per sample
     double snrDb = 1000;            // independent noise below the scene
-    quint64 noiseSeed = 99;
+    quint64 noiseSeed = 99;         // never the same sequence as a scene of the same seed
     double level = 0.25;            // scene gain (keeps 0 dB SNR mixes inside full scale)
     int bits = 0;                   // > 0: quantised to this depth
 };
@@ -127,7 +127,7 @@ public:
         }
         const double full = m_mic.bits > 0 ? double(1 << (m_mic.bits - 1)) : 0;
         for (qint64 i = 0; i < count; ++i) {
-            double v = m_mic.level * (double(out[i]) + m_noiseGain * white(m_mic.noiseSeed, start + i));
+            double v = m_mic.level * (double(out[i]) + m_noiseGain * white(~m_mic.noiseSeed, start + i));
             if (full > 0)
                 v = std::round(v * full) / full;
             out[i] = float(qBound(-1.0, v, 1.0 - 1.0 / 8388608.0));
