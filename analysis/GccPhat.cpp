@@ -36,12 +36,17 @@ using RealBuffer = std::unique_ptr<float[], FftwFree>;
 using ComplexBuffer = std::unique_ptr<fftwf_complex[], FftwFree>;
 using Plan = std::unique_ptr<std::remove_pointer_t<fftwf_plan>, PlanDestroy>;
 
-qint64 nextPowerOfTwo(qint64 n)
+// The smallest 2^a 3^b 5^c at or above n: sizes FFTW transforms quickly.
+qint64 nextFastSize(qint64 n)
 {
-    qint64 p = 1;
-    while (p < n)
-        p <<= 1;
-    return p;
+    for (qint64 m = qMax<qint64>(n, 2);; ++m) {
+        qint64 r = m;
+        for (qint64 f : {2, 3, 5})
+            while (r % f == 0)
+                r /= f;
+        if (r == 1)
+            return m;
+    }
 }
 
 } // namespace
@@ -59,7 +64,7 @@ struct GccPhat::Buffers
 
 GccPhat::GccPhat(qint64 maxLength)
     : m_nMaxLength(qMax<qint64>(1, maxLength))
-    , m_nFft(nextPowerOfTwo(2 * qMax<qint64>(1, maxLength)))
+    , m_nFft(nextFastSize(qMax<qint64>(1, maxLength) * 3 / 2 + 2))
     , m_pBuffers(std::make_unique<Buffers>())
 {
     const int n = int(m_nFft);
@@ -85,7 +90,8 @@ GccPhat::Peak GccPhat::Measure(const float* a, const float* b, qint64 length, qi
     Buffers& B = *m_pBuffers;
     if (!B.forwardA || !B.forwardB || !B.inverse || length < 2 || length > m_nMaxLength)
         return peak;
-    maxLag = qBound<qint64>(1, maxLag, length - 1);
+    // A lag wraps onto another only beyond m_nFft - length.
+    maxLag = qBound<qint64>(1, maxLag, qMin(length - 1, m_nFft - length));
 
     // Copy without the mean (a DC offset says nothing about timing), taper
     // both ends and pad with zeros. Without the taper, the cut at the window's
@@ -126,25 +132,26 @@ GccPhat::Peak GccPhat::Measure(const float* a, const float* b, qint64 length, qi
     const qint64 bins = m_nFft / 2 + 1;
     fftwf_complex* sa = B.specA.get();
     const fftwf_complex* sb = B.specB.get();
+    float* mag = B.b.get();   // free once transformed; holds at least `bins` values
     sa[0][0] = sa[0][1] = 0.0f;
+    mag[0] = 0.0f;
     double meanMag = 0;
     for (qint64 k = 1; k < bins; ++k) {
-        const double re = double(sa[k][0]) * sb[k][0] + double(sa[k][1]) * sb[k][1];
-        const double im = double(sa[k][1]) * sb[k][0] - double(sa[k][0]) * sb[k][1];
-        const double mag = std::sqrt(re * re + im * im);
-        meanMag += mag;
-        sa[k][0] = float(re);
-        sa[k][1] = float(im);
+        const float re = sa[k][0] * sb[k][0] + sa[k][1] * sb[k][1];
+        const float im = sa[k][1] * sb[k][0] - sa[k][0] * sb[k][1];
+        sa[k][0] = re;
+        sa[k][1] = im;
+        mag[k] = std::sqrt(re * re + im * im);
+        meanMag += double(mag[k]);
     }
     meanMag /= double(bins - 1);
-    const double floor = 1e-3 * meanMag;
-    if (!(floor > 0))
+    const float floor = float(1e-3 * meanMag);
+    if (!(floor > 0) || !std::isfinite(floor))
         return peak;
     for (qint64 k = 1; k < bins; ++k) {
-        const double re = sa[k][0], im = sa[k][1];
-        const double weight = 1.0 / (std::sqrt(re * re + im * im) + floor);
-        sa[k][0] = float(re * weight);
-        sa[k][1] = float(im * weight);
+        const float weight = 1.0f / (mag[k] + floor);
+        sa[k][0] *= weight;
+        sa[k][1] *= weight;
     }
     fftwf_execute(B.inverse.get());
 

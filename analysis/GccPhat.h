@@ -12,8 +12,8 @@
 class GccPhat
 {
 public:
-    // Blocks of up to maxLength samples; the transforms are zero-padded to at
-    // least twice that, so no lag wraps around.
+    // Blocks of up to maxLength samples; the transforms are zero-padded to
+    // half as much again, so lags up to half a block never wrap around.
     explicit GccPhat(qint64 maxLength);
     ~GccPhat();
     GccPhat(const GccPhat&) = delete;
@@ -26,8 +26,9 @@ public:
         double confidence = 0;    // peak height over the background, in standard deviations
     };
 
-    // Searches lags in [-maxLag, maxLag]. The background statistics leave out
-    // `exclusion` samples on each side of the peak (its own side lobes).
+    // Searches lags in [-maxLag, maxLag] (at most half of maxLength). The
+    // background statistics leave out `exclusion` samples on each side of
+    // the peak (its own side lobes).
     Peak Measure(const float* a, const float* b, qint64 length, qint64 maxLag, qint64 exclusion);
 
     qint64 MaxLength() const { return m_nMaxLength; }
