@@ -7,6 +7,7 @@
 #include "TakeGrouping.h"
 #include "TrackSampleReader.h"
 
+#include <array>
 #include <cmath>
 
 namespace {
@@ -99,37 +100,37 @@ VerifyResult VerifyTakeOfKey(const TakeKey& key, const VerifyRequest& request)
         || request.against > QSoundPerform::kMaxSlots || request.against == request.track)
         return fail(r, VerifyStatus::NoOtherTrack, QStringLiteral("Invalid track numbers."));
 
-    QSoundPerform take;
-    if (!take.InitFilesZZ(key.key, QStringLiteral("WAV")))
-        return fail(r, VerifyStatus::ReadFailure, QStringLiteral("The files of this take could not be read."));
-    if (take.m_bPoly)
-        return fail(r, VerifyStatus::PolyTake, QStringLiteral("Poly takes are not verified."));
+    // Only the two files compared are read: the take's other files, even
+    // damaged or of another length, do not stand in the way.
+    std::array<QString, QSoundPerform::kMaxSlots> paths;
+    for (int n = 1; n <= QSoundPerform::kMaxSlots; ++n)
+        paths[size_t(n - 1)] = QSoundPerform::FindMonoTrackFile(key.key, n, QStringLiteral("WAV"));
     const int t = request.track - 1;
-    if (!take.m_bPresent[size_t(t)])
+    if (paths[size_t(t)].isEmpty())
         return fail(r, VerifyStatus::NoTrack, QStringLiteral("The take has no track %1.").arg(request.track));
     int m = request.against - 1;
     if (m < 0) {
         for (int s = 0; s < QSoundPerform::kMaxSlots && m < 0; ++s)
-            if (s != t && take.m_bPresent[size_t(s)])
+            if (s != t && !paths[size_t(s)].isEmpty())
                 m = s;
         if (m < 0)
             return fail(r, VerifyStatus::NoOtherTrack, QStringLiteral("The take has no other track to verify against."));
-    } else if (!take.m_bPresent[size_t(m)]) {
+    } else if (paths[size_t(m)].isEmpty()) {
         return fail(r, VerifyStatus::NoOtherTrack, QStringLiteral("The take has no track %1.").arg(request.against));
     }
     r.against = m + 1;
 
     TrackSampleReader trackReader, againstReader;
     QString error;
-    if (!trackReader.Open(take.File(t).m_sPath, &error) || !againstReader.Open(take.File(m).m_sPath, &error))
+    if (!trackReader.Open(paths[size_t(t)], &error) || !againstReader.Open(paths[size_t(m)], &error))
         return fail(r, VerifyStatus::ReadFailure, error);
     if (trackReader.SampleRate() != againstReader.SampleRate())
         return fail(r, VerifyStatus::ReadFailure,
                     QStringLiteral("Tracks %1 and %2 have different sample rates.").arg(r.track).arg(r.against));
     r.sampleRate = trackReader.SampleRate();
-    r.frameRate = FrameRateOfFile(take.File(t));
+    r.frameRate = FrameRateOfFile(trackReader.File());
     if (!r.frameRate)
-        r.frameRate = FrameRateOfFile(take.File(m));
+        r.frameRate = FrameRateOfFile(againstReader.File());
 
     OffsetOptions options;
     options.sampleRate = r.sampleRate;

@@ -32,6 +32,7 @@ bool TrackSampleReader::Open(const QString& path, QString* error)
                             .arg(f.GetNbChannels()).arg(bits).arg(f.m_tFmtChunk.FormatTag());
         return false;
     }
+    f.GetiXMLFileInfos();   // metadata only: a file without a readable iXML is still verified
     m_nBytes = bits / 8;
     m_nSampleRate = f.GetSampleRate();
     m_nDataPos = f.m_nPosData;

@@ -22,6 +22,8 @@ public:
     // not a mono integer PCM file of a supported depth.
     bool Open(const QString& path, QString* error);
     quint32 SampleRate() const { return m_nSampleRate; }
+    // The file's records and parsed iXML, for its metadata.
+    const QSoundFile& File() const { return *m_pFile; }
     qint64 SampleCount() const override { return m_nSamples; }
     bool Read(qint64 start, qint64 count, float* out) override;
 

@@ -40,6 +40,9 @@ public:
     bool TestCoherenceFiles();        // true = coherent
     short GetFirstTrack() const;
     void GetMonoFilePath(int t, QString& out) const;
+    // The file of track n (1-based) of the mono take with this key, under the
+    // first of the recorder's names that exists; empty when none does.
+    static QString FindMonoTrackFile(const QString& key, int n, const QString& ext);
 
     QSoundFile& File(int t) { return *m_Files[size_t(t)]; }
     const QSoundFile& File(int t) const { return *m_Files[size_t(t)]; }

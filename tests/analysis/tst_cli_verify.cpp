@@ -192,6 +192,52 @@ private slots:
                          "^AA0001\ttrack 2 against 3\tno_match\tconfidence \\d(\\.\\d)?\n$"))),
                      r.out.constData());
     }
+
+    // Other depths are read as well; what cannot be read is said, and a data
+    // chunk that claims more than the file holds is read up to the file's end.
+    void trackFormats_data()
+    {
+        QTest::addColumn<int>("bits");
+        QTest::addColumn<int>("formatTag");
+        QTest::addColumn<qint64>("truncateBytes");
+        QTest::addColumn<int>("exit");
+        QTest::addColumn<QString>("err");
+        QTest::newRow("16 bits") << 16 << 1 << qint64(0) << 0 << QString();
+        QTest::newRow("32 bits") << 32 << 1 << qint64(0) << 0 << QString();
+        QTest::newRow("data chunk longer than the file") << 24 << 1 << qint64(3 * 48000 * 3) << 0 << QString();
+        QTest::newRow("float samples") << 32 << 3 << qint64(0) << 1
+                                       << QStringLiteral("sonalign-cli verify: CC0001\n%1/CC0001_02.WAV\nOnly mono PCM files "
+                                                         "of 16, 24 or 32 bits can be verified (this one: 1 channels, 32 bits, format 3).\n");
+    }
+
+    void trackFormats()
+    {
+        QFETCH(int, bits);
+        QFETCH(int, formatTag);
+        QFETCH(qint64, truncateBytes);
+        QFETCH(int, exit);
+        QFETCH(QString, err);
+        QTemporaryDir dir;
+        RecorderFileSpec spec;
+        spec.bitsPerSample = quint16(bits);
+        spec.formatTag = quint16(formatTag);
+        QVERIFY(writeTake(dir.path(), QStringLiteral("CC0001"), spec, 960));
+        const QString second = dir.path() + QStringLiteral("/CC0001_02.WAV");
+        if (truncateBytes > 0)
+            QVERIFY(QFile::resize(second, QFileInfo(second).size() - truncateBytes));
+        const auto r = run(cliPath(), {QStringLiteral("verify"), dir.path(), QStringLiteral("--track"), QStringLiteral("2"),
+                                       QStringLiteral("--json"), QStringLiteral("CC0001")});
+        QCOMPARE(QString::fromUtf8(r.err), err.arg(dir.path()));
+        QCOMPARE(r.exitCode, exit);
+        const QJsonArray rows = QJsonDocument::fromJson(r.out).array();
+        QCOMPARE(rows.size(), exit == 0 ? 1 : 0);
+        if (exit != 0)
+            return;
+        const QJsonObject o = rows.at(0).toObject();
+        QCOMPARE(o.value(QStringLiteral("offset_samples")).toInt(), 960);
+        QCOMPARE(o.value(QStringLiteral("windows")).toArray().at(0).toObject().value(QStringLiteral("length")).toInt(),
+                 int(kFrames - truncateBytes / 3));
+    }
 };
 
 QTEST_GUILESS_MAIN(TestCliVerify)
