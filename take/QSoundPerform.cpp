@@ -496,10 +496,10 @@ short QSoundPerform::GetFirstTrack() const
     return 0;
 }
 
-QString QSoundPerform::FindMonoTrackFile(const QString& key, int n, const QString& ext)
+QString QSoundPerform::FindMonoTrackFile(const QString& takeKey, int n, const QString& extension)
 {
     for (const NameForm& form : kForms) {
-        const QString path = trackFileName(key, form, n, ext);
+        const QString path = trackFileName(takeKey, form, n, extension);
         if (QFileInfo(path).isFile())
             return path;
     }
