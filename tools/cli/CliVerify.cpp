@@ -10,7 +10,6 @@
 #include "TakeGrouping.h"
 #include "TakeVerify.h"
 
-#include <QDir>
 #include <QFileInfo>
 #include <QLoggingCategory>
 
@@ -83,7 +82,7 @@ int runVerify(const QStringList& args)
         return usage();
 
     CliRelay relay;
-    request.folder = QDir::cleanPath(QFileInfo(positional.takeFirst()).absoluteFilePath());
+    request.folder = absoluteCleanPath(positional.takeFirst());
     if (!QFileInfo(request.folder).isDir()) {
         report(request.folder + QLatin1String("\nNo such folder."));
         return kExitFailure;
