@@ -62,7 +62,10 @@ bool MeasureOffset(SampleReader& track, SampleReader& against, const OffsetOptio
 {
     *result = OffsetMeasurement();
     const qint64 total = qMin(track.SampleCount(), against.SampleCount());
-    const qint64 windowLength = qMax<qint64>(1, qint64(std::llround(options.windowSeconds * options.sampleRate)));
+    const double seconds = options.windowSeconds * options.sampleRate;
+    const qint64 windowLength = std::isfinite(seconds)
+        ? qBound<qint64>(1, qint64(qMin(seconds, 1e15)), OffsetOptions::kMaxWindowSamples / 3)
+        : OffsetOptions::kMaxWindowSamples / 3;
     const QVector<QPair<qint64, qint64>> plan = PlanWindows(total, windowLength, options.maxWindows);
     if (plan.isEmpty())
         return true;

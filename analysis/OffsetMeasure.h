@@ -27,6 +27,10 @@ const char* SyncVerdictKey(SyncVerdict verdict);
 
 struct OffsetOptions
 {
+    // No window is longer than this, whatever rate a file claims: a take
+    // shorter than three windows is one window, so windows stay below a third.
+    static constexpr qint64 kMaxWindowSamples = qint64(1) << 23;
+
     double sampleRate = 48000;
     double windowSeconds = 10.0;   // long enough to hold a few sentences
     int maxWindows = 9;

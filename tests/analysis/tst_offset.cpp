@@ -179,6 +179,23 @@ private slots:
         QVERIFY(std::fabs(*r.driftSamples - truthDrift) <= oneMs);
     }
 
+    // A file claiming a rate of 10^9 samples per second must not make one
+    // window of the whole take: windows stay bounded, the offset is still found.
+    void absurdRateKeepsWindowsBounded()
+    {
+        const qint64 count = 9 * 1000 * 1000;
+        SynthReader track(3, mic(1.0, {{25, 1}}, 10, 1), count), against(3, mic(1.0, {{0, 1}}, 10, 2), count);
+        OffsetOptions options;
+        options.sampleRate = 1e9;
+        OffsetMeasurement r;
+        QVERIFY(MeasureOffset(track, against, options, &r));
+        QCOMPARE(r.windows.size(), 3);
+        for (const OffsetWindow& w : r.windows)
+            QCOMPARE(w.length, OffsetOptions::kMaxWindowSamples / 3);
+        QCOMPARE(r.windows.last().startSample + r.windows.last().length, count);
+        QVERIFY(std::fabs(r.offsetSamples.value_or(0) - 25.0) < 0.01);
+    }
+
     // Nothing to match: never a confident wrong offset.
     void unrelated_data()
     {
