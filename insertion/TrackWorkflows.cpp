@@ -21,7 +21,6 @@
 
 namespace {
 
-using TrackTexts = std::array<QString, bwf::kMaxTracks>;
 
 QByteArray local8(const QString& s) { return s.toLocal8Bit(); }
 
