@@ -196,9 +196,22 @@ bool putBack(const QString& path, quint64 offset, const QByteArray& bytes, QStri
     return true;
 }
 
+// A journal lives in the folder of the take it protects and names only files
+// of that folder. Anything else (a path, "..") is not from this program: a
+// journal is read from a user's folder and must not steer writes elsewhere.
+bool resolve(const QDir& dir, const QString& stored, QString& path)
+{
+    if (stored.isEmpty() || stored.contains(QLatin1Char('/')) || stored == QLatin1String(".")
+        || stored == QLatin1String(".."))
+        return false;
+    path = dir.absolutePath() + QLatin1Char('/') + stored;
+    return true;
+}
+
 // Applies the records in reverse order. `touched` receives the files that
 // must reach the disk afterwards; `label` the take's file ID.
-bool undo(const QString& folder, const QVector<Record>& records, QStringList& touched, QString& label, QString& error)
+bool undo(const QString& folder, const QVector<Record>& records, QStringList& touched, QString& label, QString& error,
+          bool checkOnly)
 {
     const QDir dir(folder);
     for (int i = records.size() - 1; i >= 0; --i) {
@@ -211,9 +224,11 @@ bool undo(const QString& folder, const QVector<Record>& records, QStringList& to
         }
         case 2: {   // a file the take created
             QString rel;
-            if (!in.text(rel))
+            QString p;
+            if (!in.text(rel) || !resolve(dir, rel, p))
                 return error = QStringLiteral("damaged journal record"), false;
-            const QString p = QDir::cleanPath(dir.absoluteFilePath(rel));
+            if (checkOnly)
+                break;
             struct stat st;
             if (statPath(p, &st) && ::unlink(QFile::encodeName(p).constData()) != 0) {
                 error = p + QLatin1String(": ") + systemError();
@@ -224,11 +239,13 @@ bool undo(const QString& folder, const QVector<Record>& records, QStringList& to
         case 3: {   // size at first touch
             QString rel;
             quint64 size = 0;
-            if (!in.text(rel) || !in.u64(size))
+            QString p;
+            if (!in.text(rel) || !in.u64(size) || !resolve(dir, rel, p))
                 return error = QStringLiteral("damaged journal record"), false;
-            const QString p = QDir::cleanPath(dir.absoluteFilePath(rel));
+            if (checkOnly)
+                break;
             QFile f(p);
-            if (!f.open(QIODevice::ReadWrite)) {
+            if (!QFileInfo(p).isFile() || !FileWriteSeam::mayOpenForWrite(p) || !f.open(QIODevice::ReadWrite)) {
                 error = p + QLatin1String(": cannot be opened to put its length back");
                 return false;
             }
@@ -242,9 +259,11 @@ bool undo(const QString& folder, const QVector<Record>& records, QStringList& to
         case 4: {   // old bytes of a region
             QString rel;
             quint64 offset = 0;
-            if (!in.text(rel) || !in.u64(offset))
+            QString p;
+            if (!in.text(rel) || !in.u64(offset) || !resolve(dir, rel, p))
                 return error = QStringLiteral("damaged journal record"), false;
-            const QString p = QDir::cleanPath(dir.absoluteFilePath(rel));
+            if (checkOnly)
+                break;
             if (!putBack(p, offset, in.rest(), error))
                 return false;
             touched << p;
@@ -253,10 +272,12 @@ bool undo(const QString& folder, const QVector<Record>& records, QStringList& to
         case 5: {   // rename
             QString relFrom, relTo;
             quint32 fromIsNew = 0;
-            if (!in.text(relFrom) || !in.text(relTo) || !in.u32(fromIsNew))
+            QString from, to;
+            if (!in.text(relFrom) || !in.text(relTo) || !in.u32(fromIsNew) || !resolve(dir, relFrom, from)
+                || !resolve(dir, relTo, to))
                 return error = QStringLiteral("damaged journal record"), false;
-            const QString from = QDir::cleanPath(dir.absoluteFilePath(relFrom));
-            const QString to = QDir::cleanPath(dir.absoluteFilePath(relTo));
+            if (checkOnly)
+                break;
             struct stat sf, st;
             const bool haveFrom = statPath(from, &sf);
             const bool haveTo = statPath(to, &st);
@@ -301,7 +322,13 @@ bool rollBackFile(const QString& folder, const QString& path, QString& label, QS
         return false;
     }
     QStringList touched;
-    if (!empty && !undo(folder, records, touched, label, error))
+    QStringList unused;
+    QString ignored;
+    // Checked whole before anything is put back: a damaged journal is left
+    // alone rather than half applied.
+    if (!empty && !undo(folder, records, unused, ignored, error, true))
+        return false;
+    if (!empty && !undo(folder, records, touched, label, error, false))
         return false;
     touched.removeDuplicates();
     for (const QString& p : touched)
@@ -340,7 +367,19 @@ QString TakeJournal::normal(const QString& path) const
     return QDir::cleanPath(QFileInfo(path).absoluteFilePath());
 }
 
-QString TakeJournal::relative(const QString& path) const { return QDir(m_folder).relativeFilePath(path); }
+QString TakeJournal::relative(const QString& path) const
+{
+    // Only files of the journal's own folder can be put back (a recovery
+    // refuses any other name): a change elsewhere is refused here.
+    const QFileInfo info(path);
+    return info.absolutePath() == m_folder ? info.fileName() : QString();
+}
+
+bool TakeJournal::refuseOutside(const QString& path)
+{
+    m_error = path + QLatin1String("\nThis file is not in the folder of the take being changed; it was not touched.");
+    return false;
+}
 
 void TakeJournal::stopObserving()
 {
@@ -445,6 +484,8 @@ bool TakeJournal::beforeWrite(QFileDevice& file, qint64 position, qint64 size)
     const QString p = normal(file.fileName());
     if (m_created.contains(p))
         return true;
+    if (relative(p).isEmpty())
+        return refuseOutside(p);
     qint64 now = 0;
     if (!touchExisting(p, &now))
         return false;
@@ -481,6 +522,8 @@ bool TakeJournal::beforeResize(QFileDevice& file, qint64 newSize)
     const QString p = normal(file.fileName());
     if (m_created.contains(p))
         return true;
+    if (relative(p).isEmpty())
+        return refuseOutside(p);
     qint64 now = 0;
     if (!touchExisting(p, &now))
         return false;
@@ -503,6 +546,8 @@ bool TakeJournal::beforeResize(QFileDevice& file, qint64 newSize)
 
 bool TakeJournal::beforeCreate(const QString& path)
 {
+    if (relative(normal(path)).isEmpty())
+        return refuseOutside(path);
     QByteArray payload;
     putText(payload, relative(normal(path)));
     if (!append(kCreate, payload))
@@ -516,6 +561,8 @@ bool TakeJournal::beforeRename(const QString& from, const QString& to)
     const QString f = normal(from);
     const QString t = normal(to);
     const bool fromIsNew = m_created.contains(f);
+    if (relative(f).isEmpty() || relative(t).isEmpty())
+        return refuseOutside(relative(f).isEmpty() ? from : to);
     QByteArray payload;
     putText(payload, relative(f));
     putText(payload, relative(t));
@@ -583,16 +630,17 @@ TakeJournal::Recovery TakeJournal::RecoverFolder(const QString& folder, const QS
     QString error;
     const bool ok = rollBackFile(clean, path, label, error);
     FileWriteSeam::setObserver(previous);
+    const QString which = label.isEmpty() ? QStringLiteral("a take") : QLatin1String("take ") + label;
     if (!ok) {
         SendToRelay(title,
-                    clean + QLatin1String("\nAn earlier run stopped while changing take ") + label
+                    clean + QLatin1String("\nAn earlier run stopped while changing ") + which
                         + QLatin1String(", and its files could not be put back (") + error
                         + QLatin1String("). Nothing else was changed in this folder."),
                     0, 1, true, 0);
         return Recovery::Failed;
     }
     SendToRelay(title,
-                clean + QLatin1String("\nAn earlier run stopped while changing take ") + label
+                clean + QLatin1String("\nAn earlier run stopped while changing ") + which
                     + QLatin1String(": its files were put back as they were before that run."),
                 0, 1, true, 0);
     return Recovery::RolledBack;

@@ -76,7 +76,8 @@ private:
     bool flush();
     bool touchExisting(const QString& path, qint64* sizeNow);
     QString normal(const QString& path) const;
-    QString relative(const QString& path) const;
+    QString relative(const QString& path) const;   // empty when outside the folder
+    bool refuseOutside(const QString& path);
     void stopObserving();
 
     int m_fd = -1;

@@ -80,6 +80,32 @@ public:
     bool failRename(const QString&, const QString&) override { return failRenames; }
 };
 
+// Journal bytes built here, with a CRC-32 of our own, the way the journal
+// stores them: magic, then type, length, payload, CRC of the three.
+quint32 crc32Of(const QByteArray& b)
+{
+    quint32 c = 0xFFFFFFFFu;
+    for (char ch : b) {
+        c ^= quint8(ch);
+        for (int k = 0; k < 8; ++k)
+            c = (c >> 1) ^ (0xEDB88320u & (0u - (c & 1u)));
+    }
+    return ~c;
+}
+QByteArray le(quint64 v, int n)
+{
+    QByteArray b;
+    for (int i = 0; i < n; ++i)
+        b.append(char((v >> (8 * i)) & 0xFF));
+    return b;
+}
+QByteArray text(const QByteArray& t) { return le(quint64(t.size()), 4) + t; }
+QByteArray record(quint32 type, const QByteArray& payload)
+{
+    const QByteArray head = le(type, 4) + le(quint64(payload.size()), 4) + payload;
+    return head + le(crc32Of(head), 4);
+}
+
 } // namespace
 
 class TestConform : public QObject
@@ -99,6 +125,8 @@ private slots:
     void processKilledAtEachJournalRecord();
     void cancelFinishesOrRollsBack();
     void reportRows();
+    void journalsFromElsewhere_data();
+    void journalsFromElsewhere();
 };
 
 void TestConform::planOfADay_data()
@@ -437,6 +465,55 @@ void TestConform::reportRows()
     QCOMPARE(ConformRowsCsv(plan).section(QLatin1String("\r\n"), 1, 1),
              QStringLiteral("AA0003,12A,3,10:00:18:00,3,create,,gaps,planned,A_0002.WAV 0-16000 from 64000 at "
                             "10:00:18:00; A_0003.WAV 56000-96000 from 0 at 10:00:25:00,16000-56000,"));
+}
+
+// A journal this program did not write (or one cut short by a crash) is
+// read with care: names outside its folder and damaged files are refused
+// whole, a record cut short ends it.
+void TestConform::journalsFromElsewhere_data()
+{
+    QTest::addColumn<QByteArray>("journal");
+    QTest::addColumn<QByteArray>("fileBefore");
+    QTest::addColumn<QByteArray>("fileAfter");
+    QTest::addColumn<bool>("rolledBack");
+    const QByteArray magic("SNLJRNL1");
+    const QByteArray take = record(1, text("AA0001"));
+    const QByteArray size10 = record(3, text("f.bin") + le(10, 8));
+    const QByteArray region = record(4, text("f.bin") + le(2, 8) + "ab");
+    QTest::newRow("regions and a cut-off tail")
+        << magic + take + size10 + region + record(4, text("f.bin") + le(4, 8) + "zz").left(20) << QByteArray("0123456789EXTRA")
+        << QByteArray("01ab456789") << true;
+    QTest::newRow("header never reached the disk") << QByteArray() << QByteArray("0123") << QByteArray("0123") << true;
+    QTest::newRow("a name outside the folder")
+        << magic + take + region + record(4, text("../outside.bin") + le(0, 8) + "XXXX") << QByteArray("0123456789")
+        << QByteArray("0123456789") << false;
+    QTest::newRow("a path inside it")
+        << magic + take + record(2, text("sub/f.bin")) << QByteArray("0123") << QByteArray("0123") << false;
+    QTest::newRow("not a journal") << QByteArray("hello, world") << QByteArray("0123") << QByteArray("0123") << false;
+    QTest::newRow("unknown record") << magic + take + region + record(9, "x") << QByteArray("0123456789")
+                                    << QByteArray("0123456789") << false;
+}
+
+void TestConform::journalsFromElsewhere()
+{
+    QFETCH(QByteArray, journal);
+    QFETCH(QByteArray, fileBefore);
+    QFETCH(QByteArray, fileAfter);
+    QFETCH(bool, rolledBack);
+    QTemporaryDir dir;
+    const QString folder = dir.path() + QStringLiteral("/day");
+    QDir().mkpath(folder + QStringLiteral("/sub"));
+    QVERIFY(writeFile(folder + QStringLiteral("/f.bin"), fileBefore));
+    QVERIFY(writeFile(dir.path() + QStringLiteral("/outside.bin"), "outside"));
+    QVERIFY(writeFile(folder + QLatin1Char('/') + QLatin1String(TakeJournal::kFileName), journal));
+    Relay relay;
+    QCOMPARE(TakeJournal::RecoverFolder(folder, QStringLiteral("test")),
+             rolledBack ? TakeJournal::Recovery::RolledBack : TakeJournal::Recovery::Failed);
+    QCOMPARE(readFile(folder + QStringLiteral("/f.bin")), fileAfter);
+    QCOMPARE(readFile(dir.path() + QStringLiteral("/outside.bin")), QByteArray("outside"));
+    QCOMPARE(TakeJournal::HasJournal(folder), !rolledBack);
+    QCOMPARE(relay.count(), 1);
+    QCOMPARE(relay.kind(0), 1);
 }
 
 QTEST_GUILESS_MAIN(TestConform)
