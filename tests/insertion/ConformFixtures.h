@@ -40,6 +40,13 @@ struct Day
         const quint64 start = quint64(10 * kHour * rate + startSec * rate);
         QVERIFY(writeSource(source + QLatin1Char('/') + name, rate, 16, quint32(seconds * rate), start, seed, channels));
     }
+    // The same in frames from 10:00:00 at the day's rate.
+    void addSourceFrames(const QString& name, quint64 startFrame, quint32 frames)
+    {
+        const quint32 seed = 100 + quint32(seeds.size());
+        seeds.insert(name, seed);
+        QVERIFY(writeSource(source + QLatin1Char('/') + name, kDayRate, 16, frames, kT0 + startFrame, seed));
+    }
     void addTake(const QString& root, double startSec, double seconds, const QList<int>& tracks = {1, 2})
     {
         RecorderFileSpec base = spec(kDayRate, 16, quint32(seconds * kDayRate), kT0 + quint64(startSec * kDayRate));

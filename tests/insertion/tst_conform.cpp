@@ -118,6 +118,8 @@ private slots:
     void trackRule_data();
     void trackRule();
     void applyWritesEverySampleExactly();
+    void sourceBoundariesAnywhereInTheBlocks_data();
+    void sourceBoundariesAnywhereInTheBlocks();
     void singleSourceIsCreateByteForByte();
     void trackNameAndHeaderFromTheSourceFillingMost();
     void failedWriteRestoresTheTake_data();
@@ -262,6 +264,38 @@ void TestConform::applyWritesEverySampleExactly()
     const QStringList hidden = QDir(day.target).entryList(QDir::Hidden | QDir::Files).filter(QRegularExpression(QStringLiteral("^\\.")));
     QCOMPARE(hidden, QStringList());
     QCOMPARE(relay.count(), 0);
+}
+
+// The engine moves 15120-byte blocks (7560 frames here) gathered into runs of
+// about 1 MiB: a boundary between two sources or a gap may fall anywhere.
+void TestConform::sourceBoundariesAnywhereInTheBlocks_data()
+{
+    QTest::addColumn<quint32>("split");   // take frame where the first source ends
+    QTest::addColumn<quint32>("gap");     // frames of silence before the second
+    for (quint32 split : {1u, 7559u, 7560u, 7561u, 521639u, 521640u, 521641u, 959999u})
+        for (quint32 gap : {0u, 1u, 7560u})
+            QTest::newRow(qPrintable(QStringLiteral("split %1, gap %2").arg(split).arg(gap))) << split << gap;
+}
+
+void TestConform::sourceBoundariesAnywhereInTheBlocks()
+{
+    QFETCH(quint32, split);
+    QFETCH(quint32, gap);
+    const quint32 frames = 120 * kDayRate;   // 1.9 MB of samples: more than one run
+    Day day;
+    day.addSourceFrames(QStringLiteral("A.WAV"), 0, 1000 + split);
+    if (split + gap < frames)
+        day.addSourceFrames(QStringLiteral("B.WAV"), 1000 + split + gap, frames);
+    day.addTake(QStringLiteral("AA0001"), 1000.0 / kDayRate, 120);
+    Relay relay;
+    ConformPlan plan = day.plan(3);
+    QCOMPARE(plan.takes.size(), 1);
+    QCOMPARE(plan.takes.at(0).frames, qint64(frames));
+    QVERIFY(ConformRun().Apply(plan));
+    const QByteArray data = body(readFile(day.file(QStringLiteral("AA0001_03.WAV"))), "data");
+    QCOMPARE(data.size(), int(frames * 2));
+    QVERIFY(data == expectedAudio(day, plan, plan.takes.at(0)));
+    QCOMPARE(data.mid(int(split) * 2 - 2, 2), audio(day.seeds.value(QStringLiteral("A.WAV")), 1000 + split - 1, 1, 16));
 }
 
 void TestConform::singleSourceIsCreateByteForByte()
