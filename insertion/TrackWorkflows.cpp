@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "TrackWorkflows.h"
 
+#include "ActionLog.h"
 #include "BwfRecords.h"
 #include "DebugOutput.h"
 #include "FileNaming.h"
@@ -12,6 +13,8 @@
 #include "QSoundPerform.h"
 #include "TakeGrouping.h"
 
+#include <QDateTime>
+#include <QDir>
 #include <QFileInfo>
 
 #include <array>
@@ -47,10 +50,23 @@ void padIxml(QString& text)
         text += QString(bwf::kIxmlPaddedLength - text.size(), QLatin1Char(' '));
 }
 
+void logAction(const QString& command, const char* action, const QString& file, bool ok,
+               const QString& to = QString(), const QString& detail = QString())
+{
+    ActionLog::Entry e;
+    e.command = command;
+    e.action = QString::fromLatin1(action);
+    e.file = file;
+    e.to = to;
+    e.ok = ok;
+    e.detail = detail;
+    ActionLog::Append(e);
+}
+
 // Brings every present file of a take to the length of the longest with a
 // filler chunk at its end, so that the take stays one take. A difference below
 // a chunk header's 8 bytes cannot be filled: every file then gets 8 more.
-bool equaliseLengths(const TrackTexts& paths, const QString& title)
+bool equaliseLengths(const TrackTexts& paths, const QString& title, const QString& logCommand)
 {
     bool allDone = true;
     qint64 longest = 0;
@@ -75,6 +91,7 @@ bool equaliseLengths(const TrackTexts& paths, const QString& title)
         bool ok = missing <= qint64(0xFFFFFFFFu) && sf.Open(p, 2) && sf.ReadChunks(true, false)
                   && sf.AppendFillerChunk(quint32(missing));
         sf.Close();
+        logAction(logCommand, "write", p, ok, QString(), QStringLiteral("filler chunk of %1 bytes").arg(missing));
         if (!ok) {
             SendToRelay(title, p + QLatin1String("\nUnable to bring this file to the length of the take's other files."),
                         0, 0, true, 0);
@@ -90,7 +107,9 @@ struct UpdateOptions
     int newTrackIndex = -1;       // create: the new track's entries are set
     QString newTrackName;
     bool absentYesBecomesNo = false;
+    QString logCommand;           // the command named in the action log
 };
+
 
 // Rereads the per-track entries of every present track file of the take,
 // merges, regenerates each file's iXML and writes it back in place. A file
@@ -193,13 +212,43 @@ bool updateTakeIxml(const QString& takeKey, const UpdateOptions& options, const 
             allUpdated = false;
             continue;
         }
-        if (!sf.ReadChunks(true, false) || !sf.AddiXMLChunk(texts[size_t(i)]))
-            allUpdated = false;
+        const bool written = sf.ReadChunks(true, false) && sf.AddiXMLChunk(texts[size_t(i)]);
         sf.Close();
+        logAction(options.logCommand, "update iXML", paths[size_t(i)], written);
+        if (!written)
+            allUpdated = false;
     }
-    if (commonSize >= 0 && !equaliseLengths(paths, title))
+    if (commonSize >= 0 && !equaliseLengths(paths, title, options.logCommand))
         allUpdated = false;
     return allUpdated;
+}
+
+// Looks the take of `tag` up and checks it is mono; reports and returns an
+// empty key on failure, else the take's key (folder + racine).
+QString lookUpMonoTake(const MyFileInfoList& listing, const QString& folder, const QString& tag, const char* banner,
+                       const QString& title)
+{
+    const int first = findTakeByTag(listing, tag);
+    if (first < 0) {
+        SendToRelay(title, tag + QLatin1String("\nNo corresponding file found matching with this tag."), 0, 0, true, 0);
+        return QString();
+    }
+    const QString fileName = listing.GetFileName(first);
+    const QString path = folder + QLatin1Char('/') + fileName;
+    MyQDebug("TO BE Processed :%s [%s] %s ", local8(tag).constData(), local8(fileName).constData(),
+             local8(path).constData());
+    MyQDebug("%s", banner);
+    if (!IsMonoFile(path)) {
+        SendToRelay(title, tag + QLatin1String("\nOnly monophonic file can be used as target in the process."), 0, 0,
+                    true, 0);
+        return QString();
+    }
+    const QString racine = AudioPathFileShortenedToRacine(path);
+    MyQDebug("  Source  %s", local8(path).constData());
+    MyQDebug("  Pour ZZ %s", local8(racine).constData());
+    MyQDebug("  PathCib %s", local8(folder).constData());
+    MyQDebug("  Cible   %s", local8(racine).constData());
+    return racine;
 }
 
 } // namespace
@@ -234,6 +283,9 @@ WorkflowResult CreateTrackWorkflow::Run(const CreateTrackRequest& request)
         return result;
     }
 
+    const QString logCommand = QStringLiteral("create --track %1 %2")
+                                   .arg(request.trackIndex + 1)
+                                   .arg(QFileInfo(request.sourcePath).fileName());
     emit signal_TakeCount(request.fileIds.size());
     for (int position = 0; position < request.fileIds.size() && !error; ++position) {
         const QString& tag = request.fileIds.at(position);
@@ -280,6 +332,8 @@ WorkflowResult CreateTrackWorkflow::Run(const CreateTrackRequest& request)
             const bool failed = mixer.SonalignMono(request.sourcePath, request.targetFolder,
                                                    AudioPathFileShortenedToRacine(fileName), request.trackIndex,
                                                    newTrackName, take.get(), goOn, &newName);
+            const QString trackPath = trackFilePath(takeKey, request.trackIndex + 1);
+            logAction(logCommand, "write", trackPath, !failed);
             if (failed) {
                 SendToRelay(title, tag + QLatin1String("\nError during bounce Sonalign process."), 0, 0, true, 0);
                 error = true;
@@ -296,6 +350,7 @@ WorkflowResult CreateTrackWorkflow::Run(const CreateTrackRequest& request)
         options.newTrackIndex = request.trackIndex;
         options.newTrackName = newTrackName;
         options.absentYesBecomesNo = true;
+        options.logCommand = logCommand;
         // A file that kept its old iXML has been reported; the other takes
         // are still handled, but the run does not count as a success.
         if (!updateTakeIxml(takeKey, options, title))
@@ -322,6 +377,7 @@ WorkflowResult DeleteTrackWorkflow::Run(const DeleteTrackRequest& request)
     bool error = false;
     bool updateFailed = false;
     const int n = request.trackIndex + 1;
+    const QString logCommand = QStringLiteral("delete --track %1").arg(n);
 
     MyFileInfoList listing;
     listing.LoadEntryInfoList(request.targetFolder, QStringList{QStringLiteral(".WAV")});
@@ -335,35 +391,11 @@ WorkflowResult DeleteTrackWorkflow::Run(const DeleteTrackRequest& request)
         return result;
     emit signal_TakeCount(request.fileIds.size());
 
-    // Looks the take up and checks it is mono; reports and returns an empty key on failure.
-    auto lookUp = [&](const QString& tag, const char* banner) -> QString {
-        const int first = findTakeByTag(listing, tag);
-        if (first < 0) {
-            SendToRelay(title, tag + QLatin1String("\nNo corresponding file found matching with this tag."), 0, 0, true, 0);
-            return QString();
-        }
-        const QString fileName = listing.GetFileName(first);
-        const QString path = request.targetFolder + QLatin1Char('/') + fileName;
-        MyQDebug("TO BE Processed :%s [%s] %s ", local8(tag).constData(), local8(fileName).constData(),
-                 local8(path).constData());
-        MyQDebug("%s", banner);
-        if (!IsMonoFile(path)) {
-            SendToRelay(title, tag + QLatin1String("\nOnly monophonic file can be used as target in the process."), 0, 0,
-                        true, 0);
-            return QString();
-        }
-        const QString racine = AudioPathFileShortenedToRacine(path);
-        MyQDebug("  Source  %s", local8(path).constData());
-        MyQDebug("  Pour ZZ %s", local8(racine).constData());
-        MyQDebug("  PathCib %s", local8(request.targetFolder).constData());
-        MyQDebug("  Cible   %s", local8(racine).constData());
-        return racine;
-    };
 
     // Hiding pass.
     int handled = 0;
     for (const QString& tag : request.fileIds) {
-        const QString racine = lookUp(tag, "  --- clean track process (DELETE !!!)---");
+        const QString racine = lookUpMonoTake(listing, request.targetFolder, tag, "  --- clean track process (DELETE !!!)---", title);
         if (racine.isEmpty()) {
             error = true;
             break;
@@ -382,12 +414,14 @@ WorkflowResult DeleteTrackWorkflow::Run(const DeleteTrackRequest& request)
                     continue;
                 if (FileWriteSeam::renameNoReplace(trackFile, candidate)) {
                     result.hiddenFiles.append(QFileInfo(candidate).fileName());
+                    logAction(logCommand, "hide", trackFile, true, candidate);
                     hidden = true;
                 } else if (!QFileInfo::exists(candidate)) {
                     break;   // not a name clash: the rename itself fails
                 }
             }
             if (!hidden) {
+                logAction(logCommand, "hide", trackFile, false);
                 SendToRelay(title, trackFile + QLatin1String("\nUnable to rename this file: the track was not hidden."),
                             0, 0, true, 0);
                 error = true;
@@ -402,12 +436,14 @@ WorkflowResult DeleteTrackWorkflow::Run(const DeleteTrackRequest& request)
     if (!error) {
         int updated = 0;
         for (const QString& tag : request.fileIds) {
-            const QString racine = lookUp(tag, "  --- clean track process ---");
+            const QString racine = lookUpMonoTake(listing, request.targetFolder, tag, "  --- clean track process ---", title);
             if (racine.isEmpty()) {
                 error = true;
                 break;
             }
-            if (!updateTakeIxml(racine, UpdateOptions(), title))
+            UpdateOptions options;
+            options.logCommand = logCommand;
+            if (!updateTakeIxml(racine, options, title))
                 updateFailed = true;
             MyQDebug("  --- clean track process END ---");
             ++updated;
@@ -416,6 +452,116 @@ WorkflowResult DeleteTrackWorkflow::Run(const DeleteTrackRequest& request)
         result.takesHandled = updated;
     }
 
+    result.success = !error && !updateFailed;
+    return result;
+}
+
+RestoreTrackWorkflow::RestoreTrackWorkflow(QObject* parent)
+    : QObject(parent)
+{
+}
+
+QString RestoreTrackWorkflow::NewestHiddenFile(const QString& takeKey, int n)
+{
+    const QFileInfo track(trackFilePath(takeKey, n));
+    const QString hiddenStem = track.completeBaseName() + QLatin1String(".DEL");
+    QDir folder(track.absolutePath());
+    folder.setNameFilters(QStringList{hiddenStem + QLatin1Char('*')});
+    folder.setFilter(QDir::Files | QDir::Hidden | QDir::System | QDir::CaseSensitive);
+    // Newest = the last one renamed (a rename sets the change time); the
+    // delete takes the first free number, so after hidden files were removed
+    // by hand the highest number need not be the newest. Equal times (a
+    // coarse clock) fall back to the higher number.
+    QString newest;
+    QDateTime newestTime;
+    int newestNumber = 0;
+    for (const QFileInfo& info : folder.entryInfoList()) {
+        if (info.isSymLink() || !info.isFile() || !info.fileName().startsWith(hiddenStem))
+            continue;
+        bool ok = false;
+        const int number = info.fileName().mid(hiddenStem.size()).toInt(&ok, 10);
+        if (!ok || number < 1 || info.fileName().mid(hiddenStem.size()) != QString::number(number))
+            continue;
+        const QDateTime changed = info.metadataChangeTime();
+        if (newest.isEmpty() || changed > newestTime || (changed == newestTime && number > newestNumber)) {
+            newest = info.absoluteFilePath();
+            newestTime = changed;
+            newestNumber = number;
+        }
+    }
+    return newest;
+}
+
+WorkflowResult RestoreTrackWorkflow::Run(const RestoreTrackRequest& request)
+{
+    const QString title = QStringLiteral("MainWindow::OnPushButton_RestoreSoundTrack()");
+    WorkflowResult result;
+    const int n = request.trackIndex + 1;
+    const QString logCommand = QStringLiteral("restore --track %1").arg(n);
+
+    MyFileInfoList listing;
+    listing.LoadEntryInfoList(request.targetFolder, QStringList{QStringLiteral(".WAV")});
+    if (request.fileIds.isEmpty()) {
+        SendToRelay(QStringLiteral("QMainWindow::OnPushButton_RestoreSoundTrack()"),
+                    QStringLiteral("No file selected in target area."), 0, 1, true, 0);
+        return result;
+    }
+    if (listing.count() == 0)
+        return result;
+
+    // Check pass: every take is found, mono and free at track n before any
+    // file moves, so a refusal changes nothing.
+    struct Planned
+    {
+        QString tag, takeKey, hidden;
+    };
+    QList<Planned> plan;
+    for (const QString& tag : request.fileIds) {
+        const QString takeKey = lookUpMonoTake(listing, request.targetFolder, tag, "  --- restore track process ---", title);
+        if (takeKey.isEmpty())
+            return result;
+        const QString trackFile = trackFilePath(takeKey, n);
+        const QFileInfo info(trackFile);
+        if (info.exists() || info.isSymLink()) {
+            SendToRelay(title, trackFile + QStringLiteral("\nTrack %1 is occupied: nothing was restored.").arg(n), 0, 0,
+                        true, 0);
+            return result;
+        }
+        plan.append(Planned{tag, takeKey, NewestHiddenFile(takeKey, n)});
+    }
+
+    emit signal_TakeCount(plan.size());
+    bool error = false;
+    bool updateFailed = false;
+    int done = 0;
+    for (const Planned& p : plan) {
+        if (p.hidden.isEmpty()) {
+            SendToRelay(title, p.tag + QStringLiteral("\nNo hidden file of track %1: this take was passed over.").arg(n), 0,
+                        2, true, 0);
+        } else {
+            const QString trackFile = trackFilePath(p.takeKey, n);
+            // Never over a file that appeared since the check.
+            const bool renamed = FileWriteSeam::renameNoReplace(p.hidden, trackFile);
+            logAction(logCommand, "restore", p.hidden, renamed, trackFile);
+            if (!renamed) {
+                SendToRelay(title, p.hidden + QLatin1String("\nUnable to rename this file back to ")
+                                       + QFileInfo(trackFile).fileName() + QLatin1String(": the track was not restored."),
+                            0, 0, true, 0);
+                error = true;
+                break;
+            }
+            result.restoredFiles.append(QFileInfo(trackFile).fileName());
+            // The restored file keeps its own entries (the read pass takes
+            // each file's own track from that file); the others learn of it.
+            UpdateOptions options;
+            options.absentYesBecomesNo = true;
+            options.logCommand = logCommand;
+            if (!updateTakeIxml(p.takeKey, options, title))
+                updateFailed = true;
+            ++result.takesHandled;
+        }
+        emit signal_TakesDone(++done);
+    }
     result.success = !error && !updateFailed;
     return result;
 }

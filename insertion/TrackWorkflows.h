@@ -28,12 +28,21 @@ struct DeleteTrackRequest
     QStringList fileIds;
 };
 
+// Undo of a hide: the newest hidden file of the track becomes its .WAV again.
+struct RestoreTrackRequest
+{
+    QString targetFolder;
+    int trackIndex = 0;
+    QStringList fileIds;
+};
+
 struct WorkflowResult
 {
     bool success = false;
     int takesHandled = 0;
     QStringList createdFiles;    // names of new track files
     QStringList hiddenFiles;     // new names of hidden track files
+    QStringList restoredFiles;   // names of track files brought back
 };
 
 class CreateTrackWorkflow : public QObject
@@ -61,4 +70,23 @@ signals:
     void signal_HiddenCount(int count);
     void signal_UpdatedCount(int count);
     void signal_TakeCount(int count);
+};
+
+class RestoreTrackWorkflow : public QObject
+{
+    Q_OBJECT
+public:
+    explicit RestoreTrackWorkflow(QObject* parent = nullptr);
+    // Refuses the whole run, changing nothing, when any take's track is
+    // occupied; a take without a hidden file of the track is passed over.
+    // The confirmation is the caller's.
+    WorkflowResult Run(const RestoreTrackRequest& request);
+
+    // The hidden file a restore of track n (1-based) of the take with this
+    // key would bring back; empty when there is none.
+    static QString NewestHiddenFile(const QString& takeKey, int n);
+
+signals:
+    void signal_TakeCount(int count);
+    void signal_TakesDone(int count);
 };

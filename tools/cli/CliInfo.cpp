@@ -257,6 +257,6 @@ int runInfo(const QStringList& args)
     return kExitOk;
 }
 
-CliCommandRegistration reg("info", "info FILE [--json]", &runInfo);
+CliCommandRegistration reg("info", "info FILE [--json]", "Shows the chunk list, format, bext fields, timing and iXML summary of one file.", &runInfo);
 
 } // namespace

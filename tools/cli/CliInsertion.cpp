@@ -352,8 +352,14 @@ int runDelete(const QStringList& args)
     return kExitFailure;
 }
 
-CliCommandRegistration g_analyse("analyse", kAnalyseUsage, &runAnalyse);
-CliCommandRegistration g_create("create", kCreateUsage, &runCreate);
-CliCommandRegistration g_delete("delete", kDeleteUsage, &runDelete);
+CliCommandRegistration g_analyse("analyse", kAnalyseUsage,
+                                 "Shows how the source file covers every take of the folder: entire take, missing start, partial coverage or missing end.",
+                                 &runAnalyse);
+CliCommandRegistration g_create("create", kCreateUsage,
+                                "Writes track N of each take from the part of the source inside the take's timecode span, then makes every file of the take agree.",
+                                &runCreate);
+CliCommandRegistration g_delete("delete", kDeleteUsage,
+                                "Hides track N of each take (renames it .DEL1, .DEL2, ...; nothing is erased), then makes the remaining files agree.",
+                                &runDelete);
 
 } // namespace
