@@ -118,6 +118,8 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent), ui(new Ui_MainWin
         connect(edit, SIGNAL(editingFinished()), this, kEditSlots[k]);
     }
 
+    SetupWindowExtras();
+
     ui->m_CtrlButton_Load->setFocus();
     ui->m_CtrlLabel_Message->setText(QStringLiteral("Load and select a source file"));
     resize(1280, 750);

@@ -5,6 +5,7 @@
 #include <QMainWindow>
 #include <QPoint>
 #include <QStringList>
+#include <QTimer>
 
 #include <functional>
 
@@ -44,6 +45,19 @@ public:
     int OpenMessageBoxCount() const { return m_nOpenMessageBoxes; }
     bool IsBusy() const { return m_bAnalysisBusy; }
 
+    // Places each track-name edit beside the source row it shows and keeps
+    // the first visible source row current (every scroll position).
+    void AlignTrackNameEdits();
+    // Folder fields: a path typed, pasted or dropped becomes the folder in
+    // use when it is an existing folder (and is saved as a dialog choice
+    // would be); otherwise a message and false. Load loads nothing then.
+    bool AcceptTypedFolders();
+    // Texts of the confirm boxes: what each selected take will get.
+    enum class TrackAction { Create, Delete, Restore };
+    QString TakesPlanText(TrackAction action, int track, const QStringList& tags) const;
+    // Marks the tracks taken on the selected takes in the track choice.
+    void UpdateTrackChoice();
+
     // Modal boxes go through this seam so a test can answer them instead of
     // blocking in exec(). Unset in the program.
     using ModalHook = std::function<int(QMessageBox& box)>;
@@ -69,6 +83,8 @@ public slots:
     void OnPushButton_Analyse();
     void OnPushButton_CreateSoundTrack();
     void OnPushButton_DeleteSoundTrack();
+    void OnPushButton_RestoreSoundTrack();
+    void slot_FolderFieldEdited();
 
     void slot_editingFinishedLineEdit_S_1();
     void slot_editingFinishedLineEdit_S_2();
@@ -103,6 +119,8 @@ private:
     void SetActionButtonsEnabled(bool enabled);
     void ShowTrackNamesFrom(int top);
     QStringList SelectedTargetTags() const;
+    void SetupWindowExtras();
+    void RefreshLogPanel();
 
     Ui_MainWindow* ui = nullptr;
     QDir m_SettingsDir;
@@ -123,4 +141,5 @@ private:
     QPoint m_CascadePos;
     ModalHook m_fnModalHook;
     FolderDialogHook m_fnFolderDialogHook;
+    QTimer m_TrackChoiceTimer;     // one update of the track marks per burst of selection changes
 };

@@ -26,6 +26,9 @@ void MainWindow::SetActionButtonsEnabled(bool enabled)
 
 void MainWindow::OnPushButton_Load()
 {
+    // What the folder fields show is what Load loads, or nothing.
+    if (!AcceptTypedFolders())
+        return;
     m_sSelectedSourceFile.clear();
     m_nSelectedSourceRow = -1;
     for (QLineEdit* edit : m_TrackNameEdits)
@@ -62,6 +65,7 @@ bool MainWindow::LoadSounds()
     // Edits below the last row would otherwise show the names of a previous load.
     for (int k = n; k < m_TrackNameEdits.size(); ++k)
         m_TrackNameEdits[k]->clear();
+    AlignTrackNameEdits();
     if (n == 0) {
         ShowModalMessage(QMessageBox::Critical, QStringLiteral("No source file detected in source directory"));
         return true;
@@ -100,6 +104,7 @@ void MainWindow::ShowTrackNamesFrom(int top)
     for (int r = top; r < rows && r - top < m_TrackNameEdits.size(); ++r)
         if (r < m_slSourceTrackNames.size())
             m_TrackNameEdits[r - top]->setText(m_slSourceTrackNames[r]);
+    AlignTrackNameEdits();
 }
 
 void MainWindow::slot_SelectedSourceChanged(QString fileName, int row, int top)
@@ -122,8 +127,10 @@ void MainWindow::slot_SourceScrolled(int)
     // Scrolling without a new selection: the edits follow the rows, and only
     // the selected row's edit (if it is still shown) accepts typing.
     const int top = qMax(0, ui->m_CtrlTable_Source->rowAt(0));
-    if (top == m_nFirstVisibleSourceRow)
+    if (top == m_nFirstVisibleSourceRow) {
+        AlignTrackNameEdits();
         return;
+    }
     for (QLineEdit* edit : m_TrackNameEdits)
         edit->setEnabled(false);
     ShowTrackNamesFrom(top);

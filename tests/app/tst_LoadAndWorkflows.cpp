@@ -331,8 +331,11 @@ void tst_LoadAndWorkflows::createFromTheWindowWritesTheTrackAndReloads()
 
     QSignalSpy end(target, SIGNAL(signal_EndOfTableUpdate()));
     w.Ui()->m_CtrlButton_CreateSoundTrack->click();
-    QCOMPARE(modal.texts, QStringList{QStringLiteral("End of the sonalign process.")});
-    QCOMPARE(modal.icons, QList<int>{int(QMessageBox::Information)});
+    QCOMPARE(modal.texts, (QStringList{QStringLiteral("Track 3 will be created on ALL selected takes of the target area\n"
+                                                      "from SRC_A.WAV (track name \"Boom Two\").\n\n"
+                                                      "AA0002: AA0002_03.WAV written, 2 other file(s) rewritten"),
+                                       QStringLiteral("End of the sonalign process.")}));
+    QCOMPARE(modal.icons, (QList<int>{int(QMessageBox::Question), int(QMessageBox::Information)}));
     const QString created = p.target() + QStringLiteral("/AA0002_03.WAV");
     QVERIFY(QFile::exists(created));
     QVERIFY(!QFile::exists(p.target() + QStringLiteral("/AA0001_03.WAV")));
@@ -384,7 +387,10 @@ void tst_LoadAndWorkflows::createWithoutSourceOrSelection()
     const QByteArray before = testsupport::readAll(p.target() + QStringLiteral("/AA0002_02.WAV"));
     QVERIFY(before.size() > 4800 * 3);
     w.Ui()->m_CtrlButton_CreateSoundTrack->click();
-    QVERIFY(modal.texts.isEmpty());   // no "End of the sonalign process."
+    // The question says the track is taken; no "End of the sonalign process."
+    QCOMPARE(modal.texts, QStringList{QStringLiteral("Track 2 will be created on ALL selected takes of the target area\n"
+                                                     "from SRC_A.WAV (track name \"S 1\").\n\n"
+                                                     "AA0002: track 2 is taken, the run stops there")});
     QCOMPARE(testsupport::readAll(p.target() + QStringLiteral("/AA0002_02.WAV")), before);
     QCOMPARE(QDir(p.target()).entryList(QDir::Files).size(), 8);
     boxes = apptest::visibleBoxes(&w);
@@ -408,9 +414,11 @@ void tst_LoadAndWorkflows::deleteAsksHidesAndReloads()
     QSignalSpy end(target, SIGNAL(signal_EndOfTableUpdate()));
     w.Ui()->m_CtrlButton_DeleteSoundTrack->click();
     QCOMPARE(modal.texts.size(), 1);
+    // The documented question, then what it will touch.
     QCOMPARE(modal.texts[0], QStringLiteral("Track 2 will be hidden on ALL selected takes of the target area\n"
                                             "by changing original .WAV extention to .DEL<N> extention.\n"
-                                            "To clean the target area, remove .DEL file using OS Finder/Explorer."));
+                                            "To clean the target area, remove .DEL file using OS Finder/Explorer.\n\n"
+                                            "AA0003: AA0003_02.WAV hidden, 1 other file(s) rewritten"));
     QCOMPARE(modal.icons[0], int(QMessageBox::Warning));
     QVERIFY(!QFile::exists(p.target() + QStringLiteral("/AA0003_02.WAV")));
     QVERIFY(QFile::exists(p.target() + QStringLiteral("/AA0003_02.DEL1")));
