@@ -456,6 +456,49 @@ WorkflowResult DeleteTrackWorkflow::Run(const DeleteTrackRequest& request)
     return result;
 }
 
+QList<TakeTracks> TracksOfTakes(const QString& targetFolder, const QStringList& fileIds)
+{
+    QList<TakeTracks> takes;
+    MyFileInfoList listing;
+    listing.LoadEntryInfoList(targetFolder, QStringList{QStringLiteral(".WAV")});
+    if (listing.count() == 0)
+        return takes;
+    const QVector<TakeKey> keys = GroupListingIntoTakes(listing);
+    // One listing of the hidden files for all takes, not one per track.
+    QDir folder(targetFolder);
+    folder.setNameFilters(QStringList{QStringLiteral("*.DEL*")});
+    folder.setFilter(QDir::Files | QDir::Hidden | QDir::CaseSensitive);
+    const QStringList hiddenNames = folder.entryList();
+    for (const QString& tag : fileIds) {
+        for (const TakeKey& key : keys) {
+            if (key.fileId != tag)
+                continue;
+            const QString path = targetFolder + QLatin1Char('/') + listing.GetFileName(key.listingIndex);
+            if (!IsMonoFile(path))
+                break;
+            TakeTracks t;
+            t.fileId = tag;
+            t.takeKey = AudioPathFileShortenedToRacine(path);
+            t.present.resize(bwf::kMaxTracks);
+            t.hidden.resize(bwf::kMaxTracks);
+            for (int n = 1; n <= bwf::kMaxTracks; ++n) {
+                t.present[n - 1] = QFileInfo(trackFilePath(t.takeKey, n)).isFile();
+                const QString stem = QFileInfo(trackFilePath(t.takeKey, n)).completeBaseName() + QLatin1String(".DEL");
+                for (const QString& name : hiddenNames) {
+                    bool isNumber = false;
+                    if (name.startsWith(stem) && name.mid(stem.size()).toInt(&isNumber, 10) > 0 && isNumber) {
+                        t.hidden[n - 1] = true;
+                        break;
+                    }
+                }
+            }
+            takes.append(t);
+            break;
+        }
+    }
+    return takes;
+}
+
 RestoreTrackWorkflow::RestoreTrackWorkflow(QObject* parent)
     : QObject(parent)
 {

@@ -4,6 +4,7 @@
 #include <QObject>
 #include <QString>
 #include <QStringList>
+#include <QVector>
 
 // The create and delete workflows, free of widgets: the window gathers its
 // widgets' state (and asks for confirmation), the command-line tool parses its
@@ -44,6 +45,18 @@ struct WorkflowResult
     QStringList hiddenFiles;     // new names of hidden track files
     QStringList restoredFiles;   // names of track files brought back
 };
+
+// Which tracks of each take are there (.WAV) and which have a hidden file,
+// for the window's track choice and confirm boxes. Takes that cannot be
+// found, or are not mono, are left out.
+struct TakeTracks
+{
+    QString fileId;
+    QString takeKey;                 // folder + racine
+    QVector<bool> present;           // index = track number - 1, 24 entries
+    QVector<bool> hidden;
+};
+QList<TakeTracks> TracksOfTakes(const QString& targetFolder, const QStringList& fileIds);
 
 class CreateTrackWorkflow : public QObject
 {
