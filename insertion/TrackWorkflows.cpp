@@ -12,6 +12,7 @@
 #include "QSoundMixer.h"
 #include "QSoundPerform.h"
 #include "TakeGrouping.h"
+#include "TakeUpdatePass.h"
 
 #include <QDateTime>
 #include <QDir>
@@ -21,7 +22,6 @@
 
 namespace {
 
-using TrackTexts = std::array<QString, bwf::kMaxTracks>;
 
 QByteArray local8(const QString& s) { return s.toLocal8Bit(); }
 
@@ -38,16 +38,28 @@ int findTakeByTag(const MyFileInfoList& listing, const QString& tag)
     return -1;
 }
 
-// Path of the file of track number n (1-based) of the take with this key.
+// Metadata derived from a path (file name, take number, project) must not
+// depend on how the user typed it.
+QString absoluteClean(const QString& path)
+{
+    return path.isEmpty() ? path : QDir::cleanPath(QFileInfo(QDir::fromNativeSeparators(path)).absoluteFilePath());
+}
+
+// Takes the folder's lock for this run; reports and returns false when
+// another run holds it (past the caller's wait) or the folder cannot be locked.
+bool lockFolder(FolderLock& lock, const QString& folder, const FolderLockWait& wait, const QString& title)
+{
+    if (lock.lock(folder, wait.timeoutMs, wait.onWait) == FolderLock::Result::Acquired)
+        return true;
+    SendToRelay(title, lock.errorText(), 0, 1, true, 0);
+    return false;
+}
+
+// Path of the classic-family file of track number n (1-based) of the take
+// with this key: the name a new track gets, and the one hiding looks for.
 QString trackFilePath(const QString& takeKey, int n)
 {
     return takeKey + QLatin1Char('_') + TrkIndexToNN(n) + QLatin1String(".WAV");
-}
-
-void padIxml(QString& text)
-{
-    if (text.size() < bwf::kIxmlPaddedLength)
-        text += QString(bwf::kIxmlPaddedLength - text.size(), QLatin1Char(' '));
 }
 
 void logAction(const QString& command, const char* action, const QString& file, bool ok,
@@ -61,166 +73,6 @@ void logAction(const QString& command, const char* action, const QString& file, 
     e.ok = ok;
     e.detail = detail;
     ActionLog::Append(e);
-}
-
-// Brings every present file of a take to the length of the longest with a
-// filler chunk at its end, so that the take stays one take. A difference below
-// a chunk header's 8 bytes cannot be filled: every file then gets 8 more.
-bool equaliseLengths(const TrackTexts& paths, const QString& title, const QString& logCommand)
-{
-    bool allDone = true;
-    qint64 longest = 0;
-    for (const QString& p : paths)
-        if (!p.isEmpty())
-            longest = qMax(longest, QFileInfo(p).size());
-    for (const QString& p : paths) {
-        const qint64 missing = p.isEmpty() ? 0 : longest - QFileInfo(p).size();
-        if (missing > 0 && missing < bwf::kChunkHeaderBytes) {
-            longest += bwf::kChunkHeaderBytes;
-            break;
-        }
-    }
-    for (const QString& p : paths) {
-        if (p.isEmpty())
-            continue;
-        const qint64 missing = longest - QFileInfo(p).size();
-        if (missing <= 0)
-            continue;
-        QSoundFile sf;
-        sf.InitVariables();
-        bool ok = missing <= qint64(0xFFFFFFFFu) && sf.Open(p, 2) && sf.ReadChunks(true, false)
-                  && sf.AppendFillerChunk(quint32(missing));
-        sf.Close();
-        logAction(logCommand, "write", p, ok, QString(), QStringLiteral("filler chunk of %1 bytes").arg(missing));
-        if (!ok) {
-            SendToRelay(title, p + QLatin1String("\nUnable to bring this file to the length of the take's other files."),
-                        0, 0, true, 0);
-            allDone = false;
-        }
-    }
-    return allDone;
-}
-
-// What the update pass does beyond the common steps.
-struct UpdateOptions
-{
-    int newTrackIndex = -1;       // create: the new track's entries are set
-    QString newTrackName;
-    bool absentYesBecomesNo = false;
-    QString logCommand;           // the command named in the action log
-};
-
-
-// Rereads the per-track entries of every present track file of the take,
-// merges, regenerates each file's iXML and writes it back in place. A file
-// that cannot be opened for the update keeps its old iXML (its Open reports
-// it); returns false when any present file could not be updated.
-bool updateTakeIxml(const QString& takeKey, const UpdateOptions& options, const QString& title)
-{
-    TrackTexts paths, names, grids, pans, actives, texts;
-    for (int i = 0; i < bwf::kMaxTracks; ++i) {
-        const QString p = trackFilePath(takeKey, i + 1);
-        if (QFileInfo(p).isFile())
-            paths[size_t(i)] = p;
-        MyQDebug("To be checked %s", local8(p).constData());
-    }
-
-    // Read pass.
-    int readable = 0;
-    for (int i = 0; i < bwf::kMaxTracks; ++i) {
-        if (paths[size_t(i)].isEmpty())
-            continue;
-        QSoundFile sf;
-        sf.InitVariables();
-        if (sf.Open(paths[size_t(i)], 0)) {
-            if (sf.ReadChunks(true, false) && sf.GetiXMLFileInfos()) {
-                names[size_t(i)] = sf.GetiXMLVeltaTracknames(i);
-                grids[size_t(i)] = sf.GetiXMLVeltaTrackInGrid(i);
-                pans[size_t(i)] = sf.GetiXMLVeltaTrackPanPot(i);
-                actives[size_t(i)] = sf.GetiXMLVeltaTrackActive(i);
-                ++readable;
-            }
-            sf.Close();
-        }
-    }
-
-    if (options.newTrackIndex >= 0 && options.newTrackIndex < bwf::kMaxTracks) {
-        const size_t t = size_t(options.newTrackIndex);
-        names[t] = options.newTrackName;
-        grids[t] = QString();
-        pans[t] = QStringLiteral("0,0");
-        actives[t] = QStringLiteral("YES");
-    }
-    if (options.absentYesBecomesNo) {
-        for (int i = 0; i < bwf::kMaxTracks; ++i)
-            if (paths[size_t(i)].isEmpty() && actives[size_t(i)] == QLatin1String("YES"))
-                actives[size_t(i)] = QStringLiteral("NO");
-    }
-
-    bool allUpdated = true;
-
-    // Generate pass.
-    for (int i = 0; i < bwf::kMaxTracks; ++i) {
-        if (paths[size_t(i)].isEmpty())
-            continue;
-        QSoundFile sf;
-        sf.InitVariables();
-        if (!sf.Open(paths[size_t(i)], 2)) {
-            MyQDebug("To doesn'exist %s", local8(paths[size_t(i)]).constData());
-            SendToRelay(title, paths[size_t(i)] + QLatin1String("\nUnable to open this file for writing: its iXML chunk was not updated."),
-                        0, 0, true, 0);
-            paths[size_t(i)].clear();
-            allUpdated = false;
-            continue;
-        }
-        MyQDebug("To be checked %s", local8(paths[size_t(i)]).constData());
-        if (sf.ReadChunks(true, false)) {
-            if (sf.GetiXMLFileInfos())
-                sf.SetiXMLTotalFiles(i, readable, false);
-            sf.SetiXMLVeltaAllTrkInfos(names.data(), pans.data(), actives.data(), grids.data());
-            texts[size_t(i)] = sf.GenerateiXMLChunkMono(i);
-        }
-        sf.Close();
-    }
-
-    for (int i = 0; i < bwf::kMaxTracks; ++i)
-        if (!paths[size_t(i)].isEmpty())
-            padIxml(texts[size_t(i)]);
-
-    // Write pass. The take's files are one length when it starts (the take
-    // model refuses them otherwise); a file whose iXML had to move to its end
-    // grows, and the others are brought to its length afterwards.
-    qint64 commonSize = -1;
-    for (int i = 0; i < bwf::kMaxTracks && commonSize != -2; ++i) {
-        if (paths[size_t(i)].isEmpty())
-            continue;
-        const qint64 size = QFileInfo(paths[size_t(i)]).size();
-        commonSize = commonSize == -1 || commonSize == size ? size : -2;
-    }
-    for (int i = 0; i < bwf::kMaxTracks; ++i) {
-        if (paths[size_t(i)].isEmpty())
-            continue;
-        if (texts[size_t(i)].trimmed().isEmpty()) {
-            allUpdated = false;   // its chunks could not be read (reported then)
-            continue;
-        }
-        QSoundFile sf;
-        sf.InitVariables();
-        if (!sf.Open(paths[size_t(i)], 2)) {
-            SendToRelay(title, paths[size_t(i)] + QLatin1String("\nUnable to open this file for writing: its iXML chunk was not updated."),
-                        0, 0, true, 0);
-            allUpdated = false;
-            continue;
-        }
-        const bool written = sf.ReadChunks(true, false) && sf.AddiXMLChunk(texts[size_t(i)]);
-        sf.Close();
-        logAction(options.logCommand, "update iXML", paths[size_t(i)], written);
-        if (!written)
-            allUpdated = false;
-    }
-    if (commonSize >= 0 && !equaliseLengths(paths, title, options.logCommand))
-        allUpdated = false;
-    return allUpdated;
 }
 
 // Looks the take of `tag` up and checks it is mono; reports and returns an
@@ -266,15 +118,8 @@ WorkflowResult CreateTrackWorkflow::Run(const CreateTrackRequest& request)
     bool* goOn = request.keepGoing ? request.keepGoing : &localGoOn;
     bool error = false;
     bool updateFailed = false;
-
-    MyFileInfoList listing;
-    listing.LoadEntryInfoList(request.targetFolder, QStringList{QStringLiteral(".WAV")});
-
-    // The window has already told the user to select a source.
-    if (request.sourcePath.isEmpty())
-        error = true;
-    else if (listing.count() == 0)
-        error = true;
+    const QString targetFolder = absoluteClean(request.targetFolder);
+    const QString sourcePath = absoluteClean(request.sourcePath);
 
     if (request.fileIds.isEmpty()) {
         SendToRelay(QStringLiteral("QMainWindow::OnPushButton_CreateSoundTrack()"),
@@ -282,10 +127,21 @@ WorkflowResult CreateTrackWorkflow::Run(const CreateTrackRequest& request)
                     0, 1, true, 0);
         return result;
     }
+    // The window has already told the user to select a source.
+    if (sourcePath.isEmpty())
+        return result;
+
+    FolderLock lock;
+    if (!lockFolder(lock, targetFolder, request.lockWait, title))
+        return result;
+    MyFileInfoList listing;
+    listing.LoadEntryInfoList(targetFolder, QStringList{QStringLiteral(".WAV")});
+    if (listing.count() == 0)
+        error = true;
 
     const QString logCommand = QStringLiteral("create --track %1 %2")
                                    .arg(request.trackIndex + 1)
-                                   .arg(QFileInfo(request.sourcePath).fileName());
+                                   .arg(QFileInfo(sourcePath).fileName());
     emit signal_TakeCount(request.fileIds.size());
     for (int position = 0; position < request.fileIds.size() && !error; ++position) {
         const QString& tag = request.fileIds.at(position);
@@ -296,7 +152,7 @@ WorkflowResult CreateTrackWorkflow::Run(const CreateTrackRequest& request)
             break;
         }
         const QString fileName = listing.GetFileName(first);
-        const QString path = request.targetFolder + QLatin1Char('/') + fileName;
+        const QString path = targetFolder + QLatin1Char('/') + fileName;
         const QString takeKey = AudioPathFileShortenedToRacine(path);
         MyQDebug("TO BE Processed :%s [%s] %s ", local8(tag).constData(), local8(fileName).constData(),
                  local8(path).constData());
@@ -312,7 +168,7 @@ WorkflowResult CreateTrackWorkflow::Run(const CreateTrackRequest& request)
         }
         MyQDebug("  Source  %s", local8(path).constData());
         MyQDebug("  Pour ZZ %s", local8(takeKey).constData());
-        MyQDebug("  PathCib %s", local8(request.targetFolder).constData());
+        MyQDebug("  PathCib %s", local8(targetFolder).constData());
         MyQDebug("  Cible   %s", local8(takeKey).constData());
 
         const QString newTrackName =
@@ -329,11 +185,10 @@ WorkflowResult CreateTrackWorkflow::Run(const CreateTrackRequest& request)
             connect(&mixer, &QSoundMixer::signal_ProgressSize, this, &CreateTrackWorkflow::signal_ProgressSize,
                     Qt::DirectConnection);
             QString newName;
-            const bool failed = mixer.SonalignMono(request.sourcePath, request.targetFolder,
+            const bool failed = mixer.SonalignMono(sourcePath, targetFolder,
                                                    AudioPathFileShortenedToRacine(fileName), request.trackIndex,
                                                    newTrackName, take.get(), goOn, &newName);
-            const QString trackPath = trackFilePath(takeKey, request.trackIndex + 1);
-            logAction(logCommand, "write", trackPath, !failed);
+            logAction(logCommand, "write", trackFilePath(takeKey, request.trackIndex + 1), !failed);
             if (failed) {
                 SendToRelay(title, tag + QLatin1String("\nError during bounce Sonalign process."), 0, 0, true, 0);
                 error = true;
@@ -346,14 +201,14 @@ WorkflowResult CreateTrackWorkflow::Run(const CreateTrackRequest& request)
             break;
 
         // Update pass.
-        UpdateOptions options;
+        TakeUpdateOptions options;
         options.newTrackIndex = request.trackIndex;
         options.newTrackName = newTrackName;
         options.absentYesBecomesNo = true;
         options.logCommand = logCommand;
         // A file that kept its old iXML has been reported; the other takes
         // are still handled, but the run does not count as a success.
-        if (!updateTakeIxml(takeKey, options, title))
+        if (!RunTakeUpdatePass(takeKey, options, title))
             updateFailed = true;
 
         MyQDebug("  --- sonalign track process END ---");
@@ -379,14 +234,18 @@ WorkflowResult DeleteTrackWorkflow::Run(const DeleteTrackRequest& request)
     const int n = request.trackIndex + 1;
     const QString logCommand = QStringLiteral("delete --track %1").arg(n);
 
-    MyFileInfoList listing;
-    listing.LoadEntryInfoList(request.targetFolder, QStringList{QStringLiteral(".WAV")});
+    const QString targetFolder = absoluteClean(request.targetFolder);
 
     if (request.fileIds.isEmpty()) {
         SendToRelay(QStringLiteral("QMainWindow::OnPushButton_DeleteSoundTrack()"),
                     QStringLiteral("No file selected in target area."), 0, 1, true, 0);
         return result;
     }
+    FolderLock lock;
+    if (!lockFolder(lock, targetFolder, request.lockWait, title))
+        return result;
+    MyFileInfoList listing;
+    listing.LoadEntryInfoList(targetFolder, QStringList{QStringLiteral(".WAV")});
     if (listing.count() == 0)
         return result;
     emit signal_TakeCount(request.fileIds.size());
@@ -395,7 +254,7 @@ WorkflowResult DeleteTrackWorkflow::Run(const DeleteTrackRequest& request)
     // Hiding pass.
     int handled = 0;
     for (const QString& tag : request.fileIds) {
-        const QString racine = lookUpMonoTake(listing, request.targetFolder, tag, "  --- clean track process (DELETE !!!)---", title);
+        const QString racine = lookUpMonoTake(listing, targetFolder, tag, "  --- clean track process (DELETE !!!)---", title);
         if (racine.isEmpty()) {
             error = true;
             break;
@@ -436,14 +295,14 @@ WorkflowResult DeleteTrackWorkflow::Run(const DeleteTrackRequest& request)
     if (!error) {
         int updated = 0;
         for (const QString& tag : request.fileIds) {
-            const QString racine = lookUpMonoTake(listing, request.targetFolder, tag, "  --- clean track process ---", title);
+            const QString racine = lookUpMonoTake(listing, targetFolder, tag, "  --- clean track process ---", title);
             if (racine.isEmpty()) {
                 error = true;
                 break;
             }
-            UpdateOptions options;
+            TakeUpdateOptions options;
             options.logCommand = logCommand;
-            if (!updateTakeIxml(racine, options, title))
+            if (!RunTakeUpdatePass(racine, options, title))
                 updateFailed = true;
             MyQDebug("  --- clean track process END ---");
             ++updated;
@@ -542,13 +401,17 @@ WorkflowResult RestoreTrackWorkflow::Run(const RestoreTrackRequest& request)
     const int n = request.trackIndex + 1;
     const QString logCommand = QStringLiteral("restore --track %1").arg(n);
 
-    MyFileInfoList listing;
-    listing.LoadEntryInfoList(request.targetFolder, QStringList{QStringLiteral(".WAV")});
+    const QString targetFolder = absoluteClean(request.targetFolder);
     if (request.fileIds.isEmpty()) {
         SendToRelay(QStringLiteral("QMainWindow::OnPushButton_RestoreSoundTrack()"),
                     QStringLiteral("No file selected in target area."), 0, 1, true, 0);
         return result;
     }
+    FolderLock lock;
+    if (!lockFolder(lock, targetFolder, request.lockWait, title))
+        return result;
+    MyFileInfoList listing;
+    listing.LoadEntryInfoList(targetFolder, QStringList{QStringLiteral(".WAV")});
     if (listing.count() == 0)
         return result;
 
@@ -560,7 +423,7 @@ WorkflowResult RestoreTrackWorkflow::Run(const RestoreTrackRequest& request)
     };
     QList<Planned> plan;
     for (const QString& tag : request.fileIds) {
-        const QString takeKey = lookUpMonoTake(listing, request.targetFolder, tag, "  --- restore track process ---", title);
+        const QString takeKey = lookUpMonoTake(listing, targetFolder, tag, "  --- restore track process ---", title);
         if (takeKey.isEmpty())
             return result;
         const QString trackFile = trackFilePath(takeKey, n);
@@ -596,10 +459,10 @@ WorkflowResult RestoreTrackWorkflow::Run(const RestoreTrackRequest& request)
             result.restoredFiles.append(QFileInfo(trackFile).fileName());
             // The restored file keeps its own entries (the read pass takes
             // each file's own track from that file); the others learn of it.
-            UpdateOptions options;
+            TakeUpdateOptions options;
             options.absentYesBecomesNo = true;
             options.logCommand = logCommand;
-            if (!updateTakeIxml(p.takeKey, options, title))
+            if (!RunTakeUpdatePass(p.takeKey, options, title))
                 updateFailed = true;
             ++result.takesHandled;
         }

@@ -48,14 +48,14 @@ struct Project
 
 WorkflowResult hide(const Project& p, int track, const QStringList& ids)
 {
-    DeleteTrackRequest r{p.target, track - 1, ids};
+    DeleteTrackRequest r{p.target, track - 1, ids, {}};
     DeleteTrackWorkflow w;
     return w.Run(r);
 }
 
 WorkflowResult restore(const Project& p, int track, const QStringList& ids)
 {
-    RestoreTrackRequest r{p.target, track - 1, ids};
+    RestoreTrackRequest r{p.target, track - 1, ids, {}};
     RestoreTrackWorkflow w;
     return w.Run(r);
 }

@@ -7,7 +7,6 @@
 #include "MessageLoging.h"
 #include "TrackWorkflows.h"
 
-#include <QDir>
 #include <QLoggingCategory>
 
 namespace {
@@ -49,7 +48,8 @@ int runRestore(const QStringList& args)
 
     CliRelay relay;
     RestoreTrackRequest request;
-    request.targetFolder = QDir::cleanPath(QDir::fromNativeSeparators(positional.at(0)));
+    request.targetFolder = absoluteCleanPath(positional.at(0));
+    request.lockWait = cliFolderLockWait();
     request.trackIndex = track - 1;
     request.fileIds = positional.mid(1);
 
