@@ -2,14 +2,14 @@
 #include "AppStartup.h"
 
 #include <QCoreApplication>
-#include <QGuiApplication>
 
 void ConfigureHighDpiBeforeApplication()
 {
     QCoreApplication::setAttribute(Qt::AA_EnableHighDpiScaling);
     QCoreApplication::setAttribute(Qt::AA_UseHighDpiPixmaps);
-    // 150% stays 150% instead of being rounded to 200%.
-    QGuiApplication::setHighDpiScaleFactorRoundingPolicy(Qt::HighDpiScaleFactorRoundingPolicy::PassThrough);
+    // Qt's default rounding to whole factors is kept: a fractional factor
+    // blurs text, and screens that report a low DPI would shrink the window
+    // below its designed size.
 }
 
 void ConfigureApplicationIdentity()

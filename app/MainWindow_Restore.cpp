@@ -10,7 +10,9 @@
 #include "TrackWorkflows.h"
 
 #include <QAction>
+#include <QAbstractItemView>
 #include <QComboBox>
+#include <QScrollBar>
 #include <QDockWidget>
 #include <QFileInfo>
 #include <QMessageBox>
@@ -108,6 +110,9 @@ void MainWindow::UpdateTrackChoice()
         combo->setItemText(i, text);
         combo->setItemData(i, taken[i] > 0 ? QVariant(QColor(160, 160, 160)) : QVariant(), Qt::ForegroundRole);
     }
+    // The list opens wide enough for the marks; the closed combo keeps its size.
+    combo->view()->setMinimumWidth(combo->view()->sizeHintForColumn(0) + 2 * combo->view()->frameWidth()
+                                   + combo->view()->verticalScrollBar()->sizeHint().width());
 }
 
 void MainWindow::OnPushButton_RestoreSoundTrack()

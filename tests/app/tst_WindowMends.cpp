@@ -263,7 +263,6 @@ void tst_WindowMends::highDpiIsOnBeforeTheApplication()
     // main() of this test calls ConfigureHighDpiBeforeApplication() as the program's does.
     QVERIFY(QCoreApplication::testAttribute(Qt::AA_EnableHighDpiScaling));
     QVERIFY(QCoreApplication::testAttribute(Qt::AA_UseHighDpiPixmaps));
-    QCOMPARE(QGuiApplication::highDpiScaleFactorRoundingPolicy(), Qt::HighDpiScaleFactorRoundingPolicy::PassThrough);
 }
 
 void tst_WindowMends::restoreFromTheWindowWithLogPanel()
