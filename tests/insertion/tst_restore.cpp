@@ -148,6 +148,8 @@ private slots:
     void unwritableLogOnlyWarns();
     void commandLine_data();
     void commandLine();
+    void everyCommandHasHelpAndAVersion_data();
+    void everyCommandHasHelpAndAVersion();
 
 private:
     std::unique_ptr<QTemporaryDir> m_data;
@@ -358,6 +360,41 @@ void TestRestore::commandLine()
     else   // the tool writes to the same log as the window
         QCOMPARE(ActionLog::ReadAll(m_data->path() + QStringLiteral("/sonalign/actions.jsonl")).first()
                      .value(QStringLiteral("action")).toString(), QStringLiteral("restore"));
+}
+
+void TestRestore::everyCommandHasHelpAndAVersion_data()
+{
+    QTest::addColumn<QStringList>("args");
+    QTest::addColumn<QString>("firstLine");
+    QTest::addColumn<QString>("contains");
+    QTest::newRow("version") << QStringList{"--version"} << "sonalign-cli 1.14" << "";
+    QTest::newRow("tool help") << QStringList{"--help"} << "usage: sonalign-cli COMMAND [ARGS]"
+                               << "  restore --track N TARGET_FOLDER FILE_ID...\n      Undoes a hide";
+    for (const char* command : {"info", "list", "analyse", "create", "delete", "restore", "demo"})
+        QTest::newRow(command) << QStringList{QString::fromLatin1(command), "--help"}
+                               << QStringLiteral("usage: sonalign-cli ") + QLatin1String(command) + QLatin1Char(' ')
+                               << "\n\n";
+    QTest::newRow("help after other arguments") << QStringList{"create", "--track", "3", "--help"}
+                                                << "usage: sonalign-cli create --track N [--name NAME] SOURCE_FILE "
+                                                   "TARGET_FOLDER FILE_ID..."
+                                                << "\n\nWrites track N of each take";
+}
+
+void TestRestore::everyCommandHasHelpAndAVersion()
+{
+    QFETCH(QStringList, args);
+    QFETCH(QString, contains);
+    const testsupport::ProcessResult r = testsupport::run(testsupport::cliPath(), args);
+    QCOMPARE(r.exitCode, 0);
+    QVERIFY(r.err.isEmpty());
+    const QString out = QString::fromUtf8(r.out);
+    QFETCH(QString, firstLine);
+    QVERIFY2(out.startsWith(firstLine + (args.contains(QStringLiteral("--version")) ? QStringLiteral("\n") : QString())),
+             qPrintable(out));
+    QVERIFY2(out.contains(contains), qPrintable(out));
+    // Each command's help says what it does, in one line after the usage.
+    if (args.size() == 2 && args.last() == QLatin1String("--help"))
+        QCOMPARE(out.count(QLatin1Char('\n')), 3);
 }
 
 QTEST_GUILESS_MAIN(TestRestore)
