@@ -83,7 +83,9 @@ void MainWindow::AlignTrackNameEdits()
     QWidget* viewport = table->viewport();
     // The clip spans the viewport's rows, in the frame's coordinates.
     const QPoint origin = ui->frame->mapFrom(ui->groupBox_3, viewport->mapTo(ui->groupBox_3, QPoint(0, 0)));
-    ui->trackNameClip->setGeometry(0, origin.y(), ui->frame->width(), viewport->height());
+    const QRect clip(0, origin.y(), ui->frame->width(), viewport->height());
+    if (ui->trackNameClip->geometry() != clip)
+        ui->trackNameClip->setGeometry(clip);
 
     const int rows = table->rowCount();
     const int width = ui->trackNameClip->width();
@@ -101,8 +103,10 @@ void MainWindow::AlignTrackNameEdits()
         } else {
             y = k * Ui_MainWindow::kTrackNameRowHeight;
         }
-        m_TrackNameEdits[k]->setFixedHeight(h);
-        m_TrackNameEdits[k]->setGeometry(0, y, width, h);
+        if (m_TrackNameEdits[k]->height() != h)
+            m_TrackNameEdits[k]->setFixedHeight(h);
+        if (m_TrackNameEdits[k]->geometry() != QRect(0, y, width, h))
+            m_TrackNameEdits[k]->setGeometry(0, y, width, h);
     }
 }
 

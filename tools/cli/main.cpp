@@ -16,7 +16,7 @@ QList<CliCommandInfo>& registry()
 
 void printUsage(QTextStream& stream)
 {
-    stream << "usage: sonalign-cli COMMAND [ARGS]\n"
+    stream << "usage: sonalign-cli COMMAND [ARGS]\n\n"
               "Lines up tracks of another recorder with the takes of a field recorder, by timecode.\n\n"
               "Commands:\n";
     for (const CliCommandInfo& c : registry()) {
