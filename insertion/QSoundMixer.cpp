@@ -1002,12 +1002,18 @@ bool QSoundMixer::SonalignMono(const QString& sourcePath, const QString& targetF
         ixmlText = sf.GenerateiXMLChunkMono(t);
         sf.Close();
     }
-    // Padded to the recorder's 61440 bytes as the chunk stores them (UTF-8):
-    // counted in characters, an accented name would make the new track longer
-    // than the take's other files, and the take would no longer be coherent.
+    // Padded, in bytes as the chunk stores them (UTF-8), to the size of the
+    // reference's own iXML chunk when the text fits in it, so that the new
+    // track ends as long as its siblings without any of them having to grow;
+    // otherwise to the recorder's 61440 bytes. Counted in characters, an
+    // accented name would make the new track longer than the take's files.
     const int ixmlBytes = ixmlText.toUtf8().size();
-    if (ixmlBytes < bwf::kIxmlPaddedLength)
-        ixmlText += QString(bwf::kIxmlPaddedLength - ixmlBytes, QLatin1Char(' '));
+    const quint32 refIxmlSize = ref.HasiXMLChunk() ? ref.m_nSizeiXML : 0;
+    const int padTo = refIxmlSize > 0 && refIxmlSize <= quint32(kMaxHeaderBytes) && quint32(ixmlBytes) <= refIxmlSize
+        ? int(refIxmlSize)
+        : bwf::kIxmlPaddedLength;
+    if (ixmlBytes < padTo)
+        ixmlText += QString(padTo - ixmlBytes, QLatin1Char(' '));
     if (!*goOn) {
         report(newPath + QLatin1String("\nCancelled: the new track was not written."));
         return true;

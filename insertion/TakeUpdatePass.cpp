@@ -19,17 +19,6 @@ using TrackTexts = std::array<QString, bwf::kMaxTracks>;
 
 QByteArray local8(const QString& s) { return s.toLocal8Bit(); }
 
-void logWrite(const QString& command, const char* action, const QString& file, bool ok, const QString& detail = QString())
-{
-    ActionLog::Entry e;
-    e.command = command;
-    e.action = QString::fromLatin1(action);
-    e.file = file;
-    e.ok = ok;
-    e.detail = detail;
-    ActionLog::Append(e);
-}
-
 QString trackFilePath(const QString& takeKey, int n)
 {
     return takeKey + QLatin1Char('_') + TrkIndexToNN(n) + QLatin1String(".WAV");
@@ -50,6 +39,17 @@ void padIxml(QString& text)
 // with a filler chunk has it grown, any other gets a filler chunk appended.
 // A difference below a chunk header's 8 bytes cannot take a chunk of its own:
 // when a file that must take one is that close, every file grows by 8 more.
+void logWrite(const QString& command, const char* action, const QString& file, bool ok, const QString& detail = QString())
+{
+    ActionLog::Entry e;
+    e.command = command;
+    e.action = QString::fromLatin1(action);
+    e.file = file;
+    e.ok = ok;
+    e.detail = detail;
+    ActionLog::Append(e);
+}
+
 bool equaliseLengths(const TrackTexts& paths, const QString& title, const QString& logCommand)
 {
     qint64 longest = 0;
@@ -87,110 +87,145 @@ bool equaliseLengths(const TrackTexts& paths, const QString& title, const QStrin
     return allDone;
 }
 
-} // namespace
+const QString kNotUpdated = QStringLiteral("\nUnable to open this file for writing: its iXML chunk was not updated.");
 
-bool RunTakeUpdatePass(const QString& takeKey, const TakeUpdateOptions& options, const QString& title)
+// One run of the pass over one take; each step is one walk over its files.
+class TakeUpdate
 {
-    TrackTexts paths, names, grids, pans, actives, texts;
-    // Every file of the take, whatever its name family: a new "_03" track
-    // in a take of "-1", "-2" files must agree with them, and they with it.
-    for (int i = 0; i < bwf::kMaxTracks; ++i) {
-        const QString found = QSoundPerform::FindMonoTrackFile(takeKey, i + 1, QStringLiteral("WAV"));
-        paths[size_t(i)] = found;
-        MyQDebug("To be checked %s", local8(found.isEmpty() ? trackFilePath(takeKey, i + 1) : found).constData());
+public:
+    TakeUpdate(const QString& takeKey, const QString& title) : m_takeKey(takeKey), m_title(title) {}
+
+    bool run(const TakeUpdateOptions& options)
+    {
+        findFiles();
+        readEntries();
+        mergeOptions(options);
+        generateTexts();
+        writeTexts(options.logCommand);
+        if (!equaliseLengths(m_paths, m_title, options.logCommand))
+            m_allUpdated = false;
+        return m_allUpdated;
     }
 
-    // Read pass.
-    int readable = 0;
-    for (int i = 0; i < bwf::kMaxTracks; ++i) {
-        if (paths[size_t(i)].isEmpty())
-            continue;
-        QSoundFile sf;
-        sf.InitVariables();
-        if (sf.Open(paths[size_t(i)], 0)) {
+private:
+    // Every file of the take, whatever its name family: a new "_03" track
+    // in a take of "-1", "-2" files must agree with them, and they with it.
+    void findFiles()
+    {
+        for (int i = 0; i < bwf::kMaxTracks; ++i) {
+            const QString found = QSoundPerform::FindMonoTrackFile(m_takeKey, i + 1, QStringLiteral("WAV"));
+            m_paths[size_t(i)] = found;
+            MyQDebug("To be checked %s", local8(found.isEmpty() ? trackFilePath(m_takeKey, i + 1) : found).constData());
+        }
+    }
+
+    // Each file's entries for its own track, and the number of files read.
+    void readEntries()
+    {
+        for (int i = 0; i < bwf::kMaxTracks; ++i) {
+            if (m_paths[size_t(i)].isEmpty())
+                continue;
+            QSoundFile sf;
+            sf.InitVariables();
+            if (!sf.Open(m_paths[size_t(i)], 0))
+                continue;
             // A file without iXML (other tools write none) is still a file
             // of the take: it counts, it just brings no entries.
             if (sf.ReadChunks(true, false)) {
-                ++readable;
+                ++m_readable;
                 if (sf.GetiXMLFileInfos()) {
-                    names[size_t(i)] = sf.GetiXMLVeltaTracknames(i);
-                    grids[size_t(i)] = sf.GetiXMLVeltaTrackInGrid(i);
-                    pans[size_t(i)] = sf.GetiXMLVeltaTrackPanPot(i);
-                    actives[size_t(i)] = sf.GetiXMLVeltaTrackActive(i);
+                    m_names[size_t(i)] = sf.GetiXMLVeltaTracknames(i);
+                    m_grids[size_t(i)] = sf.GetiXMLVeltaTrackInGrid(i);
+                    m_pans[size_t(i)] = sf.GetiXMLVeltaTrackPanPot(i);
+                    m_actives[size_t(i)] = sf.GetiXMLVeltaTrackActive(i);
                 }
             }
             sf.Close();
         }
     }
 
-    if (options.newTrackIndex >= 0 && options.newTrackIndex < bwf::kMaxTracks) {
-        const size_t t = size_t(options.newTrackIndex);
-        names[t] = options.newTrackName;
-        grids[t] = QString();
-        pans[t] = QStringLiteral("0,0");
-        actives[t] = QStringLiteral("YES");
-    }
-    if (options.absentYesBecomesNo) {
-        for (int i = 0; i < bwf::kMaxTracks; ++i)
-            if (paths[size_t(i)].isEmpty() && actives[size_t(i)] == QLatin1String("YES"))
-                actives[size_t(i)] = QStringLiteral("NO");
-    }
-
-    bool allUpdated = true;
-
-    // Generate pass.
-    for (int i = 0; i < bwf::kMaxTracks; ++i) {
-        if (paths[size_t(i)].isEmpty())
-            continue;
-        QSoundFile sf;
-        sf.InitVariables();
-        if (!sf.Open(paths[size_t(i)], 2)) {
-            MyQDebug("To doesn'exist %s", local8(paths[size_t(i)]).constData());
-            SendToRelay(title, paths[size_t(i)] + QLatin1String("\nUnable to open this file for writing: its iXML chunk was not updated."),
-                        0, 0, true, 0);
-            paths[size_t(i)].clear();
-            allUpdated = false;
-            continue;
+    // The caller's changes on top of what the files say.
+    void mergeOptions(const TakeUpdateOptions& options)
+    {
+        if (options.newTrackIndex >= 0 && options.newTrackIndex < bwf::kMaxTracks) {
+            const size_t t = size_t(options.newTrackIndex);
+            m_names[t] = options.newTrackName;
+            m_grids[t] = QString();
+            m_pans[t] = QStringLiteral("0,0");
+            m_actives[t] = QStringLiteral("YES");
         }
-        MyQDebug("To be checked %s", local8(paths[size_t(i)]).constData());
-        if (sf.ReadChunks(true, false)) {
-            if (sf.GetiXMLFileInfos())
-                sf.SetiXMLTotalFiles(i, readable, false);
-            sf.SetiXMLVeltaAllTrkInfos(names.data(), pans.data(), actives.data(), grids.data());
-            texts[size_t(i)] = sf.GenerateiXMLChunkMono(i);
+        if (options.absentYesBecomesNo) {
+            for (int i = 0; i < bwf::kMaxTracks; ++i)
+                if (m_paths[size_t(i)].isEmpty() && m_actives[size_t(i)] == QLatin1String("YES"))
+                    m_actives[size_t(i)] = QStringLiteral("NO");
         }
-        sf.Close();
     }
 
-    for (int i = 0; i < bwf::kMaxTracks; ++i)
-        if (!paths[size_t(i)].isEmpty())
-            padIxml(texts[size_t(i)]);
-
-    // Write pass. A file whose iXML had to grow or move to its end is longer
-    // afterwards; the files are then brought to one length.
-    for (int i = 0; i < bwf::kMaxTracks; ++i) {
-        if (paths[size_t(i)].isEmpty())
-            continue;
-        if (texts[size_t(i)].trimmed().isEmpty()) {
-            allUpdated = false;   // its chunks could not be read (reported then)
-            continue;
+    // Each file's new iXML text, from its own document and the merged entries.
+    void generateTexts()
+    {
+        for (int i = 0; i < bwf::kMaxTracks; ++i) {
+            QString& path = m_paths[size_t(i)];
+            if (path.isEmpty())
+                continue;
+            QSoundFile sf;
+            sf.InitVariables();
+            if (!sf.Open(path, 2)) {
+                MyQDebug("To doesn'exist %s", local8(path).constData());
+                SendToRelay(m_title, path + kNotUpdated, 0, 0, true, 0);
+                path.clear();
+                m_allUpdated = false;
+                continue;
+            }
+            MyQDebug("To be checked %s", local8(path).constData());
+            if (sf.ReadChunks(true, false)) {
+                if (sf.GetiXMLFileInfos())
+                    sf.SetiXMLTotalFiles(i, m_readable, false);
+                sf.SetiXMLVeltaAllTrkInfos(m_names.data(), m_pans.data(), m_actives.data(), m_grids.data());
+                m_texts[size_t(i)] = sf.GenerateiXMLChunkMono(i);
+            }
+            sf.Close();
+            padIxml(m_texts[size_t(i)]);
         }
-        QSoundFile sf;
-        sf.InitVariables();
-        if (!sf.Open(paths[size_t(i)], 2)) {
-            SendToRelay(title, paths[size_t(i)] + QLatin1String("\nUnable to open this file for writing: its iXML chunk was not updated."),
-                        0, 0, true, 0);
-            allUpdated = false;
-            continue;
-        }
-        const bool written = sf.ReadChunks(true, false) && sf.AddiXMLChunk(texts[size_t(i)]);
-        sf.Close();
-        logWrite(options.logCommand, "update iXML", paths[size_t(i)], written);
-        if (!written)
-            allUpdated = false;
     }
-    if (!equaliseLengths(paths, title, options.logCommand))
-        allUpdated = false;
-    return allUpdated;
+
+    // Writes each text in place (or moves the chunk to the end when it must
+    // grow); the files are brought to one length afterwards.
+    void writeTexts(const QString& logCommand)
+    {
+        for (int i = 0; i < bwf::kMaxTracks; ++i) {
+            const QString& path = m_paths[size_t(i)];
+            if (path.isEmpty())
+                continue;
+            if (m_texts[size_t(i)].trimmed().isEmpty()) {
+                m_allUpdated = false;   // its chunks could not be read (reported then)
+                continue;
+            }
+            QSoundFile sf;
+            sf.InitVariables();
+            if (!sf.Open(path, 2)) {
+                SendToRelay(m_title, path + kNotUpdated, 0, 0, true, 0);
+                m_allUpdated = false;
+                continue;
+            }
+            const bool written = sf.ReadChunks(true, false) && sf.AddiXMLChunk(m_texts[size_t(i)]);
+            sf.Close();
+            logWrite(logCommand, "update iXML", path, written);
+            if (!written)
+                m_allUpdated = false;
+        }
+    }
+
+    const QString m_takeKey;
+    const QString m_title;
+    TrackTexts m_paths, m_names, m_grids, m_pans, m_actives, m_texts;
+    int m_readable = 0;
+    bool m_allUpdated = true;
+};
+
+} // namespace
+
+bool RunTakeUpdatePass(const QString& takeKey, const TakeUpdateOptions& options, const QString& title)
+{
+    return TakeUpdate(takeKey, title).run(options);
 }
-

@@ -6,6 +6,9 @@
 #include "../insertion/InsertionFixtures.h"
 #include "TestSupport.h"
 
+#include "FolderLock.h"
+#include "TrackWorkflows.h"
+
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -55,6 +58,7 @@ class TestCliTakeIntegrity : public QObject
 
 private slots:
     void twoRunsOnOneTrackNeverMix();
+    void aLockedFolderMakesARunWaitOrRefuse();
     void typedPathsGiveTheSameBytes_data();
     void typedPathsGiveTheSameBytes();
     void hidingADottedTakeKeepsItsBaseName();
@@ -112,6 +116,41 @@ void TestCliTakeIntegrity::twoRunsOnOneTrackNeverMix()
         QCOMPARE(sizesOf(target).size(), 1);
         QCOMPARE(leftovers(target), QStringList());
     }
+}
+
+// While another run holds the folder, the window's run (no wait) refuses
+// with the reason and changes nothing; the command line waits its turn.
+void TestCliTakeIntegrity::aLockedFolderMakesARunWaitOrRefuse()
+{
+    QTemporaryDir dir;
+    const QString target = dir.path() + QStringLiteral("/Day1");
+    QVERIFY(writeDay(target, dir.path() + QStringLiteral("/source"), 2));
+    const QMap<QString, QByteArray> before = sha1Folder(target);
+    FolderLock other;
+    QCOMPARE(other.tryLock(target), FolderLock::Result::Acquired);
+    {
+        Relay relay;
+        CreateTrackRequest r;
+        r.targetFolder = target;
+        r.sourcePath = dir.path() + QStringLiteral("/source/boom.wav");
+        r.trackIndex = 2;
+        r.fileIds = QStringList{QStringLiteral("AA0001")};
+        CreateTrackWorkflow w;
+        QVERIFY(!w.Run(r).success);
+        QCOMPARE(relay.texts(), QStringList{target + QStringLiteral("\nanother Sonalign run is changing this folder")});
+        QCOMPARE(sha1Folder(target), before);
+    }
+    QProcess waiting;
+    waiting.setProcessEnvironment(cliEnvironment(dir.path()));
+    waiting.start(testsupport::cliPath(), {QStringLiteral("create"), QStringLiteral("--track"), QStringLiteral("3"),
+                                           dir.path() + QStringLiteral("/source/boom.wav"), target, QStringLiteral("AA0001")});
+    QVERIFY(waiting.waitForStarted());
+    QVERIFY(!waiting.waitForFinished(1500));
+    QCOMPARE(sha1Folder(target), before);
+    other.unlock();
+    QVERIFY(waiting.waitForFinished(60000));
+    QCOMPARE(waiting.exitCode(), 0);
+    QCOMPARE(waiting.readAllStandardOutput(), QByteArray("AA0001_03.WAV\n"));
 }
 
 void TestCliTakeIntegrity::typedPathsGiveTheSameBytes_data()

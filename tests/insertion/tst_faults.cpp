@@ -13,6 +13,8 @@
 #include <QtTest>
 
 #include <functional>
+#include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -267,14 +269,26 @@ void TestFaults::cancelMidCopy()
     QCOMPARE(sha1Folder(p.target), before);
 }
 
+// Temporary files left by runs that ended (older fixed name, or a unique
+// one) are removed; one that a running writer still holds a lock on is not.
 void TestFaults::staleTemporaryFileIsReplaced()
 {
     Project p;
-    const QString stale = p.file(QStringLiteral(".AA0001_03.WAV.partial"));
-    QVERIFY(writeFile(stale, QByteArray(100, 'z')));
+    const QString staleOld = p.file(QStringLiteral(".AA0001_03.WAV.partial"));
+    const QString staleUnique = p.file(QStringLiteral(".AA0001_03.WAV.00000000deadbeef.partial"));
+    const QString owned = p.file(QStringLiteral(".AA0001_03.WAV.0123456789abcdef.partial"));
+    const QString otherTrack = p.file(QStringLiteral(".AA0001_04.WAV.00000000deadbeef.partial"));
+    for (const QString& f : {staleOld, staleUnique, owned, otherTrack})
+        QVERIFY(writeFile(f, QByteArray(100, 'z')));
+    const int fd = ::open(QFile::encodeName(owned).constData(), O_RDONLY);
+    QVERIFY(fd >= 0 && ::flock(fd, LOCK_EX) == 0);
     Relay relay;
     QVERIFY2(create(p).success, qPrintable(relay.all()));
-    QVERIFY(!QFile::exists(stale));
+    ::close(fd);
+    QVERIFY(!QFile::exists(staleOld));
+    QVERIFY(!QFile::exists(staleUnique));
+    QCOMPARE(readFile(owned), QByteArray(100, 'z'));
+    QVERIFY(QFile::exists(otherTrack));
     QCOMPARE(QFileInfo(p.newTrack()).size(), QFileInfo(p.file(QStringLiteral("AA0001_01.WAV"))).size());
 }
 
