@@ -131,6 +131,7 @@ MainWindow::~MainWindow()
     // (a message box's destroyed()) must not reach a half-destroyed window.
     for (QObject* child : findChildren<QObject*>())
         disconnect(child, nullptr, this, nullptr);
+    delete findChild<QObject*>(QStringLiteral("geometryWatcher"), Qt::FindDirectChildrenOnly);
     // The relay outlives the window: reporters may still hold the pointer.
     disconnect(m_pLogger, nullptr, this, nullptr);
     delete ui;

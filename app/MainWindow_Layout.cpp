@@ -51,6 +51,8 @@ void MainWindow::SetupWindowExtras()
         t->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     }
     auto* watcher = new GeometryWatcher(this, [this]() { slot_SourceScrolled(0); });
+    // The destructor deletes it first: widgets being torn down must not call back.
+    watcher->setObjectName(QStringLiteral("geometryWatcher"));
     ui->m_CtrlTable_Source->viewport()->installEventFilter(watcher);
     ui->frame->installEventFilter(watcher);
     ui->groupBox_3->installEventFilter(watcher);

@@ -19,6 +19,8 @@
 #include <QProgressBar>
 #include <QPushButton>
 
+#include <algorithm>
+
 namespace {
 constexpr int kPlanLines = 12;   // a confirm box stays on the screen
 }
