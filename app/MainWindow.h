@@ -2,6 +2,7 @@
 #pragma once
 
 #include <QDir>
+#include <QHash>
 #include <QMainWindow>
 #include <QPoint>
 #include <QStringList>
@@ -10,8 +11,10 @@
 #include <functional>
 
 class MessageLoging;
+class QLabel;
 class QLineEdit;
 class QMessageBox;
+class QPushButton;
 struct Ui_MainWindow;
 
 // The program's single window. Owns the widgets, the two browsing tables and
@@ -22,6 +25,14 @@ class MainWindow : public QMainWindow
 {
     Q_OBJECT
 public:
+    // A verified take's row mark (MainWindow_Verify.cpp).
+    struct VerifyMark
+    {
+        int verdict = 0;       // SyncVerdict
+        QString shortText;     // the offset in ms
+        QString tip;
+    };
+
     explicit MainWindow(QWidget* parent = nullptr);
     ~MainWindow() override;
 
@@ -85,6 +96,7 @@ public slots:
     void OnPushButton_DeleteSoundTrack();
     void OnPushButton_RestoreSoundTrack();
     void slot_FolderFieldEdited();
+    void OnPushButton_Verify();             // MainWindow_Verify.cpp
 
     void slot_editingFinishedLineEdit_S_1();
     void slot_editingFinishedLineEdit_S_2();
@@ -121,6 +133,9 @@ private:
     QStringList SelectedTargetTags() const;
     void SetupWindowExtras();
     void RefreshLogPanel();
+    void SetupVerifyControls();
+    void VerifyTakes(const QStringList& tags, int track);
+    void ShowVerifyMarks();
 
     Ui_MainWindow* ui = nullptr;
     QDir m_SettingsDir;
@@ -142,4 +157,9 @@ private:
     ModalHook m_fnModalHook;
     FolderDialogHook m_fnFolderDialogHook;
     QTimer m_TrackChoiceTimer;     // one update of the track marks per burst of selection changes
+    // Verify marks of the takes of m_sVerifiedFolder, by file ID.
+    QPushButton* m_pVerifyButton = nullptr;
+    QLabel* m_pVerifyLegend = nullptr;
+    QString m_sVerifiedFolder;
+    QHash<QString, VerifyMark> m_VerifyMarks;
 };

@@ -16,7 +16,8 @@
 void Ui_MainWindow::setupExtras(QMainWindow* window)
 {
     m_CtrlLegend_Coverage = CreateCoverageLegend(groupBox_2);
-    static_cast<QGridLayout*>(groupBox_2->layout())->addWidget(m_CtrlLegend_Coverage, 1, 0);
+    // Row 1 holds the Verify bar.
+    static_cast<QGridLayout*>(groupBox_2->layout())->addWidget(m_CtrlLegend_Coverage, 2, 0);
 
     m_CtrlAction_RestoreSoundTrack = new QAction(QStringLiteral("Restore sound track"), window);
     m_CtrlAction_RestoreSoundTrack->setObjectName(QStringLiteral("m_CtrlAction_RestoreSoundTrack"));

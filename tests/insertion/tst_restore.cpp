@@ -370,7 +370,7 @@ void TestRestore::everyCommandHasHelpAndAVersion_data()
     QTest::newRow("version") << QStringList{"--version"} << "sonalign-cli 1.14" << "";
     QTest::newRow("tool help") << QStringList{"--help"} << "usage: sonalign-cli COMMAND [ARGS]"
                                << "  restore --track N TARGET_FOLDER FILE_ID...\n      Undoes a hide";
-    for (const char* command : {"info", "list", "analyse", "create", "delete", "restore", "demo"})
+    for (const char* command : {"info", "list", "analyse", "create", "delete", "restore", "verify", "demo"})
         QTest::newRow(command) << QStringList{QString::fromLatin1(command), "--help"}
                                << QStringLiteral("usage: sonalign-cli ") + QLatin1String(command) + QLatin1Char(' ')
                                << "\n\n";
