@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "SourceSampleReader.h"
+
 #include <QObject>
 #include <QString>
 #include <QStringList>
@@ -19,6 +21,9 @@ struct CreateTrackRequest
     QString trackName;           // empty = the engine names it "T<n>"
     bool hasTrackName = true;    // false = the source row has no name entry: "SONALIGN <position of the take>"
     bool* keepGoing = nullptr;   // the caller's busy flag; null = always go on
+    int sourceChannel = 0;       // 1-based channel of a multichannel source; 0 = the source must be mono
+    DitherKind dither = DitherKind::None;   // where converting the source loses precision
+    quint64 ditherSeed = 1;
 };
 
 struct DeleteTrackRequest

@@ -1,0 +1,327 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "SourceSampleReader.h"
+
+#include <QIODevice>
+
+#include <algorithm>
+#include <cfloat>
+#include <cmath>
+#include <cstring>
+
+namespace {
+
+// Frames converted per pass of the float fast path (its int32 scratch).
+constexpr qint64 kScratchFrames = 4096;
+
+// Little-endian signed integer of `bytes` bytes; 8-bit WAV is unsigned.
+inline qint64 decodeInt(const unsigned char* p, int bytes)
+{
+    switch (bytes) {
+    case 1: return qint64(p[0]) - 128;
+    case 2: return qint16(quint16(p[0] | (p[1] << 8)));
+    case 3: return qint32((quint32(p[0]) | (quint32(p[1]) << 8) | (quint32(p[2]) << 16)) << 8) >> 8;
+    default: return qint32(quint32(p[0]) | (quint32(p[1]) << 8) | (quint32(p[2]) << 16) | (quint32(p[3]) << 24));
+    }
+}
+
+inline double decodeFloat(const char* p, int bytes)
+{
+    if (bytes == 4) {
+        float f;
+        std::memcpy(&f, p, 4);
+        return double(f);
+    }
+    double d;
+    std::memcpy(&d, p, 8);
+    return d;
+}
+
+// v is within the target's range.
+inline void encodeInt(qint64 v, unsigned char* out, int bytes)
+{
+    if (bytes == 1) {
+        out[0] = static_cast<unsigned char>(v + 128);
+        return;
+    }
+    const quint32 u = quint32(qint32(v));
+    for (int k = 0; k < bytes; ++k)
+        out[k] = static_cast<unsigned char>(u >> (8 * k));
+}
+
+// Nearest integer, halves away from zero, exact for every double: the
+// fraction x - trunc(x) is computed without rounding.
+inline double roundHalfAway(double x)
+{
+    const double t = std::trunc(x);
+    const double r = x - t;
+    if (r >= 0.5)
+        return t + 1.0;
+    if (r <= -0.5)
+        return t - 1.0;
+    return t;
+}
+
+} // namespace
+
+QString SampleConverter::CannotConvert(const SourceFormat& source, const TargetSampleFormat& target)
+{
+    const QString reason = source.unsupportedReason();
+    if (!reason.isEmpty())
+        return reason;
+    const bool same = (source.encoding == SampleEncoding::Float) == target.isFloat
+                      && source.bitsPerSample == target.bits;
+    if (same)
+        return QString();
+    if (target.isFloat)
+        return QStringLiteral("The take stores %1-bit float samples: only a source in that same format can be used.")
+            .arg(target.bits);
+    if (target.bits != 8 && target.bits != 16 && target.bits != 24 && target.bits != 32)
+        return QStringLiteral("The take stores %1-bit samples: conversion to that width is not supported.")
+            .arg(target.bits);
+    return QString();
+}
+
+SampleConverter::SampleConverter(const SourceFormat& source, const TargetSampleFormat& target,
+                                 const ConversionOptions& options)
+    : m_sourceEncoding(source.encoding),
+      m_sourceBytes(source.bitsPerSample / 8),
+      m_sourceChannels(std::max<int>(1, source.channels)),
+      m_sourceFrameBytes(source.blockAlign),
+      m_channelOffset(std::clamp(options.channel, 0, std::max<int>(1, source.channels) - 1) * (source.bitsPerSample / 8)),
+      m_targetBits(target.bits),
+      m_targetBytes(target.bits / 8),
+      m_dither(options.dither),
+      m_rng(options.ditherSeed ? options.ditherSeed : 0x9E3779B97F4A7C15ull)
+{
+    const bool same = (source.encoding == SampleEncoding::Float) == target.isFloat
+                      && source.bitsPerSample == target.bits;
+    if (same)
+        m_mode = Mode::Copy;
+    else if (source.encoding == SampleEncoding::Float)
+        m_mode = Mode::FloatToInt;
+    else if (source.bitsPerSample < target.bits)
+        m_mode = Mode::IntWiden;
+    else
+        m_mode = Mode::IntNarrow;
+}
+
+// splitmix64: small, fast, and the same sequence for the same seed everywhere.
+double SampleConverter::tpdf()
+{
+    auto next = [this]() {
+        quint64 z = (m_rng += 0x9E3779B97F4A7C15ull);
+        z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ull;
+        z = (z ^ (z >> 27)) * 0x94D049BB133111EBull;
+        z ^= z >> 31;
+        return double(z >> 11) * (1.0 / 9007199254740992.0);   // [0, 1)
+    };
+    const double a = next();
+    const double b = next();
+    return a + b - 1.0;   // triangular over (-1, 1) LSB
+}
+
+void SampleConverter::Convert(const char* in, qint64 frames, char* out)
+{
+    if (frames <= 0)
+        return;
+    if (m_mode == Mode::Copy) {
+        if (m_sourceChannels == 1) {
+            std::memcpy(out, in, size_t(frames) * size_t(m_targetBytes));
+        } else {
+            const char* p = in + m_channelOffset;
+            for (qint64 i = 0; i < frames; ++i)
+                std::memcpy(out + i * m_targetBytes, p + i * m_sourceFrameBytes, size_t(m_targetBytes));
+        }
+        m_position += frames;
+        return;
+    }
+    if (m_mode == Mode::FloatToInt && m_sourceBytes == 4 && m_targetBits > 8 && m_targetBits <= 24
+        && m_dither == DitherKind::None) {
+        convertFloat32Fast(in, frames, out);
+        return;
+    }
+    convertGeneric(in, frames, out);
+}
+
+void SampleConverter::convertGeneric(const char* in, qint64 frames, char* out)
+{
+    const qint64 lo = -(qint64(1) << (m_targetBits - 1));
+    const qint64 hi = (qint64(1) << (m_targetBits - 1)) - 1;
+    const bool dither = m_dither == DitherKind::Tpdf && LosesPrecision();
+    const int shift = std::abs(m_sourceBytes * 8 - m_targetBits);
+    const qint64 half = shift > 0 ? (qint64(1) << (shift - 1)) : 0;
+    const double scale = std::ldexp(1.0, m_targetBits - 1);
+    const double narrowScale = std::ldexp(1.0, -shift);
+    auto* o = reinterpret_cast<unsigned char*>(out);
+    const char* p = in + m_channelOffset;
+
+    for (qint64 i = 0; i < frames; ++i, p += m_sourceFrameBytes, o += m_targetBytes) {
+        qint64 v = 0;
+        bool clipped = false;
+        if (m_mode == Mode::FloatToInt) {
+            const double f = decodeFloat(p, m_sourceBytes);
+            if (!std::isfinite(f)) {
+                ++m_counts.nonFinite;
+                if (m_counts.firstNonFinite < 0)
+                    m_counts.firstNonFinite = m_position + i;
+                encodeInt(0, o, m_targetBytes);
+                continue;
+            }
+            double x = f * scale;   // exact: a power of two
+            if (dither)
+                x += tpdf();
+            x = roundHalfAway(x);
+            if (x > double(hi)) {
+                v = hi;
+                clipped = true;
+            } else if (x < double(lo)) {
+                v = lo;
+                clipped = true;
+            } else {
+                v = qint64(x);
+            }
+        } else {
+            const qint64 s = decodeInt(reinterpret_cast<const unsigned char*>(p), m_sourceBytes);
+            if (m_mode == Mode::IntWiden) {
+                v = s * (qint64(1) << shift);
+            } else if (dither) {
+                const double x = roundHalfAway(double(s) * narrowScale + tpdf());
+                v = qint64(x);
+            } else {
+                v = s >= 0 ? (s + half) >> shift : -((-s + half) >> shift);
+            }
+            if (v > hi) {
+                v = hi;
+                clipped = true;
+            } else if (v < lo) {
+                v = lo;
+                clipped = true;
+            }
+        }
+        if (clipped) {
+            ++m_counts.clipped;
+            if (m_counts.firstClipped < 0)
+                m_counts.firstClipped = m_position + i;
+        }
+        encodeInt(v, o, m_targetBytes);
+    }
+    m_position += frames;
+}
+
+// 32-bit float to 16 or 24 bits without dither: the common case of the small
+// recorders, written so the compiler vectorizes the arithmetic. In float the
+// product by 2^(n-1) is exact and, once clamped to the int32 range, the
+// fraction x - trunc(x) is too, so the rounding is the same as the generic path.
+void SampleConverter::convertFloat32Fast(const char* in, qint64 frames, char* out)
+{
+    const qint32 lo = -(qint32(1) << (m_targetBits - 1));
+    const qint32 hi = (qint32(1) << (m_targetBits - 1)) - 1;
+    const float scale = std::ldexp(1.0f, m_targetBits - 1);
+    const float clampLo = float(lo) - 1.0f;   // exact for n <= 24
+    const float clampHi = float(hi) + 1.0f;
+    if (m_scratch.size() < size_t(kScratchFrames))
+        m_scratch.resize(size_t(kScratchFrames));
+    qint32* s = m_scratch.data();
+    const size_t stride = size_t(m_sourceFrameBytes);
+    auto* o = reinterpret_cast<unsigned char*>(out);
+
+    for (qint64 done = 0; done < frames;) {
+        const qint64 n = std::min(kScratchFrames, frames - done);
+        const char* p = in + m_channelOffset + size_t(done) * stride;
+        quint32 clips = 0;
+        quint32 bad = 0;
+        for (qint64 i = 0; i < n; ++i) {
+            float f;
+            std::memcpy(&f, p + size_t(i) * stride, 4);
+            const bool finite = std::fabs(f) <= FLT_MAX;   // false for NaN and infinities
+            float x = finite ? f * scale : 0.0f;
+            x = x < clampLo ? clampLo : (x > clampHi ? clampHi : x);
+            qint32 v = qint32(x);                          // truncates
+            const float r = x - float(v);
+            v += (r >= 0.5f ? 1 : 0) - (r <= -0.5f ? 1 : 0);
+            const bool c = v > hi || v < lo;
+            v = v > hi ? hi : (v < lo ? lo : v);
+            s[i] = v;
+            clips += c ? 1u : 0u;
+            bad += finite ? 0u : 1u;
+        }
+        if (clips && m_counts.firstClipped < 0) {
+            for (qint64 i = 0; i < n; ++i) {
+                float f;
+                std::memcpy(&f, p + size_t(i) * stride, 4);
+                if (std::isfinite(f)) {
+                    const double x = roundHalfAway(double(f) * double(scale));
+                    if (x > double(hi) || x < double(lo)) {
+                        m_counts.firstClipped = m_position + done + i;
+                        break;
+                    }
+                }
+            }
+        }
+        if (bad && m_counts.firstNonFinite < 0) {
+            for (qint64 i = 0; i < n; ++i) {
+                float f;
+                std::memcpy(&f, p + size_t(i) * stride, 4);
+                if (!std::isfinite(f)) {
+                    m_counts.firstNonFinite = m_position + done + i;
+                    break;
+                }
+            }
+        }
+        m_counts.clipped += clips;
+        m_counts.nonFinite += bad;
+        if (m_targetBytes == 3) {
+            for (qint64 i = 0; i < n; ++i) {
+                const quint32 u = quint32(s[i]);
+                o[3 * i] = static_cast<unsigned char>(u);
+                o[3 * i + 1] = static_cast<unsigned char>(u >> 8);
+                o[3 * i + 2] = static_cast<unsigned char>(u >> 16);
+            }
+        } else {
+            for (qint64 i = 0; i < n; ++i) {
+                const quint32 u = quint32(s[i]);
+                o[2 * i] = static_cast<unsigned char>(u);
+                o[2 * i + 1] = static_cast<unsigned char>(u >> 8);
+            }
+        }
+        o += n * m_targetBytes;
+        done += n;
+    }
+    m_position += frames;
+}
+
+SourceSampleReader::SourceSampleReader(QIODevice& file, quint64 bytesLeft, SampleConverter& converter)
+    : m_file(file), m_left(bytesLeft), m_converter(converter)
+{
+}
+
+qint64 SourceSampleReader::Read(char* out, qint64 frames)
+{
+    const qint64 frameBytes = m_converter.SourceFrameBytes();
+    if (frameBytes <= 0)
+        return 0;
+    if (m_staging.empty())   // on first use: a reader that is never read costs nothing
+        m_staging.resize(size_t(std::max<qint64>(kStagingBytes, frameBytes)));
+    const qint64 perPass = std::max<qint64>(1, qint64(m_staging.size()) / frameBytes);
+    qint64 produced = 0;
+    while (produced < frames) {
+        const qint64 want = std::min<qint64>({frames - produced, perPass, qint64(m_left / quint64(frameBytes))});
+        if (want <= 0)
+            break;
+        const qint64 bytes = want * frameBytes;
+        qint64 got = 0;
+        while (got < bytes) {
+            const qint64 n = m_file.read(m_staging.data() + got, bytes - got);
+            if (n <= 0)
+                break;
+            got += n;
+        }
+        const qint64 whole = got / frameBytes;
+        m_converter.Convert(m_staging.data(), whole, out + produced * m_converter.TargetSampleBytes());
+        produced += whole;
+        m_left -= quint64(got);
+        if (got < bytes)
+            break;
+    }
+    return produced;
+}
