@@ -81,12 +81,14 @@ void TestCliInsertion::analyseJson()
     QCOMPARE(r.exitCode, 0);
     QCOMPARE(QString::fromUtf8(r.err), QString());
     const QString expected = QStringLiteral(
-        "{\"source\": {\"start\": 36010000, \"end\": 36030000}, \"takes\": ["
-        "{\"file_id\": \"AA0001\", \"class\": \"missing_start\"}, "
-        "{\"file_id\": \"AA0002\", \"class\": \"entire\"}, "
-        "{\"file_id\": \"AA0003\", \"class\": \"missing_end\"}, "
-        "{\"file_id\": \"AA0004\", \"class\": \"partial\"}, "
-        "{\"file_id\": \"AA0005\", \"class\": \"none\"}], "
+        "{\"source\": {\"start\": 36010000, \"end\": 36030000, \"format\": {\"container\": \"RIFF\", "
+        "\"format_tag\": 1, \"subformat\": \"\", \"encoding\": \"integer\", \"bits\": 16, \"channels\": 1, "
+        "\"sample_rate\": 1000}}, \"takes\": ["
+        "{\"file_id\": \"AA0001\", \"class\": \"missing_start\", \"conversion\": \"copy\"}, "
+        "{\"file_id\": \"AA0002\", \"class\": \"entire\", \"conversion\": \"copy\"}, "
+        "{\"file_id\": \"AA0003\", \"class\": \"missing_end\", \"conversion\": \"copy\"}, "
+        "{\"file_id\": \"AA0004\", \"class\": \"partial\", \"conversion\": \"copy\"}, "
+        "{\"file_id\": \"AA0005\", \"class\": \"none\", \"conversion\": \"copy\"}], "
         "\"counts\": {\"entire\": 1, \"missing_start\": 1, \"partial\": 1, \"missing_end\": 1}}\n");
     QCOMPARE(QString::fromUtf8(r.out), expected);
 }
@@ -97,8 +99,9 @@ void TestCliInsertion::analyseText()
     const auto r = cli({QStringLiteral("analyse"), m_source, m_target + QLatin1Char('/')});
     QCOMPARE(r.exitCode, 0);
     QCOMPARE(QString::fromUtf8(r.out),
-             QStringLiteral("source 36010000 36030000\nAA0001\tmissing_start\nAA0002\tentire\nAA0003\tmissing_end\n"
-                            "AA0004\tpartial\nAA0005\tnone\n"
+             QStringLiteral("source 36010000 36030000\nsource_format 16-bit integer, 1 channel, 1000 Hz\n"
+                            "AA0001\tmissing_start\tcopy\nAA0002\tentire\tcopy\nAA0003\tmissing_end\tcopy\n"
+                            "AA0004\tpartial\tcopy\nAA0005\tnone\tcopy\n"
                             "1 entire take 1 missing start 1 patial coverage 1 missing end founded\n"));
 
     // No overlap is an answer, not an error.
@@ -107,7 +110,8 @@ void TestCliInsertion::analyseText()
     const auto none = cli({QStringLiteral("analyse"), m_source, other.path()});
     QCOMPARE(none.exitCode, 0);
     QCOMPARE(QString::fromUtf8(none.out),
-             QStringLiteral("source 36010000 36030000\nZZ0001\tnone\nSource file timecode doesn't match with any target file.\n"));
+             QStringLiteral("source 36010000 36030000\nsource_format 16-bit integer, 1 channel, 1000 Hz\n"
+                            "ZZ0001\tnone\tcopy\nSource file timecode doesn't match with any target file.\n"));
 }
 
 void TestCliInsertion::analyseFailures_data()
@@ -204,7 +208,7 @@ void TestCliInsertion::createFailures_data()
     QTest::addColumn<QString>("stderrText");   // exact, %T = target folder
     const QString t = QStringLiteral("--track");
     const QString usage = QStringLiteral(
-        "usage: sonalign-cli create --track N [--name NAME] SOURCE_FILE TARGET_FOLDER FILE_ID...\n");
+        "usage: sonalign-cli create --track N [--name NAME] [--channel K] [--dither tpdf [--dither-seed S]] SOURCE_FILE TARGET_FOLDER FILE_ID...\n");
     QTest::newRow("occupied track")
         << QStringList{QStringLiteral("create"), t, QStringLiteral("2"), m_source, QStringLiteral("%T"), QStringLiteral("AA0001")}
         << 1
