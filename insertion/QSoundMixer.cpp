@@ -977,7 +977,7 @@ bool QSoundMixer::SonalignMono(const QString& sourcePath, const QString& targetF
     if (counts.clipped || counts.nonFinite) {
         // A warning, not a failure: the track is written all the same.
         const int fps = ref.GetNumerikFrameRate();
-        auto firstAt = [&](qint64 index) {
+        auto firstAt = [&](qint64 index) -> QString {
             return QLatin1String(" (first at ")
                    + timecodeText(quint64(Tin) + before + quint64(index), rate, fps) + QLatin1Char(')');
         };
