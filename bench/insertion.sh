@@ -5,6 +5,10 @@
 # script: dd with 1 MiB blocks (a plain copy of a file of the new file's size)
 # and sox extracting the same segment with trim and pad. Reports the ratios and
 # the peak memory; a shorter take shows how memory grows with the length.
+# The same create from a 32-bit float source (the same audio, converted to the
+# take's 24 bits in the copy loop) is timed against the copying create:
+# float/create is that ratio (target: at most 1.15), and the two new tracks
+# must hold the same samples.
 #
 #   bench/insertion.sh BUILD_DIR [TAKE_SECONDS ...]     (default: 600 3600)
 #
@@ -52,7 +56,7 @@ best() {
     echo "$bestline"
 }
 
-printf '%-8s %-10s %-9s %-9s %-9s %-11s %-11s %-10s %-10s\n' take_s new_MB create_s dd_s sox_s create/dd sox/create create_MB sox_MB
+printf '%-8s %-10s %-9s %-9s %-9s %-11s %-11s %-10s %-10s %-9s %-13s %-9s\n' take_s new_MB create_s dd_s sox_s create/dd sox/create create_MB sox_MB float_s float/create float_MB
 for seconds in $SIZES; do
     rm -rf "$WORK/p"
     info=$("$MAKER" "$WORK/p" "$seconds")
@@ -73,7 +77,20 @@ for seconds in $SIZES; do
     s=$(best "rm -f '$WORK/sox.wav'" sox "$source" "$WORK/sox.wav" trim 0 "$copied" pad 120 0)
     rm -f "$WORK/dd.out" "$WORK/sox.wav"
 
-    echo "$seconds $newsize $c $d $s" | awk '{
-        printf "%-8s %-10.1f %-9.3f %-9.3f %-9.3f %-11.2f %-11.2f %-10.1f %-10.1f\n",
-            $1, $2 / 1048576, $3, $5, $7, $3 / $5, $7 / $3, $4 / 1024, $8 / 1024 }'
+    # The float source into the same track, after the copying create's file
+    # is kept aside: the same take state for both.
+    float="$WORK/p/Extra/FLOAT.WAV"
+    mv "$new" "$WORK/copy.wav"
+    cat "$float" >/dev/null
+    fl=$(best "rm -f '$new'" "$CLI" create --track 2 --name Bench "$float" "$WORK/p/Master" AA0001)
+    [ -f "$new" ] || { echo "create did not write $new from the float source" >&2; exit 1; }
+    data=$("$CLI" info "$new" | awk '$1 == "data" { sub("offset=", "", $2); sub("size=", "", $3); print $2, $3 }')
+    off=${data% *}
+    len=${data#* }
+    cmp -s -n "$len" -i "$off:$off" "$new" "$WORK/copy.wav" || { echo "the float source gave other samples" >&2; exit 1; }
+    rm -f "$WORK/copy.wav"
+
+    echo "$seconds $newsize $c $d $s $fl" | awk '{
+        printf "%-8s %-10.1f %-9.3f %-9.3f %-9.3f %-11.2f %-11.2f %-10.1f %-10.1f %-9.3f %-13.2f %-9.1f\n",
+            $1, $2 / 1048576, $3, $5, $7, $3 / $5, $7 / $3, $4 / 1024, $8 / 1024, $9, $9 / $3, $10 / 1024 }'
 done
