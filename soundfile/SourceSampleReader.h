@@ -104,7 +104,7 @@ public:
     // Fewer only when the data chunk or the file ends first.
     qint64 Read(char* out, qint64 frames);
 
-    static constexpr int kStagingBytes = 1 << 20;
+    static constexpr int kStagingBytes = 1 << 18;
 
 private:
     QIODevice& m_file;
