@@ -158,6 +158,14 @@ public:
     // failed write the file is put back as it was. Used to keep a take's files
     // of one length when one of them had to grow.
     bool AppendFillerChunk(quint32 totalBytes);
+    // Grows the filler chunk ("JUNK", "junk", "FLLR", "PAD " or "sonl") that
+    // ends the file by `extraBytes` zero bytes, any amount from 1: the way to
+    // even out a length difference too small to hold a chunk of its own.
+    // False, with nothing changed, when the file does not end with a filler
+    // chunk whose end is the RIFF end and the file's end.
+    bool GrowTrailingFiller(quint32 extraBytes);
+    // True when the file at `path` ends with such a filler chunk.
+    static bool EndsWithFillerChunk(const QString& path);
     // Tests only: the largest buffer the two writers above may obtain (0 = no
     // limit), so the path where a buffer cannot be had can be exercised.
     static void SetWriterBufferLimitForTests(qint64 bytes);

@@ -10,10 +10,12 @@
 
 #include <QDomNode>
 #include <QDomText>
+#include <QFileInfo>
 
 #include <atomic>
 #include <memory>
 #include <new>
+#include <vector>
 
 namespace {
 
@@ -556,6 +558,76 @@ bool QSoundFile::AppendFillerChunk(quint32 totalBytes)
         return false;
     }
     if (!WriteRiffSize(quint32(newRiff), title)) {
+        RestoreFileSize(fileSize);
+        return false;
+    }
+    return true;
+}
+
+namespace {
+
+bool isFillerId(const QByteArray& id)
+{
+    return id == "JUNK" || id == "junk" || id == "FLLR" || id == "PAD " || id == "sonl";
+}
+
+// The filler chunk that ends the file at `path` exactly where its RIFF data
+// and the file end, or an entry with offset 0.
+tyChunkEntry trailingFiller(const QString& path)
+{
+    QList<tyChunkEntry> chunks;
+    quint32 riffSize = 0;
+    if (!QSoundFile::ListChunks(path, chunks, &riffSize) || chunks.isEmpty())
+        return tyChunkEntry();
+    const tyChunkEntry last = chunks.last();
+    const quint64 end = quint64(last.offset) + bwf::kChunkHeaderBytes + last.size;
+    if (!isFillerId(last.id) || end != quint64(riffSize) + bwf::kChunkHeaderBytes
+        || qint64(end) != QFileInfo(path).size())
+        return tyChunkEntry();
+    return last;
+}
+
+} // namespace
+
+bool QSoundFile::EndsWithFillerChunk(const QString& path)
+{
+    return trailingFiller(path).offset != 0;
+}
+
+bool QSoundFile::GrowTrailingFiller(quint32 extraBytes)
+{
+    if (!m_File.isOpen() || extraBytes == 0)
+        return false;
+    const QString title = QStringLiteral("QSoundFile::GrowTrailingFiller()");
+    const tyChunkEntry filler = trailingFiller(m_sPath);
+    const quint64 newRiff = quint64(m_nRiffSize) + extraBytes;
+    if (filler.offset == 0 || quint64(filler.size) + extraBytes > kMaxRiffSize || newRiff > kMaxRiffSize) {
+        SendToRelay(title, QStringLiteral("No filler chunk to grow at the end of\n%1").arg(m_sPath), 0, 1, true, 0);
+        return false;
+    }
+    const qint64 fileSize = m_File.size();
+    // Zeros first, past the RIFF end where no reader looks for them; then the
+    // chunk's size, then the RIFF size: a failure at any point leaves a file
+    // whose chunks read as before.
+    const std::vector<char> zeros(extraBytes, '\0');
+    qint64 stored = 0;
+    if (!WriteAt(quint64(fileSize), zeros.data(), qint64(extraBytes), &stored)) {
+        ReportShortWrite(title, QStringLiteral("filler chunk"), stored, qint64(extraBytes));
+        RestoreFileSize(fileSize);
+        return false;
+    }
+    char size[4];
+    bwf::writeU32(size, filler.size + extraBytes);
+    if (!WriteAt(quint64(filler.offset) + 4, size, 4, &stored)) {
+        ReportShortWrite(title, QStringLiteral("filler chunk size"), stored, 4);
+        bwf::writeU32(size, filler.size);
+        WriteAt(quint64(filler.offset) + 4, size, 4, &stored);
+        RestoreFileSize(fileSize);
+        return false;
+    }
+    if (!WriteRiffSize(quint32(newRiff), title)) {
+        bwf::writeU32(size, filler.size);
+        WriteAt(quint64(filler.offset) + 4, size, 4, &stored);
         RestoreFileSize(fileSize);
         return false;
     }
