@@ -748,6 +748,13 @@ bool QSoundMixer::SonalignMono(const QString& sourcePath, const QString& targetF
                + (srcChannels == 1 ? QLatin1String(" channel.") : QLatin1String(" channels.")));
         formatFailed = true;
     }
+    // A hostile header must not overflow the sample arithmetic below; 2^48
+    // samples are centuries of audio.
+    constexpr quint64 kMaxSamples = quint64(1) << 48;
+    if (srcFormat.timeReference > kMaxSamples || srcFormat.frames() > kMaxSamples) {
+        report(sourcePath + QLatin1String("\nThe source's time reference or length is out of range: its header is damaged."));
+        formatFailed = true;
+    }
     if (!srcFormat.hasTimeReference) {
         report(sourcePath
                + (srcFormat.hasBext

@@ -66,6 +66,8 @@ private slots:
     void refusedWithNothingWritten_data();
     void refusedWithNothingWritten();
     void rf64PastFourGigabytes();
+    void lyingSizes_data();
+    void lyingSizes();
 };
 
 void TestSourceFormats::initTestCase()
@@ -269,6 +271,42 @@ void TestSourceFormats::rf64PastFourGigabytes()
     for (quint32 i = 0; i < 48000; ++i)
         appendSample(expected, RecorderFileSpec::sampleValue(4, quint32(at + i), 0, 24), 24);
     QVERIFY(body(readFile(folder + QStringLiteral("/AA0001_02.WAV")), "data") == expected);
+}
+
+// RF64 headers that lie: a ds64 data size past the end of the file, or one so
+// large that the sample arithmetic would overflow. Refused, nothing written.
+void TestSourceFormats::lyingSizes_data()
+{
+    QTest::addColumn<quint64>("ds64DataSize");
+    QTest::addColumn<QString>("message");
+    QTest::newRow("data past the end of the file")
+        << quint64(48000) * 3 * 10 << QStringLiteral("%S\nThe source file holds fewer audio bytes than its data chunk declares.");
+    QTest::newRow("data of 2^62 bytes")
+        << (quint64(1) << 62) << QStringLiteral("%S\nThe source's time reference or length is out of range: its header is damaged.");
+}
+
+void TestSourceFormats::lyingSizes()
+{
+    QFETCH(quint64, ds64DataSize);
+    QFETCH(QString, message);
+    QTemporaryDir dir;
+    RecorderFileSpec s = spec(k48k, 24, 0, kTen);
+    const QString src = dir.path() + QStringLiteral("/long.wav");
+    QVERIFY(RecorderFileWriter::writeRf64Sparse(src, s, 48000, 0, 48000));
+    QByteArray bytes = readFile(src);
+    // ds64 data size: 8 bytes at offset 12 + 8 + 8.
+    for (int k = 0; k < 8; ++k)
+        bytes[28 + k] = char((ds64DataSize >> (8 * k)) & 0xFF);
+    QVERIFY(writeFile(src, bytes));
+    const QString folder = dir.path() + QStringLiteral("/take");
+    QVERIFY(QDir().mkpath(folder));
+    // The take lies in the part of the data the file does not hold.
+    QVERIFY(RecorderFileWriter::writeMonoTake(folder, QStringLiteral("AA0001"), 1, spec(k48k, 24, 48000, kTen + 5 * k48k)));
+    const QMap<QString, QByteArray> before = sha1Folder(folder);
+    const Run r = runEngine(src, folder, 0);
+    QVERIFY(r.failed);
+    QCOMPARE(r.messages, QStringList{message.replace(QLatin1String("%S"), src)});
+    QCOMPARE(sha1Folder(folder), before);
 }
 
 QTEST_GUILESS_MAIN(TestSourceFormats)
