@@ -30,13 +30,16 @@ command -v sox >/dev/null || { echo "sox is needed" >&2; exit 2; }
 WORK=$(mktemp -d "${TMPDIR:-/tmp}/sonalign-bench.XXXXXX")
 trap 'rm -rf "$WORK"' EXIT INT TERM
 
-# Runs a command under /usr/bin/time -v; prints "seconds max_rss_kb".
+# Runs a command under /usr/bin/time -v; prints "seconds max_rss_kb cpu_seconds"
+# (cpu = user + system: steadier than the wall clock on a loaded machine).
 measure() {
     /usr/bin/time -v "$@" >/dev/null 2>"$WORK/time.txt" || { cat "$WORK/time.txt" >&2; exit 1; }
     awk -F': ' '
         /Elapsed \(wall clock\)/ { n = split($2, p, ":"); s = 0; for (i = 1; i <= n; i++) s = s * 60 + p[i] }
         /Maximum resident set size/ { rss = $2 }
-        END { printf "%.3f %d\n", s, rss }' "$WORK/time.txt"
+        /User time \(seconds\)/ { cpu += $2 }
+        /System time \(seconds\)/ { cpu += $2 }
+        END { printf "%.3f %d %.3f\n", s, rss, cpu }' "$WORK/time.txt"
 }
 
 # Best of RUNS: prints "seconds max_rss_kb" of the fastest run.
@@ -65,7 +68,7 @@ faster() {
     fi
 }
 
-printf '%-8s %-10s %-9s %-9s %-9s %-11s %-11s %-10s %-10s %-9s %-9s %-11s %-9s\n' take_s new_MB create_s dd_s sox_s create/dd sox/create create_MB sox_MB copy_s float_s float/copy float_MB
+printf '%-8s %-10s %-9s %-9s %-9s %-11s %-11s %-10s %-10s %-9s %-9s %-11s %-15s %-9s\n' take_s new_MB create_s dd_s sox_s create/dd sox/create create_MB sox_MB copy_s float_s float/copy float/copy_cpu float_MB
 for seconds in $SIZES; do
     rm -rf "$WORK/p"
     info=$("$MAKER" "$WORK/p" "$seconds")
@@ -114,7 +117,8 @@ for seconds in $SIZES; do
     rm -f "$WORK/float.wav"
     rm -f "$WORK/copy.wav"
 
+    # Fields: seconds size, then "wall rss cpu" of create, dd, sox, copy, float.
     echo "$seconds $newsize $c $d $s $pc $fl" | awk '{
-        printf "%-8s %-10.1f %-9.3f %-9.3f %-9.3f %-11.2f %-11.2f %-10.1f %-10.1f %-9.3f %-9.3f %-11.2f %-9.1f\n",
-            $1, $2 / 1048576, $3, $5, $7, $3 / $5, $7 / $3, $4 / 1024, $8 / 1024, $9, $11, $11 / $9, $12 / 1024 }'
+        printf "%-8s %-10.1f %-9.3f %-9.3f %-9.3f %-11.2f %-11.2f %-10.1f %-10.1f %-9.3f %-9.3f %-11.2f %-15.2f %-9.1f\n",
+            $1, $2 / 1048576, $3, $6, $9, $3 / $6, $9 / $3, $4 / 1024, $10 / 1024, $12, $15, $15 / $12, $17 / $14, $16 / 1024 }'
 done
