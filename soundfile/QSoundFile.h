@@ -199,6 +199,8 @@ public:
 private:
     // iXML update helpers (QSoundFile_iXMLUpdate.cpp).
     bool EnsureiXMLDocument(int t);
+    // The checks of AddOndeChunk, each with its message: false = write nothing.
+    bool MayAppendOnde(const char* buffer, int n);
     bool WriteAt(quint64 position, const char* data, qint64 size, qint64* stored);
     void ReportShortWrite(const QString& title, const QString& what, qint64 stored, qint64 size);
     bool WriteRiffSize(quint32 newSize, const QString& title);

@@ -422,58 +422,14 @@ bool QSoundFile::AddOndeChunk(const char* buffer, int n, int t, int pointStep)
 {
     if (!m_File.isOpen())
         return false;
-
     MyQDebug("... AddOndeChunk m_nPosOnde %u m_tOndeChunk.ChunkSize %u nBufferSize + 4 %d", m_nPosOnde,
              m_tOndeChunk.ChunkSize(), n + 4);
+    if (!MayAppendOnde(buffer, n))
+        return false;
 
-    if (m_nRiffSize == 0) {
-        SendToRelay(kAddiXMLTitle, QStringLiteral("Error bad RIFF size detected (RIFF size == 0)"), 0, 1, true, 0);
-        return false;
-    }
-    if (!buffer) {
-        SendToRelay(kAddOndeTitle, QStringLiteral("Unable to add pBufferOnde!"), 0, 1, true, 0);
-        return false;
-    }
-    if (n < 4) {
-        // The record alone holds 8 data bytes: a smaller chunk cannot be written.
-        SendToRelay(kAddOndeTitle, QStringLiteral("Invalid onde size %1 for\n%2").arg(QString::number(n), m_sPath),
-                    0, 1, true, 0);
-        return false;
-    }
-
+    // Appended at the RIFF end, which is the file's end (checked above).
     const quint64 position = quint64(m_nRiffSize) + bwf::kChunkHeaderBytes;
     const quint64 newRiff = quint64(m_nRiffSize) + quint64(n) + 12;
-    if (newRiff > kMaxRiffSize) {
-        SendToRelay(kAddOndeTitle, QStringLiteral("The onde chunk does not fit in\n%1").arg(m_sPath), 0, 1, true, 0);
-        return false;
-    }
-
-    const qint64 fileSize = m_File.size();
-    if (position > quint64(fileSize)) {
-        SendToRelay(kAddOndeTitle,
-                    QStringLiteral("The RIFF size of\n%1\nruns past the end of the file: nothing written.").arg(m_sPath),
-                    0, 1, true, 0);
-        return false;
-    }
-    // Bytes past the RIFF end are the file's like any others: never overwritten.
-    if (position < quint64(fileSize)) {
-        SendToRelay(kAddOndeTitle,
-                    QStringLiteral("The RIFF size of\n%1\nends before the file does: nothing written.").arg(m_sPath),
-                    0, 1, true, 0);
-        return false;
-    }
-    // Bytes past the RIFF end that the new chunk covers are kept, to be put
-    // back should a write fail.
-    const quint64 total = quint64(bwf::kOndeRecordBytes) + quint64(n) - 4;
-    const quint64 backupSize = qMin<quint64>(total, quint64(fileSize) - position);
-    std::unique_ptr<char[]> backup = backupSize ? obtainBuffer(backupSize) : nullptr;
-    if (backupSize
-        && (!backup || !m_File.seek(qint64(position))
-            || m_File.read(backup.get(), qint64(backupSize)) != qint64(backupSize))) {
-        SendToRelay(kAddOndeTitle, QStringLiteral("Unable to add pBufferOnde!"), 0, 1, true, 0);
-        return false;
-    }
-
     tyOndeChunk record;
     const QByteArray id = QByteArrayLiteral("ond") + TrkIndexToCharOld(t + 1).toLatin1();
     record.SetChunkID(id.constData());
@@ -492,35 +448,66 @@ bool QSoundFile::AddOndeChunk(const char* buffer, int n, int t, int pointStep)
     }
 
     // A failed write leaves the file as it was: whatever was appended is cut off.
+    const qint64 fileSize = m_File.size();
     auto rollBack = [&]() {
-        qint64 restored = 0;
-        bool ok = !backupSize || WriteAt(position, backup.get(), qint64(backupSize), &restored);
-        ok = RestoreFileSize(fileSize) && ok;
-        if (!ok)
+        if (!RestoreFileSize(fileSize))
             SendToRelay(kAddOndeTitle, QStringLiteral("The onde chunk of\n%1\ncould not be removed.").arg(m_sPath),
                         0, 1, true, 0);
+        return false;
     };
     qint64 stored = 0;
     if (!WriteAt(position, record.Data(), record.kBytes, &stored)) {
         ReportShortWrite(kAddOndeTitle, QStringLiteral("onde chunk"), stored, record.kBytes);
-        rollBack();
-        return false;
+        return rollBack();
     }
     const qint64 peaks = qint64(n) - 4;
     if (!WriteAt(position + record.kBytes, buffer, peaks, &stored)) {
         ReportShortWrite(kAddOndeTitle, QStringLiteral("onde chunk"), record.kBytes + stored, record.kBytes + peaks);
-        rollBack();
-        return false;
+        return rollBack();
     }
-    if (!WriteRiffSize(quint32(newRiff), kAddOndeTitle)) {
-        rollBack();
-        return false;
-    }
+    if (!WriteRiffSize(quint32(newRiff), kAddOndeTitle))
+        return rollBack();
 
     m_tOndeChunk = record;
     m_nPosOnde = quint32(position) + bwf::kChunkHeaderBytes;   // data offset, as the chunk scan records it
-    if (oldHeader != 0 && !RetireChunk(oldHeader, kAddOndeTitle))
+    return oldHeader == 0 || RetireChunk(oldHeader, kAddOndeTitle);
+}
+
+bool QSoundFile::MayAppendOnde(const char* buffer, int n)
+{
+    if (m_nRiffSize == 0) {
+        SendToRelay(kAddiXMLTitle, QStringLiteral("Error bad RIFF size detected (RIFF size == 0)"), 0, 1, true, 0);
         return false;
+    }
+    if (!buffer) {
+        SendToRelay(kAddOndeTitle, QStringLiteral("Unable to add pBufferOnde!"), 0, 1, true, 0);
+        return false;
+    }
+    if (n < 4) {
+        // The record alone holds 8 data bytes: a smaller chunk cannot be written.
+        SendToRelay(kAddOndeTitle, QStringLiteral("Invalid onde size %1 for\n%2").arg(QString::number(n), m_sPath),
+                    0, 1, true, 0);
+        return false;
+    }
+    if (quint64(m_nRiffSize) + quint64(n) + 12 > kMaxRiffSize) {
+        SendToRelay(kAddOndeTitle, QStringLiteral("The onde chunk does not fit in\n%1").arg(m_sPath), 0, 1, true, 0);
+        return false;
+    }
+    const quint64 riffEnd = quint64(m_nRiffSize) + bwf::kChunkHeaderBytes;
+    const quint64 fileSize = quint64(m_File.size());
+    if (riffEnd > fileSize) {
+        SendToRelay(kAddOndeTitle,
+                    QStringLiteral("The RIFF size of\n%1\nruns past the end of the file: nothing written.").arg(m_sPath),
+                    0, 1, true, 0);
+        return false;
+    }
+    // Bytes past the RIFF end are the file's like any others: never overwritten.
+    if (riffEnd < fileSize) {
+        SendToRelay(kAddOndeTitle,
+                    QStringLiteral("The RIFF size of\n%1\nends before the file does: nothing written.").arg(m_sPath),
+                    0, 1, true, 0);
+        return false;
+    }
     return true;
 }
 
