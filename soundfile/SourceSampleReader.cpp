@@ -5,6 +5,7 @@
 #include <QtEndian>
 
 #include <algorithm>
+#include <atomic>
 #include <cfloat>
 #include <cmath>
 #include <cstring>
@@ -337,10 +338,12 @@ __attribute__((target("avx2"))) void floatMonoPackedAvx2(const char* p, qint64 n
     *bad += nf;
 }
 
+std::atomic<bool> g_avx2Allowed{true};
+
 bool haveAvx2()
 {
     static const bool avx2 = __builtin_cpu_supports("avx2");
-    return avx2;
+    return avx2 && g_avx2Allowed.load(std::memory_order_relaxed);
 }
 #endif
 
@@ -358,6 +361,15 @@ FloatRun pickFloatRun(size_t stride)
 }
 
 } // namespace
+
+void SampleConverter::SetAvx2ForTests(bool allowed)
+{
+#if defined(__x86_64__) && defined(__GNUC__)
+    g_avx2Allowed.store(allowed, std::memory_order_relaxed);
+#else
+    Q_UNUSED(allowed);
+#endif
+}
 
 // 32-bit float to 16 or 24 bits without dither: the common case of the small
 // recorders.

@@ -69,6 +69,10 @@ public:
 
     const ConversionCounts& Counts() const { return m_counts; }
 
+    // Tests only: false makes the float conversion skip its AVX2 code, so the
+    // portable loop is checked on machines that have AVX2 too.
+    static void SetAvx2ForTests(bool allowed);
+
 private:
     enum class Mode { Copy, IntWiden, IntNarrow, FloatToInt };
 

@@ -222,18 +222,23 @@ void TestSourceConversion::formats()
 
     // Every channel into every take width: every sample, the counts and the
     // first positions as the rules give them.
+    // The float loop has an AVX2 form and a portable one: both are checked.
     bool sawClip = false;
     for (int ch = 0; ch < channels; ++ch) {
         for (int target : {8, 16, 24, 32}) {
+          for (bool avx2 : {true, false}) {
+            SampleConverter::SetAvx2ForTests(avx2);
             const ExpectedChannel e = expectChannel(raw, ch, target);
             const Converted c = convertFile(path, f, ch, TargetSampleFormat{target, false});
+            SampleConverter::SetAvx2ForTests(true);
             const QByteArray where = QByteArray("channel ") + QByteArray::number(ch + 1) + " to "
-                                     + QByteArray::number(target) + "-bit";
+                                     + QByteArray::number(target) + (avx2 ? "-bit" : "-bit, portable loop");
             QVERIFY2(c.bytes == e.bytes, where.constData());
             QVERIFY2(c.counts.clipped == e.clipped && c.counts.firstClipped == e.firstClipped, where.constData());
             QVERIFY2(c.counts.nonFinite == 0 && c.counts.firstNonFinite == -1, where.constData());
             QCOMPARE(c.copy, channels == 1 && target == bits && tag == 1);
             sawClip = sawClip || e.clipped > 0;
+          }
         }
     }
     // The loud float rows reach past full scale: clipping is exercised there.
@@ -270,10 +275,13 @@ void TestSourceConversion::specialValues_data()
 {
     QTest::addColumn<QString>("codec");
     QTest::addColumn<int>("target");
-    QTest::newRow("float 32 to 24") << QStringLiteral("pcm_f32le") << 24;
-    QTest::newRow("float 32 to 16") << QStringLiteral("pcm_f32le") << 16;
-    QTest::newRow("float 64 to 24") << QStringLiteral("pcm_f64le") << 24;
-    QTest::newRow("float 32 to 32") << QStringLiteral("pcm_f32le") << 32;
+    QTest::addColumn<bool>("avx2");
+    QTest::newRow("float 32 to 24") << QStringLiteral("pcm_f32le") << 24 << true;
+    QTest::newRow("float 32 to 24, portable loop") << QStringLiteral("pcm_f32le") << 24 << false;
+    QTest::newRow("float 32 to 16") << QStringLiteral("pcm_f32le") << 16 << true;
+    QTest::newRow("float 32 to 16, portable loop") << QStringLiteral("pcm_f32le") << 16 << false;
+    QTest::newRow("float 64 to 24") << QStringLiteral("pcm_f64le") << 24 << true;
+    QTest::newRow("float 32 to 32") << QStringLiteral("pcm_f32le") << 32 << true;
 }
 
 // Full scale, halves of the last step, NaN and infinities, put by hand into
@@ -319,7 +327,10 @@ void TestSourceConversion::specialValues()
     }
     SourceFormat f;
     QVERIFY(ReadSourceFormat(patched, &f, nullptr));
+    QFETCH(bool, avx2);
+    SampleConverter::SetAvx2ForTests(avx2);
     const Converted c = convertFile(patched, f, 0, TargetSampleFormat{target, false});
+    SampleConverter::SetAvx2ForTests(true);
     const int tb = target / 8;
     for (size_t i = 0; i < cases.size(); ++i) {
         QByteArray want;
