@@ -29,6 +29,7 @@ void MainWindow::OnPushButton_Load()
 {
     m_sSelectedSourceFile.clear();
     m_nSelectedSourceRow = -1;
+    m_pSourceChannel->ShowFor(QString());
     for (QLineEdit* edit : m_TrackNameEdits)
         edit->setEnabled(false);
     const bool failed = LoadSounds();

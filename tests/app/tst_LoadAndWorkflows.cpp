@@ -406,6 +406,10 @@ void tst_LoadAndWorkflows::createTakesTheChosenChannel()
     f.Close();
     QVERIFY(data == expected);
 
+    // The create reloaded: no source is selected, so no channel is offered.
+    QVERIFY(channel->isHidden());
+    QVERIFY(selectSource(w, 2));
+    QVERIFY(!channel->isHidden());
     QVERIFY(selectSource(w, 0));   // SRC_A.WAV, mono
     QVERIFY(channel->isHidden());
 }
