@@ -199,6 +199,19 @@ public:
 private:
     // iXML update helpers (QSoundFile_iXMLUpdate.cpp).
     bool EnsureiXMLDocument(int t);
+    // The steps of AddiXMLChunk: the text as stored, the check that the chunk
+    // is still where it was read, where the new chunk goes, the write.
+    struct IxmlPlacement
+    {
+        quint64 position = 0;     // header offset of the new chunk
+        quint64 chunkSize = 0;    // its ChunkSize
+        quint64 newRiff = 0;
+        bool moveToEnd = false;   // the old chunk is retired once the new one is written
+    };
+    QByteArray FitIxmlText(const QString& text) const;
+    bool IxmlChunkIsWhereRead();
+    bool PlaceIxml(quint64 length, IxmlPlacement& place);
+    bool WriteIxmlChunk(const QByteArray& utf8, const IxmlPlacement& place);
     // The checks of AddOndeChunk, each with its message: false = write nothing.
     bool MayAppendOnde(const char* buffer, int n);
     bool WriteAt(quint64 position, const char* data, qint64 size, qint64* stored);
