@@ -4,6 +4,7 @@
 #include "BrowserStyle.h"
 #include "DebugOutput.h"
 #include "MainWindowUi.h"
+#include "SourceChannelChoice.h"
 #include "MessageLoging.h"
 #include "QPavaneBrowsingTable.h"
 #include "SharedFonts.h"
@@ -42,6 +43,7 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent), ui(new Ui_MainWin
     InitSonalignResources();
     InitSharedFonts();
     ui->setupUi(this);
+    m_pSourceChannel = new SourceChannelChoice(ui->gridLayout, ui->m_CtrlComboBox_TargetTrack, this);
     setStyleSheet(MainWindowStyleSheet());
     setWindowTitle(QStringLiteral("Sonalign Version %1").arg(QLatin1String(kVersion)));
 

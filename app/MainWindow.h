@@ -16,6 +16,7 @@ class QLineEdit;
 class QMessageBox;
 class QPushButton;
 struct Ui_MainWindow;
+class SourceChannelChoice;
 
 // The program's single window. Owns the widgets, the two browsing tables and
 // the state the workflows share (folders, selected source file, target-track
@@ -46,6 +47,7 @@ public:
 
     // Read by tests and the demo; the window's own state.
     Ui_MainWindow* Ui() const { return ui; }
+    SourceChannelChoice* SourceChannel() const { return m_pSourceChannel; }
     QString SourceFolder() const { return m_sSourceFolder; }
     QString TargetFolder() const { return m_sTargetFolder; }
     void SetFolders(const QString& source, const QString& target);
@@ -138,6 +140,7 @@ private:
     void ShowVerifyMarks();
 
     Ui_MainWindow* ui = nullptr;
+    SourceChannelChoice* m_pSourceChannel = nullptr;   // owned by the window (QObject parent)
     QDir m_SettingsDir;
     QString m_sSourceFolder;
     QString m_sTargetFolder;

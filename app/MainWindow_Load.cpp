@@ -5,6 +5,7 @@
 #include "ColumnKinds.h"
 #include "DebugOutput.h"
 #include "MainWindowUi.h"
+#include "SourceChannelChoice.h"
 #include "QPavaneBrowsingTable.h"
 #include "TrackNameFile.h"
 
@@ -31,6 +32,7 @@ void MainWindow::OnPushButton_Load()
         return;
     m_sSelectedSourceFile.clear();
     m_nSelectedSourceRow = -1;
+    m_pSourceChannel->ShowFor(QString());
     for (QLineEdit* edit : m_TrackNameEdits)
         edit->setEnabled(false);
     const bool failed = LoadSounds();
@@ -112,6 +114,7 @@ void MainWindow::slot_SelectedSourceChanged(QString fileName, int row, int top)
     MyQDebug(" SOURCE FILE NAME: %s row: %d TOP %d", fileName.toLocal8Bit().constData(), row, top);
     m_sSelectedSourceFile = fileName;
     m_nSelectedSourceRow = row;
+    m_pSourceChannel->ShowFor(fileName.isEmpty() ? QString() : m_sSourceFolder + QStringLiteral("/") + fileName);
     for (QLineEdit* edit : m_TrackNameEdits)
         edit->setEnabled(false);
     if (top != m_nFirstVisibleSourceRow)

@@ -11,6 +11,7 @@
 #include "CoverageColours.h"
 #include "DebugOutput.h"
 #include "MainWindowUi.h"
+#include "SourceChannelChoice.h"
 #include "QPavaneBrowsingTable.h"
 #include "TrackWorkflows.h"
 
@@ -127,6 +128,7 @@ void MainWindow::OnPushButton_CreateSoundTrack()
     request.trackIndex = ui->m_CtrlComboBox_TargetTrack->currentIndex();
     request.fileIds = SelectedTargetTags();
     request.keepGoing = &m_bAnalysisBusy;
+    request.sourceChannel = m_pSourceChannel->Channel();
     if (m_sSelectedSourceFile.isEmpty())
         ShowModalMessage(QMessageBox::Critical, QStringLiteral("Please, first select a source file."));
     else

@@ -47,6 +47,37 @@ void report(const QString& text, int kind = 0)
 
 QByteArray local8(const QString& s) { return s.toLocal8Bit(); }
 
+// "HH:MM:SS" of a sample position since midnight.
+QString clockText(quint64 samples, quint32 rate)
+{
+    const quint64 t = rate ? samples / rate : 0;
+    return QString::asprintf("%02d:%02d:%02d", int(t / 3600), int(t % 3600 / 60), int(t % 60));
+}
+
+// "HH:MM:SS:FF" of a sample position since midnight, at the take's frame rate.
+QString timecodeText(quint64 samples, quint32 rate, int fps)
+{
+    if (rate == 0 || fps < 1)
+        return clockText(samples, rate);
+    const quint64 frames = samples / rate * quint64(fps) + samples % rate * quint64(fps) / rate;
+    return GetTimeCode(static_cast<unsigned long>(frames), short(fps));
+}
+
+// The take's sample format as its reference file stores it. Extensible takes
+// name their encoding in the subformat, which the take's records do not keep.
+TargetSampleFormat takeSampleFormat(const QSoundFile& ref)
+{
+    TargetSampleFormat target;
+    target.bits = ref.GetBitsPerSample();
+    target.isFloat = ref.m_tFmtChunk.FormatTag() == wavfmt::kTagFloat;
+    if (ref.m_tFmtChunk.FormatTag() == wavfmt::kTagExtensible) {
+        SourceFormat f;
+        if (ReadSourceFormat(ref.m_sPath, &f, nullptr))
+            target.isFloat = f.encoding == SampleEncoding::Float;
+    }
+    return target;
+}
+
 // A header larger than this comes from a damaged reference, not from a recorder.
 constexpr quint64 kMaxHeaderBytes = 64ull * 1024 * 1024;
 
@@ -472,6 +503,18 @@ QSoundMixer::QSoundMixer(QObject* parent)
 {
 }
 
+QString QSoundMixer::SourceConversionKey(const SourceFormat& source, const QSoundFile& takeFile)
+{
+    if (source.sampleRate != takeFile.GetSampleRate())
+        return QStringLiteral("resample");
+    const TargetSampleFormat target = takeSampleFormat(takeFile);
+    if (!SampleConverter::CannotConvert(source, target).isEmpty())
+        return QStringLiteral("unsupported");
+    if (SampleConverter(source, target, ConversionOptions()).IsCopy())
+        return QStringLiteral("copy");
+    return QStringLiteral("convert");
+}
+
 QString QSoundMixer::TemporaryNameFor(const QString& finalName, const QString& uniquePart)
 {
     const QString suffix = QLatin1Char('.') + uniquePart + QLatin1String(".partial");
@@ -638,32 +681,38 @@ bool QSoundMixer::SonalignMono(const QString& sourcePath, const QString& targetF
 
     MyQDebug("----- SonalignMono %s -----", local8(sourcePath).constData());
 
-    quint64 srcTimeRef = 0;
-    quint32 srcDataSize = 0;
-    quint32 srcDataPos = 0;
-    quint32 srcRate = 0;
-    int srcBits = 0;
-    int srcChannels = 0;
+    // The source's header, through the reader that knows every source format
+    // (RF64, extensible, float, several channels); the open goes through the
+    // sound-file layer first so that its message is the one users know.
+    SourceFormat srcFormat;
     {
         QSoundFile src;
         if (!src.Open(sourcePath, 0)) {
             report(sourcePath + QLatin1String("\nError returned by clSoundFile.Open()."));
             return true;
         }
-        src.ReadChunks(true, false);
-        srcTimeRef = src.GetTimeReference();
-        srcDataSize = src.GetDataSize();
-        srcDataPos = src.m_nPosData;
-        srcRate = src.GetSampleRate();
-        srcBits = src.GetBitsPerSample();
-        srcChannels = src.GetNbChannels();
-        const qint64 in = qint64(srcTimeRef);
-        const qint64 count = qint64(qint32(src.GetNbTotalSample()));
-        MyQDebug("%s [%d/%d/%d] %lld InTC %s TcSpl [%s ..%s.. %s]", local8(sourcePath).constData(), int(srcRate),
-                 srcBits, srcChannels, static_cast<long long>(srcTimeRef), local8(src.GetTimeCode(false)).constData(),
-                 local8(Long64ToString(in)).constData(), local8(Long64ToString(count)).constData(),
-                 local8(Long64ToString(in + count)).constData());
         src.Close();
+        QString why;
+        if (!ReadSourceFormat(sourcePath, &srcFormat, &why)) {
+            report(sourcePath + QLatin1Char('\n') + why);
+            return true;
+        }
+    }
+    const quint64 srcTimeRef = srcFormat.timeReference;
+    const quint64 srcDataSize = srcFormat.dataSize;
+    const quint64 srcDataPos = srcFormat.dataOffset;
+    const quint32 srcRate = srcFormat.sampleRate;
+    const int srcBits = srcFormat.bitsPerSample;
+    const int srcChannels = srcFormat.channels;
+    const quint64 srcFrameBytes = srcFormat.blockAlign;
+    {
+        const qint64 in = qint64(srcTimeRef);
+        const qint64 count = qint64(srcFormat.frames());
+        MyQDebug("%s [%d/%d/%d] %lld InTC %s TcSpl [%s ..%s.. %s] %s", local8(sourcePath).constData(), int(srcRate),
+                 srcBits, srcChannels, static_cast<long long>(srcTimeRef),
+                 local8(clockText(srcTimeRef, srcRate)).constData(), local8(Long64ToString(in)).constData(),
+                 local8(Long64ToString(count)).constData(), local8(Long64ToString(in + count)).constData(),
+                 local8(srcFormat.describe()).constData());
     }
 
     // Checks, in order.
@@ -672,14 +721,46 @@ bool QSoundMixer::SonalignMono(const QString& sourcePath, const QString& targetF
         return true;
     }
     bool formatFailed = false;
-    if (srcRate != take->m_nSampleRate || srcBits != take->m_nBitsPerSample) {
+    if (srcRate != take->m_nSampleRate) {
+        // Changing the rate here would move every time code: refused.
         report(sourcePath + QLatin1String(" [") + QString::number(srcRate) + QLatin1Char('/')
                + QString::number(srcBits) + QLatin1String(" bits] \nTarget [") + QString::number(take->m_nSampleRate)
-               + QLatin1Char('/') + QString::number(take->m_nBitsPerSample) + QLatin1String(" bits]"));
+               + QLatin1Char('/') + QString::number(take->m_nBitsPerSample) + QLatin1String(" bits]")
+               + QLatin1String("\nThe source is at ") + QString::number(srcRate) + QLatin1String(" Hz and the take at ")
+               + QString::number(take->m_nSampleRate) + QLatin1String(" Hz: the source must be resampled to ")
+               + QString::number(take->m_nSampleRate) + QLatin1String(" Hz first."));
         formatFailed = true;
     }
-    if (srcChannels != 1) {
-        report(sourcePath + QLatin1String(" \n Is not a monophonic file."));
+    const QString unsupported = srcFormat.unsupportedReason();
+    if (!unsupported.isEmpty()) {
+        report(sourcePath + QLatin1Char('\n') + unsupported);
+        formatFailed = true;
+    }
+    const int channelChoice = m_sourceOptions.channel;
+    if (channelChoice == 0 && srcChannels != 1) {
+        report(sourcePath + QLatin1String(" \n Is not a monophonic file.") + QLatin1String("\nIt has ")
+               + QString::number(srcChannels)
+               + QLatin1String(" channels: choose one with --channel K (the channel choice beside the track in the window)."));
+        formatFailed = true;
+    } else if (channelChoice < 0 || channelChoice > srcChannels) {
+        report(sourcePath + QLatin1String("\nThere is no channel ") + QString::number(channelChoice)
+               + QLatin1String(": this source has ") + QString::number(srcChannels)
+               + (srcChannels == 1 ? QLatin1String(" channel.") : QLatin1String(" channels.")));
+        formatFailed = true;
+    }
+    // A hostile header must not overflow the sample arithmetic below; 2^48
+    // samples are centuries of audio.
+    constexpr quint64 kMaxSamples = quint64(1) << 48;
+    if (srcFormat.timeReference > kMaxSamples || srcFormat.frames() > kMaxSamples) {
+        report(sourcePath + QLatin1String("\nThe source's time reference or length is out of range: its header is damaged."));
+        formatFailed = true;
+    }
+    if (!srcFormat.hasTimeReference) {
+        report(sourcePath
+               + (srcFormat.hasBext
+                      ? QLatin1String("\nIts bext chunk is too short to hold a time reference")
+                      : QLatin1String("\nThis source has no bext chunk, so no time reference"))
+               + QLatin1String(": it cannot be placed in the take (it would land at midnight)."));
         formatFailed = true;
     }
     if (take->m_nNbChannels != 1) {
@@ -703,6 +784,14 @@ bool QSoundMixer::SonalignMono(const QString& sourcePath, const QString& targetF
     if (ref.m_nRiffSize == 0) {
         report(QStringLiteral("Error Riff source size == 0"));
         return true;
+    }
+    const TargetSampleFormat targetFormat = takeSampleFormat(ref);
+    {
+        const QString why = SampleConverter::CannotConvert(srcFormat, targetFormat);
+        if (!why.isEmpty()) {
+            report(sourcePath + QLatin1Char('\n') + why);
+            return true;
+        }
     }
 
     // The new name (asked before the occupancy check so that a file of that
@@ -833,16 +922,18 @@ bool QSoundMixer::SonalignMono(const QString& sourcePath, const QString& targetF
 
     // Locate the segment; differences are unsigned 32-bit.
     const qint64 Sin = qint64(srcTimeRef);
-    const quint32 Ns = srcDataSize / quint32(srcChannels) / quint32(b);
-    const qint64 Sout = Sin + Ns;
+    // Source frames: one sample of every channel (RF64 sources may pass 4 GB).
+    const quint64 Ns = srcFormat.frames();
+    const qint64 Sout = Sin + qint64(Ns);
     const qint64 Tin = qint64(ref.GetTimeReference());
     const quint32 Nt = D / quint32(c) / quint32(b);
     const qint64 Tout = Tin + Nt;
-    quint32 before = 0, copied = 0, after = 0, offset = 0;
+    quint32 before = 0, copied = 0, after = 0;
+    quint64 offset = 0;   // source frames skipped
     if (Sin <= Tin && Tout <= Sout) {
         MyQDebug("FULL MATCH SELECTION BLUE");
         copied = Nt;
-        offset = quint32(Tin - Sin);
+        offset = quint64(Tin - Sin);
     } else if (Tin < Sin && Sin < Tout && Tout <= Sout) {
         MyQDebug("FULL MATCH SELECTION DARK PINK");
         before = quint32(Sin - Tin);
@@ -850,13 +941,13 @@ bool QSoundMixer::SonalignMono(const QString& sourcePath, const QString& targetF
     } else if (Tin < Sin && Sin < Tout && Sout < Tout) {
         MyQDebug("FULL MATCH SELECTION DARK RED");
         before = quint32(Sin - Tin);
-        copied = Ns;
+        copied = quint32(Ns);
         after = quint32(Tout - Sout);
     } else if (Tin < Sout && Sout < Tout) {
         MyQDebug("FULL MATCH SELECTION DARK BLUE");
         copied = quint32(Sout - Tin);
         after = quint32(Tout - Sout);
-        offset = quint32(Tin - Sin);
+        offset = quint64(Tin - Sin);
     } else {
         report(QStringLiteral("Unable to in point Tc sample!"));
         return true;
@@ -865,7 +956,7 @@ bool QSoundMixer::SonalignMono(const QString& sourcePath, const QString& targetF
         report(QStringLiteral("Unable to find audio source data to be added!"));
         return true;
     }
-    const quint64 sourceStart = quint64(srcDataPos) + quint64(b) * offset;
+    const quint64 sourceStart = srcDataPos + srcFrameBytes * offset;
     if (!src.seek(qint64(sourceStart))) {
         report(sourcePath + QLatin1String("\nThe source file holds fewer audio bytes than its data chunk declares."));
         return true;
@@ -884,7 +975,16 @@ bool QSoundMixer::SonalignMono(const QString& sourcePath, const QString& targetF
     std::array<quint64, 2> lastTicket{{0, 0}};
     writer.beforeReuse = [&](int buffer) { peaks.waitFor(lastTicket[size_t(buffer)]); };
     qint64 written = 0;
-    quint64 sourceRemaining = srcDataSize > quint64(b) * offset ? srcDataSize - quint64(b) * offset : 0;
+    quint64 sourceRemaining = srcDataSize > srcFrameBytes * offset ? srcDataSize - srcFrameBytes * offset : 0;
+    // A source already in the take's format is copied byte for byte, as it
+    // always was; any other goes through the converter, one channel of it.
+    ConversionOptions conversion;
+    conversion.channel = std::max(channelChoice, 1) - 1;
+    conversion.dither = m_sourceOptions.dither;
+    conversion.ditherSeed = m_sourceOptions.ditherSeed;
+    SampleConverter converter(srcFormat, targetFormat, conversion);
+    SourceSampleReader sourceReader(src, sourceRemaining, converter);
+    const bool copyAsIs = converter.IsCopy();
     bool cancelled = false;
     bool shortSource = false;
     for (int phase = 0; phase < 3 && !cancelled && !shortSource && !writer.failed(); ++phase) {
@@ -898,7 +998,7 @@ bool QSoundMixer::SonalignMono(const QString& sourcePath, const QString& targetF
             char* dst = writer.space(runBytes);
             if (!dst)
                 break;
-            if (phase == 1) {
+            if (phase == 1 && copyAsIs) {
                 const qint64 want = qint64(std::min<quint64>(quint64(runBytes), sourceRemaining));
                 const qint64 got = readFully(src, dst, want);
                 if (got != runBytes) {
@@ -906,6 +1006,13 @@ bool QSoundMixer::SonalignMono(const QString& sourcePath, const QString& targetF
                     break;
                 }
                 sourceRemaining -= quint64(got);
+            } else if (phase == 1) {
+                // Converted into the take's format before peaks and writing,
+                // so the overview describes the samples the file holds.
+                if (sourceReader.Read(dst, qint64(runFrames)) != qint64(runFrames)) {
+                    shortSource = true;
+                    break;
+                }
             } else {
                 std::memset(dst, 0, size_t(runBytes));
             }
@@ -952,6 +1059,25 @@ bool QSoundMixer::SonalignMono(const QString& sourcePath, const QString& targetF
     if (writer.failed() || written != qint64(D)) {
         report(newPath + QLatin1String("\nError on write: the disk may be full. The new track was not written."));
         return true;
+    }
+    const ConversionCounts& counts = converter.Counts();
+    if (counts.clipped || counts.nonFinite) {
+        // A warning, not a failure: the track is written all the same.
+        const int fps = ref.GetNumerikFrameRate();
+        auto firstAt = [&](qint64 index) -> QString {
+            return QLatin1String(" (first at ")
+                   + timecodeText(quint64(Tin) + before + quint64(index), rate, fps) + QLatin1Char(')');
+        };
+        QString text = sourcePath + QLatin1String("\nConverted from ") + srcFormat.describe() + QLatin1String(" to ")
+                       + QString::number(targetFormat.bits) + QLatin1String("-bit: ")
+                       + QString::number(counts.clipped) + QLatin1String(" sample(s) clipped");
+        if (counts.clipped)
+            text += firstAt(counts.firstClipped);
+        text += QLatin1String(", ") + QString::number(counts.nonFinite)
+                + QLatin1String(" NaN or infinite sample(s) set to 0");
+        if (counts.nonFinite)
+            text += firstAt(counts.firstNonFinite);
+        report(text + QLatin1Char('.'));
     }
 
     // Finishing steps on the complete samples.

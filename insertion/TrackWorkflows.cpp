@@ -182,6 +182,7 @@ WorkflowResult CreateTrackWorkflow::Run(const CreateTrackRequest& request)
 
         {
             QSoundMixer mixer(nullptr);
+            mixer.SetSourceOptions({request.sourceChannel, request.dither, request.ditherSeed});
             connect(&mixer, &QSoundMixer::signal_ProgressSize, this, &CreateTrackWorkflow::signal_ProgressSize,
                     Qt::DirectConnection);
             QString newName;

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "FolderLock.h"
+#include "SourceSampleReader.h"
 
 #include <QObject>
 #include <QString>
@@ -25,6 +26,9 @@ struct CreateTrackRequest
     bool hasTrackName = true;    // false = the source row has no name entry: "SONALIGN <position of the take>"
     bool* keepGoing = nullptr;   // the caller's busy flag; null = always go on
     FolderLockWait lockWait;
+    int sourceChannel = 0;       // 1-based channel of a multichannel source; 0 = the source must be mono
+    DitherKind dither = DitherKind::None;   // where converting the source loses precision
+    quint64 ditherSeed = 1;
 };
 
 struct DeleteTrackRequest
