@@ -5,6 +5,7 @@
 #include "ConformDialog.h"
 #include "DebugOutput.h"
 #include "MainWindowUi.h"
+#include "SourceChannelChoice.h"
 #include "MessageLoging.h"
 #include "QPavaneBrowsingTable.h"
 #include "SharedFonts.h"
@@ -45,6 +46,7 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent), ui(new Ui_MainWin
     InitSonalignResources();
     InitSharedFonts();
     ui->setupUi(this);
+    m_pSourceChannel = new SourceChannelChoice(ui->gridLayout, ui->m_CtrlComboBox_TargetTrack, this);
     setStyleSheet(MainWindowStyleSheet());
     setWindowTitle(QStringLiteral("Sonalign Version %1").arg(QLatin1String(kVersion)));
 
@@ -135,6 +137,8 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent), ui(new Ui_MainWin
         connect(edit, SIGNAL(editingFinished()), this, kEditSlots[k]);
     }
 
+    SetupWindowExtras();
+
     ui->m_CtrlButton_Load->setFocus();
     ui->m_CtrlLabel_Message->setText(QStringLiteral("Load and select a source file"));
     resize(1280, 750);
@@ -146,6 +150,7 @@ MainWindow::~MainWindow()
     // (a message box's destroyed()) must not reach a half-destroyed window.
     for (QObject* child : findChildren<QObject*>())
         disconnect(child, nullptr, this, nullptr);
+    delete findChild<QObject*>(QStringLiteral("geometryWatcher"), Qt::FindDirectChildrenOnly);
     // The relay outlives the window: reporters may still hold the pointer.
     disconnect(m_pLogger, nullptr, this, nullptr);
     delete ui;

@@ -6,6 +6,7 @@
 #include <QMainWindow>
 #include <QPoint>
 #include <QStringList>
+#include <QTimer>
 
 #include <functional>
 
@@ -15,6 +16,7 @@ class QLineEdit;
 class QMessageBox;
 class QPushButton;
 struct Ui_MainWindow;
+class SourceChannelChoice;
 
 // The program's single window. Owns the widgets, the two browsing tables and
 // the state the workflows share (folders, selected source file, target-track
@@ -45,6 +47,7 @@ public:
 
     // Read by tests and the demo; the window's own state.
     Ui_MainWindow* Ui() const { return ui; }
+    SourceChannelChoice* SourceChannel() const { return m_pSourceChannel; }
     QString SourceFolder() const { return m_sSourceFolder; }
     QString TargetFolder() const { return m_sTargetFolder; }
     void SetFolders(const QString& source, const QString& target);
@@ -54,6 +57,19 @@ public:
     int CurrentTrackNameEdit() const { return m_nCurrentTrackNameEdit; }
     int OpenMessageBoxCount() const { return m_nOpenMessageBoxes; }
     bool IsBusy() const { return m_bAnalysisBusy; }
+
+    // Places each track-name edit beside the source row it shows and keeps
+    // the first visible source row current (every scroll position).
+    void AlignTrackNameEdits();
+    // Folder fields: a path typed, pasted or dropped becomes the folder in
+    // use when it is an existing folder (and is saved as a dialog choice
+    // would be); otherwise a message and false. Load loads nothing then.
+    bool AcceptTypedFolders();
+    // Texts of the confirm boxes: what each selected take will get.
+    enum class TrackAction { Create, Delete, Restore };
+    QString TakesPlanText(TrackAction action, int track, const QStringList& tags) const;
+    // Marks the tracks taken on the selected takes in the track choice.
+    void UpdateTrackChoice();
 
     // Modal boxes go through this seam so a test can answer them instead of
     // blocking in exec(). Unset in the program.
@@ -80,6 +96,8 @@ public slots:
     void OnPushButton_Analyse();
     void OnPushButton_CreateSoundTrack();
     void OnPushButton_DeleteSoundTrack();
+    void OnPushButton_RestoreSoundTrack();
+    void slot_FolderFieldEdited();
     void OnPushButton_Verify();             // MainWindow_Verify.cpp
 
     void slot_editingFinishedLineEdit_S_1();
@@ -115,11 +133,14 @@ private:
     void SetActionButtonsEnabled(bool enabled);
     void ShowTrackNamesFrom(int top);
     QStringList SelectedTargetTags() const;
+    void SetupWindowExtras();
+    void RefreshLogPanel();
     void SetupVerifyControls();
     void VerifyTakes(const QStringList& tags, int track);
     void ShowVerifyMarks();
 
     Ui_MainWindow* ui = nullptr;
+    SourceChannelChoice* m_pSourceChannel = nullptr;   // owned by the window (QObject parent)
     QDir m_SettingsDir;
     QString m_sSourceFolder;
     QString m_sTargetFolder;
@@ -138,6 +159,7 @@ private:
     QPoint m_CascadePos;
     ModalHook m_fnModalHook;
     FolderDialogHook m_fnFolderDialogHook;
+    QTimer m_TrackChoiceTimer;     // one update of the track marks per burst of selection changes
     // Verify marks of the takes of m_sVerifiedFolder, by file ID.
     QPushButton* m_pVerifyButton = nullptr;
     QLabel* m_pVerifyLegend = nullptr;

@@ -103,7 +103,9 @@ void Ui_MainWindow::setupUi(QMainWindow* window)
     groupBox_3 = new QGroupBox(centralWidget);
     groupBox_3->setObjectName(QStringLiteral("groupBox_3"));
     groupBox_3->setTitle(QStringLiteral("Source"));
-    groupBox_3->setMinimumSize(480, 540);
+    // 540 pixels high would not fit a 1366 x 768 screen; the tables take
+    // whatever height the window has, and scroll.
+    groupBox_3->setMinimumSize(480, 260);
     auto* sourceGrid = new QGridLayout(groupBox_3);
     sourceGrid->setHorizontalSpacing(2);
     m_CtrlTable_Source = new QPavaneBrowsingTable(groupBox_3);
@@ -116,21 +118,19 @@ void Ui_MainWindow::setupUi(QMainWindow* window)
     frame->setObjectName(QStringLiteral("frame"));
     frame->setFrameShape(QFrame::NoFrame);
     frame->setFixedWidth(150);
-    auto* edits = new QVBoxLayout(frame);
-    edits->setContentsMargins(0, 0, 0, 0);
-    edits->setSpacing(0);
-    // The edits stand level with the source rows: one header height, then
-    // one edit per 22-pixel row.
-    edits->addSpacing(20);
+    // The edits have no layout: the window places each beside its source
+    // row (MainWindow::AlignTrackNameEdits), inside a clip that spans the
+    // table's viewport, so a half-hidden row's edit is cut where the row is.
+    trackNameClip = new QWidget(frame);
+    trackNameClip->setObjectName(QStringLiteral("trackNameClip"));
     for (int k = 1; k <= kTrackNameEdits; ++k) {
-        auto* e = new QLineEdit(frame);
+        auto* e = new QLineEdit(trackNameClip);
         e->setObjectName(QStringLiteral("m_CtrlLineEdit_S_%1").arg(k));
         e->setAlignment(Qt::AlignCenter);
-        e->setFixedHeight(22);
-        edits->addWidget(e);
+        e->setFixedHeight(kTrackNameRowHeight);
+        e->setGeometry(0, (k - 1) * kTrackNameRowHeight, 150, kTrackNameRowHeight);
         m_CtrlLineEdit_S.append(e);
     }
-    edits->addStretch(1);
     sourceGrid->addWidget(frame, 1, 1);
 
     label = new QLabel(groupBox_3);
@@ -147,6 +147,7 @@ void Ui_MainWindow::setupUi(QMainWindow* window)
     m_CtrlTable_Target = new QPavaneBrowsingTable(groupBox_2);
     m_CtrlTable_Target->setObjectName(QStringLiteral("m_CtrlTable_Target"));
     targetGrid->addWidget(m_CtrlTable_Target, 0, 0);
+    targetGrid->setVerticalSpacing(3);
     gridLayout->addWidget(groupBox_2, 4, 2, 1, 7);
 
     m_CtrlProgressBar_Size = new QProgressBar(centralWidget);
@@ -172,4 +173,5 @@ void Ui_MainWindow::setupUi(QMainWindow* window)
     statusBar = new QStatusBar(window);
     statusBar->setObjectName(QStringLiteral("statusBar"));
     window->setStatusBar(statusBar);
+    setupExtras(window);
 }

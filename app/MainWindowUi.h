@@ -3,7 +3,10 @@
 
 #include <QList>
 
+class QAction;
+class QDockWidget;
 class QFrame;
+class LogPanel;
 class QGridLayout;
 class QGroupBox;
 class QLabel;
@@ -51,7 +54,19 @@ struct Ui_MainWindow
     QToolBar* mainToolBar = nullptr;
     QStatusBar* statusBar = nullptr;
 
+    // Beyond the original widget set (built by setupExtras).
+    QWidget* trackNameClip = nullptr;               // inside frame, level with the source rows
+    QWidget* m_CtrlLegend_Coverage = nullptr;       // below the target table
+    QAction* m_CtrlAction_RestoreSoundTrack = nullptr;
+    QAction* m_CtrlAction_ShowLog = nullptr;        // the dock's own toggle
+    QDockWidget* m_CtrlDock_Log = nullptr;
+    LogPanel* m_CtrlPanel_Log = nullptr;
+
     static constexpr int kTrackNameEdits = 22;
+    static constexpr int kTrackNameRowHeight = 22;
 
     void setupUi(QMainWindow* window);
+
+private:
+    void setupExtras(QMainWindow* window);
 };

@@ -6,6 +6,7 @@
 #include "ConformDialog.h"
 #include "DebugOutput.h"
 #include "MainWindowUi.h"
+#include "SourceChannelChoice.h"
 #include "QPavaneBrowsingTable.h"
 #include "TrackNameFile.h"
 
@@ -27,8 +28,12 @@ void MainWindow::SetActionButtonsEnabled(bool enabled)
 
 void MainWindow::OnPushButton_Load()
 {
+    // What the folder fields show is what Load loads, or nothing.
+    if (!AcceptTypedFolders())
+        return;
     m_sSelectedSourceFile.clear();
     m_nSelectedSourceRow = -1;
+    m_pSourceChannel->ShowFor(QString());
     for (QLineEdit* edit : m_TrackNameEdits)
         edit->setEnabled(false);
     const bool failed = LoadSounds();
@@ -64,6 +69,7 @@ bool MainWindow::LoadSounds()
     // Edits below the last row would otherwise show the names of a previous load.
     for (int k = n; k < m_TrackNameEdits.size(); ++k)
         m_TrackNameEdits[k]->clear();
+    AlignTrackNameEdits();
     if (n == 0) {
         ShowModalMessage(QMessageBox::Critical, QStringLiteral("No source file detected in source directory"));
         return true;
@@ -102,6 +108,7 @@ void MainWindow::ShowTrackNamesFrom(int top)
     for (int r = top; r < rows && r - top < m_TrackNameEdits.size(); ++r)
         if (r < m_slSourceTrackNames.size())
             m_TrackNameEdits[r - top]->setText(m_slSourceTrackNames[r]);
+    AlignTrackNameEdits();
 }
 
 void MainWindow::slot_SelectedSourceChanged(QString fileName, int row, int top)
@@ -109,6 +116,7 @@ void MainWindow::slot_SelectedSourceChanged(QString fileName, int row, int top)
     MyQDebug(" SOURCE FILE NAME: %s row: %d TOP %d", fileName.toLocal8Bit().constData(), row, top);
     m_sSelectedSourceFile = fileName;
     m_nSelectedSourceRow = row;
+    m_pSourceChannel->ShowFor(fileName.isEmpty() ? QString() : m_sSourceFolder + QStringLiteral("/") + fileName);
     for (QLineEdit* edit : m_TrackNameEdits)
         edit->setEnabled(false);
     if (top != m_nFirstVisibleSourceRow)
@@ -124,8 +132,10 @@ void MainWindow::slot_SourceScrolled(int)
     // Scrolling without a new selection: the edits follow the rows, and only
     // the selected row's edit (if it is still shown) accepts typing.
     const int top = qMax(0, ui->m_CtrlTable_Source->rowAt(0));
-    if (top == m_nFirstVisibleSourceRow)
+    if (top == m_nFirstVisibleSourceRow) {
+        AlignTrackNameEdits();
         return;
+    }
     for (QLineEdit* edit : m_TrackNameEdits)
         edit->setEnabled(false);
     ShowTrackNamesFrom(top);

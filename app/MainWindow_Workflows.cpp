@@ -8,8 +8,10 @@
 #include "BrowserStyle.h"
 #include "ColumnKinds.h"
 #include "CoverageAnalysis.h"
+#include "CoverageColours.h"
 #include "DebugOutput.h"
 #include "MainWindowUi.h"
+#include "SourceChannelChoice.h"
 #include "QPavaneBrowsingTable.h"
 #include "TrackWorkflows.h"
 
@@ -19,21 +21,6 @@
 #include <QProgressBar>
 #include <QPushButton>
 
-namespace {
-
-QColor CoverageColour(Coverage c)
-{
-    switch (c) {
-    case Coverage::EntireTake: return QColor(0, 120, 215);
-    case Coverage::MissingStart: return QColor(80, 0, 128);
-    case Coverage::PartialCoverage: return QColor(105, 0, 0);
-    case Coverage::MissingEnd: return QColor(0, 0, 105);
-    case Coverage::None: break;
-    }
-    return QColor(Qt::transparent);
-}
-
-} // namespace
 
 void MainWindow::slot_ProgressSize(long long value) { ui->m_CtrlProgressBar_Size->setValue(int(value)); }
 
@@ -141,6 +128,7 @@ void MainWindow::OnPushButton_CreateSoundTrack()
     request.trackIndex = ui->m_CtrlComboBox_TargetTrack->currentIndex();
     request.fileIds = SelectedTargetTags();
     request.keepGoing = &m_bAnalysisBusy;
+    request.sourceChannel = m_pSourceChannel->Channel();
     if (m_sSelectedSourceFile.isEmpty())
         ShowModalMessage(QMessageBox::Critical, QStringLiteral("Please, first select a source file."));
     else
@@ -150,6 +138,23 @@ void MainWindow::OnPushButton_CreateSoundTrack()
     if (request.hasTrackName)
         request.trackName = m_slSourceTrackNames[entry];
 
+    // Ask only when there is something to do; the workflow reports the rest.
+    if (!request.sourcePath.isEmpty() && !request.fileIds.isEmpty()) {
+        m_pConfirmBox->setIcon(QMessageBox::Question);
+        m_pConfirmBox->setText(QStringLiteral("Track %1 will be created on ALL selected takes of the target area\n"
+                                              "from %2 (track name \"%3\").\n\n")
+                                   .arg(request.trackIndex + 1)
+                                   .arg(m_sSelectedSourceFile, request.trackName)
+                               + TakesPlanText(TrackAction::Create, request.trackIndex + 1, request.fileIds));
+        if (ExecModal(m_pConfirmBox) != QMessageBox::Ok) {
+            m_bAnalysisBusy = false;
+            ui->m_CtrlButton_CreateSoundTrack->setEnabled(true);
+            ui->m_CtrlButton_DeleteSoundTrack->setEnabled(true);
+            SaveIniSettings();
+            return;
+        }
+    }
+
     CreateTrackWorkflow workflow;
     connect(&workflow, SIGNAL(signal_ProgressSize(qint64)), this, SLOT(slot_ProgressSize(long long)));
     connect(&workflow, &CreateTrackWorkflow::signal_TakeCount, ui->m_CtrlProgressBar_File, [this](int count) {
@@ -158,6 +163,7 @@ void MainWindow::OnPushButton_CreateSoundTrack()
     });
     connect(&workflow, &CreateTrackWorkflow::signal_TakesDone, ui->m_CtrlProgressBar_File, &QProgressBar::setValue);
     const WorkflowResult result = workflow.Run(request);
+    RefreshLogPanel();
 
     if (result.success)
         ShowModalMessage(QMessageBox::Information, QStringLiteral("End of the sonalign process."));
@@ -201,7 +207,8 @@ void MainWindow::OnPushButton_DeleteSoundTrack()
             QStringLiteral("Track %1 will be hidden on ALL selected takes of the target area\n"
                            "by changing original .WAV extention to .DEL<N> extention.\n"
                            "To clean the target area, remove .DEL file using OS Finder/Explorer.")
-                .arg(request.trackIndex + 1));
+                .arg(request.trackIndex + 1)
+            + QLatin1String("\n\n") + TakesPlanText(TrackAction::Delete, request.trackIndex + 1, request.fileIds));
         agreed = ExecModal(m_pConfirmBox) == QMessageBox::Ok;
     }
     WorkflowResult result;
@@ -215,6 +222,7 @@ void MainWindow::OnPushButton_DeleteSoundTrack()
         });
         connect(&workflow, &DeleteTrackWorkflow::signal_UpdatedCount, ui->m_CtrlProgressBar_File, &QProgressBar::setValue);
         result = workflow.Run(request);
+        RefreshLogPanel();
     }
     m_bAnalysisBusy = false;
     ui->m_CtrlButton_CreateSoundTrack->setEnabled(true);

@@ -7,7 +7,8 @@
 // writes FOLDER/Master/AA0001_01.WAV (48 kHz, 24-bit mono take from 10:00:00)
 // and FOLDER/Extra/SOURCE.WAV (starting 120 s after the take and running
 // 600 s past its end: the take's start is missing, so both silence and
-// copying are measured). The audio is streamed: memory stays small whatever
+// copying are measured), and FOLDER/Extra/FLOAT.WAV: the same audio as
+// 32-bit float, which a create converts to the take's 24 bits. The audio is streamed: memory stays small whatever
 // the length.
 
 #include "RecorderFileWriter.h"
@@ -26,16 +27,23 @@ constexpr quint32 kRate = 48000;
 constexpr quint64 kTakeStart = 10ull * 3600 * kRate;
 
 // Writes `spec` with `frames` frames of pseudo-random 24-bit audio, streamed.
-bool writeStreamed(const QString& path, RecorderFileSpec spec, quint64 frames, quint32 seed)
+// With `asFloat` the same samples are stored as 32-bit floats (v / 2^23,
+// exact), so converting them back gives the 24-bit file's bytes.
+bool writeStreamed(const QString& path, RecorderFileSpec spec, quint64 frames, quint32 seed, bool asFloat = false)
 {
     spec.frames = 0;
+    if (asFloat) {
+        spec.formatTag = 3;
+        spec.bitsPerSample = 32;
+    }
+    const int outBytes = asFloat ? 4 : 3;
     QList<RecorderChunkPlace> places;
     QByteArray skeleton = RecorderFileWriter::build(spec, &places);
     quint32 dataEnd = 0;
     for (const RecorderChunkPlace& p : places)
         if (p.id == "data")
             dataEnd = p.offset + 8;
-    const quint64 dataBytes = frames * 3;
+    const quint64 dataBytes = frames * quint64(outBytes);
     if (dataEnd == 0 || skeleton.size() + dataBytes > 0xFFFFFFFFull)
         return false;
     qToLittleEndian<quint32>(quint32(dataBytes), reinterpret_cast<uchar*>(skeleton.data() + dataEnd - 4));
@@ -46,18 +54,31 @@ bool writeStreamed(const QString& path, RecorderFileSpec spec, quint64 frames, q
         return false;
     if (f.write(skeleton.constData(), dataEnd) != dataEnd)
         return false;
-    std::vector<char> block(3 * 1024 * 1024);
+    constexpr size_t kBlockFrames = 1024 * 1024;
+    std::vector<char> block(kBlockFrames * size_t(outBytes));
     quint32 x = seed | 1u;
-    quint64 left = dataBytes;
+    auto nextByte = [&x]() {
+        x ^= x << 13;
+        x ^= x >> 17;
+        x ^= x << 5;
+        return quint8(x);
+    };
+    quint64 left = frames;
     while (left > 0) {
-        const size_t n = size_t(std::min<quint64>(left, block.size()));
+        const size_t n = size_t(std::min<quint64>(left, kBlockFrames));
         for (size_t i = 0; i < n; ++i) {
-            x ^= x << 13;
-            x ^= x >> 17;
-            x ^= x << 5;
-            block[i] = char(x);
+            const quint8 b0 = nextByte(), b1 = nextByte(), b2 = nextByte();
+            if (!asFloat) {
+                block[3 * i] = char(b0);
+                block[3 * i + 1] = char(b1);
+                block[3 * i + 2] = char(b2);
+            } else {
+                const qint32 v = qint32((quint32(b0) | (quint32(b1) << 8) | (quint32(b2) << 16)) << 8) >> 8;
+                const float fv = float(v) / 8388608.0f;
+                qToLittleEndian<float>(fv, reinterpret_cast<uchar*>(block.data() + 4 * i));
+            }
         }
-        if (f.write(block.data(), qint64(n)) != qint64(n))
+        if (f.write(block.data(), qint64(n) * outBytes) != qint64(n) * outBytes)
             return false;
         left -= n;
     }
@@ -99,6 +120,10 @@ int main(int argc, char* argv[])
     source.timeReference = kTakeStart + 120 * kRate;
     source.withIxml = source.withFilm = source.withVlta = source.withOnde = false;
     if (!writeStreamed(folder + QStringLiteral("/Extra/SOURCE.WAV"), source, (seconds - 120 + 600) * kRate, 2))
+        return 1;
+    // The same audio as 32-bit float, the small recorders' format: the
+    // converting create is timed against the copying one.
+    if (!writeStreamed(folder + QStringLiteral("/Extra/FLOAT.WAV"), source, (seconds - 120 + 600) * kRate, 2, true))
         return 1;
     std::printf("copied_seconds=%llu silence_seconds=120\n", static_cast<unsigned long long>(seconds - 120));
     return 0;

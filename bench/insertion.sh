@@ -5,6 +5,10 @@
 # script: dd with 1 MiB blocks (a plain copy of a file of the new file's size)
 # and sox extracting the same segment with trim and pad. Reports the ratios and
 # the peak memory; a shorter take shows how memory grows with the length.
+# The same create from a 32-bit float source (the same audio, converted to the
+# take's 24 bits in the copy loop) is timed against the copying create:
+# float/copy is that ratio (target: at most 1.15; the runs alternate so that
+# both see the same load), and the two new tracks must hold the same samples.
 #
 #   bench/insertion.sh BUILD_DIR [TAKE_SECONDS ...]     (default: 600 3600)
 #
@@ -26,13 +30,16 @@ command -v sox >/dev/null || { echo "sox is needed" >&2; exit 2; }
 WORK=$(mktemp -d "${TMPDIR:-/tmp}/sonalign-bench.XXXXXX")
 trap 'rm -rf "$WORK"' EXIT INT TERM
 
-# Runs a command under /usr/bin/time -v; prints "seconds max_rss_kb".
+# Runs a command under /usr/bin/time -v; prints "seconds max_rss_kb cpu_seconds"
+# (cpu = user + system: steadier than the wall clock on a loaded machine).
 measure() {
     /usr/bin/time -v "$@" >/dev/null 2>"$WORK/time.txt" || { cat "$WORK/time.txt" >&2; exit 1; }
     awk -F': ' '
         /Elapsed \(wall clock\)/ { n = split($2, p, ":"); s = 0; for (i = 1; i <= n; i++) s = s * 60 + p[i] }
         /Maximum resident set size/ { rss = $2 }
-        END { printf "%.3f %d\n", s, rss }' "$WORK/time.txt"
+        /User time \(seconds\)/ { cpu += $2 }
+        /System time \(seconds\)/ { cpu += $2 }
+        END { printf "%.3f %d %.3f\n", s, rss, cpu }' "$WORK/time.txt"
 }
 
 # Best of RUNS: prints "seconds max_rss_kb" of the fastest run.
@@ -52,7 +59,16 @@ best() {
     echo "$bestline"
 }
 
-printf '%-8s %-10s %-9s %-9s %-9s %-11s %-11s %-10s %-10s\n' take_s new_MB create_s dd_s sox_s create/dd sox/create create_MB sox_MB
+# Of two "seconds max_rss_kb" lines (the first may be empty), the faster.
+faster() {
+    if [ -z "$1" ] || awk -v a="$2" -v b="$1" 'BEGIN { split(a, x, " "); split(b, y, " "); exit !(x[1] < y[1]) }'; then
+        echo "$2"
+    else
+        echo "$1"
+    fi
+}
+
+printf '%-8s %-10s %-9s %-9s %-9s %-11s %-11s %-10s %-10s %-9s %-9s %-11s %-15s %-9s\n' take_s new_MB create_s dd_s sox_s create/dd sox/create create_MB sox_MB copy_s float_s float/copy float/copy_cpu float_MB
 for seconds in $SIZES; do
     rm -rf "$WORK/p"
     info=$("$MAKER" "$WORK/p" "$seconds")
@@ -73,7 +89,36 @@ for seconds in $SIZES; do
     s=$(best "rm -f '$WORK/sox.wav'" sox "$source" "$WORK/sox.wav" trim 0 "$copied" pad 120 0)
     rm -f "$WORK/dd.out" "$WORK/sox.wav"
 
-    echo "$seconds $newsize $c $d $s" | awk '{
-        printf "%-8s %-10.1f %-9.3f %-9.3f %-9.3f %-11.2f %-11.2f %-10.1f %-10.1f\n",
-            $1, $2 / 1048576, $3, $5, $7, $3 / $5, $7 / $3, $4 / 1024, $8 / 1024 }'
+    # The float source into the same track against the copying create, runs
+    # alternating so that both see the same load on a shared machine; the
+    # best of each is kept. Then the two new tracks must hold the same samples.
+    float="$WORK/p/Extra/FLOAT.WAV"
+    cat "$float" >/dev/null
+    pc=""
+    fl=""
+    i=0
+    while [ $i -lt "$RUNS" ]; do
+        rm -f "$new"
+        line=$(measure "$CLI" create --track 2 --name Bench "$source" "$WORK/p/Master" AA0001)
+        pc=$(faster "$pc" "$line")
+        rm -f "$new"
+        line=$(measure "$CLI" create --track 2 --name Bench "$float" "$WORK/p/Master" AA0001)
+        fl=$(faster "$fl" "$line")
+        i=$((i + 1))
+    done
+    [ -f "$new" ] || { echo "create did not write $new from the float source" >&2; exit 1; }
+    mv "$new" "$WORK/float.wav"
+    "$CLI" create --track 2 --name Bench "$source" "$WORK/p/Master" AA0001 >/dev/null
+    mv "$new" "$WORK/copy.wav"
+    data=$("$CLI" info "$WORK/copy.wav" | awk '$1 == "data" { sub("offset=", "", $2); sub("size=", "", $3); print $2, $3 }')
+    off=${data% *}
+    len=${data#* }
+    cmp -s -n "$len" -i "$off:$off" "$WORK/float.wav" "$WORK/copy.wav" || { echo "the float source gave other samples" >&2; exit 1; }
+    rm -f "$WORK/float.wav"
+    rm -f "$WORK/copy.wav"
+
+    # Fields: seconds size, then "wall rss cpu" of create, dd, sox, copy, float.
+    echo "$seconds $newsize $c $d $s $pc $fl" | awk '{
+        printf "%-8s %-10.1f %-9.3f %-9.3f %-9.3f %-11.2f %-11.2f %-10.1f %-10.1f %-9.3f %-9.3f %-11.2f %-15.2f %-9.1f\n",
+            $1, $2 / 1048576, $3, $6, $9, $3 / $6, $9 / $3, $4 / 1024, $10 / 1024, $12, $15, $15 / $12, $17 / $14, $16 / 1024 }'
 done

@@ -23,8 +23,24 @@ void QBrowsingItemDelegate::paint(QPainter* painter, const QStyleOptionViewItem&
     opt.palette.setColor(QPalette::Text, TextColor());
     opt.palette.setColor(QPalette::HighlightedText, TextColor());
     const QModelIndex first = index.sibling(index.row(), 0);
-    if (first.isValid() && first.data(kRoleErrorFlag).toBool())
+    const bool errorRow = first.isValid() && first.data(kRoleErrorFlag).toBool();
+    if (errorRow)
         opt.palette.setColor(QPalette::Highlight, ErrorHighlight());
+    // A selected cell with a colour of its own (the coverage class in the
+    // first column) keeps it, framed in the selection colour, so selecting
+    // takes does not hide how the source covers them.
+    const QBrush own = index.data(Qt::BackgroundRole).value<QBrush>();
+    if (!errorRow && (opt.state & QStyle::State_Selected) && own.style() != Qt::NoBrush && own.color().alpha() > 0) {
+        const QColor frame = opt.palette.color(QPalette::Highlight);
+        opt.state &= ~QStyle::State_Selected;
+        QStyledItemDelegate::paint(painter, opt, index);
+        painter->save();
+        painter->setPen(QPen(frame, 3));
+        painter->setBrush(Qt::NoBrush);
+        painter->drawRect(QRectF(option.rect).adjusted(1.5, 1.5, -1.5, -1.5));
+        painter->restore();
+        return;
+    }
     QStyledItemDelegate::paint(painter, opt, index);
 }
 

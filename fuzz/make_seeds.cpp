@@ -172,6 +172,37 @@ void groupingSeeds()
 
 } // namespace
 
+// Sources of other recorders: float, 8-bit, stereo, extensible, RF64.
+void sourceSeeds()
+{
+    RecorderFileSpec f = small();
+    f.withIxml = f.withFilm = f.withVlta = f.withOnde = false;
+    f.formatTag = 3;
+    f.bitsPerSample = 32;
+    put("fuzz_sourceformat", "float32", RecorderFileWriter::build(f));
+    RecorderFileSpec eight = f;
+    eight.formatTag = 1;
+    eight.bitsPerSample = 8;
+    eight.channels = 2;
+    put("fuzz_sourceformat", "stereo-8bit", RecorderFileWriter::build(eight));
+    RecorderFileSpec ext = f;
+    ext.withFmt = false;
+    QByteArray fmt = QByteArray::fromHex("feff0200803e000000fa0000080020001600200003000000")
+                     + QByteArray::fromHex("0300000000001000800000aa00389b71");
+    ext.extraBefore << ExtraChunk{QByteArray("fmt "), fmt, false, 0};
+    put("fuzz_sourceformat", "extensible-float-stereo", RecorderFileWriter::build(ext));
+    QByteArray rf = RecorderFileWriter::build(small());
+    rf.replace(0, 4, "RF64");
+    QByteArray ds64("ds64\x1c\0\0\0", 8);
+    ds64 += QByteArray(28, '\0');
+    ds64[16] = '\x30';   // data size 48 = 16 frames of 24 bits
+    rf.insert(12, ds64);
+    const int dataAt = rf.indexOf("data");
+    if (dataAt > 0)
+        rf.replace(dataAt + 4, 4, QByteArray(4, '\xFF'));
+    put("fuzz_sourceformat", "rf64", rf);
+}
+
 int main(int argc, char** argv)
 {
     QCoreApplication app(argc, argv);
@@ -184,5 +215,6 @@ int main(int argc, char** argv)
     bextSeeds();
     ixmlSeeds();
     groupingSeeds();
+    sourceSeeds();
     return g_failures == 0 ? 0 : 1;
 }

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "ConformApply.h"
 
+#include "ActionLog.h"
 #include "DebugOutput.h"
 #include "MessageLoging.h"
 #include "QSoundMixer.h"
@@ -84,11 +85,19 @@ bool ConformRun::Apply(ConformPlan& plan, bool* keepGoing)
             connect(&mixer, &QSoundMixer::signal_ProgressSize, this, &ConformRun::signal_ProgressSize,
                     Qt::DirectConnection);
             QString newName;
+            const QString command = QStringLiteral("conform --track %1").arg(take.trackIndex + 1);
             if (mixer.SonalignRanges(ranges, take.mainRange, plan.targetFolder, take.racine, take.trackIndex,
                                      take.trackName, record.get(), goOn, &newName)) {
                 fail(QStringLiteral("Error during bounce Sonalign process."));
                 ok = false;
             }
+            ActionLog::Entry e;
+            e.command = command;
+            e.action = QStringLiteral("write");
+            e.file = plan.targetFolder + QLatin1Char('/') + take.racine + QLatin1Char('_')
+                + QString::number(take.trackIndex + 1).rightJustified(2, QLatin1Char('0')) + QLatin1String(".WAV");
+            e.ok = ok;
+            ActionLog::Append(e);
         }
         record.reset();
         if (ok) {
@@ -96,6 +105,7 @@ bool ConformRun::Apply(ConformPlan& plan, bool* keepGoing)
             options.newTrackIndex = take.trackIndex;
             options.newTrackName = take.trackName;
             options.absentYesBecomesNo = true;
+            options.logCommand = QStringLiteral("conform --track %1").arg(take.trackIndex + 1);
             if (!RunTakeUpdatePass(take.takeKey, options, title)) {
                 fail(QStringLiteral("The take's files could not all be updated."));
                 ok = false;
@@ -105,12 +115,22 @@ bool ConformRun::Apply(ConformPlan& plan, bool* keepGoing)
             fail(journal.errorText());
             ok = false;
         }
-        if (!ok && journal.isOpen() && !journal.rollBack())
+        bool putBack = true;
+        if (!ok && journal.isOpen() && !(putBack = journal.rollBack()))
             SendToRelay(title,
                         take.fileId + QLatin1String("\nThe take could not be put back as it was (")
                             + journal.errorText()
                             + QLatin1String("); the next run on this folder tries again."),
                         0, 1, true, 0);
+        if (!ok) {
+            ActionLog::Entry e;
+            e.command = QStringLiteral("conform --track %1").arg(take.trackIndex + 1);
+            e.action = QStringLiteral("roll back");
+            e.file = take.takeKey;
+            e.ok = putBack;
+            e.detail = QStringLiteral("every file of the take put back as it was");
+            ActionLog::Append(e);
+        }
         if (ok)
             take.result = QStringLiteral("written");
         MyQDebug("conform %s: %s", take.fileId.toLocal8Bit().constData(), take.result.toLocal8Bit().constData());

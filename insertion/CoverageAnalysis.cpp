@@ -3,6 +3,7 @@
 
 #include "DebugOutput.h"
 #include "QSoundFile.h"
+#include "SourceFormat.h"
 #include "TimeFormat.h"
 
 #include <QFileInfo>
@@ -68,6 +69,22 @@ bool GetInOutTimecode(const QString& path, long long* in, long long* out, bool* 
         *chunksRead = false;
     if (!file.Open(path, 0))
         return true;
+    // RF64/BW64 sources (past 4 GB) are not take files: the source reader
+    // gives their span.
+    char head[4] = {};
+    if (file.LectureDataBin(head, 0, 4) == 4 && (qstrncmp(head, "RF64", 4) == 0 || qstrncmp(head, "BW64", 4) == 0)) {
+        file.Close();
+        SourceFormat source;
+        const bool ok = ReadSourceFormat(path, &source, nullptr) && source.hasTimeReference;
+        if (chunksRead)
+            *chunksRead = ok;
+        const qint64 start = ok ? qint64(source.timeReference) : 0;
+        if (in)
+            *in = start;
+        if (out)
+            *out = start + (ok ? qint64(source.frames()) : 0);
+        return false;
+    }
     const bool ok = file.ReadChunks(true, false);
     if (chunksRead)
         *chunksRead = ok;

@@ -48,6 +48,37 @@ void report(const QString& text, int kind = 0)
 
 QByteArray local8(const QString& s) { return s.toLocal8Bit(); }
 
+// "HH:MM:SS" of a sample position since midnight.
+QString clockText(quint64 samples, quint32 rate)
+{
+    const quint64 t = rate ? samples / rate : 0;
+    return QString::asprintf("%02d:%02d:%02d", int(t / 3600), int(t % 3600 / 60), int(t % 60));
+}
+
+// "HH:MM:SS:FF" of a sample position since midnight, at the take's frame rate.
+QString timecodeText(quint64 samples, quint32 rate, int fps)
+{
+    if (rate == 0 || fps < 1)
+        return clockText(samples, rate);
+    const quint64 frames = samples / rate * quint64(fps) + samples % rate * quint64(fps) / rate;
+    return GetTimeCode(static_cast<unsigned long>(frames), short(fps));
+}
+
+// The take's sample format as its reference file stores it. Extensible takes
+// name their encoding in the subformat, which the take's records do not keep.
+TargetSampleFormat takeSampleFormat(const QSoundFile& ref)
+{
+    TargetSampleFormat target;
+    target.bits = ref.GetBitsPerSample();
+    target.isFloat = ref.m_tFmtChunk.FormatTag() == wavfmt::kTagFloat;
+    if (ref.m_tFmtChunk.FormatTag() == wavfmt::kTagExtensible) {
+        SourceFormat f;
+        if (ReadSourceFormat(ref.m_sPath, &f, nullptr))
+            target.isFloat = f.encoding == SampleEncoding::Float;
+    }
+    return target;
+}
+
 // A header larger than this comes from a damaged reference, not from a recorder.
 constexpr quint64 kMaxHeaderBytes = 64ull * 1024 * 1024;
 
@@ -475,6 +506,18 @@ QSoundMixer::QSoundMixer(QObject* parent)
 {
 }
 
+QString QSoundMixer::SourceConversionKey(const SourceFormat& source, const QSoundFile& takeFile)
+{
+    if (source.sampleRate != takeFile.GetSampleRate())
+        return QStringLiteral("resample");
+    const TargetSampleFormat target = takeSampleFormat(takeFile);
+    if (!SampleConverter::CannotConvert(source, target).isEmpty())
+        return QStringLiteral("unsupported");
+    if (SampleConverter(source, target, ConversionOptions()).IsCopy())
+        return QStringLiteral("copy");
+    return QStringLiteral("convert");
+}
+
 QString QSoundMixer::TemporaryNameFor(const QString& finalName, const QString& uniquePart)
 {
     const QString suffix = QLatin1Char('.') + uniquePart + QLatin1String(".partial");
@@ -629,40 +672,38 @@ bool QSoundMixer::SonalignMono(const QString& sourcePath, const QString& targetF
                                int trackIndex, const QString& trackName, QSoundPerform* take, bool* keepGoing,
                                QString* newFileName)
 {
-    return Synthesize(QStringList{sourcePath}, nullptr, 0, targetFolder, fileId, trackIndex, trackName, take,
-                      keepGoing, newFileName);
+    return Synthesize(QStringList{sourcePath}, nullptr, targetFolder, fileId, trackIndex, trackName, take, keepGoing,
+                      newFileName);
 }
 
 bool QSoundMixer::SonalignRanges(const QVector<SourceRange>& ranges, int nameSource, const QString& targetFolder,
                                  const QString& fileId, int trackIndex, const QString& trackName, QSoundPerform* take,
                                  bool* keepGoing, QString* newFileName)
 {
-    QStringList paths;
-    for (const SourceRange& r : ranges)
-        if (!paths.contains(r.sourcePath))
-            paths << r.sourcePath;
     if (ranges.isEmpty() || nameSource < 0 || nameSource >= ranges.size()) {
         report(fileId + QLatin1String(" \nNo source to fill the new track from."));
         emit signal_ImportSourceProgressPct(100);
         return true;
     }
-    // The source that names the new file comes first: the messages and debug
-    // lines of a single source are then those of SonalignMono.
-    paths.removeAll(ranges.at(nameSource).sourcePath);
-    paths.prepend(ranges.at(nameSource).sourcePath);
-    return Synthesize(paths, &ranges, 0, targetFolder, fileId, trackIndex, trackName, take, keepGoing, newFileName);
+    // The source that names the new file comes first: its messages and
+    // debug lines are then those of SonalignMono.
+    QStringList paths{ranges.at(nameSource).sourcePath};
+    for (const SourceRange& r : ranges)
+        if (!paths.contains(r.sourcePath))
+            paths << r.sourcePath;
+    return Synthesize(paths, &ranges, targetFolder, fileId, trackIndex, trackName, take, keepGoing, newFileName);
 }
 
-bool QSoundMixer::Synthesize(const QStringList& sourcePaths, const QVector<SourceRange>* ranges, int nameSource,
+bool QSoundMixer::Synthesize(const QStringList& sourcePaths, const QVector<SourceRange>* ranges,
                              const QString& targetFolder, const QString& fileId, int trackIndex,
                              const QString& trackName, QSoundPerform* take, bool* keepGoing, QString* newFileName)
 {
     const int t = trackIndex;
+    const QString& sourcePath = sourcePaths.first();
     bool localGoOn = true;
     bool* goOn = keepGoing ? keepGoing : &localGoOn;
     OwnedTemporaryFile temp;   // removed on every way out until it gets its name
     QString tempPath;
-    const QString& sourcePath = sourcePaths.at(nameSource);
 
     auto onExit = makeOnExit([&]() {
         emit signal_ImportSourceProgressPct(100);
@@ -670,39 +711,36 @@ bool QSoundMixer::Synthesize(const QStringList& sourcePaths, const QVector<Sourc
 
     MyQDebug("----- SonalignMono %s -----", local8(sourcePath).constData());
 
-    struct SourceInfo
-    {
-        quint64 timeRef = 0;
-        quint32 dataSize = 0;
-        quint32 dataPos = 0;
-        quint32 rate = 0;
-        int bits = 0;
-        int channels = 0;
-    };
-    std::vector<SourceInfo> infos;
+    // Each source's header, through the reader that knows every source
+    // format (RF64, extensible, float, several channels); the open goes
+    // through the sound-file layer first so that its message is the one
+    // users know.
+    std::vector<SourceFormat> formats;
     for (const QString& path : sourcePaths) {
-        SourceInfo info;
-        QSoundFile src;
-        if (!src.Open(path, 0)) {
-            report(path + QLatin1String("\nError returned by clSoundFile.Open()."));
-            return true;
+        SourceFormat fmt;
+        {
+            QSoundFile src;
+            if (!src.Open(path, 0)) {
+                report(path + QLatin1String("\nError returned by clSoundFile.Open()."));
+                return true;
+            }
+            src.Close();
+            QString why;
+            if (!ReadSourceFormat(path, &fmt, &why)) {
+                report(path + QLatin1Char('\n') + why);
+                return true;
+            }
         }
-        src.ReadChunks(true, false);
-        info.timeRef = src.GetTimeReference();
-        info.dataSize = src.GetDataSize();
-        info.dataPos = src.m_nPosData;
-        info.rate = src.GetSampleRate();
-        info.bits = src.GetBitsPerSample();
-        info.channels = src.GetNbChannels();
-        const qint64 in = qint64(info.timeRef);
-        const qint64 count = qint64(qint32(src.GetNbTotalSample()));
-        MyQDebug("%s [%d/%d/%d] %lld InTC %s TcSpl [%s ..%s.. %s]", local8(path).constData(), int(info.rate),
-                 info.bits, info.channels, static_cast<long long>(info.timeRef),
-                 local8(src.GetTimeCode(false)).constData(), local8(Long64ToString(in)).constData(),
-                 local8(Long64ToString(count)).constData(), local8(Long64ToString(in + count)).constData());
-        src.Close();
-        infos.push_back(info);
+        const qint64 in = qint64(fmt.timeReference);
+        const qint64 count = qint64(fmt.frames());
+        MyQDebug("%s [%d/%d/%d] %lld InTC %s TcSpl [%s ..%s.. %s] %s", local8(path).constData(), int(fmt.sampleRate),
+                 int(fmt.bitsPerSample), int(fmt.channels), static_cast<long long>(fmt.timeReference),
+                 local8(clockText(fmt.timeReference, fmt.sampleRate)).constData(),
+                 local8(Long64ToString(in)).constData(), local8(Long64ToString(count)).constData(),
+                 local8(Long64ToString(in + count)).constData(), local8(fmt.describe()).constData());
+        formats.push_back(fmt);
     }
+    const SourceFormat& srcFormat = formats.front();
 
     // Checks, in order.
     if (!take) {
@@ -710,18 +748,52 @@ bool QSoundMixer::Synthesize(const QStringList& sourcePaths, const QVector<Sourc
         return true;
     }
     bool formatFailed = false;
-    for (size_t i = 0; i < infos.size(); ++i) {
-        const SourceInfo& info = infos[i];
-        const QString& path = sourcePaths.at(int(i));
-        if (info.rate != take->m_nSampleRate || info.bits != take->m_nBitsPerSample) {
-            report(path + QLatin1String(" [") + QString::number(info.rate) + QLatin1Char('/')
-                   + QString::number(info.bits) + QLatin1String(" bits] \nTarget [")
-                   + QString::number(take->m_nSampleRate) + QLatin1Char('/')
-                   + QString::number(take->m_nBitsPerSample) + QLatin1String(" bits]"));
+    const int channelChoice = m_sourceOptions.channel;
+    constexpr quint64 kMaxSamples = quint64(1) << 48;
+    for (size_t si = 0; si < formats.size(); ++si) {
+        const SourceFormat& srcFormat = formats[si];
+        const QString& sourcePath = sourcePaths.at(int(si));
+        const quint32 srcRate = srcFormat.sampleRate;
+        const int srcBits = srcFormat.bitsPerSample;
+        const int srcChannels = srcFormat.channels;
+        if (srcRate != take->m_nSampleRate) {
+            // Changing the rate here would move every time code: refused.
+            report(sourcePath + QLatin1String(" [") + QString::number(srcRate) + QLatin1Char('/')
+                   + QString::number(srcBits) + QLatin1String(" bits] \nTarget [") + QString::number(take->m_nSampleRate)
+                   + QLatin1Char('/') + QString::number(take->m_nBitsPerSample) + QLatin1String(" bits]")
+                   + QLatin1String("\nThe source is at ") + QString::number(srcRate) + QLatin1String(" Hz and the take at ")
+                   + QString::number(take->m_nSampleRate) + QLatin1String(" Hz: the source must be resampled to ")
+                   + QString::number(take->m_nSampleRate) + QLatin1String(" Hz first."));
             formatFailed = true;
         }
-        if (info.channels != 1) {
-            report(path + QLatin1String(" \n Is not a monophonic file."));
+        const QString unsupported = srcFormat.unsupportedReason();
+        if (!unsupported.isEmpty()) {
+            report(sourcePath + QLatin1Char('\n') + unsupported);
+            formatFailed = true;
+        }
+        if (channelChoice == 0 && srcChannels != 1) {
+            report(sourcePath + QLatin1String(" \n Is not a monophonic file.") + QLatin1String("\nIt has ")
+                   + QString::number(srcChannels)
+                   + QLatin1String(" channels: choose one with --channel K (the channel choice beside the track in the window)."));
+            formatFailed = true;
+        } else if (channelChoice < 0 || channelChoice > srcChannels) {
+            report(sourcePath + QLatin1String("\nThere is no channel ") + QString::number(channelChoice)
+                   + QLatin1String(": this source has ") + QString::number(srcChannels)
+                   + (srcChannels == 1 ? QLatin1String(" channel.") : QLatin1String(" channels.")));
+            formatFailed = true;
+        }
+        // A hostile header must not overflow the sample arithmetic below; 2^48
+        // samples are centuries of audio.
+        if (srcFormat.timeReference > kMaxSamples || srcFormat.frames() > kMaxSamples) {
+            report(sourcePath + QLatin1String("\nThe source's time reference or length is out of range: its header is damaged."));
+            formatFailed = true;
+        }
+        if (!srcFormat.hasTimeReference) {
+            report(sourcePath
+                   + (srcFormat.hasBext
+                          ? QLatin1String("\nIts bext chunk is too short to hold a time reference")
+                          : QLatin1String("\nThis source has no bext chunk, so no time reference"))
+                   + QLatin1String(": it cannot be placed in the take (it would land at midnight)."));
             formatFailed = true;
         }
     }
@@ -746,6 +818,14 @@ bool QSoundMixer::Synthesize(const QStringList& sourcePaths, const QVector<Sourc
     if (ref.m_nRiffSize == 0) {
         report(QStringLiteral("Error Riff source size == 0"));
         return true;
+    }
+    const TargetSampleFormat targetFormat = takeSampleFormat(ref);
+    for (size_t si = 0; si < formats.size(); ++si) {
+        const QString why = SampleConverter::CannotConvert(formats[si], targetFormat);
+        if (!why.isEmpty()) {
+            report(sourcePaths.at(int(si)) + QLatin1Char('\n') + why);
+            return true;
+        }
     }
 
     // The new name (asked before the occupancy check so that a file of that
@@ -878,28 +958,31 @@ bool QSoundMixer::Synthesize(const QStringList& sourcePaths, const QVector<Sourc
     }
 
     // The new data chunk as a run of segments: silence, or frames read from
-    // one source. One source gives silence before, the copy, silence after.
+    // one source (each source fills one stretch of a take). One source gives
+    // silence before, the copy, silence after.
     struct Segment
     {
         int source = -1;          // -1 = silence
         quint64 frames = 0;
         quint64 sourceFrom = 0;   // first frame in the source's audio
+        quint64 takeFrom = 0;
     };
     std::vector<Segment> segments;
+    const qint64 Tin = qint64(ref.GetTimeReference());
     const quint32 Nt = D / quint32(c) / quint32(b);
     if (!ranges) {
         // Locate the segment; differences are unsigned 32-bit.
-        const SourceInfo& info = infos.front();
-        const qint64 Sin = qint64(info.timeRef);
-        const quint32 Ns = info.dataSize / quint32(info.channels) / quint32(b);
-        const qint64 Sout = Sin + Ns;
-        const qint64 Tin = qint64(ref.GetTimeReference());
+        const qint64 Sin = qint64(srcFormat.timeReference);
+        // Source frames: one sample of every channel (RF64 sources may pass 4 GB).
+        const quint64 Ns = srcFormat.frames();
+        const qint64 Sout = Sin + qint64(Ns);
         const qint64 Tout = Tin + Nt;
-        quint32 before = 0, copied = 0, after = 0, offset = 0;
+        quint32 before = 0, copied = 0, after = 0;
+        quint64 offset = 0;   // source frames skipped
         if (Sin <= Tin && Tout <= Sout) {
             MyQDebug("FULL MATCH SELECTION BLUE");
             copied = Nt;
-            offset = quint32(Tin - Sin);
+            offset = quint64(Tin - Sin);
         } else if (Tin < Sin && Sin < Tout && Tout <= Sout) {
             MyQDebug("FULL MATCH SELECTION DARK PINK");
             before = quint32(Sin - Tin);
@@ -907,13 +990,13 @@ bool QSoundMixer::Synthesize(const QStringList& sourcePaths, const QVector<Sourc
         } else if (Tin < Sin && Sin < Tout && Sout < Tout) {
             MyQDebug("FULL MATCH SELECTION DARK RED");
             before = quint32(Sin - Tin);
-            copied = Ns;
+            copied = quint32(Ns);
             after = quint32(Tout - Sout);
         } else if (Tin < Sout && Sout < Tout) {
             MyQDebug("FULL MATCH SELECTION DARK BLUE");
             copied = quint32(Sout - Tin);
             after = quint32(Tout - Sout);
-            offset = quint32(Tin - Sin);
+            offset = quint64(Tin - Sin);
         } else {
             report(QStringLiteral("Unable to in point Tc sample!"));
             return true;
@@ -922,15 +1005,14 @@ bool QSoundMixer::Synthesize(const QStringList& sourcePaths, const QVector<Sourc
             report(QStringLiteral("Unable to find audio source data to be added!"));
             return true;
         }
-        segments = {Segment{-1, before, 0}, Segment{0, copied, offset}, Segment{-1, after, 0}};
+        segments = {Segment{-1, before, 0, 0}, Segment{0, copied, offset, before}, Segment{-1, after, 0, 0}};
     } else {
         // Ranges in take order, inside the take, without overlap, each
         // inside its source's audio; silence fills what they leave.
         quint64 at = 0;
         for (const SourceRange& r : *ranges) {
             const int index = sourcePaths.indexOf(r.sourcePath);
-            const SourceInfo& info = infos[size_t(index)];
-            const quint64 Ns = info.dataSize / quint32(info.channels) / quint32(b);
+            const quint64 Ns = formats[size_t(index)].frames();
             if (r.takeFrom < qint64(at) || r.takeTo <= r.takeFrom || r.takeTo > qint64(Nt) || r.sourceFrom < 0
                 || quint64(r.sourceFrom) + quint64(r.takeTo - r.takeFrom) > Ns) {
                 report(r.sourcePath + QLatin1String("\nThis source does not cover the part of take ") + fileId
@@ -938,16 +1020,17 @@ bool QSoundMixer::Synthesize(const QStringList& sourcePaths, const QVector<Sourc
                 return true;
             }
             if (quint64(r.takeFrom) > at)
-                segments.push_back(Segment{-1, quint64(r.takeFrom) - at, 0});
-            segments.push_back(Segment{index, quint64(r.takeTo - r.takeFrom), quint64(r.sourceFrom)});
+                segments.push_back(Segment{-1, quint64(r.takeFrom) - at, 0, 0});
+            segments.push_back(Segment{index, quint64(r.takeTo - r.takeFrom), quint64(r.sourceFrom), quint64(r.takeFrom)});
             at = quint64(r.takeTo);
         }
-        segments.push_back(Segment{-1, quint64(Nt) - at, 0});
+        segments.push_back(Segment{-1, quint64(Nt) - at, 0, 0});
     }
     for (const Segment& seg : segments) {
         if (seg.source < 0)
             continue;
-        const quint64 start = quint64(infos[size_t(seg.source)].dataPos) + quint64(b) * seg.sourceFrom;
+        const SourceFormat& fmt = formats[size_t(seg.source)];
+        const quint64 start = fmt.dataOffset + quint64(fmt.blockAlign) * seg.sourceFrom;
         if (!srcFiles[size_t(seg.source)]->seek(qint64(start))) {
             report(sourcePaths.at(seg.source)
                    + QLatin1String("\nThe source file holds fewer audio bytes than its data chunk declares."));
@@ -967,6 +1050,15 @@ bool QSoundMixer::Synthesize(const QStringList& sourcePaths, const QVector<Sourc
     std::array<quint64, 2> lastTicket{{0, 0}};
     writer.beforeReuse = [&](int buffer) { peaks.waitFor(lastTicket[size_t(buffer)]); };
     qint64 written = 0;
+    // A source already in the take's format is copied byte for byte, as it
+    // always was; any other goes through the converter, one channel of it.
+    ConversionOptions conversion;
+    conversion.channel = std::max(channelChoice, 1) - 1;
+    conversion.dither = m_sourceOptions.dither;
+    conversion.ditherSeed = m_sourceOptions.ditherSeed;
+    std::vector<std::unique_ptr<SampleConverter>> converters;
+    for (const SourceFormat& fmt : formats)
+        converters.push_back(std::make_unique<SampleConverter>(fmt, targetFormat, conversion));
     bool cancelled = false;
     bool shortSource = false;
     QString shortSourcePath;
@@ -974,9 +1066,14 @@ bool QSoundMixer::Synthesize(const QStringList& sourcePaths, const QVector<Sourc
         const Segment& seg = segments[si];
         quint64 remaining = seg.frames;
         QFile* src = seg.source >= 0 ? srcFiles[size_t(seg.source)].get() : nullptr;
-        const quint64 srcDataSize = seg.source >= 0 ? infos[size_t(seg.source)].dataSize : 0;
-        const quint64 skipped = quint64(b) * seg.sourceFrom;
-        quint64 sourceRemaining = srcDataSize > skipped ? srcDataSize - skipped : 0;
+        const SourceFormat* fmt = seg.source >= 0 ? &formats[size_t(seg.source)] : nullptr;
+        const quint64 skipped = fmt ? quint64(fmt->blockAlign) * seg.sourceFrom : 0;
+        quint64 sourceRemaining = fmt && fmt->dataSize > skipped ? fmt->dataSize - skipped : 0;
+        SampleConverter* converter = src ? converters[size_t(seg.source)].get() : nullptr;
+        std::unique_ptr<SourceSampleReader> sourceReader;
+        if (src)
+            sourceReader = std::make_unique<SourceSampleReader>(*src, sourceRemaining, *converter);
+        const bool copyAsIs = converter && converter->IsCopy();
         while (remaining > 0) {
             if (writer.freeBytes() < blockBytes && !writer.flush())
                 break;
@@ -986,7 +1083,7 @@ bool QSoundMixer::Synthesize(const QStringList& sourcePaths, const QVector<Sourc
             char* dst = writer.space(runBytes);
             if (!dst)
                 break;
-            if (src) {
+            if (src && copyAsIs) {
                 const qint64 want = qint64(std::min<quint64>(quint64(runBytes), sourceRemaining));
                 const qint64 got = readFully(*src, dst, want);
                 if (got != runBytes) {
@@ -995,6 +1092,14 @@ bool QSoundMixer::Synthesize(const QStringList& sourcePaths, const QVector<Sourc
                     break;
                 }
                 sourceRemaining -= quint64(got);
+            } else if (src) {
+                // Converted into the take's format before peaks and writing,
+                // so the overview describes the samples the file holds.
+                if (sourceReader->Read(dst, qint64(runFrames)) != qint64(runFrames)) {
+                    shortSource = true;
+                    shortSourcePath = sourcePaths.at(seg.source);
+                    break;
+                }
             } else {
                 std::memset(dst, 0, size_t(runBytes));
             }
@@ -1041,6 +1146,30 @@ bool QSoundMixer::Synthesize(const QStringList& sourcePaths, const QVector<Sourc
     if (writer.failed() || written != qint64(D)) {
         report(newPath + QLatin1String("\nError on write: the disk may be full. The new track was not written."));
         return true;
+    }
+    for (const Segment& seg : segments) {
+        if (seg.source < 0)
+            continue;
+        const ConversionCounts& counts = converters[size_t(seg.source)]->Counts();
+        if (!counts.clipped && !counts.nonFinite)
+            continue;
+        // A warning, not a failure: the track is written all the same.
+        const SourceFormat& fmt = formats[size_t(seg.source)];
+        const int fps = ref.GetNumerikFrameRate();
+        auto firstAt = [&](qint64 index) -> QString {
+            return QLatin1String(" (first at ")
+                   + timecodeText(quint64(Tin) + seg.takeFrom + quint64(index), rate, fps) + QLatin1Char(')');
+        };
+        QString text = sourcePaths.at(seg.source) + QLatin1String("\nConverted from ") + fmt.describe()
+                       + QLatin1String(" to ") + QString::number(targetFormat.bits) + QLatin1String("-bit: ")
+                       + QString::number(counts.clipped) + QLatin1String(" sample(s) clipped");
+        if (counts.clipped)
+            text += firstAt(counts.firstClipped);
+        text += QLatin1String(", ") + QString::number(counts.nonFinite)
+                + QLatin1String(" NaN or infinite sample(s) set to 0");
+        if (counts.nonFinite)
+            text += firstAt(counts.firstNonFinite);
+        report(text + QLatin1Char('.'));
     }
 
     // Finishing steps on the complete samples.

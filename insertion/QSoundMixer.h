@@ -1,11 +1,14 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "SourceSampleReader.h"
+
 #include <QObject>
 #include <QString>
 #include <QStringList>
 #include <QVector>
 
+class QSoundFile;
 class QSoundPerform;
 
 // Writes one new mono track file for one take: the source audio lying inside
@@ -45,6 +48,23 @@ public:
                         const QString& fileId, int trackIndex, const QString& trackName, QSoundPerform* take,
                         bool* keepGoing, QString* newFileName);
 
+    // How the next SonalignMono calls read their source: the channel of a
+    // multichannel source (1-based; 0 = the source must be mono) and the
+    // dither used where a conversion loses precision.
+    struct SourceOptions
+    {
+        int channel = 0;
+        DitherKind dither = DitherKind::None;
+        quint64 ditherSeed = 1;
+    };
+    void SetSourceOptions(const SourceOptions& options) { m_sourceOptions = options; }
+
+    // What a create would do with this source for a take whose reference file
+    // is `takeFile`: "copy" (already the take's format, copied byte for byte),
+    // "convert" (depth, encoding or one channel of several), "resample"
+    // (refused: another sample rate) or "unsupported" (refused: undecodable).
+    static QString SourceConversionKey(const SourceFormat& source, const QSoundFile& takeFile);
+
     // Rewrites a 256-byte bext Description in place. Null or empty texts keep
     // the value found in the Description. The result always fits in the 256
     // bytes with its terminating NUL: a track name too long for it is cut.
@@ -75,11 +95,15 @@ public:
 private:
     // The one engine behind both: `ranges` null = the single source of
     // sourcePaths, located against the take as the coverage classes say.
-    bool Synthesize(const QStringList& sourcePaths, const QVector<SourceRange>* ranges, int nameSource,
+    // The first of sourcePaths names the new file.
+    bool Synthesize(const QStringList& sourcePaths, const QVector<SourceRange>* ranges,
                     const QString& targetFolder, const QString& fileId, int trackIndex, const QString& trackName,
                     QSoundPerform* take, bool* keepGoing, QString* newFileName);
 
 signals:
     void signal_ProgressSize(qint64 percent);
     void signal_ImportSourceProgressPct(int percent);
+
+private:
+    SourceOptions m_sourceOptions;
 };

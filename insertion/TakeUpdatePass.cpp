@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "TakeUpdatePass.h"
 
+#include "ActionLog.h"
 #include "BwfRecords.h"
 #include "DebugOutput.h"
 #include "FileNaming.h"
@@ -38,7 +39,18 @@ void padIxml(QString& text)
 // with a filler chunk has it grown, any other gets a filler chunk appended.
 // A difference below a chunk header's 8 bytes cannot take a chunk of its own:
 // when a file that must take one is that close, every file grows by 8 more.
-bool equaliseLengths(const TrackTexts& paths, const QString& title)
+void logWrite(const QString& command, const char* action, const QString& file, bool ok, const QString& detail = QString())
+{
+    ActionLog::Entry e;
+    e.command = command;
+    e.action = QString::fromLatin1(action);
+    e.file = file;
+    e.ok = ok;
+    e.detail = detail;
+    ActionLog::Append(e);
+}
+
+bool equaliseLengths(const TrackTexts& paths, const QString& title, const QString& logCommand)
 {
     qint64 longest = 0;
     for (const QString& p : paths)
@@ -65,6 +77,7 @@ bool equaliseLengths(const TrackTexts& paths, const QString& title)
             ok = QSoundFile::EndsWithFillerChunk(p) ? sf.GrowTrailingFiller(quint32(missing))
                                                    : sf.AppendFillerChunk(quint32(missing));
         sf.Close();
+        logWrite(logCommand, "write", p, ok, QStringLiteral("filler to the take's length, %1 bytes").arg(missing));
         if (!ok) {
             SendToRelay(title, p + QLatin1String("\nUnable to bring this file to the length of the take's other files."),
                         0, 0, true, 0);
@@ -88,8 +101,8 @@ public:
         readEntries();
         mergeOptions(options);
         generateTexts();
-        writeTexts();
-        if (!equaliseLengths(m_paths, m_title))
+        writeTexts(options.logCommand);
+        if (!equaliseLengths(m_paths, m_title, options.logCommand))
             m_allUpdated = false;
         return m_allUpdated;
     }
@@ -178,7 +191,7 @@ private:
 
     // Writes each text in place (or moves the chunk to the end when it must
     // grow); the files are brought to one length afterwards.
-    void writeTexts()
+    void writeTexts(const QString& logCommand)
     {
         for (int i = 0; i < bwf::kMaxTracks; ++i) {
             const QString& path = m_paths[size_t(i)];
@@ -195,9 +208,11 @@ private:
                 m_allUpdated = false;
                 continue;
             }
-            if (!sf.ReadChunks(true, false) || !sf.AddiXMLChunk(m_texts[size_t(i)]))
-                m_allUpdated = false;
+            const bool written = sf.ReadChunks(true, false) && sf.AddiXMLChunk(m_texts[size_t(i)]);
             sf.Close();
+            logWrite(logCommand, "update iXML", path, written);
+            if (!written)
+                m_allUpdated = false;
         }
     }
 

@@ -9,6 +9,7 @@ struct TakeUpdateOptions
     int newTrackIndex = -1;       // create: the new track's entries are set
     QString newTrackName;
     bool absentYesBecomesNo = false;
+    QString logCommand;           // the command the action log names for each file written
 };
 
 // The pass that makes the files of one take agree after a track was added,

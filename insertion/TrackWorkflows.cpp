@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "TrackWorkflows.h"
 
+#include "ActionLog.h"
 #include "BwfRecords.h"
 #include "DebugOutput.h"
 #include "FileNaming.h"
@@ -14,6 +15,7 @@
 #include "TakeJournal.h"
 #include "TakeUpdatePass.h"
 
+#include <QDateTime>
 #include <QDir>
 #include <QFileInfo>
 
@@ -63,6 +65,47 @@ QString trackFilePath(const QString& takeKey, int n)
     return takeKey + QLatin1Char('_') + TrkIndexToNN(n) + QLatin1String(".WAV");
 }
 
+void logAction(const QString& command, const char* action, const QString& file, bool ok,
+               const QString& to = QString(), const QString& detail = QString())
+{
+    ActionLog::Entry e;
+    e.command = command;
+    e.action = QString::fromLatin1(action);
+    e.file = file;
+    e.to = to;
+    e.ok = ok;
+    e.detail = detail;
+    ActionLog::Append(e);
+}
+
+// Looks the take of `tag` up and checks it is mono; reports and returns an
+// empty key on failure, else the take's key (folder + racine).
+QString lookUpMonoTake(const MyFileInfoList& listing, const QString& folder, const QString& tag, const char* banner,
+                       const QString& title)
+{
+    const int first = findTakeByTag(listing, tag);
+    if (first < 0) {
+        SendToRelay(title, tag + QLatin1String("\nNo corresponding file found matching with this tag."), 0, 0, true, 0);
+        return QString();
+    }
+    const QString fileName = listing.GetFileName(first);
+    const QString path = folder + QLatin1Char('/') + fileName;
+    MyQDebug("TO BE Processed :%s [%s] %s ", local8(tag).constData(), local8(fileName).constData(),
+             local8(path).constData());
+    MyQDebug("%s", banner);
+    if (!IsMonoFile(path)) {
+        SendToRelay(title, tag + QLatin1String("\nOnly monophonic file can be used as target in the process."), 0, 0,
+                    true, 0);
+        return QString();
+    }
+    const QString racine = AudioPathFileShortenedToRacine(path);
+    MyQDebug("  Source  %s", local8(path).constData());
+    MyQDebug("  Pour ZZ %s", local8(racine).constData());
+    MyQDebug("  PathCib %s", local8(folder).constData());
+    MyQDebug("  Cible   %s", local8(racine).constData());
+    return racine;
+}
+
 } // namespace
 
 CreateTrackWorkflow::CreateTrackWorkflow(QObject* parent)
@@ -99,6 +142,9 @@ WorkflowResult CreateTrackWorkflow::Run(const CreateTrackRequest& request)
     if (listing.count() == 0)
         error = true;
 
+    const QString logCommand = QStringLiteral("create --track %1 %2")
+                                   .arg(request.trackIndex + 1)
+                                   .arg(QFileInfo(sourcePath).fileName());
     emit signal_TakeCount(request.fileIds.size());
     for (int position = 0; position < request.fileIds.size() && !error; ++position) {
         const QString& tag = request.fileIds.at(position);
@@ -139,12 +185,14 @@ WorkflowResult CreateTrackWorkflow::Run(const CreateTrackRequest& request)
 
         {
             QSoundMixer mixer(nullptr);
+            mixer.SetSourceOptions({request.sourceChannel, request.dither, request.ditherSeed});
             connect(&mixer, &QSoundMixer::signal_ProgressSize, this, &CreateTrackWorkflow::signal_ProgressSize,
                     Qt::DirectConnection);
             QString newName;
             const bool failed = mixer.SonalignMono(sourcePath, targetFolder,
                                                    AudioPathFileShortenedToRacine(fileName), request.trackIndex,
                                                    newTrackName, take.get(), goOn, &newName);
+            logAction(logCommand, "write", trackFilePath(takeKey, request.trackIndex + 1), !failed);
             if (failed) {
                 SendToRelay(title, tag + QLatin1String("\nError during bounce Sonalign process."), 0, 0, true, 0);
                 error = true;
@@ -161,6 +209,7 @@ WorkflowResult CreateTrackWorkflow::Run(const CreateTrackRequest& request)
         options.newTrackIndex = request.trackIndex;
         options.newTrackName = newTrackName;
         options.absentYesBecomesNo = true;
+        options.logCommand = logCommand;
         // A file that kept its old iXML has been reported; the other takes
         // are still handled, but the run does not count as a success.
         if (!RunTakeUpdatePass(takeKey, options, title))
@@ -187,6 +236,7 @@ WorkflowResult DeleteTrackWorkflow::Run(const DeleteTrackRequest& request)
     bool error = false;
     bool updateFailed = false;
     const int n = request.trackIndex + 1;
+    const QString logCommand = QStringLiteral("delete --track %1").arg(n);
 
     const QString targetFolder = absoluteClean(request.targetFolder);
 
@@ -204,35 +254,11 @@ WorkflowResult DeleteTrackWorkflow::Run(const DeleteTrackRequest& request)
         return result;
     emit signal_TakeCount(request.fileIds.size());
 
-    // Looks the take up and checks it is mono; reports and returns an empty key on failure.
-    auto lookUp = [&](const QString& tag, const char* banner) -> QString {
-        const int first = findTakeByTag(listing, tag);
-        if (first < 0) {
-            SendToRelay(title, tag + QLatin1String("\nNo corresponding file found matching with this tag."), 0, 0, true, 0);
-            return QString();
-        }
-        const QString fileName = listing.GetFileName(first);
-        const QString path = targetFolder + QLatin1Char('/') + fileName;
-        MyQDebug("TO BE Processed :%s [%s] %s ", local8(tag).constData(), local8(fileName).constData(),
-                 local8(path).constData());
-        MyQDebug("%s", banner);
-        if (!IsMonoFile(path)) {
-            SendToRelay(title, tag + QLatin1String("\nOnly monophonic file can be used as target in the process."), 0, 0,
-                        true, 0);
-            return QString();
-        }
-        const QString racine = AudioPathFileShortenedToRacine(path);
-        MyQDebug("  Source  %s", local8(path).constData());
-        MyQDebug("  Pour ZZ %s", local8(racine).constData());
-        MyQDebug("  PathCib %s", local8(targetFolder).constData());
-        MyQDebug("  Cible   %s", local8(racine).constData());
-        return racine;
-    };
 
     // Hiding pass.
     int handled = 0;
     for (const QString& tag : request.fileIds) {
-        const QString racine = lookUp(tag, "  --- clean track process (DELETE !!!)---");
+        const QString racine = lookUpMonoTake(listing, targetFolder, tag, "  --- clean track process (DELETE !!!)---", title);
         if (racine.isEmpty()) {
             error = true;
             break;
@@ -251,12 +277,14 @@ WorkflowResult DeleteTrackWorkflow::Run(const DeleteTrackRequest& request)
                     continue;
                 if (FileWriteSeam::renameNoReplace(trackFile, candidate)) {
                     result.hiddenFiles.append(QFileInfo(candidate).fileName());
+                    logAction(logCommand, "hide", trackFile, true, candidate);
                     hidden = true;
                 } else if (!QFileInfo::exists(candidate)) {
                     break;   // not a name clash: the rename itself fails
                 }
             }
             if (!hidden) {
+                logAction(logCommand, "hide", trackFile, false);
                 SendToRelay(title, trackFile + QLatin1String("\nUnable to rename this file: the track was not hidden."),
                             0, 0, true, 0);
                 error = true;
@@ -271,12 +299,14 @@ WorkflowResult DeleteTrackWorkflow::Run(const DeleteTrackRequest& request)
     if (!error) {
         int updated = 0;
         for (const QString& tag : request.fileIds) {
-            const QString racine = lookUp(tag, "  --- clean track process ---");
+            const QString racine = lookUpMonoTake(listing, targetFolder, tag, "  --- clean track process ---", title);
             if (racine.isEmpty()) {
                 error = true;
                 break;
             }
-            if (!RunTakeUpdatePass(racine, TakeUpdateOptions(), title))
+            TakeUpdateOptions options;
+            options.logCommand = logCommand;
+            if (!RunTakeUpdatePass(racine, options, title))
                 updateFailed = true;
             MyQDebug("  --- clean track process END ---");
             ++updated;
@@ -285,6 +315,163 @@ WorkflowResult DeleteTrackWorkflow::Run(const DeleteTrackRequest& request)
         result.takesHandled = updated;
     }
 
+    result.success = !error && !updateFailed;
+    return result;
+}
+
+QList<TakeTracks> TracksOfTakes(const QString& targetFolder, const QStringList& fileIds)
+{
+    QList<TakeTracks> takes;
+    MyFileInfoList listing;
+    listing.LoadEntryInfoList(targetFolder, QStringList{QStringLiteral(".WAV")});
+    if (listing.count() == 0)
+        return takes;
+    const QVector<TakeKey> keys = GroupListingIntoTakes(listing);
+    // One listing of the hidden files for all takes, not one per track.
+    QDir folder(targetFolder);
+    folder.setNameFilters(QStringList{QStringLiteral("*.DEL*")});
+    folder.setFilter(QDir::Files | QDir::Hidden | QDir::CaseSensitive);
+    const QStringList hiddenNames = folder.entryList();
+    for (const QString& tag : fileIds) {
+        for (const TakeKey& key : keys) {
+            if (key.fileId != tag)
+                continue;
+            const QString path = targetFolder + QLatin1Char('/') + listing.GetFileName(key.listingIndex);
+            if (!IsMonoFile(path))
+                break;
+            TakeTracks t;
+            t.fileId = tag;
+            t.takeKey = AudioPathFileShortenedToRacine(path);
+            t.present.resize(bwf::kMaxTracks);
+            t.hidden.resize(bwf::kMaxTracks);
+            for (int n = 1; n <= bwf::kMaxTracks; ++n) {
+                t.present[n - 1] = QFileInfo(trackFilePath(t.takeKey, n)).isFile();
+                const QString stem = QFileInfo(trackFilePath(t.takeKey, n)).completeBaseName() + QLatin1String(".DEL");
+                for (const QString& name : hiddenNames) {
+                    bool isNumber = false;
+                    if (name.startsWith(stem) && name.mid(stem.size()).toInt(&isNumber, 10) > 0 && isNumber) {
+                        t.hidden[n - 1] = true;
+                        break;
+                    }
+                }
+            }
+            takes.append(t);
+            break;
+        }
+    }
+    return takes;
+}
+
+RestoreTrackWorkflow::RestoreTrackWorkflow(QObject* parent)
+    : QObject(parent)
+{
+}
+
+QString RestoreTrackWorkflow::NewestHiddenFile(const QString& takeKey, int n)
+{
+    const QFileInfo track(trackFilePath(takeKey, n));
+    const QString hiddenStem = track.completeBaseName() + QLatin1String(".DEL");
+    QDir folder(track.absolutePath());
+    folder.setNameFilters(QStringList{hiddenStem + QLatin1Char('*')});
+    folder.setFilter(QDir::Files | QDir::Hidden | QDir::System | QDir::CaseSensitive);
+    // Newest = the last one renamed (a rename sets the change time); the
+    // delete takes the first free number, so after hidden files were removed
+    // by hand the highest number need not be the newest. Equal times (a
+    // coarse clock) fall back to the higher number.
+    QString newest;
+    QDateTime newestTime;
+    int newestNumber = 0;
+    for (const QFileInfo& info : folder.entryInfoList()) {
+        if (info.isSymLink() || !info.isFile() || !info.fileName().startsWith(hiddenStem))
+            continue;
+        bool ok = false;
+        const int number = info.fileName().mid(hiddenStem.size()).toInt(&ok, 10);
+        if (!ok || number < 1 || info.fileName().mid(hiddenStem.size()) != QString::number(number))
+            continue;
+        const QDateTime changed = info.metadataChangeTime();
+        if (newest.isEmpty() || changed > newestTime || (changed == newestTime && number > newestNumber)) {
+            newest = info.absoluteFilePath();
+            newestTime = changed;
+            newestNumber = number;
+        }
+    }
+    return newest;
+}
+
+WorkflowResult RestoreTrackWorkflow::Run(const RestoreTrackRequest& request)
+{
+    const QString title = QStringLiteral("MainWindow::OnPushButton_RestoreSoundTrack()");
+    WorkflowResult result;
+    const int n = request.trackIndex + 1;
+    const QString logCommand = QStringLiteral("restore --track %1").arg(n);
+
+    const QString targetFolder = absoluteClean(request.targetFolder);
+    if (request.fileIds.isEmpty()) {
+        SendToRelay(QStringLiteral("QMainWindow::OnPushButton_RestoreSoundTrack()"),
+                    QStringLiteral("No file selected in target area."), 0, 1, true, 0);
+        return result;
+    }
+    FolderLock lock;
+    if (!lockFolder(lock, targetFolder, request.lockWait, title))
+        return result;
+    MyFileInfoList listing;
+    listing.LoadEntryInfoList(targetFolder, QStringList{QStringLiteral(".WAV")});
+    if (listing.count() == 0)
+        return result;
+
+    // Check pass: every take is found, mono and free at track n before any
+    // file moves, so a refusal changes nothing.
+    struct Planned
+    {
+        QString tag, takeKey, hidden;
+    };
+    QList<Planned> plan;
+    for (const QString& tag : request.fileIds) {
+        const QString takeKey = lookUpMonoTake(listing, targetFolder, tag, "  --- restore track process ---", title);
+        if (takeKey.isEmpty())
+            return result;
+        const QString trackFile = trackFilePath(takeKey, n);
+        const QFileInfo info(trackFile);
+        if (info.exists() || info.isSymLink()) {
+            SendToRelay(title, trackFile + QStringLiteral("\nTrack %1 is occupied: nothing was restored.").arg(n), 0, 0,
+                        true, 0);
+            return result;
+        }
+        plan.append(Planned{tag, takeKey, NewestHiddenFile(takeKey, n)});
+    }
+
+    emit signal_TakeCount(plan.size());
+    bool error = false;
+    bool updateFailed = false;
+    int done = 0;
+    for (const Planned& p : plan) {
+        if (p.hidden.isEmpty()) {
+            SendToRelay(title, p.tag + QStringLiteral("\nNo hidden file of track %1: this take was passed over.").arg(n), 0,
+                        2, true, 0);
+        } else {
+            const QString trackFile = trackFilePath(p.takeKey, n);
+            // Never over a file that appeared since the check.
+            const bool renamed = FileWriteSeam::renameNoReplace(p.hidden, trackFile);
+            logAction(logCommand, "restore", p.hidden, renamed, trackFile);
+            if (!renamed) {
+                SendToRelay(title, p.hidden + QLatin1String("\nUnable to rename this file back to ")
+                                       + QFileInfo(trackFile).fileName() + QLatin1String(": the track was not restored."),
+                            0, 0, true, 0);
+                error = true;
+                break;
+            }
+            result.restoredFiles.append(QFileInfo(trackFile).fileName());
+            // The restored file keeps its own entries (the read pass takes
+            // each file's own track from that file); the others learn of it.
+            TakeUpdateOptions options;
+            options.absentYesBecomesNo = true;
+            options.logCommand = logCommand;
+            if (!RunTakeUpdatePass(p.takeKey, options, title))
+                updateFailed = true;
+            ++result.takesHandled;
+        }
+        emit signal_TakesDone(++done);
+    }
     result.success = !error && !updateFailed;
     return result;
 }

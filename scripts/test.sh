@@ -15,6 +15,9 @@ cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo > /dev/null
 cmake --build build -j"$JOBS"
 (cd build && ctest --output-on-failure -j"$JOBS")
 
+echo "== Debian package"
+bash scripts/check-package.sh build
+
 if [ "${SONALIGN_SKIP_SANITIZERS:-0}" != 1 ]; then
   echo "== AddressSanitizer + UndefinedBehaviorSanitizer"
   cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=Debug -DSONALIGN_SANITIZE=ON -DSONALIGN_BUILD_BENCH=OFF > /dev/null

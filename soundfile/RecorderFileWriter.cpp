@@ -2,6 +2,7 @@
 #include "RecorderFileWriter.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
 
@@ -500,6 +501,66 @@ bool RecorderFileWriter::write(const QString& path, const RecorderFileSpec& spec
             *error = QStringLiteral("cannot write %1: %2").arg(path, f.errorString());
         return false;
     }
+    return true;
+}
+
+bool RecorderFileWriter::writeRf64Sparse(const QString& path, const RecorderFileSpec& spec, quint64 frames,
+                                         quint64 filledFirst, quint32 filledCount, QString* error)
+{
+    auto fail = [&](const QString& why) {
+        if (error)
+            *error = why;
+        return false;
+    };
+    const quint16 blockAlign = quint16(spec.channels * bytesPerSample(spec.bitsPerSample));
+    const quint64 dataBytes = frames * blockAlign;
+    QByteArray head;
+    head.append("RF64");
+    putU32(head, 0xFFFFFFFFu);
+    head.append("WAVE");
+    QByteArray ds64;   // riff size, data size, sample count (64-bit each), table length
+    const int ds64Bytes = 28;
+    ds64.fill('\0', ds64Bytes);
+    appendChunk(head, "ds64", ds64, -1, false, nullptr);
+    const int ds64Body = 12 + 8;
+    if (spec.withBext)
+        appendChunk(head, "bext", bextBody(spec), -1, false, nullptr);
+    appendChunk(head, "fmt ", fmtBody(spec), -1, false, nullptr);
+    head.append("data");
+    putU32(head, 0xFFFFFFFFu);
+    const quint64 dataStart = quint64(head.size());
+    const quint64 fileSize = dataStart + dataBytes;
+    auto put64 = [&](int at, quint64 v) {
+        setU32(head, at, quint32(v & 0xFFFFFFFFu));
+        setU32(head, at + 4, quint32(v >> 32));
+    };
+    put64(ds64Body, fileSize - 8);
+    put64(ds64Body + 8, dataBytes);
+    put64(ds64Body + 16, frames);
+
+    QFile f(path);
+    if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        return fail(QStringLiteral("cannot create %1: %2").arg(path, f.errorString()));
+    if (f.write(head) != head.size())
+        return fail(QStringLiteral("cannot write %1").arg(path));
+    if (filledCount > 0) {
+        // sampleValue of frames counted from the start of the file.
+        QByteArray audio;
+        audio.reserve(int(filledCount) * blockAlign);
+        const int bps = bytesPerSample(spec.bitsPerSample);
+        for (quint32 i = 0; i < filledCount; ++i) {
+            for (quint16 c = 0; c < spec.channels; ++c) {
+                const quint32 u = quint32(RecorderFileSpec::sampleValue(spec.audioSeed, quint32(filledFirst + i), c,
+                                                                        spec.bitsPerSample));
+                for (int b = 0; b < bps; ++b)
+                    audio.append(char((u >> (8 * b)) & 0xFF));
+            }
+        }
+        if (!f.seek(qint64(dataStart + filledFirst * blockAlign)) || f.write(audio) != audio.size())
+            return fail(QStringLiteral("cannot write %1").arg(path));
+    }
+    if (!f.resize(qint64(fileSize)))
+        return fail(QStringLiteral("cannot extend %1 to %2 bytes").arg(path).arg(fileSize));
     return true;
 }
 

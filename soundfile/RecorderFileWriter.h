@@ -157,6 +157,15 @@ public:
     static bool writeMonoTake(const QString& folder, const QString& root, int tracks,
                               const RecorderFileSpec& base, QString* error = nullptr);
 
+    // An RF64 file (another recorder's long recording): RF64 header, ds64,
+    // bext and fmt from `spec`, then a data chunk of `frames` frames whose
+    // 32-bit size defers to ds64. Only frames [filledFirst, filledFirst +
+    // filledCount) hold audio (sampleValue with frame numbers counted from
+    // the start of the file); the rest is left as a hole in a sparse file, so
+    // sizes past 4 GB cost little disk.
+    static bool writeRf64Sparse(const QString& path, const RecorderFileSpec& spec, quint64 frames,
+                                quint64 filledFirst, quint32 filledCount, QString* error = nullptr);
+
     // The spec of track n (1-based) of such a take, as writeMonoTake writes it.
     static RecorderFileSpec monoTrackSpec(const RecorderFileSpec& base, int tracks, int n);
 };

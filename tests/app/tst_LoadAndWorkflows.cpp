@@ -16,6 +16,7 @@
 #include "BrowserStyle.h"
 
 #include <QComboBox>
+#include <QGridLayout>
 #include <QProgressBar>
 #include <QFile>
 #include <QLabel>
@@ -92,6 +93,7 @@ private slots:
     void trackNamesFollowTheSourceRows();
     void createFromTheWindowWritesTheTrackAndReloads();
     void createWithoutSourceOrSelection();
+    void createTakesTheChosenChannel();
     void deleteAsksHidesAndReloads();
     void deleteCancelledChangesNothing();
 
@@ -331,8 +333,11 @@ void tst_LoadAndWorkflows::createFromTheWindowWritesTheTrackAndReloads()
 
     QSignalSpy end(target, SIGNAL(signal_EndOfTableUpdate()));
     w.Ui()->m_CtrlButton_CreateSoundTrack->click();
-    QCOMPARE(modal.texts, QStringList{QStringLiteral("End of the sonalign process.")});
-    QCOMPARE(modal.icons, QList<int>{int(QMessageBox::Information)});
+    QCOMPARE(modal.texts, (QStringList{QStringLiteral("Track 3 will be created on ALL selected takes of the target area\n"
+                                                      "from SRC_A.WAV (track name \"Boom Two\").\n\n"
+                                                      "AA0002: AA0002_03.WAV written, 2 other file(s) rewritten"),
+                                       QStringLiteral("End of the sonalign process.")}));
+    QCOMPARE(modal.icons, (QList<int>{int(QMessageBox::Question), int(QMessageBox::Information)}));
     const QString created = p.target() + QStringLiteral("/AA0002_03.WAV");
     QVERIFY(QFile::exists(created));
     QVERIFY(!QFile::exists(p.target() + QStringLiteral("/AA0001_03.WAV")));
@@ -358,6 +363,60 @@ void tst_LoadAndWorkflows::createFromTheWindowWritesTheTrackAndReloads()
 
     QSettings s(w.SettingsFilePath(), QSettings::IniFormat);
     QCOMPARE(s.value(QStringLiteral("LastSetup/TargetTrackIndex")).toInt(), 2);
+}
+
+// A two-channel source shows the channel combo beside the track combo; the
+// chosen channel is the one written. A mono source hides the combo again.
+void tst_LoadAndWorkflows::createTakesTheChosenChannel()
+{
+    Project p;
+    QVERIFY(p.make());
+    RecorderFileSpec two = apptest::sourceSpec(kTen + 48000, 4800);   // the second take exactly
+    two.channels = 2;
+    two.audioSeed = 31;
+    QVERIFY(RecorderFileWriter::write(p.source() + QStringLiteral("/SRC_C.WAV"), two));
+    MainWindow w;
+    ModalRecord modal;
+    hook(w, modal);
+    w.SetFolders(p.source(), p.target());
+    QVERIFY(loadAndWait(w));
+    auto* channel = w.findChild<QComboBox*>(QStringLiteral("m_CtrlComboBox_SourceChannel"));
+    QVERIFY(channel);
+    QVERIFY(channel->isHidden());
+    // Beside the track combo, in its cell.
+    QCOMPARE(channel->parentWidget(), w.Ui()->m_CtrlComboBox_TargetTrack->parentWidget());
+    int row = -1, column = -1, rs = 0, cs = 0;
+    w.Ui()->gridLayout->getItemPosition(w.Ui()->gridLayout->indexOf(channel->parentWidget()), &row, &column, &rs, &cs);
+    QCOMPARE(QList<int>({row, column}), QList<int>({3, 5}));
+
+    QVERIFY(selectSource(w, 2));   // SRC_C.WAV
+    QVERIFY(!channel->isHidden());
+    QCOMPARE(channel->count(), 2);
+    QCOMPARE(channel->itemText(1), QStringLiteral("Ch 2"));
+    channel->setCurrentIndex(1);
+    w.Ui()->m_CtrlComboBox_TargetTrack->setCurrentIndex(2);
+    w.Ui()->m_CtrlTable_Target->selectRow(1);
+    w.Ui()->m_CtrlButton_CreateSoundTrack->click();
+    QCOMPARE(modal.texts, QStringList{QStringLiteral("End of the sonalign process.")});
+    QByteArray expected;
+    for (quint32 i = 0; i < 4800; ++i) {
+        const quint32 v = quint32(RecorderFileSpec::sampleValue(31, i, 1, 24));
+        expected.append(char(v & 0xFF)).append(char((v >> 8) & 0xFF)).append(char((v >> 16) & 0xFF));
+    }
+    QSoundFile f;
+    QVERIFY(f.Open(p.target() + QStringLiteral("/AA0002_03.WAV"), 0));
+    QVERIFY(f.ReadChunks(false, false));
+    QByteArray data(int(f.GetDataSize()), '\0');
+    QCOMPARE(f.LectureDataBin(data.data(), f.m_nPosData, data.size()), qint64(data.size()));
+    f.Close();
+    QVERIFY(data == expected);
+
+    // The create reloaded: no source is selected, so no channel is offered.
+    QVERIFY(channel->isHidden());
+    QVERIFY(selectSource(w, 2));
+    QVERIFY(!channel->isHidden());
+    QVERIFY(selectSource(w, 0));   // SRC_A.WAV, mono
+    QVERIFY(channel->isHidden());
 }
 
 void tst_LoadAndWorkflows::createWithoutSourceOrSelection()
@@ -386,7 +445,10 @@ void tst_LoadAndWorkflows::createWithoutSourceOrSelection()
     const QByteArray before = testsupport::readAll(p.target() + QStringLiteral("/AA0002_02.WAV"));
     QVERIFY(before.size() > 4800 * 3);
     w.Ui()->m_CtrlButton_CreateSoundTrack->click();
-    QVERIFY(modal.texts.isEmpty());   // no "End of the sonalign process."
+    // The question says the track is taken; no "End of the sonalign process."
+    QCOMPARE(modal.texts, QStringList{QStringLiteral("Track 2 will be created on ALL selected takes of the target area\n"
+                                                     "from SRC_A.WAV (track name \"S 1\").\n\n"
+                                                     "AA0002: track 2 is taken, the run stops there")});
     QCOMPARE(testsupport::readAll(p.target() + QStringLiteral("/AA0002_02.WAV")), before);
     QCOMPARE(QDir(p.target()).entryList(QDir::Files).size(), 8);
     boxes = apptest::visibleBoxes(&w);
@@ -410,9 +472,11 @@ void tst_LoadAndWorkflows::deleteAsksHidesAndReloads()
     QSignalSpy end(target, SIGNAL(signal_EndOfTableUpdate()));
     w.Ui()->m_CtrlButton_DeleteSoundTrack->click();
     QCOMPARE(modal.texts.size(), 1);
+    // The documented question, then what it will touch.
     QCOMPARE(modal.texts[0], QStringLiteral("Track 2 will be hidden on ALL selected takes of the target area\n"
                                             "by changing original .WAV extention to .DEL<N> extention.\n"
-                                            "To clean the target area, remove .DEL file using OS Finder/Explorer."));
+                                            "To clean the target area, remove .DEL file using OS Finder/Explorer.\n\n"
+                                            "AA0003: AA0003_02.WAV hidden, 1 other file(s) rewritten"));
     QCOMPARE(modal.icons[0], int(QMessageBox::Warning));
     QVERIFY(!QFile::exists(p.target() + QStringLiteral("/AA0003_02.WAV")));
     QVERIFY(QFile::exists(p.target() + QStringLiteral("/AA0003_02.DEL1")));

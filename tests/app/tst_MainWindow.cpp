@@ -78,7 +78,7 @@ void tst_MainWindow::startsWithTheDocumentedWidgetsAndEnabling()
     QCOMPARE(ui->m_CtrlTable_Source->selectionMode(), QAbstractItemView::SingleSelection);
     QCOMPARE(ui->m_CtrlTable_Target->columnCount(), 38);
     QCOMPARE(w.findChild<QGroupBox*>(QStringLiteral("groupBox"))->title(), QStringLiteral("Folder Path"));
-    QCOMPARE(w.findChild<QGroupBox*>(QStringLiteral("groupBox_3"))->minimumSize(), QSize(480, 540));
+    QCOMPARE(w.findChild<QGroupBox*>(QStringLiteral("groupBox_3"))->minimumSize(), QSize(480, 260));
     QCOMPARE(w.findChild<QLabel*>(QStringLiteral("label"))->text(), QStringLiteral("New track name"));
     QCOMPARE(w.findChild<QPushButton*>(QStringLiteral("m_CtrlButton_Load"))->minimumSize(), QSize(78, 82));
     QVERIFY(qobject_cast<QMyComboBox*>(ui->m_CtrlComboBox_TargetTrack));

@@ -48,6 +48,7 @@ private slots:
     void unreadableFiles_data();
     void unreadableFiles();
     void badIxmlStillReads();
+    void rf64File();
     void usage_data();
     void usage();
 
@@ -154,6 +155,11 @@ void TestCliInfo::recorderFileText()
         "  iXML offset=902 size=%3\n"
         "  data offset=%4 size=1440\n"
         "format_tag: 1\n"
+        "container: RIFF\n"
+        "format_name: PCM\n"
+        "subformat: \n"
+        "encoding: integer\n"
+        "valid_bits: 0\n"
         "sample_rate: 48000\n"
         "channels: 1\n"
         "bits: 24\n"
@@ -167,6 +173,7 @@ void TestCliInfo::recorderFileText()
         "timecode: 01:00:00\n"
         "frame_rate: \n"
         "frames_per_second: 24\n"
+        "ds64: none\n"
         "bext.description: aSCENE=9\\r\\naTAKE=2\\r\\n\n"
         "bext.originator: PAVANE V01.23.45 SN000123\n"
         "bext.originator_reference: VELPAV0000000000000000000000000A\n"
@@ -334,6 +341,45 @@ void TestCliInfo::usage()
     QCOMPARE(r.exitCode, 2);
     QCOMPARE(r.out, QByteArray());
     QCOMPARE(r.err, QByteArray("usage: sonalign-cli info FILE [--json]\n"));
+}
+
+// RF64 (another recorder's long file): its format, ds64 sizes and time
+// reference, read as a source.
+void TestCliInfo::rf64File()
+{
+    RecorderFileSpec spec;
+    spec.timeReference = 48000ULL * 3600;
+    const QString file = path(QStringLiteral("LONG.WAV"));
+    QVERIFY(RecorderFileWriter::writeRf64Sparse(file, spec, 100, 0, 100));
+    const testsupport::ProcessResult r = run(cliPath(), {"info", file});
+    QCOMPARE(r.exitCode, 0);
+    QCOMPARE(r.err, QByteArray());
+    // RF64 header 12, ds64 8 + 28, bext 8 + 858, fmt 8 + 16, data header 8.
+    QCOMPARE(QString::fromUtf8(r.out), QStringLiteral("file: %1\n"
+                                                      "format_tag: 1\n"
+                                                      "container: RF64\n"
+                                                      "format_name: PCM\n"
+                                                      "subformat: \n"
+                                                      "encoding: integer\n"
+                                                      "valid_bits: 0\n"
+                                                      "sample_rate: 48000\n"
+                                                      "channels: 1\n"
+                                                      "bits: 24\n"
+                                                      "block_align: 3\n"
+                                                      "data_offset: 946\n"
+                                                      "data_size: 300\n"
+                                                      "samples: 100\n"
+                                                      "time_reference: 172800000\n"
+                                                      "ds64.riff_size: 1238\n"
+                                                      "ds64.data_size: 300\n"
+                                                      "ds64.sample_count: 100\n")
+                                           .arg(file));
+    const testsupport::ProcessResult j = run(cliPath(), {"info", file, "--json"});
+    QCOMPARE(j.exitCode, 0);
+    const QJsonObject o = parseJson(j.out);
+    QCOMPARE(o.value(QStringLiteral("container")).toString(), QStringLiteral("RF64"));
+    QCOMPARE(o.value(QStringLiteral("ds64")).toObject().value(QStringLiteral("data_size")).toInt(), 300);
+    QCOMPARE(o.value(QStringLiteral("time_reference")).toDouble(), 172800000.0);
 }
 
 QTEST_MAIN(TestCliInfo)

@@ -5,6 +5,9 @@
 #include "TestSupport.h"
 
 #include <QSettings>
+
+#include <cmath>
+#include <cstring>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -50,12 +53,16 @@ private slots:
     void createNameFromTrackNameFile();
     void createFailures_data();
     void createFailures();
+    void createChannelAndDither();
+    void createWarnsOfClipping();
     void deleteFailures();
 
 private:
     QTemporaryDir m_dir;
     QString m_target;
     QString m_source;
+    QString m_stereo;      // the same span, two channels
+    QString m_otherRate;   // the same span at 2000 Hz
 };
 
 void TestCliInsertion::initTestCase()
@@ -72,6 +79,10 @@ void TestCliInsertion::initTestCase()
     QVERIFY(QDir().mkpath(m_dir.path() + QStringLiteral("/Extra")));
     m_source = m_dir.path() + QStringLiteral("/Extra/Boom 1.wav");
     QVERIFY(writeSource(m_source, kRate, 16, 20 * kRate, at(10, 0, 10)));
+    m_stereo = m_dir.path() + QStringLiteral("/Extra/Two lavs.wav");
+    QVERIFY(writeSource(m_stereo, kRate, 16, 20 * kRate, at(10, 0, 10), 5, 2));
+    m_otherRate = m_dir.path() + QStringLiteral("/Extra/Rate.wav");
+    QVERIFY(writeSource(m_otherRate, 2 * kRate, 16, 40 * kRate, 2 * at(10, 0, 10)));
 }
 
 void TestCliInsertion::analyseJson()
@@ -81,12 +92,14 @@ void TestCliInsertion::analyseJson()
     QCOMPARE(r.exitCode, 0);
     QCOMPARE(QString::fromUtf8(r.err), QString());
     const QString expected = QStringLiteral(
-        "{\"source\": {\"start\": 36010000, \"end\": 36030000}, \"takes\": ["
-        "{\"file_id\": \"AA0001\", \"class\": \"missing_start\"}, "
-        "{\"file_id\": \"AA0002\", \"class\": \"entire\"}, "
-        "{\"file_id\": \"AA0003\", \"class\": \"missing_end\"}, "
-        "{\"file_id\": \"AA0004\", \"class\": \"partial\"}, "
-        "{\"file_id\": \"AA0005\", \"class\": \"none\"}], "
+        "{\"source\": {\"start\": 36010000, \"end\": 36030000, \"format\": {\"container\": \"RIFF\", "
+        "\"format_tag\": 1, \"subformat\": \"\", \"encoding\": \"integer\", \"bits\": 16, \"channels\": 1, "
+        "\"sample_rate\": 1000}}, \"takes\": ["
+        "{\"file_id\": \"AA0001\", \"class\": \"missing_start\", \"conversion\": \"copy\"}, "
+        "{\"file_id\": \"AA0002\", \"class\": \"entire\", \"conversion\": \"copy\"}, "
+        "{\"file_id\": \"AA0003\", \"class\": \"missing_end\", \"conversion\": \"copy\"}, "
+        "{\"file_id\": \"AA0004\", \"class\": \"partial\", \"conversion\": \"copy\"}, "
+        "{\"file_id\": \"AA0005\", \"class\": \"none\", \"conversion\": \"copy\"}], "
         "\"counts\": {\"entire\": 1, \"missing_start\": 1, \"partial\": 1, \"missing_end\": 1}}\n");
     QCOMPARE(QString::fromUtf8(r.out), expected);
 }
@@ -97,8 +110,9 @@ void TestCliInsertion::analyseText()
     const auto r = cli({QStringLiteral("analyse"), m_source, m_target + QLatin1Char('/')});
     QCOMPARE(r.exitCode, 0);
     QCOMPARE(QString::fromUtf8(r.out),
-             QStringLiteral("source 36010000 36030000\nAA0001\tmissing_start\nAA0002\tentire\nAA0003\tmissing_end\n"
-                            "AA0004\tpartial\nAA0005\tnone\n"
+             QStringLiteral("source 36010000 36030000\nsource_format 16-bit integer, 1 channel, 1000 Hz\n"
+                            "AA0001\tmissing_start\tcopy\nAA0002\tentire\tcopy\nAA0003\tmissing_end\tcopy\n"
+                            "AA0004\tpartial\tcopy\nAA0005\tnone\tcopy\n"
                             "1 entire take 1 missing start 1 patial coverage 1 missing end founded\n"));
 
     // No overlap is an answer, not an error.
@@ -107,7 +121,8 @@ void TestCliInsertion::analyseText()
     const auto none = cli({QStringLiteral("analyse"), m_source, other.path()});
     QCOMPARE(none.exitCode, 0);
     QCOMPARE(QString::fromUtf8(none.out),
-             QStringLiteral("source 36010000 36030000\nZZ0001\tnone\nSource file timecode doesn't match with any target file.\n"));
+             QStringLiteral("source 36010000 36030000\nsource_format 16-bit integer, 1 channel, 1000 Hz\n"
+                            "ZZ0001\tnone\tcopy\nSource file timecode doesn't match with any target file.\n"));
 }
 
 void TestCliInsertion::analyseFailures_data()
@@ -204,7 +219,7 @@ void TestCliInsertion::createFailures_data()
     QTest::addColumn<QString>("stderrText");   // exact, %T = target folder
     const QString t = QStringLiteral("--track");
     const QString usage = QStringLiteral(
-        "usage: sonalign-cli create --track N [--name NAME] SOURCE_FILE TARGET_FOLDER FILE_ID...\n");
+        "usage: sonalign-cli create --track N [--name NAME] [--channel K] [--dither tpdf [--dither-seed S]] SOURCE_FILE TARGET_FOLDER FILE_ID...\n");
     QTest::newRow("occupied track")
         << QStringList{QStringLiteral("create"), t, QStringLiteral("2"), m_source, QStringLiteral("%T"), QStringLiteral("AA0001")}
         << 1
@@ -231,6 +246,38 @@ void TestCliInsertion::createFailures_data()
                                 << 2 << usage;
     QTest::newRow("no track") << QStringList{QStringLiteral("create"), m_source, QStringLiteral("%T"), QStringLiteral("AA0001")}
                               << 2 << usage;
+    const QString bounce = QStringLiteral("MainWindow::OnPushButton_CreateSoundTrack(): AA0002\nError during bounce Sonalign process.\n");
+    const QString c = QStringLiteral("--channel");
+    QTest::newRow("two channels, none chosen")
+        << QStringList{QStringLiteral("create"), t, QStringLiteral("4"), m_stereo, QStringLiteral("%T"), QStringLiteral("AA0002")}
+        << 1
+        << QStringLiteral("QSoundMixer::SonalignMono(): ") + m_stereo
+               + QStringLiteral(" \n Is not a monophonic file.\nIt has 2 channels: choose one with --channel K (the channel "
+                                "choice beside the track in the window).\n")
+               + bounce;
+    QTest::newRow("channel 3 of two")
+        << QStringList{QStringLiteral("create"), t, QStringLiteral("4"), c, QStringLiteral("3"), m_stereo, QStringLiteral("%T"),
+                       QStringLiteral("AA0002")}
+        << 1 << QStringLiteral("QSoundMixer::SonalignMono(): ") + m_stereo + QStringLiteral("\nThere is no channel 3: this source has 2 channels.\n") + bounce;
+    QTest::newRow("another sample rate")
+        << QStringList{QStringLiteral("create"), t, QStringLiteral("4"), m_otherRate, QStringLiteral("%T"), QStringLiteral("AA0002")}
+        << 1
+        << QStringLiteral("QSoundMixer::SonalignMono(): ") + m_otherRate
+               + QStringLiteral(" [2000/16 bits] \nTarget [1000/16 bits]\nThe source is at 2000 Hz and the take at 1000 Hz: "
+                                "the source must be resampled to 1000 Hz first.\n")
+               + bounce;
+    QTest::newRow("channel 0") << QStringList{QStringLiteral("create"), t, QStringLiteral("4"), c, QStringLiteral("0"), m_stereo,
+                                              QStringLiteral("%T"), QStringLiteral("AA0002")}
+                               << 2 << usage;
+    QTest::newRow("channel not a number") << QStringList{QStringLiteral("create"), t, QStringLiteral("4"), c, QStringLiteral("two"),
+                                                         m_stereo, QStringLiteral("%T"), QStringLiteral("AA0002")}
+                                          << 2 << usage;
+    QTest::newRow("unknown dither") << QStringList{QStringLiteral("create"), t, QStringLiteral("4"), QStringLiteral("--dither"),
+                                                   QStringLiteral("rect"), m_source, QStringLiteral("%T"), QStringLiteral("AA0002")}
+                                    << 2 << usage;
+    QTest::newRow("seed without dither") << QStringList{QStringLiteral("create"), t, QStringLiteral("4"), QStringLiteral("--dither-seed"),
+                                                        QStringLiteral("5"), m_source, QStringLiteral("%T"), QStringLiteral("AA0002")}
+                                         << 2 << usage;
 }
 
 void TestCliInsertion::createFailures()
@@ -251,6 +298,92 @@ void TestCliInsertion::createFailures()
     QCOMPARE(QString::fromUtf8(r.err), stderrText);
     QCOMPARE(r.out, QByteArray());
     QCOMPARE(sha1Folder(m_target), before);
+}
+
+// One channel of two, exactly; dither with a seed gives the same bytes every
+// run, and another seed other bytes.
+void TestCliInsertion::createChannelAndDither()
+{
+    QTemporaryDir dir;
+    QVERIFY(writeTake(dir.path(), QStringLiteral("AA0002"), 1, at(10, 0, 12), 2));
+    Cli cli;
+    const auto r = cli({QStringLiteral("create"), QStringLiteral("--track"), QStringLiteral("2"), QStringLiteral("--channel"),
+                        QStringLiteral("2"), m_stereo, dir.path(), QStringLiteral("AA0002")});
+    QCOMPARE(r.exitCode, 0);
+    QCOMPARE(QString::fromUtf8(r.err), QString());
+    QByteArray channel2;
+    for (quint32 i = 0; i < 2 * kRate; ++i) {
+        const quint32 v = quint32(RecorderFileSpec::sampleValue(5, 2 * kRate + i, 1, 16));
+        channel2.append(char(v & 0xFF)).append(char((v >> 8) & 0xFF));
+    }
+    QVERIFY(body(readFile(dir.path() + QStringLiteral("/AA0002_02.WAV")), "data") == channel2);
+
+    // A 24-bit source into the 16-bit take loses precision: dither applies.
+    const QString deep = dir.path() + QStringLiteral("/deep.wav");
+    QVERIFY(writeSource(deep, kRate, 24, 20 * kRate, at(10, 0, 10), 8));
+    auto make = [&](int track, const QStringList& extra) {
+        QStringList args{QStringLiteral("create"), QStringLiteral("--track"), QString::number(track)};
+        args << extra << deep << dir.path() << QStringLiteral("AA0002");
+        const auto run = cli(args);
+        return run.exitCode == 0 ? body(readFile(dir.path() + QStringLiteral("/AA0002_0%1.WAV").arg(track)), "data")
+                                 : QByteArray();
+    };
+    const QStringList seed5{QStringLiteral("--dither"), QStringLiteral("tpdf"), QStringLiteral("--dither-seed"), QStringLiteral("5")};
+    const QByteArray a = make(3, seed5);
+    const QByteArray b = make(4, seed5);
+    const QByteArray c = make(5, {QStringLiteral("--dither"), QStringLiteral("tpdf"), QStringLiteral("--dither-seed"), QStringLiteral("6")});
+    const QByteArray plain = make(6, {});
+    QCOMPARE(a.size(), int(4 * kRate));
+    QCOMPARE(b, a);
+    QVERIFY(c != a);
+    QVERIFY(plain != a);
+    // Without dither: the 24-bit samples divided by 256, halves away from zero.
+    QByteArray expected;
+    for (quint32 i = 0; i < 2 * kRate; ++i) {
+        const qint32 v = RecorderFileSpec::sampleValue(8, 2 * kRate + i, 0, 24);
+        const qint64 q = qBound<qint64>(-32768, std::llround(v / 256.0), 32767);
+        expected.append(char(q & 0xFF)).append(char((q >> 8) & 0xFF));
+    }
+    QVERIFY(plain == expected);
+}
+
+// A float source reaching full scale, with a NaN: the track is written, and
+// stderr says how many samples clipped or were not numbers, and where first.
+void TestCliInsertion::createWarnsOfClipping()
+{
+    QTemporaryDir dir;
+    QVERIFY(writeTake(dir.path(), QStringLiteral("AA0002"), 1, at(10, 0, 12), 2));
+    RecorderFileSpec s = spec(kRate, 32, 20 * kRate, at(10, 0, 10));
+    s.formatTag = 3;
+    s.withIxml = s.withFilm = s.withVlta = s.withOnde = false;
+    QByteArray bytes = RecorderFileWriter::build(s);
+    const Chunk data = find(bytes, "data");
+    auto put = [&](quint32 frame, float v) {
+        std::memcpy(bytes.data() + data.offset + 8 + 4 * frame, &v, 4);
+    };
+    for (quint32 i = 0; i < 20 * kRate; ++i)
+        put(i, 0.25f);
+    put(2 * kRate + 500, 1.0f);                   // 10:00:12.5 -> frame 12 at 25 fps
+    put(2 * kRate + 501, -1.0f);                  // exact: not counted
+    put(2 * kRate + 750, std::nanf(""));          // 10:00:12.75 -> frame 18
+    put(2 * kRate + 900, 3.0f);
+    const QString src = dir.path() + QStringLiteral("/float.wav");
+    QVERIFY(writeFile(src, bytes));
+    Cli cli;
+    const auto r = cli({QStringLiteral("create"), QStringLiteral("--track"), QStringLiteral("2"), src, dir.path(),
+                        QStringLiteral("AA0002")});
+    QCOMPARE(r.exitCode, 0);
+    QCOMPARE(QString::fromUtf8(r.err),
+             QStringLiteral("QSoundMixer::SonalignMono(): ") + src
+                 + QStringLiteral("\nConverted from 32-bit float, 1 channel, 1000 Hz to 16-bit: 2 sample(s) clipped (first at "
+                                  "10:00:12:12), 1 NaN or infinite sample(s) set to 0 (first at 10:00:12:18).\n"));
+    const QByteArray made = body(readFile(dir.path() + QStringLiteral("/AA0002_02.WAV")), "data");
+    auto sampleAt = [&](int i) { return int(qint16(quint16(quint8(made[2 * i]) | (quint8(made[2 * i + 1]) << 8)))); };
+    QCOMPARE(sampleAt(0), 8192);
+    QCOMPARE(sampleAt(500), 32767);
+    QCOMPARE(sampleAt(501), -32768);
+    QCOMPARE(sampleAt(750), 0);
+    QCOMPARE(sampleAt(900), 32767);
 }
 
 void TestCliInsertion::deleteFailures()

@@ -32,7 +32,7 @@ struct EngineRun
 EngineRun runEngine(const QString& source, const QString& folder, const QString& fileId, int t,
                     const QString& trackName = QStringLiteral("Boom"), bool* keepGoing = nullptr,
                     std::function<void(qint64)> onProgress = nullptr,
-                    std::function<void(QSoundPerform&)> tweak = nullptr)
+                    std::function<void(QSoundPerform&)> tweak = nullptr, int channel = 0)
 {
     EngineRun r;
     Relay relay;
@@ -42,6 +42,9 @@ EngineRun runEngine(const QString& source, const QString& folder, const QString&
     if (tweak)
         tweak(take);
     QSoundMixer mixer;
+    QSoundMixer::SourceOptions options;
+    options.channel = channel;
+    mixer.SetSourceOptions(options);
     QObject::connect(&mixer, &QSoundMixer::signal_ProgressSize, [&](qint64 p) {
         r.progress << p;
         if (onProgress)
@@ -330,13 +333,24 @@ void TestMixer::refusals_data()
     QTest::addColumn<QString>("expected");   // %S = source path, %T = take folder
     QTest::newRow("occupied track")
         << QStringLiteral("occupied") << QStringLiteral("AA0001 \nTargeted track #2 is not empty. Process aborted.");
-    QTest::newRow("44.1 kHz source") << QStringLiteral("rate")
-                                     << QStringLiteral("%S [44100/16 bits] \nTarget [48000/16 bits]");
-    QTest::newRow("24-bit source") << QStringLiteral("bits") << QStringLiteral("%S [48000/24 bits] \nTarget [48000/16 bits]");
-    QTest::newRow("stereo source") << QStringLiteral("stereo") << QStringLiteral("%S \n Is not a monophonic file.");
-    QTest::newRow("44.1 kHz stereo: both messages")
-        << QStringLiteral("rate+stereo")
-        << QStringLiteral("%S [44100/16 bits] \nTarget [48000/16 bits]|%S \n Is not a monophonic file.");
+    const QString resample = QStringLiteral("%S [44100/16 bits] \nTarget [48000/16 bits]\nThe source is at 44100 Hz "
+                                            "and the take at 48000 Hz: the source must be resampled to 48000 Hz first.");
+    const QString notMono = QStringLiteral("%S \n Is not a monophonic file.\nIt has 2 channels: choose one with "
+                                           "--channel K (the channel choice beside the track in the window).");
+    QTest::newRow("44.1 kHz source") << QStringLiteral("rate") << resample;
+    QTest::newRow("compressed source")
+        << QStringLiteral("adpcm")
+        << QStringLiteral("%S\nCompressed or unknown audio format (format tag 0x0002): only PCM and IEEE float sources can be used.");
+    QTest::newRow("stereo source") << QStringLiteral("stereo") << notMono;
+    QTest::newRow("44.1 kHz stereo: both messages") << QStringLiteral("rate+stereo") << resample + QLatin1Char('|') + notMono;
+    QTest::newRow("channel 3 of a stereo source")
+        << QStringLiteral("stereo+channel3") << QStringLiteral("%S\nThere is no channel 3: this source has 2 channels.");
+    QTest::newRow("channel 2 of a mono source")
+        << QStringLiteral("channel2") << QStringLiteral("%S\nThere is no channel 2: this source has 1 channel.");
+    QTest::newRow("source without bext")
+        << QStringLiteral("nobext")
+        << QStringLiteral("%S\nThis source has no bext chunk, so no time reference: it cannot be placed in the take "
+                          "(it would land at midnight).");
     QTest::newRow("missing source") << QStringLiteral("missing")
                                     << QStringLiteral("Unable to open\n%D/\nnope.wav\nfor reading !|%S\nError returned by clSoundFile.Open().");
     QTest::newRow("no overlap: source ends at the take start")
@@ -385,15 +399,19 @@ void TestMixer::refusals()
     quint32 frames = 4800;
     if (caseName.contains(QLatin1String("rate")))
         rate = 44100;
-    if (caseName == QLatin1String("bits"))
-        bits = 24;
     if (caseName.contains(QLatin1String("stereo")))
         channels = 2;
     if (caseName == QLatin1String("before"))
         start = kTen - frames;
     if (caseName == QLatin1String("after"))
         start = kTen + 4800;
-    QVERIFY(writeSource(src, rate, bits, frames, start, 77, channels));
+    RecorderFileSpec source = spec(rate, bits, frames, start, 77);
+    source.channels = channels;
+    source.withIxml = source.withFilm = source.withVlta = source.withOnde = false;
+    source.withBext = caseName != QLatin1String("nobext");
+    if (caseName == QLatin1String("adpcm"))
+        source.formatTag = 2;
+    QVERIFY(RecorderFileWriter::write(src, source));
     if (caseName == QLatin1String("truncated")) {
         QFile f(src);
         QVERIFY(f.resize(f.size() - 1000));
@@ -412,7 +430,10 @@ void TestMixer::refusals()
     };
     const EngineRun r = runEngine(src, folder, fileId, t, QStringLiteral("Boom"), nullptr, nullptr,
                                   caseName == QLatin1String("notake") ? std::function<void(QSoundPerform&)>(noFile)
-                                                                      : nullptr);
+                                                                      : nullptr,
+                                  caseName.endsWith(QLatin1String("channel3")) ? 3
+                                  : caseName == QLatin1String("channel2")      ? 2
+                                                                               : 0);
     QVERIFY(r.failed);
     expected.replace(QLatin1String("%S"), src).replace(QLatin1String("%T"), folder).replace(QLatin1String("%D"), dir.path());
     QCOMPARE(r.messages.join(QLatin1Char('|')), expected);

@@ -11,9 +11,11 @@ using CliRunFunction = int (*)(const QStringList& args);
 
 // Each Cli<Command>.cpp defines one static CliCommandRegistration, so adding a
 // command never touches main.cpp.
+// `summary` is the one line `--help` prints under the usage.
 struct CliCommandRegistration
 {
     CliCommandRegistration(const char* name, const char* usage, CliRunFunction run);
+    CliCommandRegistration(const char* name, const char* usage, const char* summary, CliRunFunction run);
 };
 
 struct CliCommandInfo
@@ -21,6 +23,7 @@ struct CliCommandInfo
     QString name;
     QString usage;
     CliRunFunction run = nullptr;
+    QString summary;
 };
 
 const QList<CliCommandInfo>& CliCommands();

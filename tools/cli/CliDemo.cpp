@@ -160,6 +160,6 @@ int runDemo(const QStringList& args)
     return kExitOk;
 }
 
-CliCommandRegistration reg("demo", "demo DIR", &runDemo);
+CliCommandRegistration reg("demo", "demo DIR", "Writes a small demo project: DIR/target with takes of the field recorder, DIR/source with files covering them.", &runDemo);
 
 } // namespace

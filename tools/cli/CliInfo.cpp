@@ -6,7 +6,9 @@
 #include "CliSupport.h"
 
 #include "QSoundFile.h"
+#include "SourceFormat.h"
 
+#include <QDir>
 #include <QFileInfo>
 
 namespace {
@@ -81,11 +83,35 @@ struct Field
     bool number = false;
 };
 
-QList<Field> formatFields(QSoundFile& f)
+// How the samples are encoded, as the source reader sees them (sources may
+// be any recorder's files: extensible, float, RF64).
+QList<Field> encodingFields(const SourceFormat& s)
 {
     const auto num = [](quint64 v) { return QString::number(v); };
     return {
-        {"format_tag", num(f.m_tFmtChunk.FormatTag()), true},
+        {"container", QString::fromLatin1(s.container)},
+        {"format_name", s.formatTagText()},
+        {"subformat", s.subFormatText()},
+        {"encoding", s.encodingText()},
+        {"valid_bits", num(s.validBits), true},
+    };
+}
+
+QList<Field> ds64Fields(const SourceFormat& s)
+{
+    const auto num = [](quint64 v) { return QString::number(v); };
+    return {
+        {"riff_size", num(s.ds64RiffSize), true},
+        {"data_size", num(s.ds64DataSize), true},
+        {"sample_count", num(s.ds64SampleCount), true},
+    };
+}
+
+QList<Field> formatFields(QSoundFile& f, const SourceFormat& s)
+{
+    const auto num = [](quint64 v) { return QString::number(v); };
+    return QList<Field>{
+        {"format_tag", num(f.m_tFmtChunk.FormatTag()), true}} + encodingFields(s) + QList<Field>{
         {"sample_rate", num(f.GetSampleRate()), true},
         {"channels", num(f.GetNbChannels()), true},
         {"bits", num(f.GetBitsPerSample()), true},
@@ -99,6 +125,23 @@ QList<Field> formatFields(QSoundFile& f)
         {"timecode", f.GetTimeCode(false)},
         {"frame_rate", f.GetFrameRate()},
         {"frames_per_second", QString::number(f.GetNumerikFrameRate()), true},
+    };
+}
+
+// RF64/BW64 files (sizes past 4 GB in ds64) are read as sources only: their
+// format, sizes and time reference.
+QList<Field> largeFileFields(const SourceFormat& s)
+{
+    const auto num = [](quint64 v) { return QString::number(v); };
+    return QList<Field>{{"format_tag", num(s.formatTag), true}} + encodingFields(s) + QList<Field>{
+        {"sample_rate", num(s.sampleRate), true},
+        {"channels", num(s.channels), true},
+        {"bits", num(s.bitsPerSample), true},
+        {"block_align", num(s.blockAlign), true},
+        {"data_offset", num(s.dataOffset), true},
+        {"data_size", num(s.dataSize), true},
+        {"samples", num(s.frames()), true},
+        {"time_reference", s.hasTimeReference ? num(s.timeReference) : QStringLiteral("null"), true},
     };
 }
 
@@ -148,7 +191,7 @@ QString jsonObject(const QList<Field>& fields)
     return QLatin1Char('{') + parts.join(QStringLiteral(", ")) + QLatin1Char('}');
 }
 
-void printJson(QSoundFile& f, const Info& info)
+void printJson(QSoundFile& f, const SourceFormat& s, const Info& info)
 {
     QTextStream& out = cliOut();
     out << "{\n";
@@ -161,8 +204,9 @@ void printJson(QSoundFile& f, const Info& info)
             << ", \"size\": " << c.size << '}';
     }
     out << (info.chunks.isEmpty() ? "],\n" : "\n  ],\n");
-    for (const Field& field : formatFields(f))
+    for (const Field& field : formatFields(f, s))
         out << "  " << jsonString(QString::fromLatin1(field.key)) << ": " << jsonValue(field) << ",\n";
+    out << "  \"ds64\": " << (s.hasDs64 ? jsonObject(ds64Fields(s)) : QStringLiteral("null")) << ",\n";
     out << "  \"bext\": " << (f.HasBextChunk() ? jsonObject(bextFields(f)) : QStringLiteral("null")) << ",\n";
     out << "  \"ixml_summary\": " << (info.hasIxml ? jsonObject(ixmlFields(info)) : QStringLiteral("null")) << ",\n";
     out << "  \"ixml\": " << (info.hasIxml ? jsonString(info.ixml) : QStringLiteral("null")) << '\n';
@@ -170,7 +214,7 @@ void printJson(QSoundFile& f, const Info& info)
     out.flush();
 }
 
-void printText(QSoundFile& f, const Info& info)
+void printText(QSoundFile& f, const SourceFormat& s, const Info& info)
 {
     QTextStream& out = cliOut();
     out << "file: " << info.path << '\n';
@@ -178,8 +222,14 @@ void printText(QSoundFile& f, const Info& info)
     out << "chunks:\n";
     for (const tyChunkEntry& c : info.chunks)
         out << "  " << idText(c.id) << " offset=" << c.offset << " size=" << c.size << '\n';
-    for (const Field& field : formatFields(f))
+    for (const Field& field : formatFields(f, s))
         out << field.key << ": " << field.text << '\n';
+    if (s.hasDs64) {
+        for (const Field& field : ds64Fields(s))
+            out << "ds64." << field.key << ": " << field.text << '\n';
+    } else {
+        out << "ds64: none\n";
+    }
     if (f.HasBextChunk()) {
         for (const Field& field : bextFields(f))
             out << "bext." << field.key << ": " << oneLine(field.text) << '\n';
@@ -193,6 +243,31 @@ void printText(QSoundFile& f, const Info& info)
         out << "ixml: none\n";
     }
     out.flush();
+}
+
+int printLargeFile(const QString& path, const SourceFormat& s, bool json)
+{
+    QTextStream& out = cliOut();
+    const QList<Field> fields = largeFileFields(s);
+    if (json) {
+        out << "{\n  \"file\": " << jsonString(path) << ",\n";
+        for (const Field& field : fields)
+            out << "  " << jsonString(QString::fromLatin1(field.key)) << ": " << jsonValue(field) << ",\n";
+        out << "  \"ds64\": " << (s.hasDs64 ? jsonObject(ds64Fields(s)) : QStringLiteral("null")) << '\n';
+        out << "}\n";
+    } else {
+        out << "file: " << path << '\n';
+        for (const Field& field : fields)
+            out << field.key << ": " << (field.text == QLatin1String("null") ? QString() : field.text) << '\n';
+        if (s.hasDs64) {
+            for (const Field& field : ds64Fields(s))
+                out << "ds64." << field.key << ": " << field.text << '\n';
+        } else {
+            out << "ds64: none\n";
+        }
+    }
+    out.flush();
+    return kExitOk;
 }
 
 int runInfo(const QStringList& args)
@@ -220,7 +295,11 @@ int runInfo(const QStringList& args)
     QSoundFile f;
     // The layer composes its messages from the folder and name split at the
     // last "/": an absolute path gives them both.
-    const QString absolute = QFileInfo(path).absoluteFilePath();
+    const QString absolute = QDir::cleanPath(QFileInfo(path).absoluteFilePath());
+    SourceFormat source;
+    const bool sourceRead = ReadSourceFormat(absolute, &source, nullptr);
+    if (sourceRead && source.container != "RIFF")
+        return printLargeFile(absolute, source, json);
     if (!f.Open(absolute, 0) || !f.ReadChunks(true, false)) {
         if (relay.messageCount() == 0) {
             cliErr() << "sonalign-cli info: cannot read " << path << '\n';
@@ -251,12 +330,12 @@ int runInfo(const QStringList& args)
     }
     f.Close();
     if (json)
-        printJson(f, info);
+        printJson(f, source, info);
     else
-        printText(f, info);
+        printText(f, source, info);
     return kExitOk;
 }
 
-CliCommandRegistration reg("info", "info FILE [--json]", &runInfo);
+CliCommandRegistration reg("info", "info FILE [--json]", "Shows the chunk list, format, bext fields, timing and iXML summary of one file.", &runInfo);
 
 } // namespace

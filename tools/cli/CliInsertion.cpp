@@ -8,7 +8,9 @@
 #include "CoverageAnalysis.h"
 #include "MessageLoging.h"
 #include "MyFileInfoList.h"
+#include "QSoundMixer.h"
 #include "QSoundPerform.h"
+#include "SourceFormat.h"
 #include "TakeGrouping.h"
 #include "TrackNameFile.h"
 #include "TrackWorkflows.h"
@@ -17,6 +19,7 @@
 #include <QElapsedTimer>
 #include <QFileInfo>
 #include <QLoggingCategory>
+#include <QRandomGenerator>
 
 #include <csignal>
 #include <cstdio>
@@ -26,7 +29,8 @@
 namespace {
 
 const char* const kAnalyseUsage = "analyse SOURCE_FILE TARGET_FOLDER [--json]";
-const char* const kCreateUsage = "create --track N [--name NAME] SOURCE_FILE TARGET_FOLDER FILE_ID...";
+const char* const kCreateUsage =
+    "create --track N [--name NAME] [--channel K] [--dither tpdf [--dither-seed S]] SOURCE_FILE TARGET_FOLDER FILE_ID...";
 const char* const kDeleteUsage = "delete --track N TARGET_FOLDER FILE_ID...";
 
 int usage(const char* text)
@@ -63,7 +67,20 @@ struct AnalysedTake
 {
     QString fileId;
     Coverage coverage = Coverage::None;
+    QString conversion;   // QSoundMixer::SourceConversionKey, empty when the take has no readable file
 };
+
+QString sourceFormatJson(const SourceFormat& s)
+{
+    return QStringLiteral("{\"container\": %1, \"format_tag\": %2, \"subformat\": %3, \"encoding\": %4, "
+                          "\"bits\": %5, \"channels\": %6, \"sample_rate\": %7}")
+        .arg(jsonString(QString::fromLatin1(s.container)))
+        .arg(s.formatTag)
+        .arg(jsonString(s.subFormatText()), jsonString(s.encodingText()))
+        .arg(s.bitsPerSample)
+        .arg(s.channels)
+        .arg(s.sampleRate);
+}
 
 int runAnalyse(const QStringList& args)
 {
@@ -100,6 +117,9 @@ int runAnalyse(const QStringList& args)
     }
 
     const bool recovered = cliRecoverFolder(target);
+    SourceFormat sourceFormat;
+    ReadSourceFormat(source, &sourceFormat, nullptr);   // the span was read: so is the header
+
     const SampleSpan sourceSpan{in, out};
     std::vector<AnalysedTake> takes;
     CoverageCounts counts;
@@ -116,6 +136,7 @@ int runAnalyse(const QStringList& args)
                 span.in = qint64(file.GetTimeReference());
                 span.out = span.in + qint64(file.GetNbTotalSample());
                 row.coverage = ClassifyCoverage(sourceSpan, span);
+                row.conversion = QSoundMixer::SourceConversionKey(sourceFormat, file);
             }
             counts.add(row.coverage);
             takes.push_back(row);
@@ -124,17 +145,21 @@ int runAnalyse(const QStringList& args)
 
     QTextStream& o = cliOut();
     if (json) {
-        o << "{\"source\": {\"start\": " << in << ", \"end\": " << out << "}, \"takes\": [";
+        o << "{\"source\": {\"start\": " << in << ", \"end\": " << out
+          << ", \"format\": " << sourceFormatJson(sourceFormat) << "}, \"takes\": [";
         for (size_t i = 0; i < takes.size(); ++i) {
             o << (i ? ", " : "") << "{\"file_id\": " << jsonString(takes[i].fileId)
-              << ", \"class\": " << jsonString(CoverageKey(takes[i].coverage)) << '}';
+              << ", \"class\": " << jsonString(CoverageKey(takes[i].coverage))
+              << ", \"conversion\": " << (takes[i].conversion.isEmpty() ? QStringLiteral("null") : jsonString(takes[i].conversion))
+              << '}';
         }
         o << "], \"counts\": {\"entire\": " << counts.entire << ", \"missing_start\": " << counts.missingStart
           << ", \"partial\": " << counts.partial << ", \"missing_end\": " << counts.missingEnd << "}}\n";
     } else {
         o << "source " << in << ' ' << out << '\n';
+        o << "source_format " << sourceFormat.describe() << '\n';
         for (const AnalysedTake& t : takes)
-            o << t.fileId << '\t' << CoverageKey(t.coverage) << '\n';
+            o << t.fileId << '\t' << CoverageKey(t.coverage) << '\t' << (t.conversion.isEmpty() ? QStringLiteral("-") : t.conversion) << '\n';
         o << CoverageStatusText(counts) << '\n';
     }
     o.flush();
@@ -221,6 +246,10 @@ int runCreate(const QStringList& args)
     int track = -1;
     bool haveName = false;
     QString name;
+    int channel = 0;
+    DitherKind dither = DitherKind::None;
+    quint64 ditherSeed = 0;
+    bool haveSeed = false;
     QStringList positional;
     for (int i = 0; i < args.size(); ++i) {
         const QString& a = args.at(i);
@@ -235,6 +264,19 @@ int runCreate(const QStringList& args)
                 return usage(kCreateUsage);
             name = args.at(i);
             haveName = true;
+        } else if (a == QLatin1String("--channel")) {
+            bool ok = false;
+            if (++i >= args.size() || (channel = args.at(i).toInt(&ok, 10), !ok) || channel < 1)
+                return usage(kCreateUsage);
+        } else if (a == QLatin1String("--dither")) {
+            if (++i >= args.size() || args.at(i) != QLatin1String("tpdf"))
+                return usage(kCreateUsage);
+            dither = DitherKind::Tpdf;
+        } else if (a == QLatin1String("--dither-seed")) {
+            bool ok = false;
+            if (++i >= args.size() || (ditherSeed = args.at(i).toULongLong(&ok, 10), !ok))
+                return usage(kCreateUsage);
+            haveSeed = true;
         } else if (a == QLatin1String("--")) {
             positional << args.mid(i + 1);
             break;
@@ -244,8 +286,12 @@ int runCreate(const QStringList& args)
             positional << a;
         }
     }
-    if (track < 0 || positional.size() < 3)
+    if (track < 0 || positional.size() < 3 || (haveSeed && dither == DitherKind::None))
         return usage(kCreateUsage);
+    // Without a seed every run dithers differently; a seed makes the output
+    // reproducible (tests, or two runs that must agree).
+    if (!haveSeed)
+        ditherSeed = QRandomGenerator::global()->generate64();
 
     CliRelay relay;
     const QString source = absoluteCleanPath(positional.at(0));
@@ -265,6 +311,9 @@ int runCreate(const QStringList& args)
     request.hasTrackName = true;
     request.keepGoing = &keepGoing;
     request.lockWait = cliFolderLockWait();
+    request.sourceChannel = channel;
+    request.dither = dither;
+    request.ditherSeed = ditherSeed;
 
     const int before = relay.messageCount();
     WorkflowResult result;
@@ -350,8 +399,14 @@ int runDelete(const QStringList& args)
     return kExitFailure;
 }
 
-CliCommandRegistration g_analyse("analyse", kAnalyseUsage, &runAnalyse);
-CliCommandRegistration g_create("create", kCreateUsage, &runCreate);
-CliCommandRegistration g_delete("delete", kDeleteUsage, &runDelete);
+CliCommandRegistration g_analyse("analyse", kAnalyseUsage,
+                                 "Shows how the source file covers every take of the folder: entire take, missing start, partial coverage or missing end.",
+                                 &runAnalyse);
+CliCommandRegistration g_create("create", kCreateUsage,
+                                "Writes track N of each take from the part of the source inside the take's timecode span, then makes every file of the take agree.",
+                                &runCreate);
+CliCommandRegistration g_delete("delete", kDeleteUsage,
+                                "Hides track N of each take (renames it .DEL1, .DEL2, ...; nothing is erased), then makes the remaining files agree.",
+                                &runDelete);
 
 } // namespace

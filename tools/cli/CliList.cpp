@@ -198,6 +198,6 @@ int runList(const QStringList& args)
     return recovered ? kExitOk : kExitFailure;
 }
 
-CliCommandRegistration reg("list", "list FOLDER [--json]", &runList);
+CliCommandRegistration reg("list", "list FOLDER [--json]", "Lists the takes of a folder, one row per take, as the window's target table shows them.", &runList);
 
 } // namespace

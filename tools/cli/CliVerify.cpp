@@ -150,6 +150,8 @@ int runVerify(const QStringList& args)
     return failed ? kExitFailure : kExitOk;
 }
 
-CliCommandRegistration g_verify("verify", kVerifyUsage, &runVerify);
+CliCommandRegistration g_verify("verify", kVerifyUsage,
+                                "Measures by the audio itself the offset and drift of track N of each take against another track and says in_sync, offset, drift or no_match.",
+                                &runVerify);
 
 } // namespace
