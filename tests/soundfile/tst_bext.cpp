@@ -1,8 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// The bext Description lines: the eight readers and the type line writer.
+// The bext Description lines: the eight readers, the type line writer and
+// the engine's rewrite of a new track's lines.
 
 #include "FileWriteSeam.h"
 #include "QSoundFile.h"
+#include "QSoundMixer.h"
 #include "RecorderFileWriter.h"
 #include "TestSupport.h"
 
@@ -10,6 +12,7 @@
 #include <QtTest>
 
 #include <cstring>
+#include <limits>
 
 namespace {
 
@@ -48,6 +51,10 @@ private slots:
     void insertType();
     void insertTypeRefused_data();
     void insertTypeRefused();
+    void engineDescriptionKeepsTrackNameOnOneLine_data();
+    void engineDescriptionKeepsTrackNameOnOneLine();
+    void rewriteAtIndexLimits_data();
+    void rewriteAtIndexLimits();
 };
 
 void TestBext::readers_data()
@@ -88,20 +95,14 @@ void TestBext::readers()
     QFETCH(QByteArray, text);
     QFETCH(QString, key);
     QFETCH(QString, value);
-    QCOMPARE(text.size() <= 256, true);
     QSoundFile f;
     setDescription(f, text);
-    QString got;
-    if (key == QLatin1String("scene")) got = f.GetBextScene();
-    else if (key == QLatin1String("take")) got = f.GetBextTake();
-    else if (key == QLatin1String("note")) got = f.GetBextNote();
-    else if (key == QLatin1String("ubits")) got = f.GetBextUbits();
-    else if (key == QLatin1String("tape")) got = f.GetBextTape();
-    else if (key == QLatin1String("tag")) got = f.GetBextTag();
-    else if (key == QLatin1String("type")) got = f.GetBextType();
-    else if (key == QLatin1String("speed")) got = f.GetBextSpeed();
-    else QFAIL("unknown key");
-    QCOMPARE(got, value);
+    const QHash<QString, QString (QSoundFile::*)() const> readers{
+        {QStringLiteral("scene"), &QSoundFile::GetBextScene}, {QStringLiteral("take"), &QSoundFile::GetBextTake},
+        {QStringLiteral("note"), &QSoundFile::GetBextNote},   {QStringLiteral("ubits"), &QSoundFile::GetBextUbits},
+        {QStringLiteral("tape"), &QSoundFile::GetBextTape},   {QStringLiteral("tag"), &QSoundFile::GetBextTag},
+        {QStringLiteral("type"), &QSoundFile::GetBextType},   {QStringLiteral("speed"), &QSoundFile::GetBextSpeed}};
+    QCOMPARE((f.*readers.value(key))(), value);
 }
 
 void TestBext::insertType_data()
@@ -133,6 +134,15 @@ void TestBext::insertType_data()
     // The type line crossing position 253 is cut there.
     QTest::newRow("crossing 253") << full.left(242) + "aTAG=12\r\n" << "mono"
                                   << full.left(242) + "aTAG=12\r\naT\r\n";
+    // Bytes that are not text in the local encoding (a Latin-1 note from
+    // another recorder, stray binary) go back exactly as they were; 200 bytes
+    // that each decode to a three-byte character used to push the type line out.
+    QTest::newRow("keeps latin-1 note bytes") << QByteArray("aSCENE=12A\r\naNOTE=caf\xE9 cr\xE8me\r\n") << "mono"
+                                              << QByteArray("aSCENE=12A\r\naNOTE=caf\xE9 cr\xE8me\r\naTYP=mono \r\n");
+    const QByteArray wide = QByteArray("aNOTE=") + QByteArray(200, '\xBF') + "\r\n";
+    QTest::newRow("keeps a long foreign note") << wide << "mono" << wide + "aTYP=mono \r\n";
+    QTest::newRow("keeps foreign bytes, old type line replaced") << QByteArray("aTYP=poly \r\naTAKE=\xFF\xFE\r\n") << "mono"
+                                                                 << QByteArray("aTAKE=\xFF\xFE\r\naTYP=mono \r\n");
 }
 
 void TestBext::insertType()
@@ -165,8 +175,77 @@ void TestBext::insertType()
     QSoundFile again;
     QVERIFY(again.Open(path, 0));
     QVERIFY(again.ReadChunks(true, false));
-    if (!after.endsWith("aT\r\n") && after.contains("aTYP="))
+    if (after.contains("aTYP=") && !after.endsWith("aT\r\n"))
         QCOMPARE(again.GetBextType(), type.leftJustified(5, QLatin1Char(' '), true));
+}
+
+// The engine's sequence on a take's Description: rewrite with the file ID
+// and the track name, then the type line. The new track reads as mono with
+// its tag, whatever the old Description or the name hold; line ends inside a
+// name used to become lines of their own and push the type line out.
+void TestBext::engineDescriptionKeepsTrackNameOnOneLine_data()
+{
+    QTest::addColumn<QByteArray>("description");
+    QTest::addColumn<QByteArray>("trackName");
+    QTest::addColumn<QByteArray>("expectedLine");
+    QTest::newRow("foreign note") << (QByteArray("aSCENE=\xC9T\xC9\r\naTAKE=3\r\naNOTE=") + QByteArray(49, '\xE9') + "\r\n")
+                                  << QByteArray("Boom \xC3\xA9t\xC3\xA9") << QByteArray("aTRK3=Boom \xC3\xA9t\xC3\xA9\r\n");
+    QTest::newRow("line ends in the name") << (QByteArray("aSCENE=12A\r\naTAKE=3\r\naNOTE=") + QByteArray(49, 'n') + "\r\n")
+                                           << (QByteArray("Boom") + QByteArray(40, '\r') + "L\nR")
+                                           << (QByteArray("aTRK3=Boom") + QByteArray(40, ' ') + "L R\r\n");
+}
+
+void TestBext::engineDescriptionKeepsTrackNameOnOneLine()
+{
+    QFETCH(QByteArray, description);
+    QFETCH(QByteArray, trackName);
+    QFETCH(QByteArray, expectedLine);
+    const QByteArray note = description.mid(description.indexOf("aNOTE="));
+    QTemporaryDir dir;
+    char d[256];
+    memcpy(d, field(description).constData(), 256);
+    QSoundMixer::RewriteBextDescriptor(d, nullptr, nullptr, nullptr, nullptr, "AA0001", nullptr, 2, trackName.constData());
+    RecorderFileSpec spec;
+    spec.description = QByteArray(d, 256);
+    const QString path = dir.filePath(QStringLiteral("AA0001_03.WAV"));
+    QVERIFY(RecorderFileWriter::write(path, spec));
+    QSoundFile f;
+    QVERIFY(f.Open(path, 2) && f.ReadChunks(false, false) && f.InsertInBextDescrType(QStringLiteral("mono")));
+    f.Close();
+    QSoundFile again;
+    QVERIFY(again.Open(path, 0) && again.ReadChunks(false, false));
+    QCOMPARE(again.GetBextType() + again.GetBextTag() + again.GetBextTake(), QStringLiteral("mono AA00013     "));
+    const QByteArray onDisk(again.m_tBextChunk.Description(), bwf::kBextDescriptionBytes);
+    QVERIFY(onDisk.contains(note));
+    QVERIFY2(onDisk.contains(expectedLine), onDisk.toPercentEncoding().constData());
+}
+
+// Any track index a caller passes is printed as its number plus one, counted
+// in 64 bits (the largest index overflowed), within the field.
+void TestBext::rewriteAtIndexLimits_data()
+{
+    QTest::addColumn<int>("index");
+    QTest::addColumn<QByteArray>("channel");
+    QTest::addColumn<QByteArray>("track");
+    QTest::newRow("largest") << std::numeric_limits<int>::max() << QByteArray("aCHNL=C214\r\n")
+                             << QByteArray("aTRK2147483648=Boom\r\n");
+    QTest::newRow("smallest") << std::numeric_limits<int>::min() << QByteArray("aCHNL=C-21\r\n")
+                              << QByteArray("aTRK-2147483647=Boom\r\n");
+    QTest::newRow("track 24") << 23 << QByteArray("aCHNL=C24 \r\n") << QByteArray("aTRK24=Boom\r\n");
+}
+
+void TestBext::rewriteAtIndexLimits()
+{
+    QFETCH(int, index);
+    char d[256];
+    memcpy(d, field("aSCENE=12A\r\n").constData(), 256);
+    d[255] = 'z';
+    QSoundMixer::RewriteBextDescriptor(d, nullptr, nullptr, nullptr, nullptr, "AA0001", nullptr, index, "Boom");
+    const QByteArray text(d);
+    QTEST(text.mid(text.indexOf("aCHNL="), 12), "channel");
+    QFETCH(QByteArray, track);
+    QVERIFY2(text.contains(track), text.constData());
+    QCOMPARE(d[255], 'z');
 }
 
 void TestBext::insertTypeRefused_data()

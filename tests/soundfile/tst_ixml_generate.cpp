@@ -448,35 +448,8 @@ private slots:
                                       QStringLiteral("TRACK/"), QStringLiteral("TRACK/CHANNEL_INDEX=3"),
                                       QStringLiteral("TRACK/INTERLEAVE_INDEX=3"), QStringLiteral("TRACK/NAME= "),
                                       QStringLiteral("TRACK/FUNCTION= ")}));
-        // Everything else has the same sections, in the same order, as a mono document.
-        QStringList tops;
-        for (QDomElement e = sf.m_XmlObject.Document().documentElement().firstChildElement(); !e.isNull();
-             e = e.nextSiblingElement())
-            tops << e.tagName();
-        QCOMPARE(tops, (QStringList{QStringLiteral("IXML_VERSION"), QStringLiteral("PROJECT"), QStringLiteral("SCENE"),
-                                    QStringLiteral("TAKE"), QStringLiteral("TAPE"), QStringLiteral("CIRCLED"),
-                                    QStringLiteral("UBITS"), QStringLiteral("NOTE"), QStringLiteral("FILE_UID"),
-                                    QStringLiteral("SPEED"), QStringLiteral("HISTORY"), QStringLiteral("FILE_SET"),
-                                    QStringLiteral("TRACK_LIST"), QStringLiteral("BEXT"),
-                                    QStringLiteral("SYNC_POINT_LIST"), QStringLiteral("VELTA_PAVANE")}));
     }
 
-    void generatedTextParsesBack()
-    {
-        const QString path = write(QStringLiteral("parse/AA0004_02.WAV"), baseSpec());
-        QSoundFile sf;
-        QVERIFY(openRead(sf, path));
-        const QString text = sf.GenerateiXMLChunkMono(1);
-        QSoundFile reader;
-        reader.m_siXML = text;
-        QVERIFY(reader.GetiXMLFileInfos());
-        QCOMPARE(reader.GetiXMLScene(), QStringLiteral("12A"));
-        QCOMPARE(reader.GetiXMLTakeNumber(), QStringLiteral("3"));
-        QCOMPARE(reader.GetiXMLNotes(), QStringLiteral("good take"));
-        QCOMPARE(reader.GetiXMLMonoTrackNumber(), 1);
-        QCOMPARE(reader.GetiXMLMonoTrackName(), QStringLiteral(" "));
-        QCOMPARE(reader.GetiXMLVeltaTrackActive(23), QStringLiteral("NO"));
-    }
 };
 
 QTEST_MAIN(TestIxmlGenerate)

@@ -11,6 +11,7 @@
 #include <QtTest>
 
 #include <cstring>
+#include <limits>
 
 namespace {
 
@@ -88,7 +89,7 @@ private slots:
     void syncPointsFrames_data();
     void syncPointsFrames();
     void syncPointsMarkersAndNoDocument();
-    void fromRecorderFile();
+    void indexesAtIntLimits();
 };
 
 void TestIxmlRead::parseStep_data()
@@ -133,31 +134,21 @@ void TestIxmlRead::parseStep()
     QCOMPARE(f.m_siXML.isEmpty(), !ok);   // a failed parse empties the text
 }
 
+// Without a document every query gives its "none" answer and reports nothing.
 void TestIxmlRead::noDocument()
 {
     testsupport::RelayRecorder relay;
     QSoundFile f;
-    QCOMPARE(f.GetiXMLScene(), QString());
-    QCOMPARE(f.GetiXMLTape(), QString());
-    QCOMPARE(f.GetiXMLNotes(), QString());
-    QCOMPARE(f.GetiXMLUbits(), QString());
-    QCOMPARE(f.GetiXMLCircled(), QString());
-    QCOMPARE(f.GetiXMLMonoTrackName(), QString());
-    QCOMPARE(f.GetiXMLVeltaRefLevel(), QString());
-    QCOMPARE(f.GetiXMLAdvancedScTkTemplateCompostion(), QString());
-    QCOMPARE(f.GetiXMLMonoTrackNumber(), -1);
-    QCOMPARE(f.GetiXMLScTkTemplate(), -1);
-    QCOMPARE(f.GetiXMLTakeIndicator(), QString());
-    QCOMPARE(f.GetiXMLTakeNumber(), QString());
+    const QStringList texts{f.GetiXMLScene(), f.GetiXMLTape(), f.GetiXMLNotes(), f.GetiXMLUbits(), f.GetiXMLCircled(),
+                            f.GetiXMLMonoTrackName(), f.GetiXMLVeltaRefLevel(), f.GetiXMLAdvancedScTkTemplateCompostion(),
+                            f.GetiXMLTakeIndicator(), f.GetiXMLTakeNumber(), f.GetiXMLPolyTrackName(0),
+                            f.GetiXMLPolyTrackFunction(0), f.GetiXMLVeltaTracknames(0), f.GetiXMLVeltaTrackActive(0),
+                            f.GetiXMLVeltaTrackInGrid(0), f.GetiXMLVeltaTrackPanPot(0)};
+    QCOMPARE(texts.join(QString()), QString());
+    QCOMPARE(QList<int>({f.GetiXMLMonoTrackNumber(), f.GetiXMLScTkTemplate(), f.GetiXMLPolyTrackOriginalIndex(0)}),
+             QList<int>({-1, -1, -1}));
     QVERIFY(f.GetiXMLAdvancedScTkFields().isEmpty());
-    QCOMPARE(f.GetiXMLPolyTrackOriginalIndex(0), -1);
-    QCOMPARE(f.GetiXMLPolyTrackName(0), QString());
-    QCOMPARE(f.GetiXMLPolyTrackFunction(0), QString());
-    QCOMPARE(f.GetiXMLVeltaTracknames(0), QString());
-    QCOMPARE(f.GetiXMLVeltaTrackActive(0), QString());
-    QCOMPARE(f.GetiXMLVeltaTrackInGrid(0), QString());
-    QCOMPARE(f.GetiXMLVeltaTrackPanPot(0), QString());
-    QCOMPARE(relay.count(), 0);   // no "No root item" reports either
+    QCOMPARE(relay.count(), 0);
 }
 
 void TestIxmlRead::textQueries_data()
@@ -196,17 +187,14 @@ void TestIxmlRead::textQueries()
     QFETCH(QString, value);
     QSoundFile f;
     QVERIFY(load(f, doc(body)));
-    QString got;
-    if (query == QLatin1String("scene")) got = f.GetiXMLScene();
-    else if (query == QLatin1String("tape")) got = f.GetiXMLTape();
-    else if (query == QLatin1String("notes")) got = f.GetiXMLNotes();
-    else if (query == QLatin1String("ubits")) got = f.GetiXMLUbits();
-    else if (query == QLatin1String("circled")) got = f.GetiXMLCircled();
-    else if (query == QLatin1String("trackname")) got = f.GetiXMLMonoTrackName();
-    else if (query == QLatin1String("reflevel")) got = f.GetiXMLVeltaRefLevel();
-    else if (query == QLatin1String("comp")) got = f.GetiXMLAdvancedScTkTemplateCompostion();
-    else QFAIL("unknown query");
-    QCOMPARE(got, value);
+    const QHash<QString, QString (QSoundFile::*)()> queries{
+        {QStringLiteral("scene"), &QSoundFile::GetiXMLScene}, {QStringLiteral("tape"), &QSoundFile::GetiXMLTape},
+        {QStringLiteral("notes"), &QSoundFile::GetiXMLNotes}, {QStringLiteral("ubits"), &QSoundFile::GetiXMLUbits},
+        {QStringLiteral("circled"), &QSoundFile::GetiXMLCircled},
+        {QStringLiteral("trackname"), &QSoundFile::GetiXMLMonoTrackName},
+        {QStringLiteral("reflevel"), &QSoundFile::GetiXMLVeltaRefLevel},
+        {QStringLiteral("comp"), &QSoundFile::GetiXMLAdvancedScTkTemplateCompostion}};
+    QCOMPARE((f.*queries.value(query))(), value);
 }
 
 void TestIxmlRead::numberQueries_data()
@@ -499,41 +487,25 @@ void TestIxmlRead::syncPointsMarkersAndNoDocument()
     QCOMPARE(n.slateFrames[0], 99u);
 }
 
-void TestIxmlRead::fromRecorderFile()
+// Track indexes at the ends of the int range, in the document and in the
+// queries: no overflow (a CHANNEL_INDEX of -2147483648 was undefined
+// behaviour), and the "none" answers.
+void TestIxmlRead::indexesAtIntLimits()
 {
-    QTemporaryDir dir;
-    RecorderFileSpec spec;
-    spec.ixml.scene = QStringLiteral("Scène 4");
-    spec.ixml.take = QStringLiteral("7");
-    spec.ixml.takeType = QStringLiteral("SOUND_GUIDE");
-    spec.ixml.sctkTemplate = 3;
-    spec.ixml.note = QStringLiteral("wind & rain");
-    spec.ixml.channelIndex = 2;
-    spec.ixml.trackName = QStringLiteral("Boom");
-    spec.ixml.syncPoints = {{QStringLiteral("SLATE_GENERIC"), 24000u}};
-    spec.ixml.syncComments = QStringList({"AUTO"});
-    const QString path = dir.filePath(QStringLiteral("AA0001_02.WAV"));
-    QVERIFY(RecorderFileWriter::write(path, spec));
     QSoundFile f;
-    QVERIFY(f.Open(path, 0));
-    QVERIFY(f.ReadChunks(true, false));
-    QVERIFY(f.GetiXMLFileInfos());
-    QCOMPARE(f.GetiXMLScene(), QStringLiteral("Scène 4"));
-    QCOMPARE(f.GetiXMLTakeIndicator(), QStringLiteral("g"));
-    QCOMPARE(f.GetiXMLTakeNumber(), QStringLiteral("7"));
-    QCOMPARE(f.GetiXMLNotes(), QStringLiteral("wind & rain"));
-    QCOMPARE(f.GetiXMLMonoTrackNumber(), 1);
-    QCOMPARE(f.GetiXMLMonoTrackName(), QStringLiteral("Boom"));
-    QCOMPARE(f.GetiXMLVeltaTracknames(1), QStringLiteral("Boom"));
-    QCOMPARE(f.GetiXMLVeltaTrackActive(0), QStringLiteral("NO"));
-    QCOMPARE(f.GetiXMLScTkTemplate(), 3);
-    QCOMPARE(f.GetiXMLTape(), QStringLiteral("DAY1"));
-    QCOMPARE(f.GetiXMLCircled(), QStringLiteral("TRUE"));
-    SyncResult r;
-    r.read(f, false);
-    QCOMPARE(r.slateCount, 1u);
-    QCOMPARE(r.slateFrames[0], 13u);
-    QVERIFY(r.slateAuto);
+    QVERIFY(load(f, doc(QStringLiteral(
+        "<TRACK_LIST><TRACK_COUNT>3</TRACK_COUNT>"
+        "<TRACK><CHANNEL_INDEX>-2147483648</CHANNEL_INDEX><INTERLEAVE_INDEX>1</INTERLEAVE_INDEX><NAME>low</NAME></TRACK>"
+        "<TRACK><CHANNEL_INDEX>2147483647</CHANNEL_INDEX><INTERLEAVE_INDEX>-2147483648</INTERLEAVE_INDEX><NAME>high</NAME></TRACK>"
+        "<TRACK><CHANNEL_INDEX>2</CHANNEL_INDEX><INTERLEAVE_INDEX>2147483647</INTERLEAVE_INDEX><NAME>two</NAME></TRACK>"
+        "</TRACK_LIST>"))));
+    const int max = std::numeric_limits<int>::max(), min = std::numeric_limits<int>::min();
+    QCOMPARE(QList<int>({f.GetiXMLMonoTrackNumber(), f.GetiXMLPolyTrackOriginalIndex(0), f.GetiXMLPolyTrackOriginalIndex(max),
+                         f.GetiXMLPolyTrackOriginalIndex(2147483646)}),
+             QList<int>({-1, -1, -1, 1}));
+    QCOMPARE(QStringList({f.GetiXMLPolyTrackName(max), f.GetiXMLPolyTrackName(2147483646), f.GetiXMLPolyTrackName(min),
+                          f.GetiXMLPolyTrackName(1)}),
+             QStringList({QString(), QStringLiteral("high"), QString(), QStringLiteral("two")}));
 }
 
 QTEST_MAIN(TestIxmlRead)

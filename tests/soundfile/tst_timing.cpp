@@ -3,10 +3,8 @@
 // arithmetic, and the two free formatting functions.
 
 #include "QSoundFile.h"
-#include "RecorderFileWriter.h"
 #include "TimeFormat.h"
 
-#include <QTemporaryDir>
 #include <QtTest>
 
 #include <cstring>
@@ -74,7 +72,6 @@ private slots:
     void frameTimeCode();
     void long64ToString_data();
     void long64ToString();
-    void fromRecorderFile();
 };
 
 void TestTiming::startTime_data()
@@ -379,30 +376,6 @@ void TestTiming::long64ToString()
     QFETCH(qint64, value);
     QFETCH(QString, text);
     QCOMPARE(Long64ToString(value), text);
-}
-
-void TestTiming::fromRecorderFile()
-{
-    QTemporaryDir dir;
-    RecorderFileSpec spec;
-    spec.timeReference = 48000ULL * (10 * 3600 + 2 * 60 + 3) + 100;
-    spec.frames = 48000 * 2 + 1;
-    spec.frameRateCode = "24.DRIF3";
-    spec.originationDate = "2020:12:31";
-    const QString path = dir.filePath(QStringLiteral("AA0001_01.WAV"));
-    QVERIFY(RecorderFileWriter::write(path, spec));
-    QSoundFile f;
-    QVERIFY(f.Open(path, 0));
-    QVERIFY(f.ReadChunks(true, false));
-    QCOMPARE(f.GetTimeCode(false), QStringLiteral("10:02:03"));
-    QCOMPARE(f.GetTimeCodeRest(false), qint64(100));
-    QCOMPARE(f.GetNbTotalSample(), 96001u);
-    QCOMPARE(f.GetDuration(), QStringLiteral("00:00:02"));
-    QCOMPARE(f.GetFrameRate(), QStringLiteral("23.98nd-C"));
-    QCOMPARE(f.GetTimeCodeFrame(false), 24u * 36123);
-    QCOMPARE(f.GetSampling(), QStringLiteral("48kHz/24bits"));
-    QCOMPARE(f.GetCreationDate(), QStringLiteral("2020-12-31"));
-    QCOMPARE(f.GetSize(), QStringLiteral("%1 KB").arg((QFileInfo(path).size() - 8) / 1024));
 }
 
 QTEST_MAIN(TestTiming)
