@@ -47,6 +47,12 @@ QString text(const QDomElement& e, const char* path)
         cur = cur.firstChildElement(name);
     return cur.isNull() ? QStringLiteral("<missing>") : cur.text();
 }
+// Each "PATH=text" of `expected` holds in the document.
+void expectTexts(const QDomElement& root, const QStringList& expected)
+{
+    for (const QString& e : expected)
+        QCOMPARE(e.section(QLatin1Char('='), 0, 0) + QLatin1Char('=') + text(root, qPrintable(e.section(QLatin1Char('='), 0, 0))), e);
+}
 } // namespace
 
 class TestRecorderWriter : public QObject
@@ -180,19 +186,11 @@ private slots:
         QCOMPARE(order, QStringList({"IXML_VERSION", "PROJECT", "SCENE", "TAKE", "TAPE", "CIRCLED", "UBITS", "NOTE",
                                      "FILE_UID", "SPEED", "HISTORY", "FILE_SET", "TRACK_LIST", "SYNC_POINT_LIST",
                                      "BEXT", "VELTA_PAVANE"}));
-        QCOMPARE(text(root, "SCENE"), QStringLiteral("Été 1"));
-        QCOMPARE(text(root, "NOTE"), QStringLiteral("a<b & 'c' \"d\""));
-        QCOMPARE(text(root, "FILE_UID"), QStringLiteral("VELPAVV01.2201905141015300010003"));
-        QCOMPARE(text(root, "SPEED/FILE_SAMPLE_RATE"), QStringLiteral("48000"));
-        QCOMPARE(text(root, "SPEED/TIMESTAMP_SAMPLES_SINCE_MIDNIGHT_LO"), QStringLiteral("16"));
-        QCOMPARE(text(root, "HISTORY/ORIGINAL_FILENAME"), QStringLiteral("AA0001_03.WAV"));
-        QCOMPARE(text(root, "FILE_SET/TOTAL_FILES"), QStringLiteral("4"));
-        QCOMPARE(text(root, "FILE_SET/FILE_SET_INDEX"), QStringLiteral("3"));
-        QCOMPARE(text(root, "TRACK_LIST/TRACK/CHANNEL_INDEX"), QStringLiteral("3"));
-        QCOMPARE(text(root, "TRACK_LIST/TRACK/NAME"), QStringLiteral("Boom"));
-        QCOMPARE(text(root, "BEXT/BWF_TIME_REFERENCE_LOW"), QStringLiteral("16"));
-        QCOMPARE(text(root, "VELTA_PAVANE/REF_LEVEL"), QStringLiteral("-18dBFS"));
-        QCOMPARE(text(root, "VELTA_PAVANE/SCTK_TEMPLATE"), QStringLiteral("<missing>"));
+        expectTexts(root, {"SCENE=Été 1", "NOTE=a<b & 'c' \"d\"", "FILE_UID=VELPAVV01.2201905141015300010003",
+                           "SPEED/FILE_SAMPLE_RATE=48000", "SPEED/TIMESTAMP_SAMPLES_SINCE_MIDNIGHT_LO=16",
+                           "HISTORY/ORIGINAL_FILENAME=AA0001_03.WAV", "FILE_SET/TOTAL_FILES=4", "FILE_SET/FILE_SET_INDEX=3",
+                           "TRACK_LIST/TRACK/CHANNEL_INDEX=3", "TRACK_LIST/TRACK/NAME=Boom", "BEXT/BWF_TIME_REFERENCE_LOW=16",
+                           "VELTA_PAVANE/REF_LEVEL=-18dBFS", "VELTA_PAVANE/SCTK_TEMPLATE=<missing>"});
 
         const QDomElement table = root.firstChildElement(QStringLiteral("VELTA_PAVANE")).firstChildElement(QStringLiteral("ALL_TRK_NAME"));
         QCOMPARE(table.elementsByTagName(QStringLiteral("DATA")).count(), 24);
@@ -225,11 +223,8 @@ private slots:
         const QByteArray b = RecorderFileWriter::build(spec, &places);
         QVERIFY(place(places, "iXML").size < 61440u);   // no padding asked
         const QDomElement root = parseIxml(b, places);
-        QCOMPARE(text(root, "TAKE_TYPE"), QStringLiteral("NOT_GOOD"));
-        QCOMPARE(text(root, "VELTA_PAVANE/SCTK_TEMPLATE"), QStringLiteral("3"));
-        QCOMPARE(text(root, "VELTA_PAVANE/ADV_TPL/COMP"), QStringLiteral("SQ-SL"));
-        QCOMPARE(text(root, "VELTA_PAVANE/ADV_TPL/SEQUENCE"), QStringLiteral("42"));
-        QCOMPARE(text(root, "TRACK_LIST/TRACK_COUNT"), QStringLiteral("3"));
+        expectTexts(root, {"TAKE_TYPE=NOT_GOOD", "VELTA_PAVANE/SCTK_TEMPLATE=3", "VELTA_PAVANE/ADV_TPL/COMP=SQ-SL",
+                           "VELTA_PAVANE/ADV_TPL/SEQUENCE=42", "TRACK_LIST/TRACK_COUNT=3"});
         const QDomNodeList tracks = root.firstChildElement(QStringLiteral("TRACK_LIST")).elementsByTagName(QStringLiteral("TRACK"));
         QCOMPARE(tracks.count(), 3);
         QCOMPARE(text(tracks.at(2).toElement(), "CHANNEL_INDEX"), QStringLiteral("5"));
