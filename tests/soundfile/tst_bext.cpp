@@ -122,15 +122,6 @@ private slots:
         // The type line crossing position 253 is cut there.
         QTest::newRow("crossing 253") << full.left(242) + "aTAG=12\r\n" << "mono"
                                       << full.left(242) + "aTAG=12\r\naT\r\n";
-        // Bytes that are not text in the local encoding (a Latin-1 note from
-        // another recorder, stray binary) go back exactly as they were; 200 bytes
-        // that each decode to a three-byte character used to push the type line out.
-        QTest::newRow("keeps latin-1 note bytes") << QByteArray("aSCENE=12A\r\naNOTE=caf\xE9 cr\xE8me\r\n") << "mono"
-                                                  << QByteArray("aSCENE=12A\r\naNOTE=caf\xE9 cr\xE8me\r\naTYP=mono \r\n");
-        const QByteArray wide = QByteArray("aNOTE=") + QByteArray(200, '\xBF') + "\r\n";
-        QTest::newRow("keeps a long foreign note") << wide << "mono" << wide + "aTYP=mono \r\n";
-        QTest::newRow("keeps foreign bytes, old type line replaced") << QByteArray("aTYP=poly \r\naTAKE=\xFF\xFE\r\n") << "mono"
-                                                                     << QByteArray("aTAKE=\xFF\xFE\r\naTYP=mono \r\n");
     }
 
     void insertType()
@@ -166,6 +157,25 @@ private slots:
         if (after.contains("aTYP=") && !after.endsWith("aT\r\n"))
             QCOMPARE(again.GetBextType(), type.leftJustified(5, QLatin1Char(' '), true));
     }
+
+    // The Description's other bytes go back exactly as they were, not through
+    // the local 8-bit encoding.
+    void insertTypeKeepsForeignBytesExactly_data()
+    {
+        QTest::addColumn<QByteArray>("before");
+        QTest::addColumn<QString>("type");
+        QTest::addColumn<QByteArray>("after");
+        // Bytes that are not text in the local encoding (a Latin-1 note from
+        // another recorder, stray binary) go back exactly as they were; 200 bytes
+        // that each decode to a three-byte character used to push the type line out.
+        QTest::newRow("latin-1 note") << QByteArray("aSCENE=12A\r\naNOTE=caf\xE9 cr\xE8me\r\n") << "mono"
+                                      << QByteArray("aSCENE=12A\r\naNOTE=caf\xE9 cr\xE8me\r\naTYP=mono \r\n");
+        const QByteArray wide = QByteArray("aNOTE=") + QByteArray(200, '\xBF') + "\r\n";
+        QTest::newRow("long foreign note") << wide << "mono" << wide + "aTYP=mono \r\n";
+        QTest::newRow("old type line replaced") << QByteArray("aTYP=poly \r\naTAKE=\xFF\xFE\r\n") << "mono"
+                                                << QByteArray("aTAKE=\xFF\xFE\r\naTYP=mono \r\n");
+    }
+    void insertTypeKeepsForeignBytesExactly() { insertType(); }
 
     // The engine's sequence on a take's Description: rewrite with the file ID
     // and the track name, then the type line. The new track reads as mono with
@@ -210,7 +220,7 @@ private slots:
 
     // Any track index a caller passes is printed as its number plus one, counted
     // in 64 bits (the largest index overflowed), within the field.
-    void rewriteAtIndexLimits_data()
+    void rewriteCountsTrackIndexWithoutOverflow_data()
     {
         QTest::addColumn<int>("index");
         QTest::addColumn<QByteArray>("channel");
@@ -222,7 +232,7 @@ private slots:
         QTest::newRow("track 24") << 23 << QByteArray("aCHNL=C24 \r\n") << QByteArray("aTRK24=Boom\r\n");
     }
 
-    void rewriteAtIndexLimits()
+    void rewriteCountsTrackIndexWithoutOverflow()
     {
         QFETCH(int, index);
         char d[256];

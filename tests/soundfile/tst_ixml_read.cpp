@@ -414,7 +414,7 @@ private slots:
     // Track indexes at the ends of the int range, in the document and in the
     // queries: no overflow (a CHANNEL_INDEX of -2147483648 was undefined
     // behaviour), and the "none" answers.
-    void indexesAtIntLimits()
+    void indexesAtIntLimitsReadAsNoIndex()
     {
         QSoundFile f;
         QVERIFY(load(f, doc(QStringLiteral(

@@ -32,25 +32,6 @@ class TestSoundFileRead : public QObject
     }
 
 private slots:
-    void splitPathAndFileID_data()
-    {
-        QTest::addColumn<QString>("path");
-        QTest::addColumn<QString>("folder");
-        QTest::addColumn<QString>("id");
-        QTest::newRow("full path") << "/a/b/c.WAV" << "/a/b/" << "c.WAV";
-        QTest::newRow("bare name") << "c.WAV" << "" << "";
-        QTest::newRow("trailing slash") << "/a/b/" << "/a/b/" << "";
-        QTest::newRow("percent signs") << "/x%1/%2.WAV" << "/x%1/" << "%2.WAV";
-    }
-    void splitPathAndFileID()
-    {
-        QFETCH(QString, path);
-        QString folder = QStringLiteral("old"), id = QStringLiteral("old");
-        QSoundFile::SplitPathAndFileID(path, folder, id);
-        QTEST(folder, "folder");
-        QTEST(id, "id");
-    }
-
     void open_data()
     {
         QTest::addColumn<QString>("name");      // relative to the folder; "" = empty path
