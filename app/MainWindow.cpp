@@ -64,6 +64,7 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent), ui(new Ui_MainWin
     ui->m_CtrlTable_Target->SetupBrowser(0, BROWSER_TAKES);
     ui->m_CtrlTable_Source->SetupBrowser(1, BROWSER_RAW_BWF);
     connect(ui->m_CtrlTable_Target, SIGNAL(signal_EndOfTableUpdate()), this, SLOT(slot_EndOfTableUpdate()));
+    SetupVerifyControls();
     ui->m_CtrlTable_Source->setSelectionMode(QAbstractItemView::SingleSelection);
 
     LoadIniSettings();

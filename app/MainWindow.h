@@ -2,6 +2,7 @@
 #pragma once
 
 #include <QDir>
+#include <QHash>
 #include <QMainWindow>
 #include <QPoint>
 #include <QStringList>
@@ -9,8 +10,10 @@
 #include <functional>
 
 class MessageLoging;
+class QLabel;
 class QLineEdit;
 class QMessageBox;
+class QPushButton;
 struct Ui_MainWindow;
 
 // The program's single window. Owns the widgets, the two browsing tables and
@@ -21,6 +24,14 @@ class MainWindow : public QMainWindow
 {
     Q_OBJECT
 public:
+    // A verified take's row mark (MainWindow_Verify.cpp).
+    struct VerifyMark
+    {
+        int verdict = 0;       // SyncVerdict
+        QString shortText;     // the offset in ms
+        QString tip;
+    };
+
     explicit MainWindow(QWidget* parent = nullptr);
     ~MainWindow() override;
 
@@ -69,6 +80,7 @@ public slots:
     void OnPushButton_Analyse();
     void OnPushButton_CreateSoundTrack();
     void OnPushButton_DeleteSoundTrack();
+    void OnPushButton_Verify();             // MainWindow_Verify.cpp
 
     void slot_editingFinishedLineEdit_S_1();
     void slot_editingFinishedLineEdit_S_2();
@@ -103,6 +115,9 @@ private:
     void SetActionButtonsEnabled(bool enabled);
     void ShowTrackNamesFrom(int top);
     QStringList SelectedTargetTags() const;
+    void SetupVerifyControls();
+    void VerifyTakes(const QStringList& tags, int track);
+    void ShowVerifyMarks();
 
     Ui_MainWindow* ui = nullptr;
     QDir m_SettingsDir;
@@ -123,4 +138,9 @@ private:
     QPoint m_CascadePos;
     ModalHook m_fnModalHook;
     FolderDialogHook m_fnFolderDialogHook;
+    // Verify marks of the takes of m_sVerifiedFolder, by file ID.
+    QPushButton* m_pVerifyButton = nullptr;
+    QLabel* m_pVerifyLegend = nullptr;
+    QString m_sVerifiedFolder;
+    QHash<QString, VerifyMark> m_VerifyMarks;
 };

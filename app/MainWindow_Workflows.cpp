@@ -164,6 +164,10 @@ void MainWindow::OnPushButton_CreateSoundTrack()
     m_bAnalysisBusy = false;
     ui->m_CtrlButton_CreateSoundTrack->setEnabled(true);
     ui->m_CtrlButton_DeleteSoundTrack->setEnabled(true);
+    // Every new track is checked against its take by the audio; the marks
+    // come back on the rows once Load has rebuilt them.
+    if (result.success)
+        VerifyTakes(request.fileIds, request.trackIndex + 1);
     if (result.success)
         OnPushButton_Load();
     SaveIniSettings();

@@ -14,6 +14,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QRandomGenerator>
 
 #include <algorithm>
 #include <array>
@@ -26,6 +27,10 @@
 #include <cstring>
 #include <string>
 #include <vector>
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
 
 namespace {
 
@@ -54,6 +59,61 @@ struct OnExit
 };
 template <typename F>
 OnExit<F> makeOnExit(F f) { return OnExit<F>{f}; }
+
+// The new track's temporary file, created exclusively under a name no other
+// run can hold and locked for as long as this run owns it, so a later run's
+// clean-up never takes it for an orphan. Removed unless released.
+class OwnedTemporaryFile
+{
+public:
+    OwnedTemporaryFile() = default;
+    ~OwnedTemporaryFile()
+    {
+        if (!m_path.isEmpty())
+            QFile::remove(m_path);
+        if (m_lockFd >= 0)
+            ::close(m_lockFd);
+    }
+    OwnedTemporaryFile(const OwnedTemporaryFile&) = delete;
+    OwnedTemporaryFile& operator=(const OwnedTemporaryFile&) = delete;
+
+    // Creates the file (permissions from the umask) and opens `out` on it for
+    // writing. False when no file could be made.
+    bool create(const QString& folder, const QString& finalName, QFile& out)
+    {
+        for (int attempt = 0; attempt < 8; ++attempt) {
+            const QString unique =
+                QString::number(QRandomGenerator::system()->generate64(), 16)
+                    .rightJustified(QSoundMixer::kUniquePartLength, QLatin1Char('0'));
+            const QString path =
+                QDir::cleanPath(folder + QLatin1Char('/') + QSoundMixer::TemporaryNameFor(finalName, unique));
+            if (!FileWriteSeam::mayOpenForWrite(path))
+                return false;
+            const QByteArray encoded = QFile::encodeName(path);
+            const int fd = ::open(encoded.constData(), O_CREAT | O_EXCL | O_RDWR | O_CLOEXEC | O_NOFOLLOW, 0666);
+            if (fd < 0) {
+                if (errno == EEXIST)
+                    continue;
+                return false;
+            }
+            m_path = path;
+            ::flock(fd, LOCK_EX);   // fresh and uniquely named: nobody else holds it
+            m_lockFd = fd;
+            out.setFileName(path);
+            // Opened again by name so that every write names the file it
+            // goes to; the lock stays with the descriptor kept here.
+            return out.open(QIODevice::WriteOnly | QIODevice::Unbuffered);
+        }
+        return false;
+    }
+    const QString& path() const { return m_path; }
+    // The file got its final name: nothing to remove any more.
+    void release() { m_path.clear(); }
+
+private:
+    QString m_path;
+    int m_lockFd = -1;
+};
 
 // The new file's bytes pass through here: logical blocks are collected and
 // handed to the OS about 1 MiB at a time, through the write seam. Two buffers
@@ -412,24 +472,49 @@ QSoundMixer::QSoundMixer(QObject* parent)
 {
 }
 
-QString QSoundMixer::TemporaryNameFor(const QString& finalName)
+QString QSoundMixer::TemporaryNameFor(const QString& finalName, const QString& uniquePart)
 {
-    const QString name = QLatin1Char('.') + finalName + QLatin1String(".partial");
+    const QString suffix = QLatin1Char('.') + uniquePart + QLatin1String(".partial");
+    const QString name = QLatin1Char('.') + finalName + suffix;
     // A final name near the file system's limit (255 bytes) leaves no room
-    // for the dot and the suffix: the middle of the name gives way, the track
-    // suffix ("_03.WAV") stays, so the take can still get its new track.
+    // for the dots and the suffixes: the middle of the name gives way, the
+    // track suffix ("_03.WAV") stays, so the take can still get its new track.
     constexpr int kNameMax = 255;
     if (QFile::encodeName(name).size() <= kNameMax || finalName.size() <= 7)
         return name;
     const QString tail = finalName.right(7);
     QString head = finalName.left(finalName.size() - 7);
-    auto shortened = [&]() -> QString { return QLatin1Char('.') + head + QLatin1Char('~') + tail + QLatin1String(".partial"); };
+    auto shortened = [&]() -> QString { return QLatin1Char('.') + head + QLatin1Char('~') + tail + suffix; };
     while (!head.isEmpty() && QFile::encodeName(shortened()).size() > kNameMax) {
         head.chop(1);
         if (!head.isEmpty() && head.at(head.size() - 1).isHighSurrogate())
             head.chop(1);
     }
     return shortened();
+}
+
+int QSoundMixer::RemoveStaleTemporaries(const QString& folder, const QString& finalName)
+{
+    // Every temporary name of this final name, whatever its unique part, and
+    // the fixed name earlier versions used.
+    const QString probe = TemporaryNameFor(finalName, QString(kUniquePartLength, QLatin1Char('0')));
+    const QString prefix = probe.left(probe.size() - kUniquePartLength - int(qstrlen(".partial")));
+    int removed = 0;
+    const QStringList names = QDir(folder).entryList(QDir::Files | QDir::Hidden | QDir::System);
+    for (const QString& n : names) {
+        if (!n.startsWith(prefix) || !n.endsWith(QLatin1String(".partial")))
+            continue;
+        const QString path = folder + QLatin1Char('/') + n;
+        const QByteArray encoded = QFile::encodeName(path);
+        const int fd = ::open(encoded.constData(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
+        if (fd < 0)
+            continue;
+        // A run still writing it holds a lock on it: only an orphan is removed.
+        if (::flock(fd, LOCK_EX | LOCK_NB) == 0 && ::unlink(encoded.constData()) == 0)
+            ++removed;
+        ::close(fd);
+    }
+    return removed;
 }
 
 void QSoundMixer::RewriteBextDescriptor(char* description, const char* scene, const char* take,
@@ -544,12 +629,10 @@ bool QSoundMixer::SonalignMono(const QString& sourcePath, const QString& targetF
     const int t = trackIndex;
     bool localGoOn = true;
     bool* goOn = keepGoing ? keepGoing : &localGoOn;
-    QString tempPath;       // set once the temporary file exists
-    bool tempCreated = false;
+    OwnedTemporaryFile temp;   // removed on every way out until it gets its name
+    QString tempPath;
 
     auto onExit = makeOnExit([&]() {
-        if (tempCreated)
-            QFile::remove(tempPath);
         emit signal_ImportSourceProgressPct(100);
     });
 
@@ -685,16 +768,13 @@ bool QSoundMixer::SonalignMono(const QString& sourcePath, const QString& targetF
 
     // Create the file under its temporary name: exclusive creation, the
     // permissions the user's umask gives (never world-writable by force).
-    tempPath = QDir::cleanPath(targetFolder + QLatin1Char('/') + TemporaryNameFor(newName));
-    if (QFileInfo(tempPath).isFile() || QFileInfo(tempPath).isSymLink())
-        QFile::remove(tempPath);   // left by an earlier run that did not end
-    QFile out(tempPath);
-    if (!FileWriteSeam::mayOpenForWrite(tempPath)
-        || !out.open(QIODevice::WriteOnly | QIODevice::NewOnly | QIODevice::Unbuffered)) {
+    RemoveStaleTemporaries(QDir::cleanPath(targetFolder), newName);
+    QFile out;
+    if (!temp.create(targetFolder, newName, out)) {
         report(QLatin1String("Unable to open files (IO_write)\n") + newPath + QLatin1Char('!'), 1);
         return true;
     }
-    tempCreated = true;
+    tempPath = temp.path();
 
     // Header.
     HeaderImage header;
@@ -922,12 +1002,18 @@ bool QSoundMixer::SonalignMono(const QString& sourcePath, const QString& targetF
         ixmlText = sf.GenerateiXMLChunkMono(t);
         sf.Close();
     }
-    // Padded to the recorder's 61440 bytes as the chunk stores them (UTF-8):
-    // counted in characters, an accented name would make the new track longer
-    // than the take's other files, and the take would no longer be coherent.
+    // Padded, in bytes as the chunk stores them (UTF-8), to the size of the
+    // reference's own iXML chunk when the text fits in it, so that the new
+    // track ends as long as its siblings without any of them having to grow;
+    // otherwise to the recorder's 61440 bytes. Counted in characters, an
+    // accented name would make the new track longer than the take's files.
     const int ixmlBytes = ixmlText.toUtf8().size();
-    if (ixmlBytes < bwf::kIxmlPaddedLength)
-        ixmlText += QString(bwf::kIxmlPaddedLength - ixmlBytes, QLatin1Char(' '));
+    const quint32 refIxmlSize = ref.HasiXMLChunk() ? ref.m_nSizeiXML : 0;
+    const int padTo = refIxmlSize > 0 && refIxmlSize <= quint32(kMaxHeaderBytes) && quint32(ixmlBytes) <= refIxmlSize
+        ? int(refIxmlSize)
+        : bwf::kIxmlPaddedLength;
+    if (ixmlBytes < padTo)
+        ixmlText += QString(padTo - ixmlBytes, QLatin1Char(' '));
     if (!*goOn) {
         report(newPath + QLatin1String("\nCancelled: the new track was not written."));
         return true;
@@ -1013,6 +1099,6 @@ bool QSoundMixer::SonalignMono(const QString& sourcePath, const QString& targetF
         report(newPath + QLatin1String("\nUnable to give the new track file this name; nothing was written."));
         return true;
     }
-    tempCreated = false;
+    temp.release();
     return false;
 }

@@ -32,9 +32,15 @@ public:
                                       const char* frameRate, int trackIndex, const char* trackName);
 
     // The hidden name a new track is written under before it gets its name:
-    // ".AA0001_03.WAV.partial" for "AA0001_03.WAV". No listing takes it for a
-    // track (hidden, and it does not end in ".WAV").
-    static QString TemporaryNameFor(const QString& finalName);
+    // ".AA0001_03.WAV.<unique part>.partial" for "AA0001_03.WAV". No listing
+    // takes it for a track (hidden, and it does not end in ".WAV"), and the
+    // unique part keeps two runs from ever sharing one.
+    static QString TemporaryNameFor(const QString& finalName, const QString& uniquePart);
+    static constexpr int kUniquePartLength = 16;
+    // Removes the temporary files of `finalName` left in `folder` by runs that
+    // ended without cleaning up (a crash, a power loss). A run still writing
+    // one holds a lock on it; that file stays. Returns the number removed.
+    static int RemoveStaleTemporaries(const QString& folder, const QString& finalName);
 
     // Logical block of the copy, fill, peak and progress steps (bytes per
     // channel): a whole number of 16-bit and of 24-bit samples.

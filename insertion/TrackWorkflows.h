@@ -1,13 +1,17 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "FolderLock.h"
+
 #include <QObject>
 #include <QString>
 #include <QStringList>
 
 // The create and delete workflows, free of widgets: the window gathers its
 // widgets' state (and asks for confirmation), the command-line tool parses its
-// arguments, and both call these. Messages go through the relay with the
+// arguments, and both call these. Each run holds the target folder's lock
+// while it changes files there, and works on absolute, clean paths whatever
+// form the caller gave them in. Messages go through the relay with the
 // window's titles; the result says whether the whole run succeeded.
 
 struct CreateTrackRequest
@@ -19,6 +23,7 @@ struct CreateTrackRequest
     QString trackName;           // empty = the engine names it "T<n>"
     bool hasTrackName = true;    // false = the source row has no name entry: "SONALIGN <position of the take>"
     bool* keepGoing = nullptr;   // the caller's busy flag; null = always go on
+    FolderLockWait lockWait;
 };
 
 struct DeleteTrackRequest
@@ -26,6 +31,7 @@ struct DeleteTrackRequest
     QString targetFolder;
     int trackIndex = 0;
     QStringList fileIds;
+    FolderLockWait lockWait;
 };
 
 struct WorkflowResult

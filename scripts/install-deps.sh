@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Installs what building, testing and running Sonalign needs on Debian 12.
 set -euo pipefail
-PKGS=(cmake g++ make qtbase5-dev qtbase5-dev-tools libqt5xml5 libqt5svg5 fonts-dejavu-core fonts-dejavu-extra sox ffmpeg mediainfo xvfb xauth)
+PKGS=(cmake g++ make qtbase5-dev qtbase5-dev-tools libfftw3-dev pkg-config libqt5xml5 libqt5svg5 fonts-dejavu-core fonts-dejavu-extra sox ffmpeg mediainfo xvfb xauth)
 [ "${SONALIGN_WITH_FUZZ:-0}" = 1 ] && PKGS+=(clang libclang-rt-14-dev)
 missing=()
 for p in "${PKGS[@]}"; do

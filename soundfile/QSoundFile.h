@@ -158,6 +158,14 @@ public:
     // failed write the file is put back as it was. Used to keep a take's files
     // of one length when one of them had to grow.
     bool AppendFillerChunk(quint32 totalBytes);
+    // Grows the filler chunk ("JUNK", "junk", "FLLR", "PAD " or "sonl") that
+    // ends the file by `extraBytes` zero bytes, any amount from 1: the way to
+    // even out a length difference too small to hold a chunk of its own.
+    // False, with nothing changed, when the file does not end with a filler
+    // chunk whose end is the RIFF end and the file's end.
+    bool GrowTrailingFiller(quint32 extraBytes);
+    // True when the file at `path` ends with such a filler chunk.
+    static bool EndsWithFillerChunk(const QString& path);
     // Tests only: the largest buffer the two writers above may obtain (0 = no
     // limit), so the path where a buffer cannot be had can be exercised.
     static void SetWriterBufferLimitForTests(qint64 bytes);
@@ -191,6 +199,21 @@ public:
 private:
     // iXML update helpers (QSoundFile_iXMLUpdate.cpp).
     bool EnsureiXMLDocument(int t);
+    // The steps of AddiXMLChunk: the text as stored, the check that the chunk
+    // is still where it was read, where the new chunk goes, the write.
+    struct IxmlPlacement
+    {
+        quint64 position = 0;     // header offset of the new chunk
+        quint64 chunkSize = 0;    // its ChunkSize
+        quint64 newRiff = 0;
+        bool moveToEnd = false;   // the old chunk is retired once the new one is written
+    };
+    QByteArray FitIxmlText(const QString& text) const;
+    bool IxmlChunkIsWhereRead();
+    bool PlaceIxml(quint64 length, IxmlPlacement& place);
+    bool WriteIxmlChunk(const QByteArray& utf8, const IxmlPlacement& place);
+    // The checks of AddOndeChunk, each with its message: false = write nothing.
+    bool MayAppendOnde(const char* buffer, int n);
     bool WriteAt(quint64 position, const char* data, qint64 size, qint64* stored);
     void ReportShortWrite(const QString& title, const QString& what, qint64 stored, qint64 size);
     bool WriteRiffSize(quint32 newSize, const QString& title);

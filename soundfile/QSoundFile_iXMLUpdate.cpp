@@ -10,10 +10,12 @@
 
 #include <QDomNode>
 #include <QDomText>
+#include <QFileInfo>
 
 #include <atomic>
 #include <memory>
 #include <new>
+#include <vector>
 
 namespace {
 
@@ -255,7 +257,28 @@ bool QSoundFile::AddiXMLChunk(QString& text)
 {
     if (!m_File.isOpen())
         return false;
+    const QByteArray utf8 = FitIxmlText(text);
+    if (m_nRiffSize == 0) {
+        SendToRelay(kAddiXMLTitle, QStringLiteral("Error bad RIFF size detected (RIFF size == 0)"), 0, 1, true, 0);
+        return false;
+    }
+    if (!IxmlChunkIsWhereRead())
+        return false;
+    IxmlPlacement place;
+    if (!PlaceIxml(quint64(utf8.size()), place))
+        return false;
+    if (!WriteIxmlChunk(utf8, place))
+        return false;
+    const quint32 oldPosition = m_nPosiXML;
+    m_nPosiXML = quint32(place.position);
+    m_nSizeiXML = quint32(place.chunkSize);
+    // Retired last: until then the old chunk stays readable, and a scan that
+    // meets both takes the last one, the new text.
+    return !place.moveToEnd || RetireChunk(oldPosition, kAddiXMLTitle);
+}
 
+QByteArray QSoundFile::FitIxmlText(const QString& text) const
+{
     // The document is declared UTF-8 and read as UTF-8: it is written so,
     // whatever the locale, or accented names would not survive.
     QByteArray utf8 = text.toUtf8();
@@ -270,71 +293,69 @@ bool QSoundFile::AddiXMLChunk(QString& text)
         if (quint64(end) <= m_nSizeiXML)
             utf8.truncate(int(m_nSizeiXML));
     }
-    const quint64 length = quint64(utf8.size());
+    return utf8;
+}
 
-    if (m_nRiffSize == 0) {
-        SendToRelay(kAddiXMLTitle, QStringLiteral("Error bad RIFF size detected (RIFF size == 0)"), 0, 1, true, 0);
-        return false;
-    }
+bool QSoundFile::IxmlChunkIsWhereRead()
+{
+    // Never overwrite what the object only believes to be our chunk.
+    if (m_nPosiXML == 0)
+        return true;
+    char header[bwf::kChunkHeaderBytes];
+    if (m_File.seek(m_nPosiXML) && m_File.read(header, sizeof header) == qint64(sizeof header)
+        && std::memcmp(header, "iXML", 4) == 0 && bwf::readU32(header + 4) == m_nSizeiXML)
+        return true;
+    SendToRelay(kAddiXMLTitle,
+                QStringLiteral("No iXML chunk at offset %1 of\n%2\nas read before: nothing written.")
+                    .arg(QString::number(m_nPosiXML), m_sPath),
+                0, 1, true, 0);
+    return false;
+}
 
+bool QSoundFile::PlaceIxml(quint64 length, IxmlPlacement& place)
+{
     const qint64 fileSize = m_File.size();
     const quint64 riffEnd = quint64(m_nRiffSize) + bwf::kChunkHeaderBytes;
-    const bool hasChunk = m_nPosiXML != 0;
-
-    // Never overwrite what the object only believes to be our chunk.
-    if (hasChunk) {
-        char header[bwf::kChunkHeaderBytes];
-        if (!m_File.seek(m_nPosiXML) || m_File.read(header, sizeof header) != qint64(sizeof header)
-            || std::memcmp(header, "iXML", 4) != 0 || bwf::readU32(header + 4) != m_nSizeiXML) {
-            SendToRelay(kAddiXMLTitle,
-                        QStringLiteral("No iXML chunk at offset %1 of\n%2\nas read before: nothing written.")
-                            .arg(QString::number(m_nPosiXML), m_sPath),
-                        0, 1, true, 0);
-            return false;
-        }
-    }
-
-    enum class Place { Append, InPlace, MoveToEnd };
-    Place place = Place::Append;
-    quint64 position = riffEnd;
-    quint64 chunkSize = length;
-    quint64 newRiff = quint64(m_nRiffSize) + bwf::kChunkHeaderBytes + length;
+    place.position = riffEnd;
+    place.chunkSize = length;
+    place.newRiff = quint64(m_nRiffSize) + bwf::kChunkHeaderBytes + length;
+    bool inPlace = false;
     bool overwritesTrailingBytes = false;
-    if (hasChunk) {
+    if (m_nPosiXML != 0) {
         const quint64 oldSize = m_nSizeiXML;
         const quint64 dataAt = quint64(m_nPosiXML) + bwf::kChunkHeaderBytes;
         const quint64 available = quint64(fileSize) - dataAt;   // the header was read: dataAt <= fileSize
         const quint64 oldEnd = dataAt + oldSize;
-        place = Place::InPlace;
-        position = m_nPosiXML;
+        inPlace = true;
+        place.position = m_nPosiXML;
         if (oldSize > available) {
             // A size that runs past the end of the file: nothing can follow
             // this chunk. It takes the new text, padded over every byte it
             // still holds, and the RIFF size is made to end with it.
-            chunkSize = qMax(length, available);
-            newRiff = quint64(m_nPosiXML) + chunkSize;
+            place.chunkSize = qMax(length, available);
+            place.newRiff = quint64(m_nPosiXML) + place.chunkSize;
         } else if (length <= oldSize) {
-            chunkSize = oldSize;          // the text, then spaces up to the old size
-            newRiff = m_nRiffSize;
+            place.chunkSize = oldSize;          // the text, then spaces up to the old size
+            place.newRiff = m_nRiffSize;
         } else if (oldEnd >= riffEnd || ((oldSize & 1u) && oldEnd + 1 == riffEnd)) {
             // The last chunk (or followed by a pad byte only) may grow where it is.
-            newRiff = qMax<quint64>(m_nRiffSize, quint64(m_nPosiXML) + length);
+            place.newRiff = qMax<quint64>(m_nRiffSize, quint64(m_nPosiXML) + length);
         } else {
             // A longer text would run into the chunks that follow: they stay
             // where they are, the old chunk becomes filler and the new one
             // goes to the end of the RIFF data.
-            place = Place::MoveToEnd;
-            position = riffEnd;
+            inPlace = false;
+            place.moveToEnd = true;
+            place.position = riffEnd;
         }
         // Growing where it is: only when nothing of the file follows.
-        if (place == Place::InPlace && length > oldSize && oldSize <= available
-            && oldEnd + (oldSize & 1u) < quint64(fileSize))
+        if (inPlace && length > oldSize && oldSize <= available && oldEnd + (oldSize & 1u) < quint64(fileSize))
             overwritesTrailingBytes = true;
     }
     // Bytes past the RIFF end are the file's like any others (a chunk another
     // writer did not count, the tail of the audio under a short RIFF size):
     // a chunk is never appended, or grown, over them.
-    if (place != Place::InPlace && position < quint64(fileSize))
+    if (!inPlace && place.position < quint64(fileSize))
         overwritesTrailingBytes = true;
     if (overwritesTrailingBytes) {
         SendToRelay(kAddiXMLTitle,
@@ -342,14 +363,14 @@ bool QSoundFile::AddiXMLChunk(QString& text)
                     0, 1, true, 0);
         return false;
     }
-    if (position + bwf::kChunkHeaderBytes + chunkSize > kMaxRiffSize + bwf::kChunkHeaderBytes
-        || newRiff > kMaxRiffSize) {
+    if (place.position + bwf::kChunkHeaderBytes + place.chunkSize > kMaxRiffSize + bwf::kChunkHeaderBytes
+        || place.newRiff > kMaxRiffSize) {
         SendToRelay(kAddiXMLTitle,
                     QStringLiteral("The iXML text (%1 bytes) does not fit in\n%2").arg(QString::number(length), m_sPath),
                     0, 1, true, 0);
         return false;
     }
-    if (position > quint64(fileSize)) {
+    if (place.position > quint64(fileSize)) {
         // A RIFF size beyond the end of a damaged file: writing there would
         // leave a hole of unknown size in front of the chunk.
         SendToRelay(kAddiXMLTitle,
@@ -357,11 +378,17 @@ bool QSoundFile::AddiXMLChunk(QString& text)
                     0, 1, true, 0);
         return false;
     }
+    return true;
+}
 
-    const quint64 total = bwf::kChunkHeaderBytes + chunkSize;
+bool QSoundFile::WriteIxmlChunk(const QByteArray& utf8, const IxmlPlacement& place)
+{
+    const qint64 fileSize = m_File.size();
+    const quint64 length = quint64(utf8.size());
+    const quint64 total = bwf::kChunkHeaderBytes + place.chunkSize;
     // The bytes about to be replaced are kept, to put them back should the
     // write fail half-way.
-    const quint64 backupSize = qMin<quint64>(total, quint64(fileSize) - position);
+    const quint64 backupSize = qMin<quint64>(total, quint64(fileSize) - place.position);
     std::unique_ptr<char[]> buffer = obtainBuffer(total);
     std::unique_ptr<char[]> backup = backupSize ? obtainBuffer(backupSize) : nullptr;
     if (!buffer || (backupSize && !backup)) {
@@ -369,7 +396,8 @@ bool QSoundFile::AddiXMLChunk(QString& text)
         return false;
     }
     if (backupSize
-        && (!m_File.seek(qint64(position)) || m_File.read(backup.get(), qint64(backupSize)) != qint64(backupSize))) {
+        && (!m_File.seek(qint64(place.position))
+            || m_File.read(backup.get(), qint64(backupSize)) != qint64(backupSize))) {
         SendToRelay(kAddiXMLTitle, QStringLiteral("Unable to read\n%1\nbefore writing: nothing written.").arg(m_sPath),
                     0, 1, true, 0);
         return false;
@@ -377,42 +405,31 @@ bool QSoundFile::AddiXMLChunk(QString& text)
 
     char* out = buffer.get();
     std::memcpy(out, "iXML", 4);
-    bwf::writeU32(out + 4, quint32(chunkSize));
+    bwf::writeU32(out + 4, quint32(place.chunkSize));
     std::memcpy(out + bwf::kChunkHeaderBytes, utf8.constData(), size_t(length));
-    if (chunkSize > length)
-        std::memset(out + bwf::kChunkHeaderBytes + length, ' ', size_t(chunkSize - length));
+    if (place.chunkSize > length)
+        std::memset(out + bwf::kChunkHeaderBytes + length, ' ', size_t(place.chunkSize - length));
 
     // On a failed write the file is put back as it was: the bytes replaced
     // are restored and anything added past the old end is cut off, so no
     // reader finds a partial chunk (the chunk scan reads past the RIFF size).
     auto rollBack = [&]() {
         qint64 restored = 0;
-        bool ok = !backupSize || WriteAt(position, backup.get(), qint64(backupSize), &restored);
+        bool ok = !backupSize || WriteAt(place.position, backup.get(), qint64(backupSize), &restored);
         ok = RestoreFileSize(fileSize) && ok;
         if (!ok)
             SendToRelay(kAddiXMLTitle, QStringLiteral("The iXML chunk of\n%1\ncould not be restored.").arg(m_sPath),
                         0, 1, true, 0);
-    };
-
-    qint64 stored = 0;
-    if (!WriteAt(position, out, qint64(total), &stored)) {
-        ReportShortWrite(kAddiXMLTitle, QStringLiteral("iXML chunk"), stored, qint64(total));
-        rollBack();
         return false;
+    };
+    qint64 stored = 0;
+    if (!WriteAt(place.position, out, qint64(total), &stored)) {
+        ReportShortWrite(kAddiXMLTitle, QStringLiteral("iXML chunk"), stored, qint64(total));
+        return rollBack();
     }
     // The RIFF size is written only once the whole chunk is on the disk.
-    if (newRiff != m_nRiffSize && !WriteRiffSize(quint32(newRiff), kAddiXMLTitle)) {
-        rollBack();
-        return false;
-    }
-    const quint32 oldPosition = m_nPosiXML;
-    m_nPosiXML = quint32(position);
-    m_nSizeiXML = quint32(chunkSize);
-
-    // Retired last: until then the old chunk stays readable, and a scan that
-    // meets both takes the last one, the new text.
-    if (place == Place::MoveToEnd && !RetireChunk(oldPosition, kAddiXMLTitle))
-        return false;
+    if (place.newRiff != m_nRiffSize && !WriteRiffSize(quint32(place.newRiff), kAddiXMLTitle))
+        return rollBack();
     return true;
 }
 
@@ -420,58 +437,14 @@ bool QSoundFile::AddOndeChunk(const char* buffer, int n, int t, int pointStep)
 {
     if (!m_File.isOpen())
         return false;
-
     MyQDebug("... AddOndeChunk m_nPosOnde %u m_tOndeChunk.ChunkSize %u nBufferSize + 4 %d", m_nPosOnde,
              m_tOndeChunk.ChunkSize(), n + 4);
+    if (!MayAppendOnde(buffer, n))
+        return false;
 
-    if (m_nRiffSize == 0) {
-        SendToRelay(kAddiXMLTitle, QStringLiteral("Error bad RIFF size detected (RIFF size == 0)"), 0, 1, true, 0);
-        return false;
-    }
-    if (!buffer) {
-        SendToRelay(kAddOndeTitle, QStringLiteral("Unable to add pBufferOnde!"), 0, 1, true, 0);
-        return false;
-    }
-    if (n < 4) {
-        // The record alone holds 8 data bytes: a smaller chunk cannot be written.
-        SendToRelay(kAddOndeTitle, QStringLiteral("Invalid onde size %1 for\n%2").arg(QString::number(n), m_sPath),
-                    0, 1, true, 0);
-        return false;
-    }
-
+    // Appended at the RIFF end, which is the file's end (checked above).
     const quint64 position = quint64(m_nRiffSize) + bwf::kChunkHeaderBytes;
     const quint64 newRiff = quint64(m_nRiffSize) + quint64(n) + 12;
-    if (newRiff > kMaxRiffSize) {
-        SendToRelay(kAddOndeTitle, QStringLiteral("The onde chunk does not fit in\n%1").arg(m_sPath), 0, 1, true, 0);
-        return false;
-    }
-
-    const qint64 fileSize = m_File.size();
-    if (position > quint64(fileSize)) {
-        SendToRelay(kAddOndeTitle,
-                    QStringLiteral("The RIFF size of\n%1\nruns past the end of the file: nothing written.").arg(m_sPath),
-                    0, 1, true, 0);
-        return false;
-    }
-    // Bytes past the RIFF end are the file's like any others: never overwritten.
-    if (position < quint64(fileSize)) {
-        SendToRelay(kAddOndeTitle,
-                    QStringLiteral("The RIFF size of\n%1\nends before the file does: nothing written.").arg(m_sPath),
-                    0, 1, true, 0);
-        return false;
-    }
-    // Bytes past the RIFF end that the new chunk covers are kept, to be put
-    // back should a write fail.
-    const quint64 total = quint64(bwf::kOndeRecordBytes) + quint64(n) - 4;
-    const quint64 backupSize = qMin<quint64>(total, quint64(fileSize) - position);
-    std::unique_ptr<char[]> backup = backupSize ? obtainBuffer(backupSize) : nullptr;
-    if (backupSize
-        && (!backup || !m_File.seek(qint64(position))
-            || m_File.read(backup.get(), qint64(backupSize)) != qint64(backupSize))) {
-        SendToRelay(kAddOndeTitle, QStringLiteral("Unable to add pBufferOnde!"), 0, 1, true, 0);
-        return false;
-    }
-
     tyOndeChunk record;
     const QByteArray id = QByteArrayLiteral("ond") + TrkIndexToCharOld(t + 1).toLatin1();
     record.SetChunkID(id.constData());
@@ -490,35 +463,66 @@ bool QSoundFile::AddOndeChunk(const char* buffer, int n, int t, int pointStep)
     }
 
     // A failed write leaves the file as it was: whatever was appended is cut off.
+    const qint64 fileSize = m_File.size();
     auto rollBack = [&]() {
-        qint64 restored = 0;
-        bool ok = !backupSize || WriteAt(position, backup.get(), qint64(backupSize), &restored);
-        ok = RestoreFileSize(fileSize) && ok;
-        if (!ok)
+        if (!RestoreFileSize(fileSize))
             SendToRelay(kAddOndeTitle, QStringLiteral("The onde chunk of\n%1\ncould not be removed.").arg(m_sPath),
                         0, 1, true, 0);
+        return false;
     };
     qint64 stored = 0;
     if (!WriteAt(position, record.Data(), record.kBytes, &stored)) {
         ReportShortWrite(kAddOndeTitle, QStringLiteral("onde chunk"), stored, record.kBytes);
-        rollBack();
-        return false;
+        return rollBack();
     }
     const qint64 peaks = qint64(n) - 4;
     if (!WriteAt(position + record.kBytes, buffer, peaks, &stored)) {
         ReportShortWrite(kAddOndeTitle, QStringLiteral("onde chunk"), record.kBytes + stored, record.kBytes + peaks);
-        rollBack();
-        return false;
+        return rollBack();
     }
-    if (!WriteRiffSize(quint32(newRiff), kAddOndeTitle)) {
-        rollBack();
-        return false;
-    }
+    if (!WriteRiffSize(quint32(newRiff), kAddOndeTitle))
+        return rollBack();
 
     m_tOndeChunk = record;
     m_nPosOnde = quint32(position) + bwf::kChunkHeaderBytes;   // data offset, as the chunk scan records it
-    if (oldHeader != 0 && !RetireChunk(oldHeader, kAddOndeTitle))
+    return oldHeader == 0 || RetireChunk(oldHeader, kAddOndeTitle);
+}
+
+bool QSoundFile::MayAppendOnde(const char* buffer, int n)
+{
+    if (m_nRiffSize == 0) {
+        SendToRelay(kAddiXMLTitle, QStringLiteral("Error bad RIFF size detected (RIFF size == 0)"), 0, 1, true, 0);
         return false;
+    }
+    if (!buffer) {
+        SendToRelay(kAddOndeTitle, QStringLiteral("Unable to add pBufferOnde!"), 0, 1, true, 0);
+        return false;
+    }
+    if (n < 4) {
+        // The record alone holds 8 data bytes: a smaller chunk cannot be written.
+        SendToRelay(kAddOndeTitle, QStringLiteral("Invalid onde size %1 for\n%2").arg(QString::number(n), m_sPath),
+                    0, 1, true, 0);
+        return false;
+    }
+    if (quint64(m_nRiffSize) + quint64(n) + 12 > kMaxRiffSize) {
+        SendToRelay(kAddOndeTitle, QStringLiteral("The onde chunk does not fit in\n%1").arg(m_sPath), 0, 1, true, 0);
+        return false;
+    }
+    const quint64 riffEnd = quint64(m_nRiffSize) + bwf::kChunkHeaderBytes;
+    const quint64 fileSize = quint64(m_File.size());
+    if (riffEnd > fileSize) {
+        SendToRelay(kAddOndeTitle,
+                    QStringLiteral("The RIFF size of\n%1\nruns past the end of the file: nothing written.").arg(m_sPath),
+                    0, 1, true, 0);
+        return false;
+    }
+    // Bytes past the RIFF end are the file's like any others: never overwritten.
+    if (riffEnd < fileSize) {
+        SendToRelay(kAddOndeTitle,
+                    QStringLiteral("The RIFF size of\n%1\nends before the file does: nothing written.").arg(m_sPath),
+                    0, 1, true, 0);
+        return false;
+    }
     return true;
 }
 
@@ -556,6 +560,76 @@ bool QSoundFile::AppendFillerChunk(quint32 totalBytes)
         return false;
     }
     if (!WriteRiffSize(quint32(newRiff), title)) {
+        RestoreFileSize(fileSize);
+        return false;
+    }
+    return true;
+}
+
+namespace {
+
+bool isFillerId(const QByteArray& id)
+{
+    return id == "JUNK" || id == "junk" || id == "FLLR" || id == "PAD " || id == "sonl";
+}
+
+// The filler chunk that ends the file at `path` exactly where its RIFF data
+// and the file end, or an entry with offset 0.
+tyChunkEntry trailingFiller(const QString& path)
+{
+    QList<tyChunkEntry> chunks;
+    quint32 riffSize = 0;
+    if (!QSoundFile::ListChunks(path, chunks, &riffSize) || chunks.isEmpty())
+        return tyChunkEntry();
+    const tyChunkEntry last = chunks.last();
+    const quint64 end = quint64(last.offset) + bwf::kChunkHeaderBytes + last.size;
+    if (!isFillerId(last.id) || end != quint64(riffSize) + bwf::kChunkHeaderBytes
+        || qint64(end) != QFileInfo(path).size())
+        return tyChunkEntry();
+    return last;
+}
+
+} // namespace
+
+bool QSoundFile::EndsWithFillerChunk(const QString& path)
+{
+    return trailingFiller(path).offset != 0;
+}
+
+bool QSoundFile::GrowTrailingFiller(quint32 extraBytes)
+{
+    if (!m_File.isOpen() || extraBytes == 0)
+        return false;
+    const QString title = QStringLiteral("QSoundFile::GrowTrailingFiller()");
+    const tyChunkEntry filler = trailingFiller(m_sPath);
+    const quint64 newRiff = quint64(m_nRiffSize) + extraBytes;
+    if (filler.offset == 0 || quint64(filler.size) + extraBytes > kMaxRiffSize || newRiff > kMaxRiffSize) {
+        SendToRelay(title, QStringLiteral("No filler chunk to grow at the end of\n%1").arg(m_sPath), 0, 1, true, 0);
+        return false;
+    }
+    const qint64 fileSize = m_File.size();
+    // Zeros first, past the RIFF end where no reader looks for them; then the
+    // chunk's size, then the RIFF size: a failure at any point leaves a file
+    // whose chunks read as before.
+    const std::vector<char> zeros(extraBytes, '\0');
+    qint64 stored = 0;
+    if (!WriteAt(quint64(fileSize), zeros.data(), qint64(extraBytes), &stored)) {
+        ReportShortWrite(title, QStringLiteral("filler chunk"), stored, qint64(extraBytes));
+        RestoreFileSize(fileSize);
+        return false;
+    }
+    char size[4];
+    bwf::writeU32(size, filler.size + extraBytes);
+    if (!WriteAt(quint64(filler.offset) + 4, size, 4, &stored)) {
+        ReportShortWrite(title, QStringLiteral("filler chunk size"), stored, 4);
+        bwf::writeU32(size, filler.size);
+        WriteAt(quint64(filler.offset) + 4, size, 4, &stored);
+        RestoreFileSize(fileSize);
+        return false;
+    }
+    if (!WriteRiffSize(quint32(newRiff), title)) {
+        bwf::writeU32(size, filler.size);
+        WriteAt(quint64(filler.offset) + 4, size, 4, &stored);
         RestoreFileSize(fileSize);
         return false;
     }

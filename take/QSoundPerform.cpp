@@ -496,6 +496,16 @@ short QSoundPerform::GetFirstTrack() const
     return 0;
 }
 
+QString QSoundPerform::FindMonoTrackFile(const QString& takeKey, int n, const QString& extension)
+{
+    for (const NameForm& form : kForms) {
+        const QString path = trackFileName(takeKey, form, n, extension);
+        if (QFileInfo(path).isFile())
+            return path;
+    }
+    return QString();
+}
+
 void QSoundPerform::GetMonoFilePath(int t, QString& out) const
 {
     out = m_sFolderPath + m_sRoot + QLatin1Char('_') + TrkIndexToNN(t + 1) + QLatin1Char('.') + m_sExtension;

@@ -40,6 +40,11 @@ public:
     bool TestCoherenceFiles();        // true = coherent
     short GetFirstTrack() const;
     void GetMonoFilePath(int t, QString& out) const;
+    // The existing file of track number n (1-based) of the take whose path
+    // without track suffix is `takeKey`, under whichever of the five mono name
+    // forms it is stored (tried in the order the take assembly tries them);
+    // empty when the take has no regular file for that track.
+    static QString FindMonoTrackFile(const QString& takeKey, int n, const QString& extension);
 
     QSoundFile& File(int t) { return *m_Files[size_t(t)]; }
     const QSoundFile& File(int t) const { return *m_Files[size_t(t)]; }

@@ -345,6 +345,8 @@ void tst_LoadAndWorkflows::createFromTheWindowWritesTheTrackAndReloads()
     QVERIFY(end.count() > 0 || end.wait(20000));
     QCOMPARE(target->CellText(rowOf(target, QStringLiteral("AA0002")), BLK_DATA_TRACKS), QStringLiteral("3"));
     QCOMPARE(w.SelectedSourceFile(), QString());
+    // The new track was verified against track 1 and its row marked.
+    QVERIFY(target->item(rowOf(target, QStringLiteral("AA0002")), 0)->toolTip().contains(QStringLiteral("Track 3 against track 1: ")));
 
     QSoundFile f;
     QVERIFY(f.Open(created, 0));

@@ -146,6 +146,8 @@ private slots:
     void failedUpdateWritesLeaveFilesWhole_data();
     void failedUpdateWritesLeaveFilesWhole();
     void hideReportsAFileItCouldNotUpdate();
+    void everyLayoutStaysOneTake_data();
+    void everyLayoutStaysOneTake();
 
 private:
     QString m_target;
@@ -399,6 +401,142 @@ void TestAuditMixedTake::hideReportsAFileItCouldNotUpdate()
     QVERIFY2(relay.all().contains(file(2) + QStringLiteral("\nUnable to open this file for writing")), qPrintable(relay.all()));
     QCOMPARE(readFile(file(2)), second);
     QVERIFY(QString::fromUtf8(chunkBody(readFile(file(1)), "iXML")).contains(QStringLiteral("<TOTAL_FILES>4</TOTAL_FILES>")));
+}
+
+namespace {
+// Layouts other tools and recorders write, each shared by every file of a take.
+enum class Layout { IxmlPadded, IxmlLastPadded, IxmlSmall, IxmlLastSmall, IxmlFourBytesLonger, JunkBeforeData,
+                    NoIxml, OddChunksPadded, ChunksAfterData };
+
+RecorderFileSpec layoutSpec(Layout layout, int n)
+{
+    RecorderFileSpec s = RecorderFileWriter::monoTrackSpec(spec(48000, 24, 9600, kTen), kTracks, n);
+    s.ixml.originalFileName = QStringLiteral("AA0001_%1.WAV").arg(n, 2, 10, QLatin1Char('0'));
+    ExtraChunk odd;
+    odd.id = "abcd";
+    odd.body = "12345";
+    odd.padOddSize = true;
+    switch (layout) {
+    case Layout::IxmlPadded:
+        break;
+    case Layout::IxmlLastPadded:
+        s.ixmlLast = true;
+        break;
+    case Layout::IxmlSmall:
+        s.ixml.padTo = 3000;
+        break;
+    case Layout::IxmlLastSmall:
+        s.ixml.padTo = 3000;
+        s.ixmlLast = true;
+        break;
+    case Layout::IxmlFourBytesLonger:   // the new track ends 4 bytes short: no room for a filler
+        s.ixml.padTo = 61444;
+        break;
+    case Layout::JunkBeforeData:
+        s.extraBefore << ExtraChunk{"JUNK", QByteArray(), false, 0};
+        break;
+    case Layout::NoIxml:
+        s.withIxml = false;
+        break;
+    case Layout::OddChunksPadded:
+        s.extraBefore << odd;
+        s.extraAfter << odd;
+        break;
+    case Layout::ChunksAfterData:
+        s.extraAfter << ExtraChunk{"cue ", QByteArray(28, '\x01'), false, 0} << ExtraChunk{"LIST", QByteArray(40, 'l'), false, 0};
+        break;
+    }
+    return s;
+}
+
+QByteArray sha1(const QByteArray& b) { return QCryptographicHash::hash(b, QCryptographicHash::Sha1); }
+} // namespace
+
+void TestAuditMixedTake::everyLayoutStaysOneTake_data()
+{
+    QTest::addColumn<int>("layout");
+    QTest::addColumn<bool>("siblingsKeepTheirSize");   // the new track is made to their length
+    QTest::newRow("iXML before data, padded") << int(Layout::IxmlPadded) << true;
+    QTest::newRow("iXML last, padded") << int(Layout::IxmlLastPadded) << true;
+    QTest::newRow("iXML before data, 3 KB") << int(Layout::IxmlSmall) << true;
+    QTest::newRow("iXML last, 3 KB") << int(Layout::IxmlLastSmall) << true;
+    QTest::newRow("iXML 4 bytes over the recorder's size") << int(Layout::IxmlFourBytesLonger) << true;
+    QTest::newRow("empty JUNK before data") << int(Layout::JunkBeforeData) << true;
+    QTest::newRow("no iXML") << int(Layout::NoIxml) << false;
+    QTest::newRow("odd chunks with pad bytes") << int(Layout::OddChunksPadded) << true;
+    QTest::newRow("chunks after data") << int(Layout::ChunksAfterData) << true;
+}
+
+// Create, create, hide, create: after every step each step succeeded, every
+// file of the take has one size (or the next create is refused), no audio
+// byte changed, and ffprobe, sox and our reader read every file.
+void TestAuditMixedTake::everyLayoutStaysOneTake()
+{
+    QFETCH(int, layout);
+    QFETCH(bool, siblingsKeepTheirSize);
+    if (!testsupport::haveTool(QStringLiteral("sox")) || !testsupport::haveTool(QStringLiteral("ffprobe")))
+        QSKIP("sox or ffprobe missing");
+    QTemporaryDir dir;
+    m_target = dir.path() + QStringLiteral("/Day1");
+    QDir().mkpath(m_target);
+    for (int n = 1; n <= kTracks; ++n)
+        QVERIFY(RecorderFileWriter::write(file(n), layoutSpec(Layout(layout), n)));
+    const QString source = dir.path() + QStringLiteral("/BOOM.WAV");
+    QVERIFY(writeSource(source, 48000, 24, 48000, kTen - 1000));
+
+    QMap<int, QByteArray> audioSums;
+    for (int n = 1; n <= kTracks; ++n)
+        audioSums[n] = sha1(chunkBody(readFile(file(n)), "data"));
+    audioSums[kTracks + 1] = audioSums[kTracks + 2] = sha1(audio(77, 1000, 9600, 24));
+
+    Relay relay;
+    auto create = [&](int track) {
+        CreateTrackRequest r;
+        r.targetFolder = m_target;
+        r.sourcePath = source;
+        r.trackIndex = track - 1;
+        r.fileIds = QStringList{QStringLiteral("AA0001")};
+        r.trackName = QStringLiteral("Boom");
+        CreateTrackWorkflow w;
+        return w.Run(r).success;
+    };
+    auto hide = [&](int track) {
+        DeleteTrackRequest r;
+        r.targetFolder = m_target;
+        r.trackIndex = track - 1;
+        r.fileIds = QStringList{QStringLiteral("AA0001")};
+        DeleteTrackWorkflow w;
+        return w.Run(r).success;
+    };
+    // Other tools' readers are asked once, at the end: each run costs a process.
+    auto oneTake = [&](const QList<int>& tracks, bool withOtherReaders) {
+        const qint64 size = QFileInfo(file(tracks.first())).size();
+        for (int n : tracks) {
+            const QByteArray bytes = readFile(file(n));
+            QVERIFY2(bytes.size() == size, qPrintable(QStringLiteral("%1: %2 bytes, %3 expected").arg(file(n)).arg(bytes.size()).arg(size)));
+            QVERIFY2(u32At(bytes, 4) + 8u == quint32(bytes.size()), qPrintable(file(n)));
+            QVERIFY2(sha1(chunkBody(bytes, "data")) == audioSums[n], qPrintable(file(n)));
+            QSoundFile sf;
+            QVERIFY(sf.Open(file(n), 0) && sf.ReadChunks(false, false) && sf.GetiXMLFileInfos());
+            QCOMPARE(sf.GetDataSize(), 9600u * 3);
+            if (withOtherReaders) {
+                QString why;
+                QVERIFY2(checkFile(n, tracks.size(), &why), qPrintable(why));
+                QCOMPARE(soxRaw(file(n)), chunkBody(bytes, "data"));
+            }
+        }
+    };
+    const qint64 siblingSize = QFileInfo(file(1)).size();
+    QVERIFY2(create(kTracks + 1), qPrintable(relay.all()));
+    oneTake({1, 2, 3, 4, 5, 6}, false);
+    QCOMPARE(QFileInfo(file(1)).size() == siblingSize, siblingsKeepTheirSize);
+    QVERIFY2(create(kTracks + 2), qPrintable(relay.all()));
+    oneTake({1, 2, 3, 4, 5, 6, 7}, false);
+    QVERIFY2(hide(kTracks + 1), qPrintable(relay.all()));
+    oneTake({1, 2, 3, 4, 5, 7}, false);
+    QVERIFY2(create(kTracks + 1), qPrintable(relay.all()));
+    oneTake({1, 2, 3, 4, 5, 6, 7}, true);
+    QCOMPARE(relay.count(), 0);
 }
 
 QTEST_MAIN(TestAuditMixedTake)

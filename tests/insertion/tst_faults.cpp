@@ -13,6 +13,8 @@
 #include <QtTest>
 
 #include <functional>
+#include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -180,15 +182,48 @@ void TestFaults::targetFolderReadOnly()
     QCOMPARE(sha1Folder(p.target), before);
 }
 
+namespace {
+// Permissions do not bind the super-user, and CI runs as root: there the
+// test takes an unprivileged identity for the write (the saved identity
+// stays root, so it can come back).
+class WithoutPrivileges
+{
+public:
+    WithoutPrivileges()
+    {
+        if (::geteuid() == 0)
+            m_dropped = ::setegid(kNobody) == 0 && ::seteuid(kNobody) == 0;
+    }
+    ~WithoutPrivileges()
+    {
+        if (m_dropped) {
+            QVERIFY(::seteuid(0) == 0);
+            QVERIFY(::setegid(0) == 0);
+        }
+    }
+
+private:
+    static constexpr uid_t kNobody = 65534;
+    bool m_dropped = false;
+};
+} // namespace
+
 void TestFaults::realReadOnlyFolder()
 {
-    if (::geteuid() == 0)
-        QSKIP("permissions do not bind the super-user");
     Project p;
     const QMap<QString, QByteArray> before = sha1Folder(p.target);
-    QVERIFY(QFile::setPermissions(p.target, QFile::ReadOwner | QFile::ExeOwner));
+    // Readable and searchable by everyone, writable by no one.
+    QVERIFY(QFile::setPermissions(p.dir.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner
+                                                    | QFile::ReadOther | QFile::ExeOther | QFile::ReadGroup | QFile::ExeGroup));
+    QVERIFY(QFile::setPermissions(p.target, QFile::ReadOwner | QFile::ExeOwner | QFile::ReadOther | QFile::ExeOther
+                                                 | QFile::ReadGroup | QFile::ExeGroup));
     Relay relay;
-    const bool ok = create(p).success;
+    bool ok = true;
+    {
+        WithoutPrivileges unprivileged;
+        QVERIFY(::geteuid() != 0);
+        ok = create(p).success;
+    }
     QFile::setPermissions(p.target, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     QVERIFY(!ok);
     QCOMPARE(relay.text(0), QStringLiteral("Unable to open files (IO_write)\n") + p.newTrack() + QLatin1Char('!'));
@@ -234,14 +269,26 @@ void TestFaults::cancelMidCopy()
     QCOMPARE(sha1Folder(p.target), before);
 }
 
+// Temporary files left by runs that ended (older fixed name, or a unique
+// one) are removed; one that a running writer still holds a lock on is not.
 void TestFaults::staleTemporaryFileIsReplaced()
 {
     Project p;
-    const QString stale = p.file(QStringLiteral(".AA0001_03.WAV.partial"));
-    QVERIFY(writeFile(stale, QByteArray(100, 'z')));
+    const QString staleOld = p.file(QStringLiteral(".AA0001_03.WAV.partial"));
+    const QString staleUnique = p.file(QStringLiteral(".AA0001_03.WAV.00000000deadbeef.partial"));
+    const QString owned = p.file(QStringLiteral(".AA0001_03.WAV.0123456789abcdef.partial"));
+    const QString otherTrack = p.file(QStringLiteral(".AA0001_04.WAV.00000000deadbeef.partial"));
+    for (const QString& f : {staleOld, staleUnique, owned, otherTrack})
+        QVERIFY(writeFile(f, QByteArray(100, 'z')));
+    const int fd = ::open(QFile::encodeName(owned).constData(), O_RDONLY);
+    QVERIFY(fd >= 0 && ::flock(fd, LOCK_EX) == 0);
     Relay relay;
     QVERIFY2(create(p).success, qPrintable(relay.all()));
-    QVERIFY(!QFile::exists(stale));
+    ::close(fd);
+    QVERIFY(!QFile::exists(staleOld));
+    QVERIFY(!QFile::exists(staleUnique));
+    QCOMPARE(readFile(owned), QByteArray(100, 'z'));
+    QVERIFY(QFile::exists(otherTrack));
     QCOMPARE(QFileInfo(p.newTrack()).size(), QFileInfo(p.file(QStringLiteral("AA0001_01.WAV"))).size());
 }
 

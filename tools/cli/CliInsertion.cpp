@@ -49,11 +49,6 @@ void quietDebugOutput()
     QLoggingCategory::setFilterRules(QStringLiteral("default.debug=false"));
 }
 
-QString cleanFolder(const QString& folder)
-{
-    return QDir::cleanPath(QDir::fromNativeSeparators(folder));
-}
-
 // --track N with N in 1 ... 24; -1 when missing or invalid.
 int parseTrack(const QString& text)
 {
@@ -85,8 +80,8 @@ int runAnalyse(const QStringList& args)
     }
     if (positional.size() != 2)
         return usage(kAnalyseUsage);
-    const QString source = positional.at(0);
-    const QString target = cleanFolder(positional.at(1));
+    const QString source = absoluteCleanPath(positional.at(0));
+    const QString target = absoluteCleanPath(positional.at(1));
 
     CliRelay relay;
     long long in = 0;
@@ -252,8 +247,8 @@ int runCreate(const QStringList& args)
         return usage(kCreateUsage);
 
     CliRelay relay;
-    const QString source = positional.at(0);
-    const QString target = cleanFolder(positional.at(1));
+    const QString source = absoluteCleanPath(positional.at(0));
+    const QString target = absoluteCleanPath(positional.at(1));
     if (!haveName) {
         const QFileInfo info(source);
         LoadTrackNameFromSnlFile(info.absolutePath(), info.fileName(), name);
@@ -268,6 +263,7 @@ int runCreate(const QStringList& args)
     request.trackName = name;
     request.hasTrackName = true;
     request.keepGoing = &keepGoing;
+    request.lockWait = cliFolderLockWait();
 
     const int before = relay.messageCount();
     WorkflowResult result;
@@ -331,9 +327,10 @@ int runDelete(const QStringList& args)
 
     CliRelay relay;
     DeleteTrackRequest request;
-    request.targetFolder = cleanFolder(positional.at(0));
+    request.targetFolder = absoluteCleanPath(positional.at(0));
     request.trackIndex = track - 1;
     request.fileIds = positional.mid(1);
+    request.lockWait = cliFolderLockWait();
 
     const int before = relay.messageCount();
     WorkflowResult result;

@@ -167,7 +167,7 @@ int runList(const QStringList& args)
             cliErr().flush();
             return kExitUsage;
         } else {
-            folder = a;
+            folder = absoluteCleanPath(a);
         }
     }
     if (folder.isEmpty()) {

@@ -3,6 +3,9 @@
 
 #include "MessageLoging.h"
 
+#include <QDir>
+#include <QFileInfo>
+
 #include <QJsonDocument>
 #include <QJsonValue>
 #include <QJsonArray>
@@ -79,4 +82,24 @@ StdoutToStderr::~StdoutToStderr()
         ::dup2(m_saved, STDOUT_FILENO);
         ::close(m_saved);
     }
+}
+
+QString absoluteCleanPath(const QString& path)
+{
+    if (path.isEmpty())
+        return path;
+    return QDir::cleanPath(QFileInfo(QDir::fromNativeSeparators(path)).absoluteFilePath());
+}
+
+FolderLockWait cliFolderLockWait()
+{
+    FolderLockWait wait;
+    wait.timeoutMs = 5 * 60 * 1000;
+    wait.onWait = []() {
+        if (::isatty(STDERR_FILENO) == 1) {
+            cliErr() << "Waiting: " << FolderLock::kBusyText << ".\n";
+            cliErr().flush();
+        }
+    };
+    return wait;
 }

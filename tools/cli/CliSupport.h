@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "FolderLock.h"
+
 #include <QString>
 #include <QTextStream>
 
@@ -41,3 +43,12 @@ private:
 
 // Escapes a text for a JSON string literal (quotes included).
 QString jsonString(const QString& text);
+
+// A path argument made absolute and clean before anything uses it: the bytes a
+// command writes (file names, take numbers, the project in the iXML) must not
+// depend on whether the user typed "../source/boom.wav" or a full path.
+QString absoluteCleanPath(const QString& path);
+
+// Commands that change a folder wait for another run that is changing it:
+// a few minutes at most, saying so once on a terminal.
+FolderLockWait cliFolderLockWait();

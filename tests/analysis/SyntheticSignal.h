@@ -1,0 +1,212 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+// Test signals made in code: one band-limited noise "scene" heard by
+// microphones with their own filters, paths (delays, reflections), clock rate
+// and independent noise. Every sample is computed from its position alone, so
+// a reader can ask for any window of an hour-long take without holding it.
+// Also writes such tracks as recorder-like take files, streaming.
+
+#include "RecorderFileWriter.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QString>
+#include <QVector>
+#include <QtEndian>
+
+#include <cmath>
+#include <vector>
+
+namespace synth {
+
+// Deterministic white noise in [-1, 1) at integer position k.
+inline float white(quint64 seed, qint64 k)
+{
+    quint64 z = seed * 0x9E3779B97F4A7C15ull + quint64(k) * 0xBF58476D1CE4E5B9ull + 0x94D049BB133111EBull;
+    z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ull;
+    z = (z ^ (z >> 27)) * 0x94D049BB133111EBull;
+    z ^= z >> 31;
+    return float(double(z >> 40) / double(1ull << 23) - 1.0);
+}
+
+// Windowed-sinc low-pass of the given cutoff (fraction of Nyquist), tabulated
+// finely enough to be read at any fractional position.
+class Kernel
+{
+public:
+    static constexpr int kHalf = 16;
+    static constexpr int kPhases = 256;
+
+    explicit Kernel(double cutoff = 1.0) : m_cutoff(cutoff)
+    {
+        if (cutoff >= 1.0)
+            return;   // no filtering: the noise itself
+        m_table.resize(size_t(2 * kHalf * kPhases + 2));
+        for (size_t i = 0; i < m_table.size(); ++i) {
+            const double x = double(i) / kPhases - kHalf;
+            const double s = x == 0 ? cutoff : std::sin(M_PI * cutoff * x) / (M_PI * x);
+            const double w = 0.42 + 0.5 * std::cos(M_PI * x / kHalf) + 0.08 * std::cos(2 * M_PI * x / kHalf);
+            m_table[i] = float(s * w);
+        }
+    }
+    bool filters() const { return m_cutoff < 1.0; }
+    double cutoff() const { return m_cutoff; }
+
+    // sum_k w[k] * h(t - k), with w[k] = white(seed, k) read from `cache`,
+    // which holds w[first], w[first + 1], ... (see Track::render).
+    float sample(const std::vector<float>& cache, qint64 first, double t) const
+    {
+        const qint64 base = qint64(std::floor(t));
+        const double frac = t - double(base);
+        const float* w = cache.data() + (base - first);
+        double acc = 0;
+        for (int j = -kHalf + 1; j <= kHalf; ++j) {
+            const double pos = (frac - j + kHalf) * kPhases;   // t - (base + j), shifted into the table
+            const int i = int(pos);
+            const float f = float(pos - i);
+            const float h = m_table[size_t(i)] + f * (m_table[size_t(i) + 1] - m_table[size_t(i)]);
+            acc += double(h) * w[j];
+        }
+        return float(acc);
+    }
+
+private:
+    double m_cutoff;
+    std::vector<float> m_table;
+};
+
+struct Path
+{
+    double delay = 0;   // samples; > 0: heard later
+    double gain = 1;
+};
+
+struct Mic
+{
+    double cutoff = 1.0;            // low-pass of the microphone, fraction of Nyquist (1 = none)
+    QVector<Path> paths{Path{}};
+    double ppm = 0;                 // clock error: the delay grows by ppm * 1e-6 per sample
+    double snrDb = 1000;            // independent noise below the scene
+    quint64 noiseSeed = 99;         // never the same sequence as a scene of the same seed
+    double level = 0.25;            // scene gain (keeps 0 dB SNR mixes inside full scale)
+    int bits = 0;                   // > 0: quantised to this depth
+};
+
+// One microphone's track of the scene `sceneSeed` (sceneSeed 0: the scene is silent).
+class Track
+{
+public:
+    Track(quint64 sceneSeed, const Mic& mic) : m_scene(sceneSeed), m_mic(mic), m_kernel(mic.cutoff)
+    {
+        // Scene power is cutoff/3 (uniform noise through a low-pass of unit gain).
+        const double scenePower = (m_kernel.filters() ? mic.cutoff : 1.0) / 3.0;
+        m_noiseGain = float(std::sqrt(scenePower * 3.0 * std::pow(10.0, -mic.snrDb / 10.0)));
+    }
+
+    // Samples start ... start + count - 1.
+    void render(qint64 start, qint64 count, float* out) const
+    {
+        std::fill(out, out + count, 0.0f);
+        if (m_scene != 0 && count > 0) {
+            for (const Path& p : m_mic.paths) {
+                const auto timeOf = [&](qint64 n) { return double(n) - p.delay - m_mic.ppm * 1e-6 * double(n); };
+                const double t0 = timeOf(start), t1 = timeOf(start + count - 1);
+                const qint64 first = qint64(std::floor(qMin(t0, t1))) - Kernel::kHalf - 1;
+                const qint64 last = qint64(std::floor(qMax(t0, t1))) + Kernel::kHalf + 2;
+                std::vector<float> cache(static_cast<size_t>(last - first + 1));
+                for (qint64 k = first; k <= last; ++k)
+                    cache[size_t(k - first)] = white(m_scene, k);
+                for (qint64 i = 0; i < count; ++i) {
+                    const double t = timeOf(start + i);
+                    out[i] += float(p.gain) * (m_kernel.filters() ? m_kernel.sample(cache, first, t)
+                                                                  : cache[size_t(std::llround(t) - first)]);
+                }
+            }
+        }
+        const double full = m_mic.bits > 0 ? double(1 << (m_mic.bits - 1)) : 0;
+        for (qint64 i = 0; i < count; ++i) {
+            double v = m_mic.level * (double(out[i]) + m_noiseGain * white(~m_mic.noiseSeed, start + i));
+            if (full > 0)
+                v = std::round(v * full) / full;
+            out[i] = float(qBound(-1.0, v, 1.0 - 1.0 / 8388608.0));
+        }
+    }
+
+private:
+    quint64 m_scene;
+    Mic m_mic;
+    Kernel m_kernel;
+    float m_noiseGain = 0;
+};
+
+// Writes track n of a mono take (root_NN.WAV) whose samples come from `track`,
+// streaming: the recorder's header chunks from RecorderFileWriter (data last),
+// then the samples, then the sizes.
+inline bool writeTrackFile(const QString& path, RecorderFileSpec spec, const Track& track, qint64 frames,
+                           QString* error = nullptr)
+{
+    if (spec.ixml.originalFileName.isEmpty())
+        spec.ixml.originalFileName = QFileInfo(path).fileName();
+    spec.frames = 0;
+    spec.withOnde = false;
+    spec.extraAfter.clear();
+    spec.ixmlLast = false;
+    QList<RecorderChunkPlace> places;
+    QByteArray head = RecorderFileWriter::build(spec, &places);
+    quint32 dataHeader = 0;
+    for (const RecorderChunkPlace& p : places)
+        if (p.id == "data")
+            dataHeader = p.offset;
+    const int bytes = spec.bitsPerSample / 8;
+    const qint64 dataBytes = frames * bytes;
+    if (dataHeader == 0 || qint64(dataHeader) + 8 != head.size() || head.size() + dataBytes > 0xFFFFFFFFll) {
+        if (error)
+            *error = QStringLiteral("unexpected layout");
+        return false;
+    }
+    qToLittleEndian<quint32>(quint32(dataBytes), reinterpret_cast<uchar*>(head.data()) + dataHeader + 4);
+    qToLittleEndian<quint32>(quint32(head.size() + dataBytes - 8), reinterpret_cast<uchar*>(head.data()) + 4);
+    QFile f(path);
+    if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate) || f.write(head) != head.size()) {
+        if (error)
+            *error = f.errorString();
+        return false;
+    }
+    const qint64 block = 1 << 16;
+    std::vector<float> samples(static_cast<size_t>(block));
+    QByteArray out(int(block * bytes), '\0');
+    const double full = double(1u << (spec.bitsPerSample - 1));
+    for (qint64 at = 0; at < frames; at += block) {
+        const qint64 n = qMin(block, frames - at);
+        track.render(at, n, samples.data());
+        auto* p = reinterpret_cast<uchar*>(out.data());
+        for (qint64 i = 0; i < n; ++i) {
+            const qint64 v = qBound<qint64>(qint64(-full), std::llround(double(samples[size_t(i)]) * full), qint64(full) - 1);
+            for (int b = 0; b < bytes; ++b)
+                *p++ = uchar((quint64(v) >> (8 * b)) & 0xFF);
+        }
+        if (f.write(out.constData(), n * bytes) != n * bytes) {
+            if (error)
+                *error = f.errorString();
+            return false;
+        }
+    }
+    return true;
+}
+
+// A mono take root_01.WAV ... whose track n plays tracks[n - 1].
+inline bool writeTake(const QString& folder, const QString& root, const RecorderFileSpec& base,
+                      const QVector<Track>& tracks, qint64 frames, QString* error = nullptr)
+{
+    for (int n = 1; n <= tracks.size(); ++n) {
+        const QString name = root + QStringLiteral("_%1.WAV").arg(n, 2, 10, QLatin1Char('0'));
+        if (!writeTrackFile(QDir(folder).filePath(name), RecorderFileWriter::monoTrackSpec(base, tracks.size(), n),
+                            tracks.at(n - 1), frames, error))
+            return false;
+    }
+    return true;
+}
+
+} // namespace synth

@@ -1,0 +1,236 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// Offset and drift measured between generated microphone tracks: pure delays,
+// filtered and noisy pairs, a drifting clock, and signals that do not match.
+
+#include "OffsetMeasure.h"
+#include "SyntheticSignal.h"
+
+#include <QtTest>
+
+#include <cmath>
+
+Q_DECLARE_METATYPE(synth::Mic)
+Q_DECLARE_METATYPE(SyncVerdict)
+
+namespace {
+
+constexpr double kRate = 48000;
+
+class SynthReader : public SampleReader
+{
+public:
+    SynthReader(quint64 scene, const synth::Mic& mic, qint64 count) : m_track(scene, mic), m_count(count) {}
+    qint64 SampleCount() const override { return m_count; }
+    bool Read(qint64 start, qint64 count, float* out) override
+    {
+        if (start < 0 || count < 0 || start + count > m_count)
+            return false;
+        m_track.render(start, count, out);
+        return true;
+    }
+
+private:
+    synth::Track m_track;
+    qint64 m_count;
+};
+
+synth::Mic mic(double cutoff, QVector<synth::Path> paths, double snrDb, quint64 noiseSeed)
+{
+    synth::Mic m;
+    m.cutoff = cutoff;
+    m.paths = paths;
+    m.snrDb = snrDb;
+    m.noiseSeed = noiseSeed;
+    m.bits = 24;
+    return m;
+}
+
+OffsetMeasurement measure(quint64 sceneN, const synth::Mic& n, quint64 sceneM, const synth::Mic& m, double seconds)
+{
+    const qint64 count = qint64(seconds * kRate);
+    SynthReader track(sceneN, n, count), against(sceneM, m, count);
+    OffsetOptions options;
+    options.sampleRate = kRate;
+    OffsetMeasurement result;
+    if (!MeasureOffset(track, against, options, &result))
+        qFatal("generated samples could not be read");
+    return result;
+}
+
+QString windowsText(const OffsetMeasurement& r)
+{
+    QStringList parts;
+    for (const OffsetWindow& w : r.windows)
+        parts << (w.offsetSamples ? QString::number(*w.offsetSamples, 'f', 2) : QStringLiteral("null"))
+                     + QStringLiteral(" (z %1)").arg(w.confidence, 0, 'f', 1);
+    return parts.join(QLatin1String(", "));
+}
+
+} // namespace
+
+class TestOffset : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void windowPlan_data()
+    {
+        QTest::addColumn<qint64>("total");
+        QTest::addColumn<QList<qint64>>("starts");
+        QTest::addColumn<qint64>("length");
+        // Window length 400, at most 9 windows.
+        QTest::newRow("empty take") << qint64(0) << QList<qint64>{} << qint64(0);
+        QTest::newRow("short take: one window over all") << qint64(1199) << QList<qint64>{0} << qint64(1199);
+        QTest::newRow("exactly three windows") << qint64(1200) << QList<qint64>{0, 400, 800} << qint64(400);
+        QTest::newRow("three, last ends at the last sample") << qint64(1599) << QList<qint64>{0, 599, 1199} << qint64(400);
+        QTest::newRow("long take: nine windows")
+            << qint64(40000) << QList<qint64>{0, 4950, 9900, 14850, 19800, 24750, 29700, 34650, 39600} << qint64(400);
+    }
+
+    void windowPlan()
+    {
+        QFETCH(qint64, total);
+        QFETCH(QList<qint64>, starts);
+        QFETCH(qint64, length);
+        const auto plan = PlanWindows(total, 400, 9);
+        QList<qint64> got;
+        for (const auto& w : plan) {
+            got << w.first;
+            QCOMPARE(w.second, length);
+        }
+        QCOMPARE(got, starts);
+    }
+
+    // The same signal, only delayed: the offset to the sample.
+    void pureDelay_data()
+    {
+        QTest::addColumn<int>("delay");
+        for (int d : {-2000, -1920, -1, 0, 1, 7, 1920, 2000})
+            QTest::newRow(qPrintable(QString::number(d))) << d;
+    }
+
+    void pureDelay()
+    {
+        QFETCH(int, delay);
+        const synth::Mic n = mic(0.45, {{double(delay), 1}}, 1000, 1);
+        const synth::Mic m = mic(0.45, {{0, 1}}, 1000, 1);
+        const OffsetMeasurement r = measure(7, n, 7, m, 35);
+        qInfo("pure delay %d: measured %.3f, drift %.3f, confidence %.1f; windows %s", delay,
+              r.offsetSamples.value_or(NAN), r.driftSamples.value_or(NAN), r.confidence, qPrintable(windowsText(r)));
+        QCOMPARE(r.windows.size(), 3);
+        QVERIFY(r.offsetSamples);
+        QVERIFY(std::fabs(*r.offsetSamples - delay) <= 1.0);
+        for (const OffsetWindow& w : r.windows)
+            QVERIFY(w.offsetSamples && std::fabs(*w.offsetSamples - delay) <= 1.0);
+        QVERIFY(std::fabs(*r.driftSamples) <= 1.0);
+        QCOMPARE(r.verdict, std::abs(delay) > 480 ? SyncVerdict::Offset : SyncVerdict::InSync);
+    }
+
+    // Two microphones with their own filters, reflections and noise.
+    void noisyPair_data()
+    {
+        QTest::addColumn<synth::Mic>("n");
+        QTest::addColumn<synth::Mic>("m");
+        QTest::addColumn<double>("truth");
+        QTest::addColumn<SyncVerdict>("verdict");
+        const synth::Mic lav = mic(0.15, {{0, 1}, {1, -0.6}}, 0, 2);
+        QTest::newRow("0 dB each, 37 samples late") << mic(0.35, {{37, 1}}, 0, 1) << lav << 37.0 << SyncVerdict::InSync;
+        QTest::newRow("0 dB, wall reflection, 20.8 ms early")
+            << mic(0.3, {{-1000.4, 1}, {-870.4, 0.5}}, 0, 3) << lav << -1000.4 << SyncVerdict::Offset;
+        QTest::newRow("3 dB, opposite polarity, 2 frames late")
+            << mic(0.4, {{3840.5, -1}}, 3, 4) << mic(0.2, {{0, 1}}, 3, 5) << 3840.5 << SyncVerdict::Offset;
+        QTest::newRow("0 dB, 11 ms late") << mic(0.25, {{528, 1}}, 0, 6) << lav << 528.0 << SyncVerdict::Offset;
+        QTest::newRow("6 dB, 9 ms early") << mic(0.25, {{-432.3, 1}}, 6, 7) << lav << -432.3 << SyncVerdict::InSync;
+    }
+
+    void noisyPair()
+    {
+        QFETCH(synth::Mic, n);
+        QFETCH(synth::Mic, m);
+        QFETCH(double, truth);
+        QFETCH(SyncVerdict, verdict);
+        const OffsetMeasurement r = measure(11, n, 11, m, 35);
+        qInfo("%s: truth %.1f, measured %.3f (%.3f ms off), confidence %.1f; windows %s", QTest::currentDataTag(),
+              truth, r.offsetSamples.value_or(NAN), (r.offsetSamples.value_or(NAN) - truth) / 48.0, r.confidence,
+              qPrintable(windowsText(r)));
+        QVERIFY(r.offsetSamples);
+        QVERIFY(std::fabs(*r.offsetSamples - truth) <= 0.2e-3 * kRate);
+        QCOMPARE(r.verdict, verdict);
+    }
+
+    // A recorder whose clock runs 50 ppm fast: 30 ms over ten minutes.
+    void drift()
+    {
+        synth::Mic n = mic(0.3, {{0, 1}}, 10, 1);
+        n.ppm = 50;
+        const synth::Mic m = mic(0.2, {{0, 1}}, 10, 2);
+        const OffsetMeasurement r = measure(5, n, 5, m, 600);
+        qInfo("drift: %s; drift %.2f samples (%.3f ms)", qPrintable(windowsText(r)), r.driftSamples.value_or(NAN),
+              r.driftSamples.value_or(NAN) / 48.0);
+        QCOMPARE(r.verdict, SyncVerdict::Drift);
+        QCOMPARE(r.windows.size(), 9);
+        const double oneMs = kRate / 1000;
+        for (const OffsetWindow& w : r.windows) {
+            const double truth = 50e-6 * (double(w.startSample) + double(w.length) / 2);
+            QVERIFY(w.offsetSamples);
+            QVERIFY2(std::fabs(*w.offsetSamples - truth) <= oneMs, qPrintable(QString::number(truth)));
+        }
+        const double truthDrift = 50e-6 * double(r.windows.last().startSample - r.windows.first().startSample);
+        QVERIFY(std::fabs(*r.driftSamples - truthDrift) <= oneMs);
+    }
+
+    // A file claiming a rate of 10^9 samples per second must not make one
+    // window of the whole take: windows stay bounded, the offset is still found.
+    void absurdRateKeepsWindowsBounded()
+    {
+        const qint64 count = 9 * 1000 * 1000;
+        SynthReader track(3, mic(1.0, {{25, 1}}, 10, 1), count), against(3, mic(1.0, {{0, 1}}, 10, 2), count);
+        OffsetOptions options;
+        options.sampleRate = 1e9;
+        OffsetMeasurement r;
+        QVERIFY(MeasureOffset(track, against, options, &r));
+        QCOMPARE(r.windows.size(), 3);
+        for (const OffsetWindow& w : r.windows)
+            QCOMPARE(w.length, OffsetOptions::kMaxWindowSamples / 3);
+        QCOMPARE(r.windows.last().startSample + r.windows.last().length, count);
+        QVERIFY(std::fabs(r.offsetSamples.value_or(0) - 25.0) < 0.01);
+    }
+
+    // Nothing to match: never a confident wrong offset.
+    void unrelated_data()
+    {
+        QTest::addColumn<quint64>("sceneN");
+        QTest::addColumn<synth::Mic>("n");
+        QTest::addColumn<quint64>("sceneM");
+        QTest::addColumn<synth::Mic>("m");
+        const synth::Mic plain = mic(0.3, {{0, 1}}, 20, 1);
+        synth::Mic quiet = mic(1.0, {{0, 1}}, 80, 3);
+        quiet.bits = 16;
+        synth::Mic quiet2 = quiet;
+        quiet2.noiseSeed = 4;
+        synth::Mic zero = plain;
+        zero.level = 0;
+        QTest::newRow("two independent noises") << quint64(1) << plain << quint64(2) << mic(0.3, {{0, 1}}, 20, 2);
+        QTest::newRow("near-silence at 16 bits") << quint64(0) << quiet << quint64(0) << quiet2;
+        QTest::newRow("digital zero against a signal") << quint64(1) << zero << quint64(1) << plain;
+        QTest::newRow("digital zero on both") << quint64(1) << zero << quint64(1) << zero;
+    }
+
+    void unrelated()
+    {
+        QFETCH(quint64, sceneN);
+        QFETCH(synth::Mic, n);
+        QFETCH(quint64, sceneM);
+        QFETCH(synth::Mic, m);
+        const OffsetMeasurement r = measure(sceneN, n, sceneM, m, 35);
+        qInfo("%s: confidence %.1f; windows %s", QTest::currentDataTag(), r.confidence, qPrintable(windowsText(r)));
+        QCOMPARE(r.verdict, SyncVerdict::NoMatch);
+        QVERIFY(!r.offsetSamples && !r.driftSamples);
+        QCOMPARE(r.windows.size(), 3);
+        for (const OffsetWindow& w : r.windows)
+            QVERIFY(!w.offsetSamples && w.confidence < OffsetOptions().minConfidence);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestOffset)
+#include "tst_offset.moc"

@@ -1,0 +1,155 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// sonalign-cli verify: measures by the audio itself whether a track of each
+// take is in time with another track of the same take.
+
+#include "CliCommand.h"
+#include "CliSupport.h"
+
+#include "MessageLoging.h"
+#include "MyFileInfoList.h"
+#include "TakeGrouping.h"
+#include "TakeVerify.h"
+
+#include <QFileInfo>
+#include <QLoggingCategory>
+
+#include <algorithm>
+#include <cmath>
+
+namespace {
+
+const char* const kVerifyUsage =
+    "verify TARGET_FOLDER --track N [--against M] [--tolerance-ms X] [--json] [FILE_ID...]";
+
+int usage()
+{
+    cliErr() << "usage: sonalign-cli " << kVerifyUsage << '\n';
+    cliErr().flush();
+    return kExitUsage;
+}
+
+void report(const QString& text)
+{
+    SendToRelay(QStringLiteral("sonalign-cli verify"), text, 0, 1, true, 0);
+}
+
+// 1 ... 24, or -1.
+int parseTrack(const QString& text)
+{
+    bool ok = false;
+    const int n = text.toInt(&ok, 10);
+    return ok && n >= 1 && n <= 24 ? n : -1;
+}
+
+int runVerify(const QStringList& args)
+{
+    QLoggingCategory::setFilterRules(QStringLiteral("default.debug=false"));
+    VerifyRequest request;
+    request.track = -1;
+    bool json = false;
+    QStringList positional;
+    for (int i = 0; i < args.size(); ++i) {
+        const QString& a = args.at(i);
+        const bool takesValue = a == QLatin1String("--track") || a == QLatin1String("--against")
+                                || a == QLatin1String("--tolerance-ms");
+        if (takesValue && ++i >= args.size())
+            return usage();
+        if (a == QLatin1String("--track")) {
+            request.track = parseTrack(args.at(i));
+            if (request.track < 0)
+                return usage();
+        } else if (a == QLatin1String("--against")) {
+            request.against = parseTrack(args.at(i));
+            if (request.against < 0)
+                return usage();
+        } else if (a == QLatin1String("--tolerance-ms")) {
+            bool ok = false;
+            request.toleranceMs = args.at(i).toDouble(&ok);
+            if (!ok || !std::isfinite(request.toleranceMs) || request.toleranceMs <= 0)
+                return usage();
+        } else if (a == QLatin1String("--json")) {
+            json = true;
+        } else if (a == QLatin1String("--")) {
+            positional << args.mid(i + 1);
+            break;
+        } else if (a.startsWith(QLatin1String("--"))) {
+            return usage();
+        } else {
+            positional << a;
+        }
+    }
+    if (request.track < 0 || positional.isEmpty() || request.against == request.track)
+        return usage();
+
+    CliRelay relay;
+    request.folder = absoluteCleanPath(positional.takeFirst());
+    if (!QFileInfo(request.folder).isDir()) {
+        report(request.folder + QLatin1String("\nNo such folder."));
+        return kExitFailure;
+    }
+
+    QVector<TakeKey> keys;
+    MyFileInfoList listing;
+    bool failed = false;
+    QStringList rows;
+    {
+        StdoutToStderr guard;
+        listing.LoadEntryInfoList(request.folder, QStringList{QStringLiteral(".WAV")});
+        const QVector<TakeKey> all = GroupListingIntoTakes(listing);
+        if (positional.isEmpty()) {
+            keys = all;
+        } else {
+            // In the order given; an unknown file ID is a failure.
+            for (const QString& id : positional) {
+                auto it = std::find_if(all.begin(), all.end(), [&](const TakeKey& k) { return k.fileId == id; });
+                if (it == all.end()) {
+                    report(id + QLatin1String("\nNo corresponding file found matching with this tag."));
+                    failed = true;
+                } else {
+                    keys.append(*it);
+                }
+            }
+        }
+        const bool explicitIds = !positional.isEmpty();
+        for (const TakeKey& key : keys) {
+            request.fileId = key.fileId;
+            const VerifyResult r = VerifyTakeOfKey(key, request);
+            switch (r.status) {
+            case VerifyStatus::Measured:
+                rows << (json ? VerifyResultJson(r) : VerifyResultText(r));
+                break;
+            case VerifyStatus::NoTrack:
+                // Without file IDs only the takes that have the track are verified.
+                if (explicitIds) {
+                    report(r.message);
+                    failed = true;
+                }
+                break;
+            case VerifyStatus::PolyTake:
+                report(r.message);
+                break;
+            case VerifyStatus::NoOtherTrack:
+                report(r.message);
+                failed = failed || explicitIds || request.against > 0;
+                break;
+            default:
+                report(r.message);
+                failed = true;
+                break;
+            }
+        }
+    }
+
+    QTextStream& o = cliOut();
+    if (json)
+        o << '[' << rows.join(QLatin1String(",\n ")) << "]\n";
+    else
+        for (const QString& line : rows)
+            o << line << '\n';
+    o.flush();
+    return failed ? kExitFailure : kExitOk;
+}
+
+CliCommandRegistration g_verify("verify", kVerifyUsage, &runVerify);
+
+} // namespace
