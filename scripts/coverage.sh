@@ -27,7 +27,7 @@ cmake --build "$BUILD" -j"$JOBS"
 find "$BUILD" -name '*.gcda' -delete
 (cd "$BUILD" && ctest --output-on-failure -j"$JOBS") || echo "== some tests failed: coverage below counts what ran"
 
-DIRS='common|soundfile|take|insertion|browser|app|tools'
+DIRS='common|soundfile|take|insertion|analysis|browser|app|tools'
 # Counters of threaded code are updated atomically; a count gcov still
 # cannot read is skipped (reported on stderr) rather than ending the report.
 # Branches the compiler adds for exceptions and for lines without code are

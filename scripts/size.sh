@@ -4,7 +4,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 count() { find "$@" -type f -print0 | xargs -0 cat | wc -l; }
-code=$(count common soundfile take insertion browser app tools \( -name '*.cpp' -o -name '*.h' \))
+code=$(count common soundfile take insertion analysis browser app tools \( -name '*.cpp' -o -name '*.h' \))
 tests=$(count tests)
 echo "code lines: $code"
 echo "test lines: $tests"
