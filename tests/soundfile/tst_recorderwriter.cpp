@@ -155,6 +155,10 @@ private slots:
         // start time text in samples minus the offset gives the time reference
         QCOMPARE(u32At(b, r + 60), 48000u - 100u);
         QCOMPARE(b.mid(r + 278, 10), QByteArray("30.DRIF2\0\0", 10));
+        // The speed line of the Description follows the film code.
+        QCOMPARE(QList<QByteArray>({RecorderFileSpec::speedText("29.97"), RecorderFileSpec::speedText("24.DRIF3"),
+                                    RecorderFileSpec::speedText("30.DRIFT"), RecorderFileSpec::speedText("48.00")}),
+                 QList<QByteArray>({"029.970-DF", "023.976-ND", "029.970-ND", ""}));
     }
 
 
