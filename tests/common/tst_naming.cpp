@@ -3,6 +3,7 @@
 
 #include "FileNaming.h"
 #include "QPath.h"
+#include "SoundFixtures.h"
 
 #include <QDir>
 #include <QFile>
@@ -12,16 +13,13 @@
 #include <atomic>
 #include <thread>
 
+using testsupport::writeBytes;
+
 class TestNaming : public QObject
 {
     Q_OBJECT
 
 private:
-    static bool touch(const QString& path)
-    {
-        QFile f(path);
-        return f.open(QIODevice::WriteOnly) && f.write("x", 1) == 1;
-    }
 
 private slots:
     void monoAndRacine_data()
@@ -132,7 +130,7 @@ private slots:
             QStringLiteral("AA0001PX.WAV"),   QStringLiteral("AA0001_01.WAV.bak"),
         };
         for (const QString& n : counted + ignored)
-            QVERIFY(touch(d + n));
+            QVERIFY(writeBytes(d + n, "x"));
         QVERIFY(QDir(d).mkdir(QStringLiteral("AA0001_09.WAV")));   // a folder is not a sound file
 
         QCOMPARE(QAll_HowManySoundFilesInGroup(d + QStringLiteral("AA0001_01.WAV")), counted.size());
@@ -150,7 +148,7 @@ private slots:
         QVERIFY(tmp.isValid());
         const QString d = tmp.path() + QLatin1Char('/');
         for (const char* n : {"A[1]*?_01.WAV", "A[1]*?_02.WAV", "A1_01.WAV", "Ax]*?_01.WAV"})
-            QVERIFY(touch(d + QString::fromLatin1(n)));
+            QVERIFY(writeBytes(d + QString::fromLatin1(n), "x"));
         QCOMPARE(QAll_HowManySoundFilesInGroup(d + QStringLiteral("A[1]*?_01.WAV")), 2);
     }
 };

@@ -2,8 +2,7 @@
 // The fixture writer checked byte by byte and against readers we did not
 // write: ffprobe (format, time reference), sox (samples) and Qt's DOM (iXML).
 
-#include "RecorderFileWriter.h"
-#include "TestSupport.h"
+#include "SoundFixtures.h"
 
 #include <QDomDocument>
 #include <QJsonDocument>
@@ -14,14 +13,8 @@
 #include <QtTest>
 
 namespace {
-quint32 u32At(const QByteArray& b, int offset)
-{
-    return qFromLittleEndian<quint32>(reinterpret_cast<const uchar*>(b.constData() + offset));
-}
-quint16 u16At(const QByteArray& b, int offset)
-{
-    return qFromLittleEndian<quint16>(reinterpret_cast<const uchar*>(b.constData() + offset));
-}
+using testsupport::u32At;
+quint16 u16At(const QByteArray& b, int offset) { return quint16(u32At(b, offset) & 0xFFFF); }
 RecorderChunkPlace place(const QList<RecorderChunkPlace>& places, const QByteArray& id)
 {
     for (const RecorderChunkPlace& p : places)

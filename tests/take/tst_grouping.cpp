@@ -4,7 +4,7 @@
 #include "MessageLoging.h"
 #include "MyFileInfoList.h"
 #include "QSoundPerform.h"
-#include "RecorderFileWriter.h"
+#include "SoundFixtures.h"
 #include "TakeGrouping.h"
 
 #include <QDir>
@@ -57,11 +57,7 @@ class TestGrouping : public QObject
     Q_OBJECT
 
 private:
-    static bool touch(const QString& path, const QByteArray& bytes = QByteArray("x"))
-    {
-        QFile f(path);
-        return f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size();
-    }
+    static bool touch(const QString& path, const QByteArray& bytes = QByteArray("x")) { return testsupport::writeBytes(path, bytes); }
 
     // A folder of mixed takes: mono, poly, one- and two-digit names, no iXML,
     // an unreadable file, and names that are not takes.

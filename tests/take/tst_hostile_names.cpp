@@ -6,7 +6,7 @@
 #include "MyFileInfoList.h"
 #include "QPath.h"
 #include "QSoundPerform.h"
-#include "RecorderFileWriter.h"
+#include "SoundFixtures.h"
 #include "TakeGrouping.h"
 
 #include <QDir>
@@ -48,11 +48,7 @@ RecorderFileSpec smallSpec()
     return s;
 }
 
-bool touch(const QString& path, const QByteArray& bytes = QByteArray())
-{
-    QFile f(path);
-    return f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size();
-}
+bool touch(const QString& path, const QByteArray& bytes = QByteArray()) { return testsupport::writeBytes(path, bytes); }
 
 // Longest name the folder's file system takes, in bytes.
 int nameMax(const QString& folder)

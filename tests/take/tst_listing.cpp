@@ -2,22 +2,20 @@
 // Filtered, sorted folder listing and its lookup.
 
 #include "MyFileInfoList.h"
+#include "SoundFixtures.h"
 
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
 #include <QtTest>
 
+using testsupport::writeBytes;
+
 class TestListing : public QObject
 {
     Q_OBJECT
 
 private:
-    static bool touch(const QString& path)
-    {
-        QFile f(path);
-        return f.open(QIODevice::WriteOnly) && f.write("x", 1) == 1;
-    }
 
     static QStringList names(const MyFileInfoList& list)
     {
@@ -90,7 +88,7 @@ private slots:
         QFETCH(QStringList, kept);
         QTemporaryDir tmp;
         for (const QString& f : files)
-            QVERIFY(touch(tmp.filePath(f)));
+            QVERIFY(writeBytes(tmp.filePath(f), "x"));
         for (const QString& f : folders)
             QVERIFY(QDir(tmp.path()).mkdir(f));
         MyFileInfoList list;
@@ -102,8 +100,8 @@ private slots:
     void entryFields()
     {
         QTemporaryDir tmp;
-        QVERIFY(touch(tmp.filePath(QStringLiteral("AA0001_01.WAV"))));
-        QVERIFY(touch(tmp.filePath(QStringLiteral("x.tar.WAV"))));
+        QVERIFY(writeBytes(tmp.filePath(QStringLiteral("AA0001_01.WAV")), "x"));
+        QVERIFY(writeBytes(tmp.filePath(QStringLiteral("x.tar.WAV")), "x"));
         MyFileInfoList list;
         // A trailing "/" and a "." segment in the folder do not change the paths.
         QCOMPARE(list.LoadEntryInfoList(tmp.path() + QStringLiteral("/./"), {QStringLiteral(".WAV")}), 0);
@@ -139,7 +137,7 @@ private slots:
     {
         QTemporaryDir tmp;
         for (const char* n : {"aa.WAV", "ABa.WAV", "AB_1.WAV", "ABC.WAV", "AB1.WAV", "AA0001_01.WAV", "AA0001PX.WAV"})
-            QVERIFY(touch(tmp.filePath(QString::fromLatin1(n))));
+            QVERIFY(writeBytes(tmp.filePath(QString::fromLatin1(n)), "x"));
         MyFileInfoList list;
         QCOMPARE(list.LoadEntryInfoList(tmp.path(), {QStringLiteral(".WAV")}), 0);
         const QStringList expected = {QStringLiteral("AA0001PX.WAV"), QStringLiteral("AA0001_01.WAV"),
@@ -163,7 +161,7 @@ private slots:
             QStringLiteral("ABC.WAV"),       QStringLiteral("ABc.WAV"),       QStringLiteral("AB_c.WAV"),
         };
         for (const QString& f : files)
-            QVERIFY(touch(tmp.filePath(f)));
+            QVERIFY(writeBytes(tmp.filePath(f), "x"));
         MyFileInfoList list;
         QCOMPARE(list.LoadEntryInfoList(tmp.path(), {QStringLiteral(".WAV")}), 0);
         QCOMPARE(list.count(), files.size());
