@@ -2,8 +2,7 @@
 // sonalign-cli info as a black box: exact values, messages and exit codes on
 // recorder files, other writers' files and damaged ones.
 
-#include "RecorderFileWriter.h"
-#include "TestSupport.h"
+#include "SoundFixtures.h"
 
 #include <QFile>
 #include <QJsonArray>
@@ -12,18 +11,9 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
-using testsupport::cliPath;
-using testsupport::run;
-
-Q_DECLARE_METATYPE(RecorderFileSpec)
+using namespace testsupport;
 
 namespace {
-
-bool writeBytes(const QString& path, const QByteArray& bytes)
-{
-    QFile f(path);
-    return f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size();
-}
 
 QJsonObject parseJson(const QByteArray& out)
 {
@@ -78,50 +68,35 @@ void TestCliInfo::recorderFileJson()
     QCOMPARE(r.exitCode, 0);
     QCOMPARE(r.err, QByteArray());
     const QJsonObject o = parseJson(r.out);
-    QCOMPARE(o.value(QStringLiteral("file")).toString(), file);
-    QCOMPARE(o.value(QStringLiteral("riff_size")).toDouble(), double(bytes.size() - 8));
     const QJsonArray chunks = o.value(QStringLiteral("chunks")).toArray();
     QCOMPARE(chunks.size(), places.size());
-    for (int i = 0; i < places.size(); ++i) {
-        const QJsonObject c = chunks.at(i).toObject();
-        QCOMPARE(c.value(QStringLiteral("id")).toString(), QString::fromLatin1(places.at(i).id));
-        QCOMPARE(c.value(QStringLiteral("offset")).toDouble(), double(places.at(i).offset));
-        QCOMPARE(c.value(QStringLiteral("size")).toDouble(), double(places.at(i).size));
+    for (int i = 0; i < places.size(); ++i)
+        QCOMPARE(chunks.at(i).toObject(), QJsonObject({{"id", QString::fromLatin1(places.at(i).id)},
+                                                       {"offset", double(places.at(i).offset)}, {"size", double(places.at(i).size)}}));
+    // Numbers as numbers, texts with their quotes and accents.
+    const QJsonObject expected{
+        {"file", file}, {"riff_size", double(bytes.size() - 8)}, {"sample_rate", 48000}, {"channels", 1}, {"bits", 24},
+        {"format_tag", 1}, {"block_align", 3}, {"sampling", "48kHz/24bits"}, {"data_size", (48000 * 3 + 5) * 3},
+        {"samples", 48000 * 3 + 5}, {"duration", "00:00:03"}, {"duration_seconds", 3},
+        {"time_reference", double(spec.timeReference)}, {"timecode", "10:01:02"}, {"frame_rate", "29.97df"},
+        {"frames_per_second", 30},
+        {"bext", QJsonObject{{"description", QStringLiteral("aSCENE=Scène \"4\"\r\naTAKE=r12\r\naTAPE=DAY1\r\naUBITS=00000000\r\n"
+                                                            "aSPEED=029.970-DF\r\naNOTE=line1\r\n")},
+                             {"originator", "PAVANE V01.23.45 SN000123"}, {"originator_reference", "VELPAV0000000000000000000000000A"},
+                             {"origination_date", "2019-05-14"}, {"origination_time", "10:15:30"}, {"version", 1}, {"take", "r12"}}},
+        {"ixml_summary", QJsonObject{{"scene", QStringLiteral("Scène \"4\"")}, {"take", "r12"}, {"note", "line1"},
+                                     {"track_number", 2}, {"track_name", "Boom"}, {"total_files", "3"}}}};
+    for (const QString& key : expected.keys()) {
+        if (!expected.value(key).isObject()) {
+            QCOMPARE(o.value(key), expected.value(key));
+            continue;
+        }
+        const QJsonObject sub = expected.value(key).toObject();
+        for (const QString& k : sub.keys())
+            QCOMPARE(o.value(key).toObject().value(k), sub.value(k));
     }
-    QCOMPARE(o.value(QStringLiteral("sample_rate")).toInt(), 48000);
-    QCOMPARE(o.value(QStringLiteral("channels")).toInt(), 1);
-    QCOMPARE(o.value(QStringLiteral("bits")).toInt(), 24);
-    QCOMPARE(o.value(QStringLiteral("format_tag")).toInt(), 1);
-    QCOMPARE(o.value(QStringLiteral("block_align")).toInt(), 3);
-    QCOMPARE(o.value(QStringLiteral("sampling")).toString(), QStringLiteral("48kHz/24bits"));
-    QCOMPARE(o.value(QStringLiteral("data_size")).toInt(), (48000 * 3 + 5) * 3);
-    QCOMPARE(o.value(QStringLiteral("samples")).toInt(), 48000 * 3 + 5);
-    QCOMPARE(o.value(QStringLiteral("duration")).toString(), QStringLiteral("00:00:03"));
-    QCOMPARE(o.value(QStringLiteral("duration_seconds")).toInt(), 3);
-    QCOMPARE(o.value(QStringLiteral("time_reference")).toDouble(), double(spec.timeReference));
-    QCOMPARE(o.value(QStringLiteral("timecode")).toString(), QStringLiteral("10:01:02"));
-    QCOMPARE(o.value(QStringLiteral("frame_rate")).toString(), QStringLiteral("29.97df"));
-    QCOMPARE(o.value(QStringLiteral("frames_per_second")).toInt(), 30);
-
-    const QJsonObject bext = o.value(QStringLiteral("bext")).toObject();
-    QCOMPARE(bext.value(QStringLiteral("description")).toString(),
-             QStringLiteral("aSCENE=Scène \"4\"\r\naTAKE=r12\r\naTAPE=DAY1\r\naUBITS=00000000\r\naSPEED=029.970-DF\r\naNOTE=line1\r\n"));
-    QCOMPARE(bext.value(QStringLiteral("originator")).toString(), QStringLiteral("PAVANE V01.23.45 SN000123"));
-    QCOMPARE(bext.value(QStringLiteral("originator_reference")).toString(), QStringLiteral("VELPAV0000000000000000000000000A"));
-    QCOMPARE(bext.value(QStringLiteral("origination_date")).toString(), QStringLiteral("2019-05-14"));
-    QCOMPARE(bext.value(QStringLiteral("origination_time")).toString(), QStringLiteral("10:15:30"));
-    QCOMPARE(bext.value(QStringLiteral("version")).toInt(), 1);
-    QCOMPARE(bext.value(QStringLiteral("take")).toString(), QStringLiteral("r12"));
-
-    const QJsonObject ixml = o.value(QStringLiteral("ixml_summary")).toObject();
-    QCOMPARE(ixml.value(QStringLiteral("scene")).toString(), QStringLiteral("Scène \"4\""));
-    QCOMPARE(ixml.value(QStringLiteral("take")).toString(), QStringLiteral("r12"));
-    QCOMPARE(ixml.value(QStringLiteral("note")).toString(), QStringLiteral("line1"));
-    QCOMPARE(ixml.value(QStringLiteral("track_number")).toInt(), 2);
-    QCOMPARE(ixml.value(QStringLiteral("track_name")).toString(), QStringLiteral("Boom"));
-    QCOMPARE(ixml.value(QStringLiteral("total_files")).toString(), QStringLiteral("3"));
     const QString text = o.value(QStringLiteral("ixml")).toString();
-    QCOMPARE(text, QString::fromUtf8(RecorderFileWriter::build(spec).mid(int(places.at(4).offset) + 8, 61440)).trimmed() + QString());
+    QCOMPARE(text, QString::fromUtf8(bytes.mid(int(places.at(4).offset) + 8, 61440)).trimmed());
     QVERIFY(text.endsWith(QLatin1String("</BWFXML>")));
 }
 
@@ -232,7 +207,6 @@ void TestCliInfo::otherWritersFiles_data()
 void TestCliInfo::otherWritersFiles()
 {
     QFETCH(RecorderFileSpec, spec);
-    QFETCH(QStringList, ids);
     QFETCH(bool, hasIxml);
     QList<RecorderChunkPlace> places;
     const QString file = path(QStringLiteral("other.WAV"));
@@ -247,7 +221,7 @@ void TestCliInfo::otherWritersFiles()
         QCOMPARE(chunks.at(i).toObject().value(QStringLiteral("offset")).toDouble(), double(places.at(i).offset));
         QCOMPARE(chunks.at(i).toObject().value(QStringLiteral("size")).toDouble(), double(places.at(i).size));
     }
-    QCOMPARE(got, ids);
+    QTEST(got, "ids");
     QCOMPARE(o.value(QStringLiteral("ixml")).isNull(), !hasIxml);
     QCOMPARE(o.value(QStringLiteral("samples")).toInt(), 4800);
 }

@@ -102,7 +102,6 @@ private slots:
     void json()
     {
         const auto r = run(cliPath(), {QStringLiteral("list"), m_Dir.path(), QStringLiteral("--json")});
-        QVERIFY(r.started);
         QCOMPARE(r.exitCode, 0);
         QJsonParseError error;
         const QJsonDocument doc = QJsonDocument::fromJson(r.out, &error);
@@ -159,27 +158,23 @@ private slots:
     {
         QTest::addColumn<QStringList>("args");
         QTest::addColumn<int>("exitCode");
-        QTest::newRow("missing folder") << QStringList{QStringLiteral("list"), QStringLiteral("/nonexistent/sonalign")} << 1;
-        QTest::newRow("no folder") << QStringList{QStringLiteral("list")} << 2;
-        QTest::newRow("only --json") << QStringList{QStringLiteral("list"), QStringLiteral("--json")} << 2;
-        QTest::newRow("two folders") << QStringList{QStringLiteral("list"), QStringLiteral("/tmp"), QStringLiteral("/tmp")} << 2;
-        QTest::newRow("unknown option") << QStringList{QStringLiteral("list"), QStringLiteral("/tmp"), QStringLiteral("--xml")} << 2;
+        QTest::addColumn<QByteArray>("err");   // part of standard error
+        const QString file = m_Dir.path() + QStringLiteral("/AB.WAV");
+        QTest::newRow("missing folder") << QStringList{"list", "/nonexistent/sonalign"} << 1 << QByteArray("no such folder");
+        QTest::newRow("file instead of folder") << QStringList{"list", file} << 1 << QByteArray("no such folder");
+        QTest::newRow("no folder") << QStringList{"list"} << 2 << QByteArray("usage: ");
+        QTest::newRow("only --json") << QStringList{"list", "--json"} << 2 << QByteArray("usage: ");
+        QTest::newRow("two folders") << QStringList{"list", "/tmp", "/tmp"} << 2 << QByteArray("usage: ");
+        QTest::newRow("unknown option") << QStringList{"list", "/tmp", "--xml"} << 2 << QByteArray("usage: ");
     }
     void failures()
     {
         QFETCH(QStringList, args);
-        QFETCH(int, exitCode);
+        QFETCH(QByteArray, err);
         const auto r = run(cliPath(), args);
-        QCOMPARE(r.exitCode, exitCode);
+        QTEST(r.exitCode, "exitCode");
         QVERIFY(r.out.isEmpty());
-        QVERIFY(!r.err.isEmpty());
-    }
-
-    void fileInsteadOfFolder()
-    {
-        const auto r = run(cliPath(), {QStringLiteral("list"), m_Dir.path() + QStringLiteral("/AB.WAV")});
-        QCOMPARE(r.exitCode, 1);
-        QVERIFY(r.err.contains("no such folder"));
+        QVERIFY2(r.err.contains(err), r.err.constData());
     }
 };
 

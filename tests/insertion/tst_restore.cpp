@@ -375,8 +375,8 @@ void TestRestore::everyCommandHasHelpAndAVersion_data()
                                << QStringLiteral("usage: sonalign-cli ") + QLatin1String(command) + QLatin1Char(' ')
                                << "\n\n";
     QTest::newRow("help after other arguments") << QStringList{"create", "--track", "3", "--help"}
-                                                << "usage: sonalign-cli create --track N [--name NAME] SOURCE_FILE "
-                                                   "TARGET_FOLDER FILE_ID..."
+                                                << "usage: sonalign-cli create --track N [--name NAME] [--channel K] "
+                                                   "[--dither tpdf [--dither-seed S]] SOURCE_FILE TARGET_FOLDER FILE_ID..."
                                                 << "\n\nWrites track N of each take";
 }
 

@@ -123,53 +123,21 @@ private slots:
         const QString text = sf.GenerateiXMLChunkMono(2);
         QVERIFY(sf.m_XmlObject.XmlOk());
 
-        QStringList expected{
-            QStringLiteral("IXML_VERSION=2.01"),
-            QStringLiteral("PROJECT=N/A"),
-            QStringLiteral("SCENE=12A"),
-            QStringLiteral("TAKE=3"),
-            QStringLiteral("TAPE=DAY1"),
-            QStringLiteral("CIRCLED=TRUE"),
-            QStringLiteral("UBITS=11223344"),
-            QStringLiteral("NOTE=good take"),
-            QStringLiteral("FILE_UID=") + kUid,
-            QStringLiteral("SPEED/"),
-            QStringLiteral("SPEED/TIMECODE_FLAG=NDF"),
-            QStringLiteral("SPEED/TIMECODE_RATE=25/1"),
-            QStringLiteral("SPEED/FILE_SAMPLE_RATE=48000"),
-            QStringLiteral("SPEED/AUDIO_BIT_DEPTH=24"),
-            QStringLiteral("SPEED/DIGITIZER_SAMPLE_RATE=48000"),
-            QStringLiteral("SPEED/TIMESTAMP_SAMPLES_SINCE_MIDNIGHT_HI=1"),
-            QStringLiteral("SPEED/TIMESTAMP_SAMPLES_SINCE_MIDNIGHT_LO=16"),
-            QStringLiteral("SPEED/TIMESTAMP_SAMPLE_RATE=48000"),
-            QStringLiteral("HISTORY/"),
-            QStringLiteral("HISTORY/ORIGINAL_FILENAME=AA0001_03.WAV"),
-            QStringLiteral("FILE_SET/"),
-            QStringLiteral("FILE_SET/TOTAL_FILES=3"),
-            QStringLiteral("FILE_SET/FAMILY_UID=VELPAVV01.2201905141015300010000"),
-            QStringLiteral("FILE_SET/FAMILY_NAME=12A/3"),
-            QStringLiteral("FILE_SET/FILE_SET_INDEX=3"),
-            QStringLiteral("TRACK_LIST/"),
-            QStringLiteral("TRACK_LIST/TRACK_COUNT=1"),
-            QStringLiteral("TRACK_LIST/TRACK/"),
-            QStringLiteral("TRACK_LIST/TRACK/CHANNEL_INDEX=3"),
-            QStringLiteral("TRACK_LIST/TRACK/INTERLEAVE_INDEX=1"),
-            QStringLiteral("TRACK_LIST/TRACK/NAME= "),
-            QStringLiteral("TRACK_LIST/TRACK/FUNCTION= "),
-            QStringLiteral("BEXT/"),
-            QStringLiteral("BEXT/BWF_TIME_REFERENCE_LOW=16"),
-            QStringLiteral("BEXT/BWF_TIME_REFERENCE_HIGH=1"),
-            QStringLiteral("BEXT/BWF_ORIGINATOR=       PAVANE V01.23.45 SN000123"),
-            QStringLiteral("BEXT/BWF_ORIGINATOR_REFERENCE=") + kUid,
-            QStringLiteral("BEXT/BWF_ORIGINATION_DATE=2019:05:14"),
-            QStringLiteral("BEXT/BWF_ORIGINATION_TIME=10:15:30"),
-            QStringLiteral("BEXT/BWF_VERSION=1"),
-            QStringLiteral("SYNC_POINT_LIST="),
-            QStringLiteral("VELTA_PAVANE/"),
-            QStringLiteral("VELTA_PAVANE/INPUT_SETTINGS="),
-            QStringLiteral("VELTA_PAVANE/REF_LEVEL= "),
-            QStringLiteral("VELTA_PAVANE/ALL_TRK_NAME/"),
-        };
+        QStringList expected = QStringLiteral(
+            "IXML_VERSION=2.01|PROJECT=N/A|SCENE=12A|TAKE=3|TAPE=DAY1|CIRCLED=TRUE|UBITS=11223344|"
+            "NOTE=good take|FILE_UID=%1|SPEED/|SPEED/TIMECODE_FLAG=NDF|SPEED/TIMECODE_RATE=25/1|"
+            "SPEED/FILE_SAMPLE_RATE=48000|SPEED/AUDIO_BIT_DEPTH=24|SPEED/DIGITIZER_SAMPLE_RATE=48000|"
+            "SPEED/TIMESTAMP_SAMPLES_SINCE_MIDNIGHT_HI=1|SPEED/TIMESTAMP_SAMPLES_SINCE_MIDNIGHT_LO=16|"
+            "SPEED/TIMESTAMP_SAMPLE_RATE=48000|HISTORY/|HISTORY/ORIGINAL_FILENAME=AA0001_03.WAV|FILE_SET/|"
+            "FILE_SET/TOTAL_FILES=3|FILE_SET/FAMILY_UID=VELPAVV01.2201905141015300010000|"
+            "FILE_SET/FAMILY_NAME=12A/3|FILE_SET/FILE_SET_INDEX=3|TRACK_LIST/|TRACK_LIST/TRACK_COUNT=1|"
+            "TRACK_LIST/TRACK/|TRACK_LIST/TRACK/CHANNEL_INDEX=3|TRACK_LIST/TRACK/INTERLEAVE_INDEX=1|"
+            "TRACK_LIST/TRACK/NAME= |TRACK_LIST/TRACK/FUNCTION= |BEXT/|BEXT/BWF_TIME_REFERENCE_LOW=16|"
+            "BEXT/BWF_TIME_REFERENCE_HIGH=1|BEXT/BWF_ORIGINATOR=       PAVANE V01.23.45 SN000123|"
+            "BEXT/BWF_ORIGINATOR_REFERENCE=%1|BEXT/BWF_ORIGINATION_DATE=2019:05:14|"
+            "BEXT/BWF_ORIGINATION_TIME=10:15:30|BEXT/BWF_VERSION=1|SYNC_POINT_LIST=|VELTA_PAVANE/|"
+            "VELTA_PAVANE/INPUT_SETTINGS=|VELTA_PAVANE/REF_LEVEL= |VELTA_PAVANE/ALL_TRK_NAME/")
+            .arg(kUid).split(QLatin1Char('|'));
         for (int i = 0; i < 24; ++i) {
             expected << QStringLiteral("VELTA_PAVANE/ALL_TRK_NAME/DATA/")
                      << QStringLiteral("VELTA_PAVANE/ALL_TRK_NAME/DATA/INDICE=%1").arg(i)
@@ -250,7 +218,6 @@ private slots:
         QFETCH(QByteArray, speed);
         QFETCH(QByteArray, filmCode);
         QFETCH(uint, rate);
-        QFETCH(QStringList, expected);
 
         RecorderFileSpec spec = baseSpec();
         spec.sampleRate = rate;
@@ -264,7 +231,7 @@ private slots:
         QSoundFile sf;
         QVERIFY(openRead(sf, path));
         sf.GenerateiXMLChunkMono(0);
-        QCOMPARE(section(sf, QStringLiteral("SPEED")), expected);
+        QTEST(section(sf, QStringLiteral("SPEED")), "expected");
     }
 
     void circledAndFamilyName_data()
@@ -391,7 +358,6 @@ private slots:
         QFETCH(QString, temporaryName);
         QFETCH(bool, withNamingPath);
         QFETCH(int, totalFiles);
-        QFETCH(QString, originalName);
 
         QTemporaryDir dir(m_Dir.filePath(QStringLiteral("Forest_PV1-XXXXXX")));
         QVERIFY(dir.isValid());
@@ -408,7 +374,7 @@ private slots:
             sf.SetNamingPath(finalPath);
         QCOMPARE(sf.NamingPath(), withNamingPath ? finalPath : temporary);
         sf.GenerateiXMLChunkMono(4);
-        QCOMPARE(leaf(sf, QStringLiteral("HISTORY/ORIGINAL_FILENAME")), originalName);
+        QTEST(leaf(sf, QStringLiteral("HISTORY/ORIGINAL_FILENAME")), "originalName");
         QCOMPARE(leaf(sf, QStringLiteral("FILE_SET/TOTAL_FILES")), QString::number(totalFiles));
         QVERIFY(leaf(sf, QStringLiteral("FILE_UID")).endsWith(QStringLiteral("0010005")));
         QVERIFY(leaf(sf, QStringLiteral("FILE_SET/FAMILY_UID")).endsWith(QStringLiteral("0010000")));
@@ -438,45 +404,12 @@ private slots:
         QStringList tracks;
         flatten(sf.m_XmlObject.Document().documentElement().firstChildElement(QStringLiteral("TRACK_LIST")), QString(),
                 &tracks);
-        QCOMPARE(tracks, (QStringList{QStringLiteral("TRACK_COUNT=3"),
-                                      QStringLiteral("TRACK/"), QStringLiteral("TRACK/CHANNEL_INDEX=1"),
-                                      QStringLiteral("TRACK/INTERLEAVE_INDEX=1"), QStringLiteral("TRACK/NAME= "),
-                                      QStringLiteral("TRACK/FUNCTION= "),
-                                      QStringLiteral("TRACK/"), QStringLiteral("TRACK/CHANNEL_INDEX=2"),
-                                      QStringLiteral("TRACK/INTERLEAVE_INDEX=2"), QStringLiteral("TRACK/NAME= "),
-                                      QStringLiteral("TRACK/FUNCTION= "),
-                                      QStringLiteral("TRACK/"), QStringLiteral("TRACK/CHANNEL_INDEX=3"),
-                                      QStringLiteral("TRACK/INTERLEAVE_INDEX=3"), QStringLiteral("TRACK/NAME= "),
-                                      QStringLiteral("TRACK/FUNCTION= ")}));
-        // Everything else has the same sections, in the same order, as a mono document.
-        QStringList tops;
-        for (QDomElement e = sf.m_XmlObject.Document().documentElement().firstChildElement(); !e.isNull();
-             e = e.nextSiblingElement())
-            tops << e.tagName();
-        QCOMPARE(tops, (QStringList{QStringLiteral("IXML_VERSION"), QStringLiteral("PROJECT"), QStringLiteral("SCENE"),
-                                    QStringLiteral("TAKE"), QStringLiteral("TAPE"), QStringLiteral("CIRCLED"),
-                                    QStringLiteral("UBITS"), QStringLiteral("NOTE"), QStringLiteral("FILE_UID"),
-                                    QStringLiteral("SPEED"), QStringLiteral("HISTORY"), QStringLiteral("FILE_SET"),
-                                    QStringLiteral("TRACK_LIST"), QStringLiteral("BEXT"),
-                                    QStringLiteral("SYNC_POINT_LIST"), QStringLiteral("VELTA_PAVANE")}));
+        QString expected = QStringLiteral("TRACK_COUNT=3");
+        for (int i = 1; i <= 3; ++i)
+            expected += QStringLiteral("|TRACK/|TRACK/CHANNEL_INDEX=%1|TRACK/INTERLEAVE_INDEX=%1|TRACK/NAME= |TRACK/FUNCTION= ").arg(i);
+        QCOMPARE(tracks.join(QLatin1Char('|')), expected);
     }
 
-    void generatedTextParsesBack()
-    {
-        const QString path = write(QStringLiteral("parse/AA0004_02.WAV"), baseSpec());
-        QSoundFile sf;
-        QVERIFY(openRead(sf, path));
-        const QString text = sf.GenerateiXMLChunkMono(1);
-        QSoundFile reader;
-        reader.m_siXML = text;
-        QVERIFY(reader.GetiXMLFileInfos());
-        QCOMPARE(reader.GetiXMLScene(), QStringLiteral("12A"));
-        QCOMPARE(reader.GetiXMLTakeNumber(), QStringLiteral("3"));
-        QCOMPARE(reader.GetiXMLNotes(), QStringLiteral("good take"));
-        QCOMPARE(reader.GetiXMLMonoTrackNumber(), 1);
-        QCOMPARE(reader.GetiXMLMonoTrackName(), QStringLiteral(" "));
-        QCOMPARE(reader.GetiXMLVeltaTrackActive(23), QStringLiteral("NO"));
-    }
 };
 
 QTEST_MAIN(TestIxmlGenerate)

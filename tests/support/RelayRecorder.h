@@ -9,6 +9,7 @@
 #include <QPair>
 #include <QSignalSpy>
 #include <QString>
+#include <QStringList>
 
 namespace testsupport {
 
@@ -37,6 +38,14 @@ public:
             .arg(m.at(3).toInt())
             .arg(m.at(4).toBool() ? QStringLiteral("true") : QStringLiteral("false"))
             .arg(m.at(5).toInt());
+    }
+    // Every message as "title: text", in order.
+    QStringList lines() const
+    {
+        QStringList out;
+        for (int i = 0; i < count(); ++i)
+            out << title(i) + QStringLiteral(": ") + text(i);
+        return out;
     }
     void clear() { m_spy.clear(); }
 

@@ -2,22 +2,20 @@
 // Filtered, sorted folder listing and its lookup.
 
 #include "MyFileInfoList.h"
+#include "SoundFixtures.h"
 
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
 #include <QtTest>
 
+using testsupport::writeBytes;
+
 class TestListing : public QObject
 {
     Q_OBJECT
 
 private:
-    static bool touch(const QString& path)
-    {
-        QFile f(path);
-        return f.open(QIODevice::WriteOnly) && f.write("x", 1) == 1;
-    }
 
     static QStringList names(const MyFileInfoList& list)
     {
@@ -88,15 +86,13 @@ private slots:
         QFETCH(QStringList, folders);
         QFETCH(QStringList, suffixes);
         QFETCH(QStringList, kept);
-        QFETCH(int, result);
         QTemporaryDir tmp;
-        QVERIFY(tmp.isValid());
         for (const QString& f : files)
-            QVERIFY(touch(tmp.filePath(f)));
+            QVERIFY(writeBytes(tmp.filePath(f), "x"));
         for (const QString& f : folders)
             QVERIFY(QDir(tmp.path()).mkdir(f));
         MyFileInfoList list;
-        QCOMPARE(list.LoadEntryInfoList(tmp.path(), suffixes), result);
+        QTEST(list.LoadEntryInfoList(tmp.path(), suffixes), "result");
         QCOMPARE(names(list), kept);
         QCOMPARE(list.count(), kept.size());
     }
@@ -104,9 +100,8 @@ private slots:
     void entryFields()
     {
         QTemporaryDir tmp;
-        QVERIFY(tmp.isValid());
-        QVERIFY(touch(tmp.filePath(QStringLiteral("AA0001_01.WAV"))));
-        QVERIFY(touch(tmp.filePath(QStringLiteral("x.tar.WAV"))));
+        QVERIFY(writeBytes(tmp.filePath(QStringLiteral("AA0001_01.WAV")), "x"));
+        QVERIFY(writeBytes(tmp.filePath(QStringLiteral("x.tar.WAV")), "x"));
         MyFileInfoList list;
         // A trailing "/" and a "." segment in the folder do not change the paths.
         QCOMPARE(list.LoadEntryInfoList(tmp.path() + QStringLiteral("/./"), {QStringLiteral(".WAV")}), 0);
@@ -117,12 +112,8 @@ private slots:
         QCOMPARE(list.Getsuffix(0), QStringLiteral("WAV"));
         QCOMPARE(list.GetBaseName(1), QStringLiteral("x.tar"));
         // Out of range: null texts.
-        QVERIFY(list.GetFileName(2).isNull());
-        QVERIFY(list.GetFileName(-1).isNull());
-        QVERIFY(list.GetAbsoluteFilePath(5).isNull());
-        QVERIFY(list.Getsuffix(2).isNull());
-        QVERIFY(list.GetBaseName(2).isNull());
-        QVERIFY(list.GetAbsolutePath(2).isNull());
+        QVERIFY(list.GetFileName(2).isNull() && list.GetFileName(-1).isNull() && list.GetAbsoluteFilePath(5).isNull()
+                && list.Getsuffix(2).isNull() && list.GetBaseName(2).isNull() && list.GetAbsolutePath(2).isNull());
 
         // Loading again discards the previous entries.
         QTemporaryDir other;
@@ -134,23 +125,19 @@ private slots:
     void missingAndEmptyFolders()
     {
         QTemporaryDir tmp;
-        QVERIFY(tmp.isValid());
         MyFileInfoList list;
-        QCOMPARE(list.LoadEntryInfoList(tmp.path(), {QStringLiteral(".WAV")}), 1);
-        QCOMPARE(list.count(), 0);
-        QCOMPARE(list.indexOfBoosted(tmp.filePath(QStringLiteral("AA0001_01.WAV"))), -1);
-        QCOMPARE(list.LoadEntryInfoList(tmp.filePath(QStringLiteral("missing")), {QStringLiteral(".WAV")}), 1);
-        QCOMPARE(list.count(), 0);
-        QCOMPARE(list.LoadEntryInfoList(QString(), {QStringLiteral(".WAV")}), 1);
+        for (const QString& folder : {tmp.path(), tmp.filePath(QStringLiteral("missing")), QString()}) {
+            QCOMPARE(list.LoadEntryInfoList(folder, {QStringLiteral(".WAV")}), 1);
+            QCOMPARE(list.count(), 0);
+        }
     }
 
     // Entries are in byte order of their names: upper case, then "_", then lower case.
     void byteOrder()
     {
         QTemporaryDir tmp;
-        QVERIFY(tmp.isValid());
         for (const char* n : {"aa.WAV", "ABa.WAV", "AB_1.WAV", "ABC.WAV", "AB1.WAV", "AA0001_01.WAV", "AA0001PX.WAV"})
-            QVERIFY(touch(tmp.filePath(QString::fromLatin1(n))));
+            QVERIFY(writeBytes(tmp.filePath(QString::fromLatin1(n)), "x"));
         MyFileInfoList list;
         QCOMPARE(list.LoadEntryInfoList(tmp.path(), {QStringLiteral(".WAV")}), 0);
         const QStringList expected = {QStringLiteral("AA0001PX.WAV"), QStringLiteral("AA0001_01.WAV"),
@@ -165,7 +152,6 @@ private slots:
     void lookupFindsEveryFile()
     {
         QTemporaryDir tmp;
-        QVERIFY(tmp.isValid());
         const QStringList files = {
             QStringLiteral("AA0001_01.WAV"), QStringLiteral("AA0001_1.WAV"),  QStringLiteral("AA0001A_1.WAV"),
             QStringLiteral("AA0001a_1.WAV"), QStringLiteral("AA0001_A.WAV"),  QStringLiteral("AA0001_a.WAV"),
@@ -175,7 +161,7 @@ private slots:
             QStringLiteral("ABC.WAV"),       QStringLiteral("ABc.WAV"),       QStringLiteral("AB_c.WAV"),
         };
         for (const QString& f : files)
-            QVERIFY(touch(tmp.filePath(f)));
+            QVERIFY(writeBytes(tmp.filePath(f), "x"));
         MyFileInfoList list;
         QCOMPARE(list.LoadEntryInfoList(tmp.path(), {QStringLiteral(".WAV")}), 0);
         QCOMPARE(list.count(), files.size());
