@@ -3,6 +3,7 @@
 
 #include "ConformApply.h"
 #include "ConformReport.h"
+#include "CoverageColours.h"
 #include "FolderLock.h"
 #include "MessageLoging.h"
 #include "TakeJournal.h"
@@ -38,15 +39,17 @@ QTableWidgetItem* cell(const QString& text)
 
 QColor ConformDialog::ClassColour(ConformClass c)
 {
+    // The coverage colours of the target table; a take with gaps is shown as
+    // partly covered.
     switch (c) {
-    case ConformClass::Entire: return QColor(0, 120, 215);
-    case ConformClass::MissingStart: return QColor(80, 0, 128);
+    case ConformClass::Entire: return CoverageColour(Coverage::EntireTake);
+    case ConformClass::MissingStart: return CoverageColour(Coverage::MissingStart);
     case ConformClass::Partial:
-    case ConformClass::Gaps: return QColor(105, 0, 0);
-    case ConformClass::MissingEnd: return QColor(0, 0, 105);
+    case ConformClass::Gaps: return CoverageColour(Coverage::PartialCoverage);
+    case ConformClass::MissingEnd: return CoverageColour(Coverage::MissingEnd);
     case ConformClass::None: break;
     }
-    return QColor(Qt::transparent);
+    return CoverageColour(Coverage::None);
 }
 
 ConformDialog::ConformDialog(const QString& sourceFolder, const QString& targetFolder, QWidget* parent)
