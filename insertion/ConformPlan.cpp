@@ -6,6 +6,7 @@
 #include "MyFileInfoList.h"
 #include "QSoundFile.h"
 #include "QSoundPerform.h"
+#include "SourceSampleReader.h"
 #include "TakeGrouping.h"
 #include "TimeFormat.h"
 #include "TrackNameFile.h"
@@ -109,16 +110,23 @@ ConformSource readSource(const QString& folder, const QString& fileName)
     ConformSource s;
     s.fileName = fileName;
     s.path = folder + QLatin1Char('/') + fileName;
-    QSoundFile f;
-    if (!f.Open(s.path, 0))
+    // The engine's own header reader: what the plan uses is what the engine
+    // will find (RF64, extensible and float sources included).
+    QString why;
+    if (!ReadSourceFormat(s.path, &s.format, &why)) {
+        s.unreadableReason = why.isEmpty() ? QStringLiteral("not a sound file that can be read") : why;
         return s;
-    s.readable = f.ReadChunks(false, false) && f.HasFormatChunk() && f.HasDataChunk();
-    s.start = qint64(f.GetTimeReference());
-    s.frames = qint64(f.GetNbTotalSample());
-    s.sampleRate = f.GetSampleRate();
-    s.bitsPerSample = f.GetBitsPerSample();
-    s.channels = f.GetNbChannels();
-    f.Close();
+    }
+    if (!s.format.hasTimeReference) {
+        s.unreadableReason = QStringLiteral("no time reference: it cannot be placed in a take");
+        return s;
+    }
+    s.readable = true;
+    s.start = qint64(s.format.timeReference);
+    s.frames = qint64(s.format.frames());
+    s.sampleRate = s.format.sampleRate;
+    s.bitsPerSample = s.format.bitsPerSample;
+    s.channels = s.format.channels;
     return s;
 }
 
@@ -225,14 +233,19 @@ QString ConformClassKey(ConformClass c)
 QString ConformSourceUnusableReason(const ConformSource& source, const ConformTakeFormat& take)
 {
     if (!source.readable)
-        return QStringLiteral("not a sound file that can be read");
+        return source.unreadableReason.isEmpty() ? QStringLiteral("not a sound file that can be read")
+                                                 : source.unreadableReason;
     if (source.sampleRate != take.sampleRate)
         return QStringLiteral("sample rate %1 Hz, the take's is %2 Hz").arg(source.sampleRate).arg(take.sampleRate);
-    if (source.bitsPerSample != take.bitsPerSample)
-        return QStringLiteral("%1-bit samples, the take's are %2-bit").arg(source.bitsPerSample).arg(take.bitsPerSample);
     if (source.channels != 1)
         return QStringLiteral("%1 channels: only a mono source can fill a track").arg(source.channels);
-    return QString();
+    const QString unsupported = source.format.unsupportedReason();
+    if (!unsupported.isEmpty())
+        return unsupported;
+    TargetSampleFormat target;
+    target.bits = take.bitsPerSample;
+    target.isFloat = false;
+    return SampleConverter::CannotConvert(source.format, target);
 }
 
 QString ConformTimecode(qint64 samples, quint32 sampleRate, int framesPerSecond)

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "SourceFormat.h"
+
 #include <QPair>
 #include <QString>
 #include <QStringList>
@@ -28,6 +30,8 @@ struct ConformSource
     quint32 sampleRate = 0;
     int bitsPerSample = 0;
     int channels = 0;
+    SourceFormat format;      // the header as the engine reads it
+    QString unreadableReason; // why it is not `readable`
     qint64 end() const { return start + frames; }
 };
 
@@ -40,8 +44,9 @@ struct ConformTakeFormat
 };
 
 // The one decision on whether a source can serve a take: an empty text when
-// it can, else the reason it is left out. (Sources of another format are left
-// out until the engine can convert them; this is the place to relax.)
+// it can, else the reason it is left out. Another depth or encoding is
+// converted by the engine; another sample rate, several channels (conform has
+// no channel choice) or an undecodable format is left out.
 QString ConformSourceUnusableReason(const ConformSource& source, const ConformTakeFormat& take);
 
 struct ConformRange

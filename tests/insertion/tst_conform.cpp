@@ -115,6 +115,8 @@ class TestConform : public QObject
 private slots:
     void planOfADay_data();
     void planOfADay();
+    void sourceFormats_data();
+    void sourceFormats();
     void trackRule_data();
     void trackRule();
     void applyWritesEverySampleExactly();
@@ -201,6 +203,43 @@ void TestConform::planOfADay()
         ex << plan.sources.at(e.source).fileName + QLatin1String(": ") + e.reason;
     QCOMPARE(ex.join(QLatin1String("; ")), excluded);
     QCOMPARE(t->trackIndex, id == QLatin1String("AA0013") ? -1 : 2);
+}
+
+// Another depth is converted by the engine; another rate or several
+// channels leave the source out, with the reason.
+void TestConform::sourceFormats_data()
+{
+    QTest::addColumn<int>("bits");
+    QTest::addColumn<int>("channels");
+    QTest::addColumn<QString>("excluded");
+    QTest::newRow("24-bit source, 16-bit take") << 24 << 1 << "";
+    QTest::newRow("stereo source") << 16 << 2 << "2 channels: only a mono source can fill a track";
+}
+
+void TestConform::sourceFormats()
+{
+    QFETCH(int, bits);
+    QFETCH(int, channels);
+    QFETCH(QString, excluded);
+    Day day;
+    QVERIFY(writeSource(day.source + QStringLiteral("/X.WAV"), kDayRate, quint16(bits), 10 * kDayRate, kT0, 9,
+                        quint16(channels)));
+    day.addTake(QStringLiteral("AA0001"), 2, 6);
+    Relay relay;
+    ConformPlan plan = day.plan(3);
+    const ConformTake& t = plan.takes.at(0);
+    QCOMPARE(t.create, excluded.isEmpty());
+    QCOMPARE(t.excluded.isEmpty() ? QString() : t.excluded.at(0).reason, excluded);
+    QCOMPARE(t.reason, excluded.isEmpty() ? QString() : QStringLiteral("no usable source"));
+    QCOMPARE(ConformRun().Apply(plan), true);
+    QCOMPARE(QFileInfo::exists(day.file(QStringLiteral("AA0001_03.WAV"))), excluded.isEmpty());
+    if (excluded.isEmpty()) {
+        // Each 16-bit sample is the top two bytes of the 24-bit one.
+        const QByteArray data = body(readFile(day.file(QStringLiteral("AA0001_03.WAV"))), "data");
+        const QByteArray wide = audio(9, 2 * kDayRate, 6 * kDayRate, 24);
+        QCOMPARE(data.size(), int(6 * kDayRate * 2));
+        QCOMPARE(data.mid(2000, 2), wide.mid(3001, 2));
+    }
 }
 
 void TestConform::trackRule_data()
