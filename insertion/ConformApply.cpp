@@ -82,6 +82,9 @@ bool ConformRun::Apply(ConformPlan& plan, bool* keepGoing)
         bool ok = true;
         {
             QSoundMixer mixer(nullptr);
+            QSoundMixer::SourceOptions sourceOptions;
+            sourceOptions.channel = plan.sourceChannel;
+            mixer.SetSourceOptions(sourceOptions);
             connect(&mixer, &QSoundMixer::signal_ProgressSize, this, &ConformRun::signal_ProgressSize,
                     Qt::DirectConnection);
             QString newName;

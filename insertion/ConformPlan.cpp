@@ -237,8 +237,11 @@ QString ConformSourceUnusableReason(const ConformSource& source, const ConformTa
                                                  : source.unreadableReason;
     if (source.sampleRate != take.sampleRate)
         return QStringLiteral("sample rate %1 Hz, the take's is %2 Hz").arg(source.sampleRate).arg(take.sampleRate);
-    if (source.channels != 1)
-        return QStringLiteral("%1 channels: only a mono source can fill a track").arg(source.channels);
+    if (source.channels != 1 && take.sourceChannel == 0)
+        return QStringLiteral("%1 channels: only a mono source can fill a track (choose one with --channel K)")
+            .arg(source.channels);
+    if (source.channels != 1 && take.sourceChannel > source.channels)
+        return QStringLiteral("%1 channels: it has no channel %2").arg(source.channels).arg(take.sourceChannel);
     const QString unsupported = source.format.unsupportedReason();
     if (!unsupported.isEmpty())
         return unsupported;
@@ -270,6 +273,7 @@ ConformPlan BuildConformPlan(const ConformRequest& request)
 {
     ConformPlan plan;
     plan.sourceFolder = absoluteClean(request.sourceFolder);
+    plan.sourceChannel = request.sourceChannel;
     plan.targetFolder = absoluteClean(request.targetFolder);
 
     // Sources: the source table's listing, each file read once.
@@ -324,6 +328,8 @@ ConformPlan BuildConformPlan(const ConformRequest& request)
             format.sampleRate = record->m_nSampleRate;
             format.bitsPerSample = record->m_nBitsPerSample;
             format.channels = 1;
+            format.sourceChannel = request.sourceChannel;
+            take.bitsPerSample = record->m_nBitsPerSample;
         }
 
         // Present tracks and coherence of every file of a mono take.

@@ -41,12 +41,14 @@ struct ConformTakeFormat
     quint32 sampleRate = 0;
     int bitsPerSample = 0;
     int channels = 1;
+    int sourceChannel = 0;    // the channel taken from sources of several (1-based); 0 = none
 };
 
 // The one decision on whether a source can serve a take: an empty text when
 // it can, else the reason it is left out. Another depth or encoding is
-// converted by the engine; another sample rate, several channels (conform has
-// no channel choice) or an undecodable format is left out.
+// converted by the engine, and one channel of several is taken when the run
+// names one (mono sources are used as they are); another sample rate, several
+// channels without a choice, or an undecodable format is left out.
 QString ConformSourceUnusableReason(const ConformSource& source, const ConformTakeFormat& take);
 
 struct ConformRange
@@ -85,6 +87,9 @@ struct ConformTake
     int mainRange = -1;       // the range filling the most samples (earliest on a tie)
     QString trackName;        // the name the new track gets
     QString result;           // "planned", "written", "failed", "skipped"
+    int bitsPerSample = 0;    // the take's: a source of another format is converted
+    QString verdict;          // sync verdict of the written track; empty = not verified
+    QString offsetMs;         // its offset in ms as JSON ("null" when no match)
 };
 
 struct ConformRequest
@@ -95,6 +100,7 @@ struct ConformRequest
     QStringList fileIds;      // empty = every take
     QString trackName;
     bool hasTrackName = false;
+    int sourceChannel = 0;    // 1-based channel of multichannel sources; 0 = mono sources only
 };
 
 struct ConformPlan
@@ -104,6 +110,8 @@ struct ConformPlan
     QVector<ConformSource> sources;
     QVector<ConformTake> takes;
     QStringList unknownFileIds;   // asked for, but no take has them
+    int sourceChannel = 0;        // as asked
+    bool verified = false;        // the written takes carry a sync verdict
     int plannedCount() const;
 };
 

@@ -21,6 +21,14 @@ QString takeTimecode(const ConformTake& t, qint64 offset)
     return ConformTimecode(t.start + offset, t.sampleRate, t.framesPerSecond);
 }
 
+// The engine copies a source in the take's own format byte for byte; any
+// other depth, encoding or channel count is converted.
+bool isConverted(const ConformSource& source, const ConformTake& take)
+{
+    return source.format.encoding != SampleEncoding::Integer || source.format.channels != 1
+           || int(source.format.bitsPerSample) != take.bitsPerSample;
+}
+
 QString rowJson(const ConformPlan& plan, const ConformTake& t, bool withTimecodes)
 {
     QString o;
@@ -36,10 +44,12 @@ QString rowJson(const ConformPlan& plan, const ConformTake& t, bool withTimecode
     o += QLatin1String(", \"sources\": [");
     for (int k = 0; k < t.ranges.size(); ++k) {
         const ConformRange& r = t.ranges.at(k);
+        const ConformSource& source = plan.sources.at(r.source);
         o += (k ? QLatin1String(", ") : QLatin1String("")) + QLatin1String("{\"file\": ")
-            + js(plan.sources.at(r.source).fileName) + QLatin1String(", \"take_from\": ") + num(r.takeFrom)
+            + js(source.fileName) + QLatin1String(", \"take_from\": ") + num(r.takeFrom)
             + QLatin1String(", \"take_to\": ") + num(r.takeTo) + QLatin1String(", \"source_from\": ")
-            + num(r.sourceFrom);
+            + num(r.sourceFrom) + QLatin1String(", \"format\": ") + js(source.format.describe())
+            + QLatin1String(", \"converted\": ") + (isConverted(source, t) ? QLatin1String("true") : QLatin1String("false"));
         if (withTimecodes)
             o += QLatin1String(", \"timecode\": ") + js(takeTimecode(t, r.takeFrom));
         o += QLatin1Char('}');
@@ -53,8 +63,12 @@ QString rowJson(const ConformPlan& plan, const ConformTake& t, bool withTimecode
         o += (k ? QLatin1String(", ") : QLatin1String("")) + QLatin1String("{\"file\": ")
             + js(plan.sources.at(t.excluded.at(k).source).fileName) + QLatin1String(", \"reason\": ")
             + js(t.excluded.at(k).reason) + QLatin1Char('}');
-    o += QLatin1String("], \"result\": ") + js(t.result) + QLatin1Char('}');
-    return o;
+    o += QLatin1String("], \"result\": ") + js(t.result);
+    if (plan.verified) {
+        o += QLatin1String(", \"verdict\": ") + (t.verdict.isEmpty() ? QStringLiteral("null") : js(t.verdict))
+            + QLatin1String(", \"offset_ms\": ") + (t.offsetMs.isEmpty() ? QStringLiteral("null") : t.offsetMs);
+    }
+    return o + QLatin1Char('}');
 }
 
 // One CSV field: quoted when it holds a separator, a quote or a line end.
@@ -82,7 +96,8 @@ QString ConformRowsJson(const ConformPlan& plan, bool withTimecodes)
 QString ConformRowsCsv(const ConformPlan& plan)
 {
     QString out = QStringLiteral(
-        "file_id,scene,take,timecode,track,action,reason,class,result,sources,silence,excluded\r\n");
+        "file_id,scene,take,timecode,track,action,reason,class,result,sources,silence,excluded");
+    out += plan.verified ? QLatin1String(",verdict,offset_ms\r\n") : QLatin1String("\r\n");
     for (const ConformTake& t : plan.takes) {
         QStringList sources;
         for (const ConformRange& r : t.ranges)
@@ -95,13 +110,15 @@ QString ConformRowsCsv(const ConformPlan& plan)
         QStringList excluded;
         for (const ConformExclusion& e : t.excluded)
             excluded << plan.sources.at(e.source).fileName + QLatin1String(": ") + e.reason;
-        const QStringList fields = {
+        QStringList fields = {
             t.fileId, t.scene, t.takeNumber, takeTimecode(t, 0),
             t.trackIndex >= 0 ? num(t.trackIndex + 1) : QString(),
             t.create ? QStringLiteral("create") : QStringLiteral("skip"), t.reason, ConformClassKey(t.coverage),
             t.result, sources.join(QLatin1String("; ")), silence.join(QLatin1String("; ")),
             excluded.join(QLatin1String("; ")),
         };
+        if (plan.verified)
+            fields << t.verdict << (t.offsetMs == QLatin1String("null") ? QString() : t.offsetMs);
         QStringList quoted;
         for (const QString& f : fields)
             quoted << csv(f);

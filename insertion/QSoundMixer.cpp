@@ -771,7 +771,10 @@ bool QSoundMixer::Synthesize(const QStringList& sourcePaths, const QVector<Sourc
             report(sourcePath + QLatin1Char('\n') + unsupported);
             formatFailed = true;
         }
-        if (channelChoice == 0 && srcChannels != 1) {
+        // A mono source is used as it is, whatever channel was asked for: a
+        // conform may mix mono files and files of several channels.
+        if (srcChannels == 1) {
+        } else if (channelChoice == 0) {
             report(sourcePath + QLatin1String(" \n Is not a monophonic file.") + QLatin1String("\nIt has ")
                    + QString::number(srcChannels)
                    + QLatin1String(" channels: choose one with --channel K (the channel choice beside the track in the window)."));
@@ -1057,8 +1060,12 @@ bool QSoundMixer::Synthesize(const QStringList& sourcePaths, const QVector<Sourc
     conversion.dither = m_sourceOptions.dither;
     conversion.ditherSeed = m_sourceOptions.ditherSeed;
     std::vector<std::unique_ptr<SampleConverter>> converters;
-    for (const SourceFormat& fmt : formats)
-        converters.push_back(std::make_unique<SampleConverter>(fmt, targetFormat, conversion));
+    for (const SourceFormat& fmt : formats) {
+        ConversionOptions own = conversion;
+        if (fmt.channels == 1)
+            own.channel = 0;
+        converters.push_back(std::make_unique<SampleConverter>(fmt, targetFormat, own));
+    }
     bool cancelled = false;
     bool shortSource = false;
     QString shortSourcePath;

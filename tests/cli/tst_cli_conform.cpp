@@ -49,12 +49,12 @@ void smallDay(Day& day)
 
 const QString kRows = QStringLiteral(
     "[{\"file_id\": \"AA0001\", \"track\": 3, \"action\": \"create\", \"reason\": null, \"class\": \"entire\", "
-    "\"sources\": [{\"file\": \"A_0001.WAV\", \"take_from\": 0, \"take_to\": 40000, \"source_from\": 40000}, "
-    "{\"file\": \"A_0002.WAV\", \"take_from\": 40000, \"take_to\": 80000, \"source_from\": 0}], \"silence\": [], "
+    "\"sources\": [{\"file\": \"A_0001.WAV\", \"take_from\": 0, \"take_to\": 40000, \"source_from\": 40000, \"format\": \"16-bit integer, 1 channel, 8000 Hz\", \"converted\": false}, "
+    "{\"file\": \"A_0002.WAV\", \"take_from\": 40000, \"take_to\": 80000, \"source_from\": 0, \"format\": \"16-bit integer, 1 channel, 8000 Hz\", \"converted\": false}], \"silence\": [], "
     "\"excluded\": [], \"result\": \"%1\"},\n"
     " {\"file_id\": \"AA0002\", \"track\": 3, \"action\": \"create\", \"reason\": null, \"class\": \"gaps\", "
-    "\"sources\": [{\"file\": \"A_0002.WAV\", \"take_from\": 0, \"take_to\": 16000, \"source_from\": 64000}, "
-    "{\"file\": \"A_0003.WAV\", \"take_from\": 56000, \"take_to\": 96000, \"source_from\": 0}], "
+    "\"sources\": [{\"file\": \"A_0002.WAV\", \"take_from\": 0, \"take_to\": 16000, \"source_from\": 64000, \"format\": \"16-bit integer, 1 channel, 8000 Hz\", \"converted\": false}, "
+    "{\"file\": \"A_0003.WAV\", \"take_from\": 56000, \"take_to\": 96000, \"source_from\": 0, \"format\": \"16-bit integer, 1 channel, 8000 Hz\", \"converted\": false}], "
     "\"silence\": [[16000, 56000]], \"excluded\": [], \"result\": \"%1\"},\n"
     " {\"file_id\": \"AA0003\", \"track\": 3, \"action\": \"skip\", \"reason\": \"no source covers this take\", "
     "\"class\": \"none\", \"sources\": [], \"silence\": [[0, 40000]], \"excluded\": [], \"result\": \"skipped\"}]\n");
@@ -83,9 +83,33 @@ private slots:
     void exitCodes_data();
     void exitCodes();
     void truncatedSourceFailsItsTakeOnly();
+    void verifyAddsEachWrittenTakesVerdict();
     void killedMidTakeIsPutBackByTheNextRun_data();
     void killedMidTakeIsPutBackByTheNextRun();
 };
+
+// A source that is the take's own first track, and one that is unrelated:
+// the rows and the report say in sync for one and no match for the other.
+void TestCliConform::verifyAddsEachWrittenTakesVerdict()
+{
+    Day day;
+    const quint64 start = kT0 + 100 * kDayRate;
+    QVERIFY(RecorderFileWriter::writeMonoTake(day.target, QStringLiteral("AA0001"), 1, spec(kDayRate, 16, 12 * kDayRate, kT0)));
+    QVERIFY(RecorderFileWriter::writeMonoTake(day.target, QStringLiteral("AA0002"), 1, spec(kDayRate, 16, 12 * kDayRate, start)));
+    QVERIFY(writeSource(day.source + QStringLiteral("/SAME.WAV"), kDayRate, 16, 12 * kDayRate, kT0, 1));
+    QVERIFY(writeSource(day.source + QStringLiteral("/OTHER.WAV"), kDayRate, 16, 12 * kDayRate, start, 99));
+    Cli cli;
+    const QString report = day.dir.path() + QStringLiteral("/report.csv");
+    const auto r = cli({QStringLiteral("conform"), day.source, day.target, QStringLiteral("--track"), QStringLiteral("2"),
+                        QStringLiteral("--verify"), QStringLiteral("--json"), QStringLiteral("--report"), report});
+    QVERIFY2(r.exitCode == 0, r.err.constData());
+    QVERIFY2(r.out.contains("\"result\": \"written\", \"verdict\": \"in_sync\", \"offset_ms\": 0.000}"), r.out.constData());
+    QVERIFY2(r.out.contains("\"result\": \"written\", \"verdict\": \"no_match\", \"offset_ms\": null}"), r.out.constData());
+    const QList<QByteArray> lines = readFile(report).split('\n');
+    QVERIFY(lines.at(0).endsWith(",verdict,offset_ms\r"));
+    QVERIFY2(lines.at(1).endsWith(",in_sync,0.000\r"), lines.at(1).constData());
+    QVERIFY2(lines.at(2).endsWith(",no_match,\r"), lines.at(2).constData());
+}
 
 void TestCliConform::dryRunPrintsTheRowsAndWritesNothing()
 {

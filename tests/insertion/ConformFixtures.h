@@ -85,9 +85,10 @@ struct Day
         odd.frames = 3 * kDayRate;
         QVERIFY(RecorderFileWriter::write(target + QStringLiteral("/AA0014_02.WAV"), RecorderFileWriter::monoTrackSpec(odd, 2, 2)));
     }
-    ConformPlan plan(int track, const QStringList& ids = {}) const
+    ConformPlan plan(int track, const QStringList& ids = {}, int sourceChannel = 0) const
     {
         ConformRequest r;
+        r.sourceChannel = sourceChannel;
         r.sourceFolder = source;
         r.targetFolder = target;
         r.track = track;

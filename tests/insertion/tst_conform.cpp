@@ -205,37 +205,51 @@ void TestConform::planOfADay()
     QCOMPARE(t->trackIndex, id == QLatin1String("AA0013") ? -1 : 2);
 }
 
-// Another depth is converted by the engine; another rate or several
-// channels leave the source out, with the reason.
+// Another depth is converted by the engine; one channel of several is taken
+// when the run names one, and a mono source is used as it is whatever the
+// channel; several channels without a choice leave the source out.
 void TestConform::sourceFormats_data()
 {
     QTest::addColumn<int>("bits");
     QTest::addColumn<int>("channels");
+    QTest::addColumn<int>("channel");
     QTest::addColumn<QString>("excluded");
-    QTest::newRow("24-bit source, 16-bit take") << 24 << 1 << "";
-    QTest::newRow("stereo source") << 16 << 2 << "2 channels: only a mono source can fill a track";
+    QTest::newRow("24-bit source, 16-bit take") << 24 << 1 << 0 << "";
+    QTest::newRow("stereo source") << 16 << 2 << 0
+                                   << "2 channels: only a mono source can fill a track (choose one with --channel K)";
+    QTest::newRow("stereo source, channel 2") << 16 << 2 << 2 << "";
+    QTest::newRow("stereo source, channel 3") << 16 << 2 << 3 << "2 channels: it has no channel 3";
+    QTest::newRow("mono source, channel 2: used as it is") << 16 << 1 << 2 << "";
 }
 
 void TestConform::sourceFormats()
 {
     QFETCH(int, bits);
     QFETCH(int, channels);
+    QFETCH(int, channel);
     QFETCH(QString, excluded);
     Day day;
     QVERIFY(writeSource(day.source + QStringLiteral("/X.WAV"), kDayRate, quint16(bits), 10 * kDayRate, kT0, 9,
                         quint16(channels)));
     day.addTake(QStringLiteral("AA0001"), 2, 6);
     Relay relay;
-    ConformPlan plan = day.plan(3);
+    ConformPlan plan = day.plan(3, {}, channel);
     const ConformTake& t = plan.takes.at(0);
     QCOMPARE(t.create, excluded.isEmpty());
     QCOMPARE(t.excluded.isEmpty() ? QString() : t.excluded.at(0).reason, excluded);
     QCOMPARE(t.reason, excluded.isEmpty() ? QString() : QStringLiteral("no usable source"));
     QCOMPARE(ConformRun().Apply(plan), true);
     QCOMPARE(QFileInfo::exists(day.file(QStringLiteral("AA0001_03.WAV"))), excluded.isEmpty());
-    if (excluded.isEmpty()) {
+    const QByteArray data = body(readFile(day.file(QStringLiteral("AA0001_03.WAV"))), "data");
+    if (excluded.isEmpty() && bits == 16) {
+        QByteArray expected;
+        for (quint32 i = 2 * kDayRate; i < 8 * kDayRate; ++i) {
+            const qint32 v = RecorderFileSpec::sampleValue(9, i, quint16(channels == 1 ? 0 : channel - 1), 16);
+            expected.append(char(v & 0xFF)).append(char((v >> 8) & 0xFF));
+        }
+        QVERIFY(data == expected);
+    } else if (excluded.isEmpty()) {
         // Each 16-bit sample is the top two bytes of the 24-bit one.
-        const QByteArray data = body(readFile(day.file(QStringLiteral("AA0001_03.WAV"))), "data");
         const QByteArray wide = audio(9, 2 * kDayRate, 6 * kDayRate, 24);
         QCOMPARE(data.size(), int(6 * kDayRate * 2));
         QCOMPARE(data.mid(2000, 2), wide.mid(3001, 2));
@@ -528,9 +542,9 @@ void TestConform::reportRows()
              QStringLiteral(
                  "[{\"file_id\": \"AA0003\", \"scene\": \"12A\", \"take\": \"3\", \"timecode\": \"10:00:18:00\", \"track\": 3, "
                  "\"action\": \"create\", \"reason\": null, \"class\": \"gaps\", \"sources\": [{\"file\": \"A_0002.WAV\", "
-                 "\"take_from\": 0, \"take_to\": 16000, \"source_from\": 64000, \"timecode\": \"10:00:18:00\"}, "
+                 "\"take_from\": 0, \"take_to\": 16000, \"source_from\": 64000, \"format\": \"16-bit integer, 1 channel, 8000 Hz\", \"converted\": false, \"timecode\": \"10:00:18:00\"}, "
                  "{\"file\": \"A_0003.WAV\", \"take_from\": 56000, \"take_to\": 96000, \"source_from\": 0, "
-                 "\"timecode\": \"10:00:25:00\"}], \"silence\": [[16000, 56000]], \"excluded\": [], \"result\": \"planned\"},\n"
+                 "\"format\": \"16-bit integer, 1 channel, 8000 Hz\", \"converted\": false, \"timecode\": \"10:00:25:00\"}], \"silence\": [[16000, 56000]], \"excluded\": [], \"result\": \"planned\"},\n"
                  " {\"file_id\": \"AA0005\", \"scene\": \"12A\", \"take\": \"3\", \"timecode\": \"10:01:22:00\", \"track\": 3, "
                  "\"action\": \"skip\", \"reason\": \"no usable source\", \"class\": \"none\", \"sources\": [], "
                  "\"silence\": [[0, 48000]], \"excluded\": [{\"file\": \"C_0001.WAV\", \"reason\": \"sample rate 16000 Hz, "

@@ -345,8 +345,6 @@ void TestMixer::refusals_data()
     QTest::newRow("44.1 kHz stereo: both messages") << QStringLiteral("rate+stereo") << resample + QLatin1Char('|') + notMono;
     QTest::newRow("channel 3 of a stereo source")
         << QStringLiteral("stereo+channel3") << QStringLiteral("%S\nThere is no channel 3: this source has 2 channels.");
-    QTest::newRow("channel 2 of a mono source")
-        << QStringLiteral("channel2") << QStringLiteral("%S\nThere is no channel 2: this source has 1 channel.");
     QTest::newRow("source without bext")
         << QStringLiteral("nobext")
         << QStringLiteral("%S\nThis source has no bext chunk, so no time reference: it cannot be placed in the take "

@@ -11,6 +11,7 @@
 #include "ConformReport.h"
 #include "MessageLoging.h"
 #include "TakeJournal.h"
+#include "TakeVerify.h"
 
 #include <QFileInfo>
 #include <QLoggingCategory>
@@ -20,7 +21,8 @@
 namespace {
 
 const char* const kUsage =
-    "conform SOURCE_FOLDER TARGET_FOLDER --track N|next [--name NAME] [--dry-run] [--json] [--report FILE] [FILE_ID...]";
+    "conform SOURCE_FOLDER TARGET_FOLDER --track N|next [--name NAME] [--channel K] [--verify] [--dry-run] [--json] "
+    "[--report FILE] [FILE_ID...]";
 
 int usage()
 {
@@ -33,6 +35,30 @@ const QString& title()
 {
     static const QString t = QStringLiteral("sonalign-cli conform");
     return t;
+}
+
+// Checks every track the run wrote against the take's own audio, so a clock
+// that was off shows in the rows instead of in the dialogue editor's room.
+void verifyWrittenTakes(ConformPlan& plan)
+{
+    plan.verified = true;
+    for (ConformTake& take : plan.takes) {
+        if (take.result != QLatin1String("written"))
+            continue;
+        VerifyRequest request;
+        request.folder = plan.targetFolder;
+        request.fileId = take.fileId;
+        request.track = take.trackIndex + 1;
+        const VerifyResult result = VerifyTake(request);
+        if (result.status != VerifyStatus::Measured) {
+            take.verdict = QStringLiteral("not_verified");
+            take.offsetMs = QStringLiteral("null");
+            continue;
+        }
+        take.verdict = QString::fromLatin1(SyncVerdictKey(result.measurement.verdict));
+        const std::optional<double> ms = result.OffsetMs();
+        take.offsetMs = ms ? QString::number(*ms, 'f', 3) : QStringLiteral("null");
+    }
 }
 
 volatile std::sig_atomic_t g_interrupted = 0;
@@ -79,6 +105,7 @@ int runConform(const QStringList& args)
     bool haveTrack = false;
     bool dryRun = false;
     bool json = false;
+    bool verify = false;
     QString report;
     QStringList positional;
     for (int i = 0; i < args.size(); ++i) {
@@ -96,6 +123,13 @@ int runConform(const QStringList& args)
                     return usage();
             }
             haveTrack = true;
+        } else if (a == QLatin1String("--channel")) {
+            bool ok = false;
+            request.sourceChannel = ++i < args.size() ? args.at(i).toInt(&ok, 10) : 0;
+            if (!ok || request.sourceChannel < 1)
+                return usage();
+        } else if (a == QLatin1String("--verify")) {
+            verify = true;
         } else if (a == QLatin1String("--name")) {
             if (++i >= args.size())
                 return usage();
@@ -169,6 +203,8 @@ int runConform(const QStringList& args)
                              },
                              Qt::DirectConnection);
             allWritten = run.Apply(plan, &keepGoing);
+            if (verify)
+                verifyWrittenTakes(plan);
         }
     }
     lock.unlock();
