@@ -19,19 +19,6 @@ namespace {
 const quint32 kRate = 1000;
 quint64 at(int h, int m, int s) { return (quint64(h) * 3600 + quint64(m) * 60 + quint64(s)) * kRate; }
 
-struct Cli
-{
-    QTemporaryDir home;
-
-    testsupport::ProcessResult operator()(const QStringList& args)
-    {
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert(QStringLiteral("XDG_CONFIG_HOME"), home.path());
-        env.insert(QStringLiteral("LC_ALL"), QStringLiteral("C.UTF-8"));
-        return testsupport::run(testsupport::cliPath(), args, 120000, env);
-    }
-};
-
 bool writeTake(const QString& folder, const QString& root, int tracks, quint64 start, quint32 seconds)
 {
     return RecorderFileWriter::writeMonoTake(folder, root, tracks, spec(kRate, 16, seconds * kRate, start));
@@ -214,88 +201,54 @@ void TestCliInsertion::createNameFromTrackNameFile()
 
 void TestCliInsertion::createFailures_data()
 {
-    QTest::addColumn<QStringList>("args");
+    QTest::addColumn<QString>("args");         // split at blanks; %S source, %2 stereo, %R other rate, %T target, %E empty folder
     QTest::addColumn<int>("exitCode");
-    QTest::addColumn<QString>("stderrText");   // exact, %T = target folder
-    const QString t = QStringLiteral("--track");
+    QTest::addColumn<QString>("stderrText");   // exact
     const QString usage = QStringLiteral(
         "usage: sonalign-cli create --track N [--name NAME] [--channel K] [--dither tpdf [--dither-seed S]] SOURCE_FILE TARGET_FOLDER FILE_ID...\n");
-    QTest::newRow("occupied track")
-        << QStringList{QStringLiteral("create"), t, QStringLiteral("2"), m_source, QStringLiteral("%T"), QStringLiteral("AA0001")}
-        << 1
-        << QStringLiteral("QSoundMixer::SonalignMono(): AA0001 \nTargeted track #2 is not empty. Process aborted.\n"
-                          "MainWindow::OnPushButton_CreateSoundTrack(): AA0001\nError during bounce Sonalign process.\n");
-    QTest::newRow("no overlap")
-        << QStringList{QStringLiteral("create"), t, QStringLiteral("4"), m_source, QStringLiteral("%T"), QStringLiteral("AA0005")}
-        << 1
-        << QStringLiteral("QSoundMixer::SonalignMono(): Unable to in point Tc sample!\n"
-                          "MainWindow::OnPushButton_CreateSoundTrack(): AA0005\nError during bounce Sonalign process.\n");
+    const QString mixer = QStringLiteral("QSoundMixer::SonalignMono(): ");
+    const QString bounce = QStringLiteral("MainWindow::OnPushButton_CreateSoundTrack(): %1\nError during bounce Sonalign process.\n");
+    QTest::newRow("occupied track") << "create --track 2 %S %T AA0001" << 1
+                                    << mixer + "AA0001 \nTargeted track #2 is not empty. Process aborted.\n" + bounce.arg("AA0001");
+    QTest::newRow("no overlap") << "create --track 4 %S %T AA0005" << 1 << mixer + "Unable to in point Tc sample!\n" + bounce.arg("AA0005");
     QTest::newRow("unknown take")
-        << QStringList{QStringLiteral("create"), t, QStringLiteral("4"), m_source, QStringLiteral("%T"), QStringLiteral("ZZ0001")}
-        << 1 << QStringLiteral("MainWindow::OnPushButton_CreateSoundTrack(): ZZ0001\nNo corresponding file found matching with this tag.\n");
-    QTest::newRow("empty folder")
-        << QStringList{QStringLiteral("create"), t, QStringLiteral("4"), m_source, QStringLiteral("%E"), QStringLiteral("AA0001")}
-        << 1 << QStringLiteral("sonalign-cli create: %E\nNo .WAV file in this folder.\n");
-    QTest::newRow("track 25") << QStringList{QStringLiteral("create"), t, QStringLiteral("25"), m_source, QStringLiteral("%T"),
-                                             QStringLiteral("AA0001")}
-                              << 2 << usage;
-    QTest::newRow("track 0") << QStringList{QStringLiteral("create"), t, QStringLiteral("0"), m_source, QStringLiteral("%T"),
-                                            QStringLiteral("AA0001")}
-                             << 2 << usage;
-    QTest::newRow("no file ID") << QStringList{QStringLiteral("create"), t, QStringLiteral("3"), m_source, QStringLiteral("%T")}
-                                << 2 << usage;
-    QTest::newRow("no track") << QStringList{QStringLiteral("create"), m_source, QStringLiteral("%T"), QStringLiteral("AA0001")}
-                              << 2 << usage;
-    const QString bounce = QStringLiteral("MainWindow::OnPushButton_CreateSoundTrack(): AA0002\nError during bounce Sonalign process.\n");
-    const QString c = QStringLiteral("--channel");
+        << "create --track 4 %S %T ZZ0001" << 1
+        << QStringLiteral("MainWindow::OnPushButton_CreateSoundTrack(): ZZ0001\nNo corresponding file found matching with this tag.\n");
+    QTest::newRow("empty folder") << "create --track 4 %S %E AA0001" << 1 << QStringLiteral("sonalign-cli create: %E\nNo .WAV file in this folder.\n");
     QTest::newRow("two channels, none chosen")
-        << QStringList{QStringLiteral("create"), t, QStringLiteral("4"), m_stereo, QStringLiteral("%T"), QStringLiteral("AA0002")}
-        << 1
-        << QStringLiteral("QSoundMixer::SonalignMono(): ") + m_stereo
-               + QStringLiteral(" \n Is not a monophonic file.\nIt has 2 channels: choose one with --channel K (the channel "
-                                "choice beside the track in the window).\n")
-               + bounce;
-    QTest::newRow("channel 3 of two")
-        << QStringList{QStringLiteral("create"), t, QStringLiteral("4"), c, QStringLiteral("3"), m_stereo, QStringLiteral("%T"),
-                       QStringLiteral("AA0002")}
-        << 1 << QStringLiteral("QSoundMixer::SonalignMono(): ") + m_stereo + QStringLiteral("\nThere is no channel 3: this source has 2 channels.\n") + bounce;
+        << "create --track 4 %2 %T AA0002" << 1
+        << mixer + m_stereo + " \n Is not a monophonic file.\nIt has 2 channels: choose one with --channel K (the channel "
+                              "choice beside the track in the window).\n" + bounce.arg("AA0002");
+    QTest::newRow("channel 3 of two") << "create --track 4 --channel 3 %2 %T AA0002" << 1
+                                      << mixer + m_stereo + "\nThere is no channel 3: this source has 2 channels.\n" + bounce.arg("AA0002");
     QTest::newRow("another sample rate")
-        << QStringList{QStringLiteral("create"), t, QStringLiteral("4"), m_otherRate, QStringLiteral("%T"), QStringLiteral("AA0002")}
-        << 1
-        << QStringLiteral("QSoundMixer::SonalignMono(): ") + m_otherRate
-               + QStringLiteral(" [2000/16 bits] \nTarget [1000/16 bits]\nThe source is at 2000 Hz and the take at 1000 Hz: "
-                                "the source must be resampled to 1000 Hz first.\n")
-               + bounce;
-    QTest::newRow("channel 0") << QStringList{QStringLiteral("create"), t, QStringLiteral("4"), c, QStringLiteral("0"), m_stereo,
-                                              QStringLiteral("%T"), QStringLiteral("AA0002")}
-                               << 2 << usage;
-    QTest::newRow("channel not a number") << QStringList{QStringLiteral("create"), t, QStringLiteral("4"), c, QStringLiteral("two"),
-                                                         m_stereo, QStringLiteral("%T"), QStringLiteral("AA0002")}
-                                          << 2 << usage;
-    QTest::newRow("unknown dither") << QStringList{QStringLiteral("create"), t, QStringLiteral("4"), QStringLiteral("--dither"),
-                                                   QStringLiteral("rect"), m_source, QStringLiteral("%T"), QStringLiteral("AA0002")}
-                                    << 2 << usage;
-    QTest::newRow("seed without dither") << QStringList{QStringLiteral("create"), t, QStringLiteral("4"), QStringLiteral("--dither-seed"),
-                                                        QStringLiteral("5"), m_source, QStringLiteral("%T"), QStringLiteral("AA0002")}
-                                         << 2 << usage;
+        << "create --track 4 %R %T AA0002" << 1
+        << mixer + m_otherRate + " [2000/16 bits] \nTarget [1000/16 bits]\nThe source is at 2000 Hz and the take at 1000 Hz: "
+                                 "the source must be resampled to 1000 Hz first.\n" + bounce.arg("AA0002");
+    const char* usageRows[][2] = {{"track 25", "create --track 25 %S %T AA0001"}, {"track 0", "create --track 0 %S %T AA0001"},
+                                  {"no file ID", "create --track 3 %S %T"}, {"no track", "create %S %T AA0001"},
+                                  {"channel 0", "create --track 4 --channel 0 %2 %T AA0002"},
+                                  {"channel not a number", "create --track 4 --channel two %2 %T AA0002"},
+                                  {"unknown dither", "create --track 4 --dither rect %S %T AA0002"},
+                                  {"seed without dither", "create --track 4 --dither-seed 5 %S %T AA0002"}};
+    for (const auto& row : usageRows)
+        QTest::newRow(row[0]) << QString::fromLatin1(row[1]) << 2 << usage;
 }
 
 void TestCliInsertion::createFailures()
 {
-    QFETCH(QStringList, args);
-    QFETCH(int, exitCode);
+    QFETCH(QString, args);
     QFETCH(QString, stderrText);
     QTemporaryDir empty;
-    for (QString& a : args) {
-        a.replace(QLatin1String("%T"), m_target);
-        a.replace(QLatin1String("%E"), empty.path());
-    }
-    stderrText.replace(QLatin1String("%E"), empty.path());
+    QStringList list = args.split(QLatin1Char(' '));
+    for (QString& a : list)
+        a.replace(QLatin1String("%S"), m_source).replace(QLatin1String("%2"), m_stereo).replace(QLatin1String("%R"), m_otherRate)
+            .replace(QLatin1String("%T"), m_target).replace(QLatin1String("%E"), empty.path());
     const QMap<QString, QByteArray> before = sha1Folder(m_target);
     Cli cli;
-    const auto r = cli(args);
-    QCOMPARE(r.exitCode, exitCode);
-    QCOMPARE(QString::fromUtf8(r.err), stderrText);
+    const auto r = cli(list);
+    QTEST(r.exitCode, "exitCode");
+    QCOMPARE(QString::fromUtf8(r.err), stderrText.replace(QLatin1String("%E"), empty.path()));
     QCOMPARE(r.out, QByteArray());
     QCOMPARE(sha1Folder(m_target), before);
 }
