@@ -151,8 +151,7 @@ void TestCliInsertion::createAndDelete()
     QVERIFY(writeTake(dir.path(), QStringLiteral("AA0001"), 2, at(10, 0, 0), 20));
     QVERIFY(writeTake(dir.path(), QStringLiteral("AA0003"), 1, at(10, 0, 20), 20));
     Cli cli;
-    const auto r = cli({QStringLiteral("create"), QStringLiteral("--track"), QStringLiteral("3"), QStringLiteral("--name"),
-                        QStringLiteral("Boom"), m_source, dir.path(), QStringLiteral("AA0001"), QStringLiteral("AA0003")});
+    const auto r = cli(words("create --track 3 --name Boom", {m_source, dir.path(), QStringLiteral("AA0001"), QStringLiteral("AA0003")}));
     QCOMPARE(r.exitCode, 0);
     QCOMPARE(QString::fromUtf8(r.err), QString());
     QCOMPARE(QString::fromUtf8(r.out), QStringLiteral("AA0001_03.WAV\nAA0003_03.WAV\n"));
@@ -162,8 +161,7 @@ void TestCliInsertion::createAndDelete()
     QCOMPARE(made.size(), readFile(dir.path() + QStringLiteral("/AA0001_01.WAV")).size());
     QVERIFY(QString::fromUtf8(body(made, "iXML")).contains(QStringLiteral("<NAME>Boom</NAME>")));
 
-    const auto d = cli({QStringLiteral("delete"), QStringLiteral("--track"), QStringLiteral("2"), dir.path(),
-                        QStringLiteral("AA0001"), QStringLiteral("AA0003")});
+    const auto d = cli(words("delete --track 2", {dir.path(), QStringLiteral("AA0001"), QStringLiteral("AA0003")}));
     QCOMPARE(d.exitCode, 0);
     QCOMPARE(QString::fromUtf8(d.err), QString());
     // AA0003 has no track 2: passed over.
@@ -184,16 +182,14 @@ void TestCliInsertion::createNameFromTrackNameFile()
         snl.setValue(QStringLiteral("LastSetup/TrackName"), QStringLiteral("Perche"));
     }
     Cli cli;
-    const auto r = cli({QStringLiteral("create"), QStringLiteral("--track"), QStringLiteral("2"), m_source, dir.path(),
-                        QStringLiteral("AA0001")});
+    const auto r = cli(words("create --track 2", {m_source, dir.path(), QStringLiteral("AA0001")}));
     QCOMPARE(r.exitCode, 0);
     QVERIFY(QString::fromUtf8(body(readFile(dir.path() + QStringLiteral("/AA0001_02.WAV")), "iXML"))
                 .contains(QStringLiteral("<NAME>Perche</NAME>")));
     QVERIFY(QFile::remove(folder + QStringLiteral("/Boom 1.snl")));
 
     // No stored name: the engine's "T<N>".
-    const auto t = cli({QStringLiteral("create"), QStringLiteral("--track"), QStringLiteral("3"), m_source, dir.path(),
-                        QStringLiteral("AA0001")});
+    const auto t = cli(words("create --track 3", {m_source, dir.path(), QStringLiteral("AA0001")}));
     QCOMPARE(t.exitCode, 0);
     QVERIFY(QString::fromUtf8(body(readFile(dir.path() + QStringLiteral("/AA0001_03.WAV")), "iXML"))
                 .contains(QStringLiteral("<NAME>T3</NAME>")));
@@ -266,8 +262,7 @@ void TestCliInsertion::createChannelAndDither()
     QTemporaryDir dir;
     QVERIFY(writeTake(dir.path(), QStringLiteral("AA0002"), 1, at(10, 0, 12), 2));
     Cli cli;
-    const auto r = cli({QStringLiteral("create"), QStringLiteral("--track"), QStringLiteral("2"), QStringLiteral("--channel"),
-                        QStringLiteral("2"), m_stereo, dir.path(), QStringLiteral("AA0002")});
+    const auto r = cli(words("create --track 2 --channel 2", {m_stereo, dir.path(), QStringLiteral("AA0002")}));
     QCOMPARE(r.exitCode, 0);
     QCOMPARE(QString::fromUtf8(r.err), QString());
     QByteArray channel2;
@@ -329,8 +324,7 @@ void TestCliInsertion::createWarnsOfClipping()
     const QString src = dir.path() + QStringLiteral("/float.wav");
     QVERIFY(writeFile(src, bytes));
     Cli cli;
-    const auto r = cli({QStringLiteral("create"), QStringLiteral("--track"), QStringLiteral("2"), src, dir.path(),
-                        QStringLiteral("AA0002")});
+    const auto r = cli(words("create --track 2", {src, dir.path(), QStringLiteral("AA0002")}));
     QCOMPARE(r.exitCode, 0);
     QCOMPARE(QString::fromUtf8(r.err),
              QStringLiteral("QSoundMixer::SonalignMono(): ") + src

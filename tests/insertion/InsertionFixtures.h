@@ -204,6 +204,12 @@ inline QProcessEnvironment cliEnv(const QString& home)
     return env;
 }
 
+// The words of `line` (split at blanks), then `more`.
+inline QStringList words(const char* line, const QStringList& more = {})
+{
+    return QString::fromLatin1(line).split(QLatin1Char(' '), Qt::SkipEmptyParts) + more;
+}
+
 struct Cli
 {
     QTemporaryDir home;
