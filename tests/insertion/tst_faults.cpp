@@ -46,7 +46,12 @@ struct Project
 
 WorkflowResult create(const Project& p, bool* keepGoing = nullptr, std::function<void(qint64)> progress = nullptr)
 {
-    CreateTrackRequest r{p.target, p.source, 2, {QStringLiteral("AA0001")}, QStringLiteral("Boom"), true, keepGoing};
+    CreateTrackRequest r;
+    r.targetFolder = p.target;
+    r.sourcePath = p.source;
+    r.trackIndex = 2;
+    r.fileIds = QStringList{QStringLiteral("AA0001")};
+    r.keepGoing = keepGoing;
     CreateTrackWorkflow w;
     if (progress)
         QObject::connect(&w, &CreateTrackWorkflow::signal_ProgressSize, progress);

@@ -109,7 +109,12 @@ void TestWorkflows::createEmptyNameAndDefaultNames()
 {
     Project p(1, {QStringLiteral("AA0001"), QStringLiteral("AA0002")});
     Relay relay;
-    CreateTrackRequest r{p.target, p.source, 2, {QStringLiteral("AA0002"), QStringLiteral("AA0001")}, QString(), false};
+    CreateTrackRequest r;
+    r.targetFolder = p.target;
+    r.sourcePath = p.source;
+    r.trackIndex = 2;
+    r.fileIds = QStringList{QStringLiteral("AA0002"), QStringLiteral("AA0001")};
+    r.hasTrackName = false;
     CreateTrackWorkflow w;
     QVERIFY2(w.Run(r).success, qPrintable(relay.all()));
     // No name entry: "SONALIGN <position in the tag list>".
@@ -179,7 +184,12 @@ void TestWorkflows::createSignals()
     Project p(1, {QStringLiteral("AA0001"), QStringLiteral("AA0002")});
     Relay relay;
     bool busy = true;
-    CreateTrackRequest r{p.target, p.source, 1, {QStringLiteral("AA0001"), QStringLiteral("AA0002")}, QStringLiteral("Boom"), true, &busy};
+    CreateTrackRequest r;
+    r.targetFolder = p.target;
+    r.sourcePath = p.source;
+    r.trackIndex = 1;
+    r.fileIds = QStringList{QStringLiteral("AA0001"), QStringLiteral("AA0002")};
+    r.keepGoing = &busy;
     CreateTrackWorkflow w;
     QSignalSpy count(&w, &CreateTrackWorkflow::signal_TakeCount);
     QSignalSpy done(&w, &CreateTrackWorkflow::signal_TakesDone);
