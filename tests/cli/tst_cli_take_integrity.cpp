@@ -18,14 +18,6 @@ namespace {
 
 const quint64 kTen = 10 * kHour * 48000;
 
-QProcessEnvironment cliEnvironment(const QString& home)
-{
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(QStringLiteral("XDG_CONFIG_HOME"), home);
-    env.insert(QStringLiteral("LC_ALL"), QStringLiteral("C.UTF-8"));
-    return env;
-}
-
 // A 5-second 48 kHz take of `tracks` files and a source covering it.
 bool writeDay(const QString& target, const QString& sourceFolder, int tracks)
 {
@@ -35,11 +27,6 @@ bool writeDay(const QString& target, const QString& sourceFolder, int tracks)
            && writeSource(sourceFolder + QStringLiteral("/boom.wav"), 48000, 24, 10 * 48000, kTen - 48000);
 }
 
-QStringList leftovers(const QString& folder)
-{
-    return QDir(folder).entryList(QStringList{QStringLiteral("*.partial")}, QDir::Files | QDir::Hidden);
-}
-
 QSet<qint64> sizesOf(const QString& folder)
 {
     QSet<qint64> sizes;
@@ -47,8 +34,6 @@ QSet<qint64> sizesOf(const QString& folder)
         sizes.insert(f.size());
     return sizes;
 }
-
-QString ixmlOf(const QString& path) { return QString::fromUtf8(body(readFile(path), "iXML")).trimmed(); }
 
 } // namespace
 
@@ -77,7 +62,7 @@ void TestCliTakeIntegrity::twoRunsOnOneTrackNeverMix()
     const QString b = sources + QStringLiteral("/bravo.wav");
     QVERIFY(writeSource(a, 48000, 24, 10 * 48000, kTen - 48000, 77));
     QVERIFY(writeSource(b, 48000, 24, 10 * 48000, kTen - 48000, 88));
-    const QProcessEnvironment env = cliEnvironment(dir.path());
+    const QProcessEnvironment env = cliEnv(dir.path());
 
     for (int round = 0; round < 12; ++round) {
         const QString target = dir.path() + QStringLiteral("/round%1").arg(round);
@@ -109,12 +94,12 @@ void TestCliTakeIntegrity::twoRunsOnOneTrackNeverMix()
         const QString made = target + QStringLiteral("/AA0001_03.WAV");
         const QByteArray bytes = readFile(made);
         QCOMPARE(body(bytes, "data"), audio(winner == 0 ? 77 : 88, 48000, 5 * 48000, 24));
-        const QString ixml = ixmlOf(made);
+        const QString ixml = ixmlText(made);
         QVERIFY2(ixml.contains(QStringLiteral("<NAME>%1</NAME>").arg(names[winner])), qPrintable(ixml.left(2000)));
         QVERIFY(!ixml.contains(names[1 - winner]));
         QVERIFY(!bytes.contains(names[1 - winner].toLatin1()));
         QCOMPARE(sizesOf(target).size(), 1);
-        QCOMPARE(leftovers(target), QStringList());
+        QCOMPARE(partialFiles(target), QStringList());
     }
 }
 
@@ -130,18 +115,12 @@ void TestCliTakeIntegrity::aLockedFolderMakesARunWaitOrRefuse()
     QCOMPARE(other.tryLock(target), FolderLock::Result::Acquired);
     {
         Relay relay;
-        CreateTrackRequest r;
-        r.targetFolder = target;
-        r.sourcePath = dir.path() + QStringLiteral("/source/boom.wav");
-        r.trackIndex = 2;
-        r.fileIds = QStringList{QStringLiteral("AA0001")};
-        CreateTrackWorkflow w;
-        QVERIFY(!w.Run(r).success);
+        QVERIFY(!createTrack(target, dir.path() + QStringLiteral("/source/boom.wav"), 3, {QStringLiteral("AA0001")}).success);
         QCOMPARE(relay.texts(), QStringList{target + QStringLiteral("\nanother Sonalign run is changing this folder")});
         QCOMPARE(sha1Folder(target), before);
     }
     QProcess waiting;
-    waiting.setProcessEnvironment(cliEnvironment(dir.path()));
+    waiting.setProcessEnvironment(cliEnv(dir.path()));
     waiting.start(testsupport::cliPath(), {QStringLiteral("create"), QStringLiteral("--track"), QStringLiteral("3"),
                                            dir.path() + QStringLiteral("/source/boom.wav"), target, QStringLiteral("AA0001")});
     QVERIFY(waiting.waitForStarted());
@@ -185,7 +164,7 @@ void TestCliTakeIntegrity::typedPathsGiveTheSameBytes()
         for (QString& arg : args)
             arg.replace(QStringLiteral("%T"), target).replace(QStringLiteral("%S"), source);
         QProcess p;
-        p.setProcessEnvironment(cliEnvironment(dir.path()));
+        p.setProcessEnvironment(cliEnv(dir.path()));
         p.setWorkingDirectory(target);
         p.start(testsupport::cliPath(), args);
         QVERIFY(p.waitForFinished(60000));
@@ -199,7 +178,7 @@ void TestCliTakeIntegrity::typedPathsGiveTheSameBytes()
     const QMap<QString, QByteArray> typed = sha1Folder(twins[0] + QStringLiteral("/Day1_PV1"));
     QCOMPARE(typed, sha1Folder(twins[1] + QStringLiteral("/Day1_PV1")));
     if (relative.first() == QLatin1String("create")) {
-        const QString ixml = ixmlOf(twins[0] + QStringLiteral("/Day1_PV1/AA0001_03.WAV"));
+        const QString ixml = ixmlText(twins[0] + QStringLiteral("/Day1_PV1/AA0001_03.WAV"));
         QVERIFY(ixml.contains(QStringLiteral("<ORIGINAL_FILENAME>AA0001_03.WAV</ORIGINAL_FILENAME>")));
         QVERIFY(ixml.contains(QStringLiteral("<PROJECT>Day1</PROJECT>")));
     }
@@ -214,7 +193,7 @@ void TestCliTakeIntegrity::hidingADottedTakeKeepsItsBaseName()
     const QByteArray third = readFile(dir.path() + QStringLiteral("/AB.001_03.WAV"));
     const auto r = testsupport::run(testsupport::cliPath(), {QStringLiteral("delete"), QStringLiteral("--track"),
                                                              QStringLiteral("3"), dir.path(), QStringLiteral("AB.001")},
-                                    60000, cliEnvironment(dir.path()));
+                                    60000, cliEnv(dir.path()));
     QCOMPARE(r.exitCode, 0);
     QCOMPARE(r.out, QByteArray("AB.001_03.DEL1\n"));
     QCOMPARE(body(readFile(dir.path() + QStringLiteral("/AB.001_03.DEL1")), "data"), body(third, "data"));
@@ -238,10 +217,10 @@ void TestCliTakeIntegrity::newTrackJoinsATakeOfAnotherFamily()
                                     {QStringLiteral("create"), QStringLiteral("--track"), QStringLiteral("3"),
                                      QStringLiteral("--name"), QStringLiteral("Boom"),
                                      dir.path() + QStringLiteral("/source/boom.wav"), target, QStringLiteral("AA0001")},
-                                    60000, cliEnvironment(dir.path()));
+                                    60000, cliEnv(dir.path()));
     QVERIFY2(r.exitCode == 0, r.err.constData());
     for (const QString& name : {QStringLiteral("AA0001-1.WAV"), QStringLiteral("AA0001-2.WAV"), QStringLiteral("AA0001_03.WAV")}) {
-        const QString ixml = ixmlOf(target + QLatin1Char('/') + name);
+        const QString ixml = ixmlText(target + QLatin1Char('/') + name);
         QVERIFY2(ixml.contains(QStringLiteral("<TOTAL_FILES>3</TOTAL_FILES>")), qPrintable(name));
         QVERIFY2(ixml.contains(QStringLiteral("<NAME>Boom</NAME>")), qPrintable(name));
     }

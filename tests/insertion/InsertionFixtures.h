@@ -5,18 +5,26 @@
 // in code, an independent RIFF walk to look at what the engine wrote, and a
 // relay that records messages.
 
+#include "FileWriteSeam.h"
 #include "MessageLoging.h"
 #include "RecorderFileWriter.h"
+#include "TestSupport.h"
+#include "TrackWorkflows.h"
 
 #include <QByteArray>
 #include <QCryptographicHash>
 #include <QDir>
+#include <QDomDocument>
 #include <QFile>
 #include <QMap>
 #include <QSignalSpy>
 #include <QString>
 #include <QStringList>
+#include <QTemporaryDir>
+#include <QProcessEnvironment>
 #include <QtEndian>
+
+#include <functional>
 
 namespace fixtures {
 
@@ -126,6 +134,124 @@ inline QMap<QString, QByteArray> sha1Folder(const QString& folder)
         sums.insert(n, QCryptographicHash::hash(readFile(QDir(folder).filePath(n)), QCryptographicHash::Sha1).toHex());
     return sums;
 }
+
+// Text of the element at `path` ("A/B/C") below the root of an XML document.
+inline QString xmlValue(const QString& doc, const QString& path)
+{
+    QDomDocument d;
+    if (!d.setContent(doc))
+        return QStringLiteral("<unparsable>");
+    QDomElement e = d.documentElement();
+    for (const QString& part : path.split(QLatin1Char('/'))) {
+        e = e.firstChildElement(part);
+        if (e.isNull())
+            return QStringLiteral("<missing>");
+    }
+    return e.text();
+}
+
+// The iXML document of the file at `path`.
+inline QString ixmlText(const QString& path) { return QString::fromUtf8(body(readFile(path), "iXML")).trimmed(); }
+
+// Temporary files a writer left in `folder`.
+inline QStringList partialFiles(const QString& folder)
+{
+    return QDir(folder).entryList(QStringList{QStringLiteral("*.partial")}, QDir::Files | QDir::Hidden);
+}
+
+// `bytes` (a whole file) with `extra` bytes appended to its data chunk, sizes kept coherent.
+inline QByteArray withDataTail(QByteArray bytes, int extra)
+{
+    const Chunk data = find(bytes, "data");
+    bytes.insert(int(data.offset + 8 + data.size), QByteArray(extra, '\x01'));
+    qToLittleEndian<quint32>(data.size + quint32(extra), reinterpret_cast<uchar*>(bytes.data() + data.offset + 4));
+    qToLittleEndian<quint32>(quint32(bytes.size() - 8), reinterpret_cast<uchar*>(bytes.data() + 4));
+    return bytes;
+}
+
+// The create workflow on `ids` of `folder`; track is 1-based.
+inline WorkflowResult createTrack(const QString& folder, const QString& source, int track, const QStringList& ids,
+                                  const QString& name = QStringLiteral("Boom"), bool* keepGoing = nullptr)
+{
+    CreateTrackRequest r;
+    r.targetFolder = folder;
+    r.sourcePath = source;
+    r.trackIndex = track - 1;
+    r.fileIds = ids;
+    r.trackName = name;
+    r.keepGoing = keepGoing;
+    CreateTrackWorkflow w;
+    return w.Run(r);
+}
+
+// The delete (hide) workflow; track is 1-based.
+inline WorkflowResult hideTrack(const QString& folder, int track, const QStringList& ids)
+{
+    DeleteTrackRequest r;
+    r.targetFolder = folder;
+    r.trackIndex = track - 1;
+    r.fileIds = ids;
+    DeleteTrackWorkflow w;
+    return w.Run(r);
+}
+
+// sonalign-cli with its own settings folder and a UTF-8 locale.
+inline QProcessEnvironment cliEnv(const QString& home)
+{
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("XDG_CONFIG_HOME"), home);
+    env.insert(QStringLiteral("LC_ALL"), QStringLiteral("C.UTF-8"));
+    return env;
+}
+
+// The words of `line` (split at blanks), then `more`.
+inline QStringList words(const char* line, const QStringList& more = {})
+{
+    return QString::fromLatin1(line).split(QLatin1Char(' '), Qt::SkipEmptyParts) + more;
+}
+
+struct Cli
+{
+    QTemporaryDir home;
+    testsupport::ProcessResult operator()(const QStringList& args)
+    {
+        return testsupport::run(testsupport::cliPath(), args, 120000, cliEnv(home.path()));
+    }
+};
+
+// A disk for the fault-injection tests, installed for its lifetime: `write`
+// returns what the disk stores of a write (counted apart for the new track's
+// temporary file and for the other files), opens of paths ending with
+// `refuseOpen` fail, and so do renames when `refuseRename` is set.
+class Faults : public FileWriteSeam::Injector
+{
+public:
+    Faults() { FileWriteSeam::setInjector(this); }
+    ~Faults() override { FileWriteSeam::setInjector(nullptr); }
+    std::function<qint64(const QString& path, qint64 requested, int index)> write;
+    QString refuseOpen;
+    bool refuseRename = false;
+    int newFileWrites = 0;
+    int otherWrites = 0;
+
+    // Makes the n-th write of the new file (or of the other files) store half, or fail.
+    void failWrite(int n, bool ioError, bool newFile)
+    {
+        write = [this, n, ioError, newFile](const QString& path, qint64 requested, int) -> qint64 {
+            const bool partial = path.endsWith(QLatin1String(".partial"));
+            if (partial != newFile || (partial ? newFileWrites : otherWrites) != n)
+                return requested;
+            return ioError ? -1 : requested / 2;
+        };
+    }
+    qint64 acceptWrite(const QString& path, qint64 requested) override
+    {
+        const int index = path.endsWith(QLatin1String(".partial")) ? ++newFileWrites : (++otherWrites, 0);
+        return write ? write(path, requested, index) : requested;
+    }
+    bool failOpenForWrite(const QString& path) override { return !refuseOpen.isEmpty() && path.endsWith(refuseOpen); }
+    bool failRename(const QString&, const QString&) override { return refuseRename; }
+};
 
 // Installs a relay for the test's lifetime and records its messages.
 class Relay

@@ -87,18 +87,13 @@ void TestCoverage::statusText()
     QFETCH(int, missingEnd);
     QFETCH(QString, text);
     CoverageCounts c;
-    for (int i = 0; i < entire; ++i)
-        c.add(Coverage::EntireTake);
-    for (int i = 0; i < missingStart; ++i)
-        c.add(Coverage::MissingStart);
-    for (int i = 0; i < partial; ++i)
-        c.add(Coverage::PartialCoverage);
-    for (int i = 0; i < missingEnd; ++i)
-        c.add(Coverage::MissingEnd);
-    c.add(Coverage::None);
+    const QList<QPair<int, Coverage>> counts{{entire, Coverage::EntireTake}, {missingStart, Coverage::MissingStart},
+                                             {partial, Coverage::PartialCoverage}, {missingEnd, Coverage::MissingEnd},
+                                             {1, Coverage::None}};
+    for (const auto& n : counts)
+        for (int i = 0; i < n.first; ++i)
+            c.add(n.second);
     QCOMPARE(CoverageStatusText(c), text);
-    QCOMPARE(CoverageKey(Coverage::PartialCoverage), QStringLiteral("partial"));
-    QCOMPARE(CoverageKey(Coverage::None), QStringLiteral("none"));
 }
 
 void TestCoverage::sourceSpan()
@@ -163,8 +158,7 @@ void TestCoverage::trackNameRoundTrip()
     LoadTrackNameFromSnlFile(folder, QStringLiteral("T01.WAV"), name);
     QCOMPARE(name, QStringLiteral("Boom é/;=x"));
     const QString ini = QString::fromUtf8(readFile(dir.path() + QStringLiteral("/Sources./T01.snl")));
-    QVERIFY2(ini.contains(QStringLiteral("[LastSetup]")), qPrintable(ini));
-    QVERIFY2(ini.contains(QStringLiteral("TrackName=")), qPrintable(ini));
+    QVERIFY2(ini.startsWith(QStringLiteral("[LastSetup]\nTrackName=")), qPrintable(ini));
     // Nothing is written among the source files themselves.
     QCOMPARE(QDir(folder).entryList(QDir::Files | QDir::Hidden), QStringList());
 

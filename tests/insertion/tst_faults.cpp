@@ -24,32 +24,6 @@ namespace {
 
 const quint64 kTen = 10 * kHour * 48000;
 
-class Faults : public FileWriteSeam::Injector
-{
-public:
-    Faults() { FileWriteSeam::setInjector(this); }
-    ~Faults() override { FileWriteSeam::setInjector(nullptr); }
-
-    // Called for every write; returns the bytes the "disk" accepts.
-    std::function<qint64(const QString& path, qint64 requested, int index)> write;
-    QString refuseOpen;      // paths ending with this cannot be opened for writing
-    bool refuseRename = false;
-    int writes = 0;          // writes seen on the new track's temporary file
-    QStringList opened;
-
-    qint64 acceptWrite(const QString& path, qint64 requested) override
-    {
-        const int index = path.endsWith(QLatin1String(".partial")) ? ++writes : 0;
-        return write ? write(path, requested, index) : requested;
-    }
-    bool failOpenForWrite(const QString& path) override
-    {
-        opened << path;
-        return !refuseOpen.isEmpty() && path.endsWith(refuseOpen);
-    }
-    bool failRename(const QString&, const QString&) override { return refuseRename; }
-};
-
 struct Project
 {
     QTemporaryDir dir;
@@ -61,10 +35,7 @@ struct Project
         target = dir.path() + QStringLiteral("/Day1");
         QDir().mkpath(target);
         RecorderFileSpec base = spec(48000, bits, seconds * 48000, kTen);
-        ExtraChunk extra;   // so that the new file needs a filler
-        extra.id = "LIST";
-        extra.body = QByteArray(500, 'x');
-        base.extraAfter << extra;
+        base.extraAfter << ExtraChunk{"LIST", QByteArray(500, 'x'), false, 0};   // so that the new file needs a filler
         RecorderFileWriter::writeMonoTake(target, QStringLiteral("AA0001"), 2, base);
         source = dir.path() + QStringLiteral("/src.wav");
         writeSource(source, 48000, bits, (seconds + 4) * 48000, kTen - 2 * 48000);
@@ -80,7 +51,6 @@ WorkflowResult create(const Project& p, bool* keepGoing = nullptr, std::function
     r.sourcePath = p.source;
     r.trackIndex = 2;
     r.fileIds = QStringList{QStringLiteral("AA0001")};
-    r.trackName = QStringLiteral("Boom");
     r.keepGoing = keepGoing;
     CreateTrackWorkflow w;
     if (progress)
@@ -99,16 +69,13 @@ class TestFaults : public QObject
 private slots:
     void everyWriteOfTheNewFileMayFail_data();
     void everyWriteOfTheNewFileMayFail();
-    void renameFails();
-    void targetFolderReadOnly();
+    void failsAndChangesNothing_data();
+    void failsAndChangesNothing();
     void realReadOnlyFolder();
-    void sourceShrinksDuringCopy();
-    void cancelMidCopy();
     void staleTemporaryFileIsReplaced();
     void finalNameTakenByAnotherFile();
     void newFileIsNotWorldWritable();
     void trackFileCannotBeOpenedForUpdate();
-    void hidingRenameFails();
 };
 
 // A dry run counts the writes to the new file; each row then makes one of
@@ -124,7 +91,7 @@ void TestFaults::everyWriteOfTheNewFileMayFail_data()
         Relay relay;
         if (!create(p).success)
             QFAIL(qPrintable(relay.all()));
-        total = faults.writes;
+        total = faults.newFileWrites;
     }
     QVERIFY(total >= 6);
     for (int i = 1; i <= total; ++i) {
@@ -140,11 +107,7 @@ void TestFaults::everyWriteOfTheNewFileMayFail()
     Project p(13, 16);
     const QMap<QString, QByteArray> before = sha1Folder(p.target);
     Faults faults;
-    faults.write = [&](const QString&, qint64 requested, int index) -> qint64 {
-        if (index != failAt)
-            return requested;
-        return ioError ? -1 : requested / 2;
-    };
+    faults.failWrite(failAt, ioError, true);
     Relay relay;
     const WorkflowResult r = create(p);
     QVERIFY(!r.success);
@@ -155,30 +118,49 @@ void TestFaults::everyWriteOfTheNewFileMayFail()
     QCOMPARE(sha1Folder(p.target), before);
 }
 
-void TestFaults::renameFails()
+// A rename or an open refused, a source cut to a third at the first
+// progress report, a cancel at the 50th: one message naming the file, the
+// run fails, the folder keeps every byte.
+void TestFaults::failsAndChangesNothing_data()
 {
-    Project p;
-    const QMap<QString, QByteArray> before = sha1Folder(p.target);
-    Faults faults;
-    faults.refuseRename = true;
-    Relay relay;
-    QVERIFY(!create(p).success);
-    QCOMPARE(relay.texts(), QStringList({p.newTrack() + QStringLiteral("\nUnable to give the new track file this name; nothing was written."),
-                                         kBounce}));
-    QCOMPARE(sha1Folder(p.target), before);
+    QTest::addColumn<QString>("fault");
+    QTest::addColumn<QString>("messages");   // %N = the new track, %S = the source, %F = AA0001_02.WAV
+    const QString bounce = QLatin1Char('|') + kBounce;
+    QTest::newRow("rename refused") << "rename" << "%N\nUnable to give the new track file this name; nothing was written." + bounce;
+    QTest::newRow("target folder read-only") << "open" << "Unable to open files (IO_write)\n%N!" + bounce;
+    QTest::newRow("source shrinks during the copy") << "shrink" << "%S\nThe source file holds fewer audio bytes than its data chunk declares." + bounce;
+    QTest::newRow("cancel mid-copy") << "cancel" << "%N\nCancelled: the new track was not written." + bounce;
+    QTest::newRow("hiding: rename refused") << "hide" << QStringLiteral("%F\nUnable to rename this file: the track was not hidden.");
 }
 
-void TestFaults::targetFolderReadOnly()
+void TestFaults::failsAndChangesNothing()
 {
-    Project p;
+    QFETCH(QString, fault);
+    QFETCH(QString, messages);
+    Project p(25, 16);   // about three 1 MiB runs
     const QMap<QString, QByteArray> before = sha1Folder(p.target);
     Faults faults;
-    faults.refuseOpen = QStringLiteral(".partial");
+    faults.refuseRename = fault == QLatin1String("rename") || fault == QLatin1String("hide");
+    faults.refuseOpen = fault == QLatin1String("open") ? QStringLiteral(".partial") : QString();
+    bool goOn = true;
+    int reports = 0;
     Relay relay;
-    QVERIFY(!create(p).success);
-    QCOMPARE(relay.texts(), QStringList({QStringLiteral("Unable to open files (IO_write)\n") + p.newTrack() + QLatin1Char('!'),
-                                         kBounce}));
-    QCOMPARE(relay.kind(0), 1);
+    const WorkflowResult r = fault == QLatin1String("hide") ? hideTrack(p.target, 2, {QStringLiteral("AA0001")})
+                                                            : create(p, &goOn, [&](qint64) {
+                                                                  if (++reports == 1 && fault == QLatin1String("shrink")) {
+                                                                      QFile f(p.source);
+                                                                      f.resize(f.size() / 3);
+                                                                  }
+                                                                  if (reports == 50 && fault == QLatin1String("cancel"))
+                                                                      goOn = false;
+                                                              });
+    QVERIFY(!r.success);
+    QCOMPARE(relay.texts().join(QLatin1Char('|')), messages.replace(QLatin1String("%N"), p.newTrack()).replace(QLatin1String("%S"), p.source)
+                              .replace(QLatin1String("%F"), p.file(QStringLiteral("AA0001_02.WAV"))));
+    if (fault == QLatin1String("open"))
+        QCOMPARE(relay.kind(0), 1);
+    if (fault == QLatin1String("cancel"))
+        QCOMPARE(reports, 50);
     QCOMPARE(sha1Folder(p.target), before);
 }
 
@@ -230,45 +212,6 @@ void TestFaults::realReadOnlyFolder()
     QCOMPARE(sha1Folder(p.target), before);
 }
 
-void TestFaults::sourceShrinksDuringCopy()
-{
-    Project p(25, 16);   // about three 1 MiB runs
-    const QMap<QString, QByteArray> before = sha1Folder(p.target);
-    bool cut = false;
-    Relay relay;
-    const WorkflowResult r = create(p, nullptr, [&](qint64) {
-        if (!cut) {
-            cut = true;
-            QFile f(p.source);
-            QVERIFY(f.resize(f.size() / 3));
-        }
-    });
-    QVERIFY(cut);
-    QVERIFY(!r.success);
-    QCOMPARE(relay.texts(), QStringList({p.source + QStringLiteral("\nThe source file holds fewer audio bytes than its data chunk declares."),
-                                         kBounce}));
-    QCOMPARE(sha1Folder(p.target), before);
-}
-
-// The keep-going flag turned false mid-copy: no half-made file is reported
-// as a success.
-void TestFaults::cancelMidCopy()
-{
-    Project p(13, 16);
-    const QMap<QString, QByteArray> before = sha1Folder(p.target);
-    bool goOn = true;
-    int reports = 0;
-    Relay relay;
-    const WorkflowResult r = create(p, &goOn, [&](qint64) {
-        if (++reports == 50)
-            goOn = false;
-    });
-    QVERIFY(!r.success);
-    QCOMPARE(relay.texts(), QStringList({p.newTrack() + QStringLiteral("\nCancelled: the new track was not written."), kBounce}));
-    QCOMPARE(reports, 50);
-    QCOMPARE(sha1Folder(p.target), before);
-}
-
 // Temporary files left by runs that ended (older fixed name, or a unique
 // one) are removed; one that a running writer still holds a lock on is not.
 void TestFaults::staleTemporaryFileIsReplaced()
@@ -310,12 +253,9 @@ void TestFaults::finalNameTakenByAnotherFile()
         Project p;
         Faults faults;
         bool raced = false;
-        faults.write = [&](const QString& path, qint64 requested, int index) -> qint64 {
-            if (index == 1 && !raced) {
-                raced = true;
-                writeFile(p.newTrack(), "written meanwhile");
-            }
-            Q_UNUSED(path);
+        faults.write = [&](const QString&, qint64 requested, int index) -> qint64 {
+            if (index == 1 && !raced)
+                raced = writeFile(p.newTrack(), "written meanwhile");
             return requested;
         };
         Relay relay;
@@ -356,24 +296,6 @@ void TestFaults::trackFileCannotBeOpenedForUpdate()
     QCOMPARE(testsupport::sha1Of(p.file(QStringLiteral("AA0001_02.WAV"))), second);
     QVERIFY(QString::fromUtf8(body(readFile(p.file(QStringLiteral("AA0001_01.WAV"))), "iXML"))
                 .contains(QStringLiteral("<TOTAL_FILES>3</TOTAL_FILES>")));
-}
-
-void TestFaults::hidingRenameFails()
-{
-    Project p;
-    const QMap<QString, QByteArray> before = sha1Folder(p.target);
-    Faults faults;
-    faults.refuseRename = true;
-    Relay relay;
-    DeleteTrackRequest r;
-    r.targetFolder = p.target;
-    r.trackIndex = 1;
-    r.fileIds = QStringList{QStringLiteral("AA0001")};
-    DeleteTrackWorkflow w;
-    QVERIFY(!w.Run(r).success);
-    QCOMPARE(relay.texts(), QStringList{p.file(QStringLiteral("AA0001_02.WAV"))
-                                        + QStringLiteral("\nUnable to rename this file: the track was not hidden.")});
-    QCOMPARE(sha1Folder(p.target), before);
 }
 
 QTEST_MAIN(TestFaults)
