@@ -4,13 +4,7 @@
 
 #include "../analysis/SyntheticSignal.h"
 #include "AppTestSupport.h"
-#include "BrowserStyle.h"
-#include "MainWindow.h"
-#include "MainWindowUi.h"
-#include "QPavaneBrowsingTable.h"
 
-#include <QLabel>
-#include <QPushButton>
 #include <QtTest>
 
 class tst_VerifyMarks : public QObject
@@ -22,9 +16,8 @@ private slots:
     {
         QTemporaryDir config, dir;
         apptest::isolateConfig(config);
-        const QString target = dir.path() + QStringLiteral("/target"), source = dir.path() + QStringLiteral("/source");
-        QVERIFY(QDir().mkpath(target) && QDir().mkpath(source));
-        QVERIFY(RecorderFileWriter::write(source + QStringLiteral("/SRC.WAV"), apptest::sourceSpec(apptest::kTen, 4800)));
+        QVERIFY(apptest::writeProject(dir.path(), 0, 0, 1));
+        const QString target = dir.path() + QStringLiteral("/target");
         // AA0001: the boom 20 ms late; AA0002: in time.
         synth::Mic lav, boom;
         lav.snrDb = boom.snrDb = 10;
@@ -38,20 +31,10 @@ private slots:
                                      {synth::Track(5, lav), synth::Track(5, boom)}, 3 * 48000));
         }
 
-        MainWindow w;
-        QStringList modal;
-        w.SetModalHook([&modal](QMessageBox& box) {
-            modal << box.text();
-            return int(QMessageBox::Ok);
-        });
-        w.SetFolders(source, target);
-        QPavaneBrowsingTable* table = w.Ui()->m_CtrlTable_Target;
-        const auto load = [&] {
-            QSignalSpy end(table, SIGNAL(signal_EndOfTableUpdate()));
-            w.Ui()->m_CtrlButton_Load->click();
-            return end.count() > 0 || end.wait(20000);
-        };
-        QVERIFY(load());
+        apptest::Window w;
+        QPavaneBrowsingTable* table = w.target();
+        QStringList& modal = w.texts;
+        QVERIFY(w.load(dir.path()));
         QCOMPARE(table->rowCount(), 2);
         auto* verify = w.findChild<QPushButton*>(QStringLiteral("m_CtrlButton_Verify"));
         QVERIFY(verify);
@@ -62,10 +45,10 @@ private slots:
         QCOMPARE(modal, QStringList{QStringLiteral("No file selected in target zone.")});
         QVERIFY(table->item(0, 0)->icon().isNull());
 
-        w.Ui()->m_CtrlComboBox_TargetTrack->setCurrentIndex(1);
+        w.ui->m_CtrlComboBox_TargetTrack->setCurrentIndex(1);
         table->selectRow(0);
         verify->click();
-        QCOMPARE(w.Ui()->m_CtrlLabel_Message->text(), QStringLiteral("AA0001 track 2: offset +20.0 ms"));
+        QCOMPARE(w.ui->m_CtrlLabel_Message->text(), QStringLiteral("AA0001 track 2: offset +20.0 ms"));
         QVERIFY(!table->item(0, 0)->icon().isNull());
         QVERIFY(table->item(1, 0)->icon().isNull());
         QVERIFY(table->item(0, 0)->toolTip().startsWith(
@@ -74,14 +57,14 @@ private slots:
         // Both takes: one offset, one in sync; the marks survive a Load.
         table->selectAll();
         verify->click();
-        QCOMPARE(w.Ui()->m_CtrlLabel_Message->text(),
+        QCOMPARE(w.ui->m_CtrlLabel_Message->text(),
                  QStringLiteral("Track 2 verified: 1 in sync, 1 offset, 0 drift, 0 no match"));
-        QVERIFY(load());
+        QVERIFY(w.load());
         QVERIFY(table->item(0, 0)->toolTip().contains(QStringLiteral("Track 2 against track 1: offset")));
         QVERIFY(table->item(1, 0)->toolTip().contains(QStringLiteral("Track 2 against track 1: in sync")));
 
         // A track the takes do not have: one box naming each take, marks removed.
-        w.Ui()->m_CtrlComboBox_TargetTrack->setCurrentIndex(2);
+        w.ui->m_CtrlComboBox_TargetTrack->setCurrentIndex(2);
         table->selectAll();
         modal.clear();
         verify->click();
