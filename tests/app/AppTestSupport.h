@@ -73,9 +73,16 @@ inline QList<QMessageBox*> visibleBoxes(QWidget* window)
 // the event loop already.
 inline bool ended(QSignalSpy& end) { return end.count() > 0 || end.wait(20000); }
 
-// The window with its modal boxes answered by `answer` and their texts and
-// icons logged, and the steps the tests repeat.
-struct Window : MainWindow
+// A configuration folder of its own, set before the window reads it.
+struct IsolatedConfig
+{
+    QTemporaryDir config;
+    IsolatedConfig() { isolateConfig(config); }
+};
+
+// The window on its own configuration, its modal boxes answered by `answer`
+// and their texts and icons logged, and the steps the tests repeat.
+struct Window : IsolatedConfig, MainWindow
 {
     QStringList texts;
     QList<int> icons;

@@ -1,7 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// Load on generated projects, the analysis colours and status line, and
-// Create / Delete from the window.
+// Load on generated projects, the analysis colours and status line,
+// Create / Delete and Verify from the window.
 
+#include "../analysis/SyntheticSignal.h"
 #include "AppTestSupport.h"
 #include "QtPlatformLeaks.h"
 #include "TestSupport.h"
@@ -16,9 +17,9 @@ using apptest::Window;
 
 namespace {
 
-// Takes of 0.1 s at 10:00:00, :01, :02 and :03 with two tracks each; source A
-// covers the first take from its middle, the second whole and the third up to
-// its middle; source B lies inside the fourth.
+// Takes AA0001..4 of 0.1 s at 10:00:00, :01, :02 and :03 with two tracks
+// each; source A covers the first take from its middle, the second whole and
+// the third up to its middle; source B lies inside the fourth.
 struct Project
 {
     QTemporaryDir dir;
@@ -29,27 +30,13 @@ struct Project
     }
     QString target(const QString& file = QString()) const { return in("target", file); }
     QString source(const QString& file = QString()) const { return in("source", file); }
-
-    bool make(bool withSources = true, bool withBrokenTake = false)
+    bool make(bool withSources = true)
     {
-        if (!QDir().mkpath(target()) || !QDir().mkpath(source()))
-            return false;
-        for (int i = 0; i < 4; ++i) {
-            RecorderFileSpec s = apptest::takeSpec(QStringLiteral("S%1").arg(i + 1), QString::number(i + 2),
-                                                   kTen + quint64(i) * 48000, 4800);
-            s.ixml.allTrackNames = QStringList{QStringLiteral("Mix"), QStringLiteral("Boom")};
-            if (!RecorderFileWriter::writeMonoTake(target(), QStringLiteral("AA000%1").arg(i + 1), 2, s))
-                return false;
-        }
-        if (withBrokenTake) {
-            QFile f(target(QStringLiteral("ZZ0001_01.WAV")));
-            if (!f.open(QIODevice::WriteOnly) || f.write("not a sound file") <= 0)
-                return false;
-        }
-        return !withSources
-               || (RecorderFileWriter::write(source(QStringLiteral("SRC_A.WAV")), apptest::sourceSpec(kTen + 2400, 96000))
-                   && RecorderFileWriter::write(source(QStringLiteral("SRC_B.WAV")),
-                                                apptest::sourceSpec(kTen + 3 * 48000 + 1000, 2000)));
+        return apptest::writeProject(root(), 4, 2, 0)
+               && (!withSources
+                   || (RecorderFileWriter::write(source(QStringLiteral("SRC_A.WAV")), apptest::sourceSpec(kTen + 2400, 96000))
+                       && RecorderFileWriter::write(source(QStringLiteral("SRC_B.WAV")),
+                                                    apptest::sourceSpec(kTen + 3 * 48000 + 1000, 2000))));
     }
     int files() const { return QDir(target()).entryList(QDir::Files).size(); }
 };
@@ -67,23 +54,20 @@ class tst_LoadAndWorkflows : public QObject
     Q_OBJECT
 
 private slots:
-    void init()
-    {
-        m_Config.reset(new QTemporaryDir);
-        apptest::isolateConfig(*m_Config);
-    }
-
     void loadThenAnalyseColoursTheTakes()
     {
         Project p;
-        QVERIFY(p.make(true, true));
+        QVERIFY(p.make());
+        QFile broken(p.target(QStringLiteral("ZZ0001_01.WAV")));
+        QVERIFY(broken.open(QIODevice::WriteOnly) && broken.write("not a sound file") > 0);
+        broken.close();
         Window w;
         QVERIFY(w.load(p.root()));
         QPavaneBrowsingTable* target = w.target();
         QPavaneBrowsingTable* source = w.ui->m_CtrlTable_Source;
 
         QCOMPARE(target->rowCount(), 5);
-        QCOMPARE(target->CellText(0, BLK_DATA_TAKE), QStringLiteral("2"));
+        QCOMPARE(target->CellText(3, BLK_DATA_SCENE), QStringLiteral("S4"));
         QCOMPARE(target->CellText(2, BLK_DATA_INOUT_SPLTC), QString::number(kTen + 96000));
         QCOMPARE(target->CellText(2, BLK_DATA_OUT_SPLTC), QString::number(kTen + 96000 + 4800));
         QCOMPARE(target->CellText(4, BLK_DATA_NOTES), QStringLiteral(" *** Error #3 detected on audio file *** "));
@@ -130,7 +114,7 @@ private slots:
         w.ui->m_CtrlButton_TrackView->click();
         QVERIFY(apptest::ended(end));
         QCOMPARE(w.colour(3), QColor(105, 0, 0));
-        QCOMPARE(target->CellText(0, BLK_DATA_TRACK1 + 1), QStringLiteral("Boom"));
+        QCOMPARE(target->CellText(0, BLK_DATA_TRACK1 + 1), QStringLiteral("Trk2"));
         QCOMPARE(w.texts.size(), 1);
 
         // A source file that cannot be read has no timecode.
@@ -311,8 +295,67 @@ private slots:
         QCOMPARE(w.lastBox(), QStringLiteral("No file selected in target area."));
     }
 
-private:
-    std::unique_ptr<QTemporaryDir> m_Config;
+    // The Verify button: the verdict mark on the take's row, its tooltip, the
+    // status line, the mark kept across a Load, and takes that cannot be verified.
+    void verifyMarksTheTakes()
+    {
+        QTemporaryDir dir;
+        QVERIFY(apptest::writeProject(dir.path(), 0, 0, 1));
+        const QString target = dir.path() + QStringLiteral("/target");
+        // AA0001: the boom 20 ms late; AA0002: in time.
+        synth::Mic lav, boom;
+        lav.snrDb = boom.snrDb = 10;
+        lav.noiseSeed = 1;
+        boom.noiseSeed = 2;
+        for (int take = 1; take <= 2; ++take) {
+            boom.paths = {synth::Path{take == 1 ? 960.0 : 0.0, 1}};
+            const RecorderFileSpec spec = apptest::takeSpec(QStringLiteral("S%1").arg(take), QStringLiteral("1"),
+                                                            apptest::kTen + quint64(take) * 480000, 0);
+            QVERIFY(synth::writeTake(target, QStringLiteral("AA000%1").arg(take), spec,
+                                     {synth::Track(5, lav), synth::Track(5, boom)}, 3 * 48000));
+        }
+
+        apptest::Window w;
+        QPavaneBrowsingTable* table = w.target();
+        QStringList& modal = w.texts;
+        QVERIFY(w.load(dir.path()));
+        QCOMPARE(table->rowCount(), 2);
+        auto* verify = w.findChild<QPushButton*>(QStringLiteral("m_CtrlButton_Verify"));
+        QVERIFY(verify);
+        QVERIFY(w.findChild<QLabel*>(QStringLiteral("m_CtrlLabel_VerifyLegend"))->text().contains(QStringLiteral("no match")));
+
+        // Nothing selected: said so, nothing marked.
+        verify->click();
+        QCOMPARE(modal, QStringList{QStringLiteral("No file selected in target zone.")});
+        QVERIFY(table->item(0, 0)->icon().isNull());
+
+        w.ui->m_CtrlComboBox_TargetTrack->setCurrentIndex(1);
+        table->selectRow(0);
+        verify->click();
+        QCOMPARE(w.ui->m_CtrlLabel_Message->text(), QStringLiteral("AA0001 track 2: offset +20.0 ms"));
+        QVERIFY(!table->item(0, 0)->icon().isNull());
+        QVERIFY(table->item(1, 0)->icon().isNull());
+        QVERIFY(table->item(0, 0)->toolTip().startsWith(
+            QStringLiteral("+20.0 ms\nTrack 2 against track 1: offset\nOffset +20.0 ms (+0.50 frames)\nDrift +0.0 ms")));
+
+        // Both takes: one offset, one in sync; the marks survive a Load.
+        table->selectAll();
+        verify->click();
+        QCOMPARE(w.ui->m_CtrlLabel_Message->text(),
+                 QStringLiteral("Track 2 verified: 1 in sync, 1 offset, 0 drift, 0 no match"));
+        QVERIFY(w.load());
+        QVERIFY(table->item(0, 0)->toolTip().contains(QStringLiteral("Track 2 against track 1: offset")));
+        QVERIFY(table->item(1, 0)->toolTip().contains(QStringLiteral("Track 2 against track 1: in sync")));
+
+        // A track the takes do not have: one box naming each take, marks removed.
+        w.ui->m_CtrlComboBox_TargetTrack->setCurrentIndex(2);
+        table->selectAll();
+        modal.clear();
+        verify->click();
+        QCOMPARE(modal, QStringList{QStringLiteral("Not verified:\nAA0001: The take has no track 3.\n"
+                                                   "AA0002: The take has no track 3.")});
+        QVERIFY(table->item(0, 0)->icon().isNull());
+    }
 };
 
 QTEST_MAIN(tst_LoadAndWorkflows)

@@ -27,12 +27,6 @@ class tst_WindowMends : public QObject
     Q_OBJECT
 
 private slots:
-    void init()
-    {
-        m_Config.reset(new QTemporaryDir);
-        apptest::isolateConfig(*m_Config);
-    }
-
     void typedFolderIsLoadedOrRefused_data()
     {
         QTest::addColumn<QString>("typedTarget");   // %R = project root
@@ -335,9 +329,6 @@ private slots:
         QCOMPARE(words, (QStringList{"Entire take", "Missing start", "Partial coverage", "Missing end"}));
         QVERIFY(ui->m_CtrlLegend_Coverage->isVisible());
     }
-
-private:
-    std::unique_ptr<QTemporaryDir> m_Config;
 };
 
 int main(int argc, char* argv[])
