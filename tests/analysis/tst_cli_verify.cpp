@@ -18,22 +18,13 @@ namespace {
 
 constexpr qint64 kFrames = 12 * 48000;   // shorter than three windows: one window
 
-synth::Mic mic(double cutoff, double delay, quint64 noiseSeed)
-{
-    synth::Mic m;
-    m.cutoff = cutoff;
-    m.paths = {synth::Path{delay, 1}};
-    m.snrDb = 6;
-    m.noiseSeed = noiseSeed;
-    return m;
-}
-
 // Track 1: the lavalier; track 2: the boom, `delay` samples later; track 3: another scene.
 bool writeTake(const QString& folder, const QString& root, const RecorderFileSpec& base, double delay)
 {
     QString error;
-    const QVector<synth::Track> tracks{synth::Track(3, mic(0.2, 0, 1)), synth::Track(3, mic(0.35, delay, 2)),
-                                       synth::Track(4, mic(0.3, 0, 3))};
+    const QVector<synth::Track> tracks{synth::Track(3, synth::mic(0.2, {{0, 1}}, 6, 1)),
+                                       synth::Track(3, synth::mic(0.35, {{delay, 1}}, 6, 2)),
+                                       synth::Track(4, synth::mic(0.3, {{0, 1}}, 6, 3))};
     if (!synth::writeTake(folder, root, base, tracks, kFrames, &error))
         qWarning("%s", qPrintable(error));
     return error.isEmpty();

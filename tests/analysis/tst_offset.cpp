@@ -36,13 +36,7 @@ private:
 
 synth::Mic mic(double cutoff, QVector<synth::Path> paths, double snrDb, quint64 noiseSeed)
 {
-    synth::Mic m;
-    m.cutoff = cutoff;
-    m.paths = paths;
-    m.snrDb = snrDb;
-    m.noiseSeed = noiseSeed;
-    m.bits = 24;
-    return m;
+    return synth::mic(cutoff, std::move(paths), snrDb, noiseSeed, 24);
 }
 
 OffsetMeasurement measure(quint64 sceneN, const synth::Mic& n, quint64 sceneM, const synth::Mic& m, double seconds)

@@ -303,12 +303,8 @@ private slots:
         QVERIFY(apptest::writeProject(dir.path(), 0, 0, 1));
         const QString target = dir.path() + QStringLiteral("/target");
         // AA0001: the boom 20 ms late; AA0002: in time.
-        synth::Mic lav, boom;
-        lav.snrDb = boom.snrDb = 10;
-        lav.noiseSeed = 1;
-        boom.noiseSeed = 2;
         for (int take = 1; take <= 2; ++take) {
-            boom.paths = {synth::Path{take == 1 ? 960.0 : 0.0, 1}};
+            const synth::Mic lav = synth::mic(1.0, {{0, 1}}, 10, 1), boom = synth::mic(1.0, {{take == 1 ? 960.0 : 0.0, 1}}, 10, 2);
             const RecorderFileSpec spec = apptest::takeSpec(QStringLiteral("S%1").arg(take), QStringLiteral("1"),
                                                             apptest::kTen + quint64(take) * 480000, 0);
             QVERIFY(synth::writeTake(target, QStringLiteral("AA000%1").arg(take), spec,

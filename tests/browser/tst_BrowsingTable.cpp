@@ -98,17 +98,13 @@ private slots:
         QTest::addColumn<QString>("longName");
         QTest::addColumn<QString>("shortName");
         QTest::addColumn<int>("width");
-        QTest::newRow("file id") << 2 << 2 << "File ID" << "FileID" << 73;
         QTest::newRow("tc start keeps its trailing space") << 8 << 8 << "TC Start " << "TC in" << 76;
         QTest::newRow("bits keeps five spaces") << 14 << 14 << "Bits     " << "Bits" << 56;
-        QTest::newRow("track 1") << 19 << 19 << "Track 1" << "T1" << 70;
         QTest::newRow("track 24") << 42 << 42 << "Track 24" << "T24" << 70;
         QTest::newRow("slate B is narrower") << 44 << 44 << "TC Slate B" << "Slt B" << 89;
-        QTest::newRow("slate J") << 52 << 52 << "TC Slate J" << "Slt J" << 99;
         QTest::newRow("marker E is narrower") << 57 << 57 << "TC Marker E" << "Mrk E" << 89;
         QTest::newRow("unit") << 67 << 67 << "Unit" << "Un." << 25;
         QTest::newRow("in spltc has identifier 72") << 70 << 72 << "In SplTc" << "ISplT." << 100;
-        QTest::newRow("out spltc keeps 71") << 71 << 71 << "Out SplTc" << "OSplTc" << 100;
         QTest::newRow("in out sample tc has identifier 70") << 72 << 70 << "In Out Sample Tc" << "SplTc" << 100;
     }
 
