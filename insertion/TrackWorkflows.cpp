@@ -12,6 +12,7 @@
 #include "QSoundMixer.h"
 #include "QSoundPerform.h"
 #include "TakeGrouping.h"
+#include "TakeJournal.h"
 #include "TakeUpdatePass.h"
 
 #include <QDateTime>
@@ -49,10 +50,12 @@ QString absoluteClean(const QString& path)
 // another run holds it (past the caller's wait) or the folder cannot be locked.
 bool lockFolder(FolderLock& lock, const QString& folder, const FolderLockWait& wait, const QString& title)
 {
-    if (lock.lock(folder, wait.timeoutMs, wait.onWait) == FolderLock::Result::Acquired)
-        return true;
-    SendToRelay(title, lock.errorText(), 0, 1, true, 0);
-    return false;
+    if (lock.lock(folder, wait.timeoutMs, wait.onWait) != FolderLock::Result::Acquired) {
+        SendToRelay(title, lock.errorText(), 0, 1, true, 0);
+        return false;
+    }
+    // A take left half-changed by an interrupted run is put back first.
+    return TakeJournal::RecoverFolder(folder, title) != TakeJournal::Recovery::Failed;
 }
 
 // Path of the classic-family file of track number n (1-based) of the take
@@ -103,6 +106,42 @@ QString lookUpMonoTake(const MyFileInfoList& listing, const QString& folder, con
     return racine;
 }
 
+// What every run that changes a folder starts with: the folder's lock (and,
+// with it, the roll-back of a take an interrupted run left), then the listing
+// the tags are looked up in. False when the lock could not be had.
+bool beginRun(FolderLock& lock, MyFileInfoList& listing, const QString& folder, const FolderLockWait& wait,
+              const QString& title)
+{
+    if (!lockFolder(lock, folder, wait, title))
+        return false;
+    listing.LoadEntryInfoList(folder, QStringList{QStringLiteral(".WAV")});
+    return true;
+}
+
+// Hides one track file under the first free ".DELn" name: hidden files are
+// the user's audio, never replaced. The new name, or empty (reported).
+QString hideTrackFile(const QString& trackFile, const QString& logCommand, const QString& title)
+{
+    MyQDebug("To be deleted %s", local8(trackFile).constData());
+    const QFileInfo info(trackFile);
+    const QString stem = info.absolutePath() + QLatin1Char('/') + info.completeBaseName() + QLatin1String(".DEL");
+    for (int k = 1; k < 10000; ++k) {
+        const QString candidate = stem + QString::number(k);
+        if (QFileInfo::exists(candidate) || QFileInfo(candidate).isSymLink())
+            continue;
+        if (FileWriteSeam::renameNoReplace(trackFile, candidate)) {
+            logAction(logCommand, "hide", trackFile, true, candidate);
+            return candidate;
+        }
+        if (!QFileInfo::exists(candidate))
+            break;   // not a name clash: the rename itself fails
+    }
+    logAction(logCommand, "hide", trackFile, false);
+    SendToRelay(title, trackFile + QLatin1String("\nUnable to rename this file: the track was not hidden."), 0, 0, true,
+                0);
+    return QString();
+}
+
 } // namespace
 
 CreateTrackWorkflow::CreateTrackWorkflow(QObject* parent)
@@ -114,10 +153,6 @@ WorkflowResult CreateTrackWorkflow::Run(const CreateTrackRequest& request)
 {
     const QString title = QStringLiteral("MainWindow::OnPushButton_CreateSoundTrack()");
     WorkflowResult result;
-    bool localGoOn = true;
-    bool* goOn = request.keepGoing ? request.keepGoing : &localGoOn;
-    bool error = false;
-    bool updateFailed = false;
     const QString targetFolder = absoluteClean(request.targetFolder);
     const QString sourcePath = absoluteClean(request.sourcePath);
 
@@ -132,93 +167,73 @@ WorkflowResult CreateTrackWorkflow::Run(const CreateTrackRequest& request)
         return result;
 
     FolderLock lock;
-    if (!lockFolder(lock, targetFolder, request.lockWait, title))
-        return result;
     MyFileInfoList listing;
-    listing.LoadEntryInfoList(targetFolder, QStringList{QStringLiteral(".WAV")});
-    if (listing.count() == 0)
-        error = true;
-
+    if (!beginRun(lock, listing, targetFolder, request.lockWait, title))
+        return result;
+    bool error = listing.count() == 0;
+    bool updateFailed = false;
     const QString logCommand = QStringLiteral("create --track %1 %2")
                                    .arg(request.trackIndex + 1)
                                    .arg(QFileInfo(sourcePath).fileName());
     emit signal_TakeCount(request.fileIds.size());
     for (int position = 0; position < request.fileIds.size() && !error; ++position) {
-        const QString& tag = request.fileIds.at(position);
-        const int first = findTakeByTag(listing, tag);
-        if (first < 0) {
-            SendToRelay(title, tag + QLatin1String("\nNo corresponding file found matching with this tag."), 0, 0, true, 0);
-            error = true;
-            break;
-        }
-        const QString fileName = listing.GetFileName(first);
-        const QString path = targetFolder + QLatin1Char('/') + fileName;
-        const QString takeKey = AudioPathFileShortenedToRacine(path);
-        MyQDebug("TO BE Processed :%s [%s] %s ", local8(tag).constData(), local8(fileName).constData(),
-                 local8(path).constData());
-        MyQDebug("  --- sonalign track process ---");
-
-        auto take = std::make_unique<QSoundPerform>();
-        take->ResetVariables();
-        if (!IsMonoFile(path)) {
-            SendToRelay(title, tag + QLatin1String("\nOnly monophonic file can be used as target in the process."), 0, 0,
-                        true, 0);
-            error = true;
-            break;
-        }
-        MyQDebug("  Source  %s", local8(path).constData());
-        MyQDebug("  Pour ZZ %s", local8(takeKey).constData());
-        MyQDebug("  PathCib %s", local8(targetFolder).constData());
-        MyQDebug("  Cible   %s", local8(takeKey).constData());
-
-        const QString newTrackName =
-            request.hasTrackName ? request.trackName : QStringLiteral("SONALIGN %1").arg(position);
-
-        if (!take->InitFilesZZ(takeKey, QStringLiteral("WAV"))) {
-            SendToRelay(title, tag + QLatin1String("\nError during InitFilesZZ process."), 0, 0, true, 0);
-            error = true;
-            break;
-        }
-
-        {
-            QSoundMixer mixer(nullptr);
-            mixer.SetSourceOptions({request.sourceChannel, request.dither, request.ditherSeed});
-            connect(&mixer, &QSoundMixer::signal_ProgressSize, this, &CreateTrackWorkflow::signal_ProgressSize,
-                    Qt::DirectConnection);
-            QString newName;
-            const bool failed = mixer.SonalignMono(sourcePath, targetFolder,
-                                                   AudioPathFileShortenedToRacine(fileName), request.trackIndex,
-                                                   newTrackName, take.get(), goOn, &newName);
-            logAction(logCommand, "write", trackFilePath(takeKey, request.trackIndex + 1), !failed);
-            if (failed) {
-                SendToRelay(title, tag + QLatin1String("\nError during bounce Sonalign process."), 0, 0, true, 0);
-                error = true;
-            } else {
-                result.createdFiles.append(newName);
-            }
-        }
-        take.reset();
-        if (error)
-            break;
-
-        // Update pass.
-        TakeUpdateOptions options;
-        options.newTrackIndex = request.trackIndex;
-        options.newTrackName = newTrackName;
-        options.absentYesBecomesNo = true;
-        options.logCommand = logCommand;
-        // A file that kept its old iXML has been reported; the other takes
-        // are still handled, but the run does not count as a success.
-        if (!RunTakeUpdatePass(takeKey, options, title))
-            updateFailed = true;
-
-        MyQDebug("  --- sonalign track process END ---");
-        ++result.takesHandled;
-        emit signal_TakesDone(result.takesHandled);
+        const QString takeKey = lookUpMonoTake(listing, targetFolder, request.fileIds.at(position),
+                                               "  --- sonalign track process ---", title);
+        const TakeOutcome outcome = takeKey.isEmpty()
+            ? TakeOutcome::Failed
+            : CreateOnTake(request, sourcePath, takeKey, position, logCommand, title, result);
+        error = outcome == TakeOutcome::Failed;
+        updateFailed = updateFailed || outcome == TakeOutcome::UpdateFailed;
     }
-
     result.success = !error && !updateFailed;
     return result;
+}
+
+// One take: the new file, then the take's update pass.
+CreateTrackWorkflow::TakeOutcome CreateTrackWorkflow::CreateOnTake(const CreateTrackRequest& request,
+                                                                   const QString& sourcePath, const QString& takeKey,
+                                                                   int position, const QString& logCommand,
+                                                                   const QString& title, WorkflowResult& result)
+{
+    const QString& tag = request.fileIds.at(position);
+    const QString newTrackName =
+        request.hasTrackName ? request.trackName : QStringLiteral("SONALIGN %1").arg(position);
+    {
+        auto take = std::make_unique<QSoundPerform>();
+        take->ResetVariables();
+        if (!take->InitFilesZZ(takeKey, QStringLiteral("WAV"))) {
+            SendToRelay(title, tag + QLatin1String("\nError during InitFilesZZ process."), 0, 0, true, 0);
+            return TakeOutcome::Failed;
+        }
+        QSoundMixer mixer(nullptr);
+        mixer.SetSourceOptions({request.sourceChannel, request.dither, request.ditherSeed});
+        connect(&mixer, &QSoundMixer::signal_ProgressSize, this, &CreateTrackWorkflow::signal_ProgressSize,
+                Qt::DirectConnection);
+        bool localGoOn = true;
+        QString newName;
+        const bool failed = mixer.SonalignMono(sourcePath, QFileInfo(takeKey).absolutePath(),
+                                               QFileInfo(takeKey).fileName(), request.trackIndex, newTrackName,
+                                               take.get(), request.keepGoing ? request.keepGoing : &localGoOn, &newName);
+        logAction(logCommand, "write", trackFilePath(takeKey, request.trackIndex + 1), !failed);
+        if (failed) {
+            SendToRelay(title, tag + QLatin1String("\nError during bounce Sonalign process."), 0, 0, true, 0);
+            return TakeOutcome::Failed;
+        }
+        result.createdFiles.append(newName);
+    }
+
+    TakeUpdateOptions options;
+    options.newTrackIndex = request.trackIndex;
+    options.newTrackName = newTrackName;
+    options.absentYesBecomesNo = true;
+    options.logCommand = logCommand;
+    // A file that kept its old iXML has been reported; the other takes are
+    // still handled, but the run does not count as a success.
+    const bool updated = RunTakeUpdatePass(takeKey, options, title);
+    MyQDebug("  --- sonalign track process END ---");
+    ++result.takesHandled;
+    emit signal_TakesDone(result.takesHandled);
+    return updated ? TakeOutcome::Done : TakeOutcome::UpdateFailed;
 }
 
 DeleteTrackWorkflow::DeleteTrackWorkflow(QObject* parent)
@@ -230,11 +245,8 @@ WorkflowResult DeleteTrackWorkflow::Run(const DeleteTrackRequest& request)
 {
     const QString title = QStringLiteral("MainWindow::OnPushButton_DeleteSoundTrack()");
     WorkflowResult result;
-    bool error = false;
-    bool updateFailed = false;
     const int n = request.trackIndex + 1;
     const QString logCommand = QStringLiteral("delete --track %1").arg(n);
-
     const QString targetFolder = absoluteClean(request.targetFolder);
 
     if (request.fileIds.isEmpty()) {
@@ -243,76 +255,41 @@ WorkflowResult DeleteTrackWorkflow::Run(const DeleteTrackRequest& request)
         return result;
     }
     FolderLock lock;
-    if (!lockFolder(lock, targetFolder, request.lockWait, title))
-        return result;
     MyFileInfoList listing;
-    listing.LoadEntryInfoList(targetFolder, QStringList{QStringLiteral(".WAV")});
-    if (listing.count() == 0)
+    if (!beginRun(lock, listing, targetFolder, request.lockWait, title) || listing.count() == 0)
         return result;
     emit signal_TakeCount(request.fileIds.size());
 
-
-    // Hiding pass.
+    // Hiding pass: a take without the track is passed over.
     int handled = 0;
     for (const QString& tag : request.fileIds) {
         const QString racine = lookUpMonoTake(listing, targetFolder, tag, "  --- clean track process (DELETE !!!)---", title);
-        if (racine.isEmpty()) {
-            error = true;
-            break;
-        }
+        if (racine.isEmpty())
+            return result;
         const QString trackFile = trackFilePath(racine, n);
-        const QFileInfo info(trackFile);
-        if (info.isFile()) {
-            MyQDebug("To be deleted %s", local8(trackFile).constData());
-            // Hidden files are the user's audio: take the first free number,
-            // never replace an existing hidden file.
-            const QString stem = info.absolutePath() + QLatin1Char('/') + info.completeBaseName() + QLatin1String(".DEL");
-            bool hidden = false;
-            for (int k = 1; k < 10000 && !hidden; ++k) {
-                const QString candidate = stem + QString::number(k);
-                if (QFileInfo::exists(candidate) || QFileInfo(candidate).isSymLink())
-                    continue;
-                if (FileWriteSeam::renameNoReplace(trackFile, candidate)) {
-                    result.hiddenFiles.append(QFileInfo(candidate).fileName());
-                    logAction(logCommand, "hide", trackFile, true, candidate);
-                    hidden = true;
-                } else if (!QFileInfo::exists(candidate)) {
-                    break;   // not a name clash: the rename itself fails
-                }
-            }
-            if (!hidden) {
-                logAction(logCommand, "hide", trackFile, false);
-                SendToRelay(title, trackFile + QLatin1String("\nUnable to rename this file: the track was not hidden."),
-                            0, 0, true, 0);
-                error = true;
-                break;
-            }
+        if (QFileInfo(trackFile).isFile()) {
+            const QString hidden = hideTrackFile(trackFile, logCommand, title);
+            if (hidden.isEmpty())
+                return result;
+            result.hiddenFiles.append(QFileInfo(hidden).fileName());
         }
-        ++handled;
-        emit signal_HiddenCount(handled);
+        emit signal_HiddenCount(++handled);
     }
 
-    // Update pass.
-    if (!error) {
-        int updated = 0;
-        for (const QString& tag : request.fileIds) {
-            const QString racine = lookUpMonoTake(listing, targetFolder, tag, "  --- clean track process ---", title);
-            if (racine.isEmpty()) {
-                error = true;
-                break;
-            }
-            TakeUpdateOptions options;
-            options.logCommand = logCommand;
-            if (!RunTakeUpdatePass(racine, options, title))
-                updateFailed = true;
-            MyQDebug("  --- clean track process END ---");
-            ++updated;
-            emit signal_UpdatedCount(updated);
-        }
-        result.takesHandled = updated;
+    // Update pass, once every take is hidden.
+    bool updateFailed = false;
+    for (const QString& tag : request.fileIds) {
+        const QString racine = lookUpMonoTake(listing, targetFolder, tag, "  --- clean track process ---", title);
+        if (racine.isEmpty())
+            return result;
+        TakeUpdateOptions options;
+        options.logCommand = logCommand;
+        if (!RunTakeUpdatePass(racine, options, title))
+            updateFailed = true;
+        MyQDebug("  --- clean track process END ---");
+        emit signal_UpdatedCount(++result.takesHandled);
     }
-
-    result.success = !error && !updateFailed;
+    result.success = !updateFailed;
     return result;
 }
 

@@ -80,6 +80,11 @@ signals:
     void signal_ProgressSize(qint64 percent);   // copy progress of the current take
     void signal_TakesDone(int count);            // takes handled so far
     void signal_TakeCount(int count);            // number of tags, before the first take
+
+private:
+    enum class TakeOutcome { Done, UpdateFailed, Failed };   // Failed stops the run
+    TakeOutcome CreateOnTake(const CreateTrackRequest& request, const QString& sourcePath, const QString& takeKey,
+                             int position, const QString& logCommand, const QString& title, WorkflowResult& result);
 };
 
 class DeleteTrackWorkflow : public QObject
