@@ -94,6 +94,17 @@ struct Mic
     int bits = 0;                   // > 0: quantised to this depth
 };
 
+inline Mic mic(double cutoff, QVector<Path> paths, double snrDb, quint64 noiseSeed, int bits = 0)
+{
+    Mic m;
+    m.cutoff = cutoff;
+    m.paths = std::move(paths);
+    m.snrDb = snrDb;
+    m.noiseSeed = noiseSeed;
+    m.bits = bits;
+    return m;
+}
+
 // One microphone's track of the scene `sceneSeed` (sceneSeed 0: the scene is silent).
 class Track
 {

@@ -1,16 +1,27 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-// Shared by the window tests: an isolated configuration folder and small
-// generated projects.
+// Shared by the window tests: an isolated configuration folder, small
+// generated projects and a window whose modal boxes are answered and logged.
 
+#include "BrowserStyle.h"
+#include "MainWindow.h"
+#include "MainWindowUi.h"
+#include "QPavaneBrowsingTable.h"
 #include "RecorderFileWriter.h"
 
+#include <QComboBox>
 #include <QDir>
+#include <QGridLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QSettings>
 #include <QMessageBox>
 #include <QSignalSpy>
 #include <QTemporaryDir>
-#include <QWidget>
+#include <QTest>
 #include <QtGlobal>
 
 namespace apptest {
@@ -22,6 +33,7 @@ constexpr quint64 kTen = quint64(10) * 3600 * 48000;   // 10:00:00 in samples at
 inline void isolateConfig(QTemporaryDir& dir)
 {
     qputenv("XDG_CONFIG_HOME", dir.path().toUtf8());
+    qputenv("XDG_DATA_HOME", (dir.path() + QStringLiteral("/data")).toUtf8());
 }
 
 inline RecorderFileSpec takeSpec(const QString& scene, const QString& take, quint64 start, quint32 frames)
@@ -42,10 +54,7 @@ inline RecorderFileSpec sourceSpec(quint64 start, quint32 frames)
     s.frames = frames;
     s.timeReference = start;
     s.description = "other recorder\r\n";
-    s.withIxml = false;
-    s.withVlta = false;
-    s.withOnde = false;
-    s.withFilm = false;
+    s.withIxml = s.withVlta = s.withOnde = s.withFilm = false;
     return s;
 }
 
@@ -60,27 +69,69 @@ inline QList<QMessageBox*> visibleBoxes(QWidget* window)
     return boxes;
 }
 
-// Answers the window's modal boxes and records their texts.
-struct ModalLog
+// Waits for a build the spy watches; the call that started it may have run
+// the event loop already.
+inline bool ended(QSignalSpy& end) { return end.count() > 0 || end.wait(20000); }
+
+// A configuration folder of its own, set before the window reads it.
+struct IsolatedConfig
 {
-    QStringList texts;
-    int answer = QMessageBox::Ok;
-    template <class Window> void attach(Window& w)
-    {
-        w.SetModalHook([this](QMessageBox& box) {
-            texts << box.text();
-            return answer;
-        });
-    }
+    QTemporaryDir config;
+    IsolatedConfig() { isolateConfig(config); }
 };
 
-// Presses Load and waits for the target table's worker to finish.
-template <class Window, class Ui> bool loadAndWait(Window&, Ui* ui)
+// The window on its own configuration, its modal boxes answered by `answer`
+// and their texts and icons logged, and the steps the tests repeat.
+struct Window : IsolatedConfig, MainWindow
 {
-    QSignalSpy end(ui->m_CtrlTable_Target, SIGNAL(signal_EndOfTableUpdate()));
-    ui->m_CtrlButton_Load->click();
-    return end.count() > 0 || end.wait(20000);
-}
+    QStringList texts;
+    QList<int> icons;
+    int answer = QMessageBox::Ok;
+    Ui_MainWindow* ui = Ui();
+
+    explicit Window(bool shown = false)
+    {
+        SetModalHook([this](QMessageBox& box) {
+            texts << box.text();
+            icons << int(box.icon());
+            return answer;
+        });
+        if (shown) {
+            show();
+            if (!QTest::qWaitForWindowExposed(this))
+                qWarning("the window was not exposed");
+        }
+    }
+    // Presses Load and waits for the target table's worker to finish.
+    bool load()
+    {
+        QSignalSpy end(ui->m_CtrlTable_Target, SIGNAL(signal_EndOfTableUpdate()));
+        ui->m_CtrlButton_Load->click();
+        return ended(end);
+    }
+    bool load(const QString& root)
+    {
+        SetFolders(root + QStringLiteral("/source"), root + QStringLiteral("/target"));
+        return load();
+    }
+    // Selects a source row as a click would, and waits for the analysis.
+    bool selectSource(int row)
+    {
+        QSignalSpy selected(ui->m_CtrlTable_Source, SIGNAL(signal_SelectedSourceChanged(QString, int, int)));
+        ui->m_CtrlTable_Source->setCurrentCell(row, 0);
+        return selected.wait(2000);
+    }
+    QPavaneBrowsingTable* target() const { return ui->m_CtrlTable_Target; }
+    int rowOf(const QString& id) const
+    {
+        for (int r = 0; r < target()->rowCount(); ++r)
+            if (target()->item(r, 0)->text() == id)
+                return r;
+        return -1;
+    }
+    QColor colour(int row) const { return target()->item(row, 0)->background().color(); }
+    QString lastBox() { return visibleBoxes(this).isEmpty() ? QString() : visibleBoxes(this).last()->text(); }
+};
 
 // target/: `takes` mono takes AA0001... of `tracks` tracks, one second apart
 // from 10:00:00; source/: `sources` files R01.WAV... covering the first take.
