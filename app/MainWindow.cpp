@@ -2,6 +2,7 @@
 #include "MainWindow.h"
 
 #include "BrowserStyle.h"
+#include "ConformDialog.h"
 #include "DebugOutput.h"
 #include "MainWindowUi.h"
 #include "SourceChannelChoice.h"
@@ -10,6 +11,7 @@
 #include "SharedFonts.h"
 #include "StyleSheets.h"
 
+#include <QAction>
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QCoreApplication>
@@ -26,6 +28,7 @@
 #include <QStandardPaths>
 #include <QSysInfo>
 #include <QTimer>
+#include <QToolBar>
 
 static void InitSonalignResources()
 {
@@ -68,6 +71,19 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent), ui(new Ui_MainWin
     connect(ui->m_CtrlTable_Target, SIGNAL(signal_EndOfTableUpdate()), this, SLOT(slot_EndOfTableUpdate()));
     SetupVerifyControls();
     ui->m_CtrlTable_Source->setSelectionMode(QAbstractItemView::SingleSelection);
+
+    // Conform of a whole day: its own dialog; the window only opens it and
+    // reloads when it closes.
+    QAction* conform = ui->mainToolBar->addAction(QStringLiteral("Conform…"));
+    conform->setObjectName(QStringLiteral("m_CtrlAction_Conform"));
+    connect(conform, &QAction::triggered, this, [this]() {
+        if (m_bAnalysisBusy)
+            return;
+        auto* dialog = new ConformDialog(m_sSourceFolder, m_sTargetFolder, this);
+        dialog->setAttribute(Qt::WA_DeleteOnClose);
+        connect(dialog, &QDialog::finished, this, &MainWindow::OnPushButton_Load);
+        dialog->open();
+    });
 
     LoadIniSettings();
 

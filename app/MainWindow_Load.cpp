@@ -3,6 +3,7 @@
 #include "MainWindow.h"
 
 #include "ColumnKinds.h"
+#include "ConformDialog.h"
 #include "DebugOutput.h"
 #include "MainWindowUi.h"
 #include "SourceChannelChoice.h"
@@ -47,6 +48,7 @@ void MainWindow::OnPushButton_Load()
 
 bool MainWindow::LoadSounds()
 {
+    RecoverInterruptedTakes({m_sTargetFolder, m_sSourceFolder});
     ui->m_CtrlTable_Target->SetupNewTableContent(m_sTargetFolder + QStringLiteral("/"), QString(), true);
     ui->m_CtrlTable_Source->BuildRawBwfTableContent(m_sSourceFolder + QStringLiteral("/"));
 

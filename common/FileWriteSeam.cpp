@@ -13,6 +13,7 @@ namespace FileWriteSeam {
 
 namespace {
 std::atomic<Injector*> g_injector{nullptr};
+thread_local Observer* t_observer = nullptr;
 
 // A rename lives in its folder: sync the folder so the new entry is on disk.
 // Best effort: some file systems refuse fsync on a folder.
@@ -29,6 +30,30 @@ void syncFolderOf(const QByteArray& path)
 } // namespace
 
 void setInjector(Injector* injector) { g_injector.store(injector); }
+
+Observer* setObserver(Observer* observer)
+{
+    Observer* previous = t_observer;
+    t_observer = observer;
+    return previous;
+}
+
+Observer* observer() { return t_observer; }
+
+bool resize(QFileDevice& file, qint64 newSize)
+{
+    if (t_observer && !t_observer->beforeResize(file, newSize))
+        return false;
+    return file.resize(newSize);
+}
+
+bool mayCreate(const QString& path)
+{
+    if (Injector* inj = g_injector.load())
+        if (inj->failOpenForWrite(path))
+            return false;
+    return !t_observer || t_observer->beforeCreate(path);
+}
 Injector* injector() { return g_injector.load(); }
 
 qint64 write(QFileDevice& file, const char* data, qint64 size)
@@ -42,6 +67,8 @@ qint64 write(QFileDevice& file, const char* data, qint64 size)
         allowed = size;
     if (allowed == 0)
         return 0;
+    if (t_observer && !t_observer->beforeWrite(file, file.pos(), allowed))
+        return -1;
     return file.write(data, allowed);
 }
 
@@ -57,6 +84,8 @@ bool renameNoReplace(const QString& from, const QString& to)
     if (Injector* inj = g_injector.load())
         if (inj->failRename(from, to))
             return false;
+    if (t_observer && !t_observer->beforeRename(from, to))
+        return false;
     const QByteArray src = QFile::encodeName(from);
     const QByteArray dst = QFile::encodeName(to);
     // link() refuses an existing destination atomically, unlike rename().

@@ -21,6 +21,7 @@
 #include <condition_variable>
 #include <deque>
 #include <functional>
+#include <memory>
 #include <mutex>
 #include <thread>
 #include <cstdio>
@@ -118,7 +119,9 @@ public:
                     .rightJustified(QSoundMixer::kUniquePartLength, QLatin1Char('0'));
             const QString path =
                 QDir::cleanPath(folder + QLatin1Char('/') + QSoundMixer::TemporaryNameFor(finalName, unique));
-            if (!FileWriteSeam::mayOpenForWrite(path))
+            // The seam may refuse (tests), and a take's journal records the
+            // name before the file exists.
+            if (!FileWriteSeam::mayCreate(path))
                 return false;
             const QByteArray encoded = QFile::encodeName(path);
             const int fd = ::open(encoded.constData(), O_CREAT | O_EXCL | O_RDWR | O_CLOEXEC | O_NOFOLLOW, 0666);
@@ -703,7 +706,34 @@ bool QSoundMixer::SonalignMono(const QString& sourcePath, const QString& targetF
                                int trackIndex, const QString& trackName, QSoundPerform* take, bool* keepGoing,
                                QString* newFileName)
 {
+    return Synthesize(QStringList{sourcePath}, nullptr, targetFolder, fileId, trackIndex, trackName, take, keepGoing,
+                      newFileName);
+}
+
+bool QSoundMixer::SonalignRanges(const QVector<SourceRange>& ranges, int nameSource, const QString& targetFolder,
+                                 const QString& fileId, int trackIndex, const QString& trackName, QSoundPerform* take,
+                                 bool* keepGoing, QString* newFileName)
+{
+    if (ranges.isEmpty() || nameSource < 0 || nameSource >= ranges.size()) {
+        report(fileId + QLatin1String(" \nNo source to fill the new track from."));
+        emit signal_ImportSourceProgressPct(100);
+        return true;
+    }
+    // The source that names the new file comes first: its messages and
+    // debug lines are then those of SonalignMono.
+    QStringList paths{ranges.at(nameSource).sourcePath};
+    for (const SourceRange& r : ranges)
+        if (!paths.contains(r.sourcePath))
+            paths << r.sourcePath;
+    return Synthesize(paths, &ranges, targetFolder, fileId, trackIndex, trackName, take, keepGoing, newFileName);
+}
+
+bool QSoundMixer::Synthesize(const QStringList& sourcePaths, const QVector<SourceRange>* ranges,
+                             const QString& targetFolder, const QString& fileId, int trackIndex,
+                             const QString& trackName, QSoundPerform* take, bool* keepGoing, QString* newFileName)
+{
     const int t = trackIndex;
+    const QString& sourcePath = sourcePaths.first();
     bool localGoOn = true;
     bool* goOn = keepGoing ? keepGoing : &localGoOn;
     OwnedTemporaryFile temp;   // removed on every way out until it gets its name
@@ -715,39 +745,36 @@ bool QSoundMixer::SonalignMono(const QString& sourcePath, const QString& targetF
 
     MyQDebug("----- SonalignMono %s -----", local8(sourcePath).constData());
 
-    // The source's header, through the reader that knows every source format
-    // (RF64, extensible, float, several channels); the open goes through the
-    // sound-file layer first so that its message is the one users know.
-    SourceFormat srcFormat;
-    {
-        QSoundFile src;
-        if (!src.Open(sourcePath, 0)) {
-            report(sourcePath + QLatin1String("\nError returned by clSoundFile.Open()."));
-            return true;
+    // Each source's header, through the reader that knows every source
+    // format (RF64, extensible, float, several channels); the open goes
+    // through the sound-file layer first so that its message is the one
+    // users know.
+    std::vector<SourceFormat> formats;
+    for (const QString& path : sourcePaths) {
+        SourceFormat fmt;
+        {
+            QSoundFile src;
+            if (!src.Open(path, 0)) {
+                report(path + QLatin1String("\nError returned by clSoundFile.Open()."));
+                return true;
+            }
+            src.Close();
+            QString why;
+            if (!ReadSourceFormat(path, &fmt, &why)) {
+                report(path + QLatin1Char('\n') + why);
+                return true;
+            }
         }
-        src.Close();
-        QString why;
-        if (!ReadSourceFormat(sourcePath, &srcFormat, &why)) {
-            report(sourcePath + QLatin1Char('\n') + why);
-            return true;
-        }
+        const qint64 in = qint64(fmt.timeReference);
+        const qint64 count = qint64(fmt.frames());
+        MyQDebug("%s [%d/%d/%d] %lld InTC %s TcSpl [%s ..%s.. %s] %s", local8(path).constData(), int(fmt.sampleRate),
+                 int(fmt.bitsPerSample), int(fmt.channels), static_cast<long long>(fmt.timeReference),
+                 local8(clockText(fmt.timeReference, fmt.sampleRate)).constData(),
+                 local8(Long64ToString(in)).constData(), local8(Long64ToString(count)).constData(),
+                 local8(Long64ToString(in + count)).constData(), local8(fmt.describe()).constData());
+        formats.push_back(fmt);
     }
-    const quint64 srcTimeRef = srcFormat.timeReference;
-    const quint64 srcDataSize = srcFormat.dataSize;
-    const quint64 srcDataPos = srcFormat.dataOffset;
-    const quint32 srcRate = srcFormat.sampleRate;
-    const int srcBits = srcFormat.bitsPerSample;
-    const int srcChannels = srcFormat.channels;
-    const quint64 srcFrameBytes = srcFormat.blockAlign;
-    {
-        const qint64 in = qint64(srcTimeRef);
-        const qint64 count = qint64(srcFormat.frames());
-        MyQDebug("%s [%d/%d/%d] %lld InTC %s TcSpl [%s ..%s.. %s] %s", local8(sourcePath).constData(), int(srcRate),
-                 srcBits, srcChannels, static_cast<long long>(srcTimeRef),
-                 local8(clockText(srcTimeRef, srcRate)).constData(), local8(Long64ToString(in)).constData(),
-                 local8(Long64ToString(count)).constData(), local8(Long64ToString(in + count)).constData(),
-                 local8(srcFormat.describe()).constData());
-    }
+    const SourceFormat& srcFormat = formats.front();
 
     // Checks, in order.
     if (!take) {
@@ -755,47 +782,54 @@ bool QSoundMixer::SonalignMono(const QString& sourcePath, const QString& targetF
         return true;
     }
     bool formatFailed = false;
-    if (srcRate != take->m_nSampleRate) {
-        // Changing the rate here would move every time code: refused.
-        report(sourcePath + QLatin1String(" [") + QString::number(srcRate) + QLatin1Char('/')
-               + QString::number(srcBits) + QLatin1String(" bits] \nTarget [") + QString::number(take->m_nSampleRate)
-               + QLatin1Char('/') + QString::number(take->m_nBitsPerSample) + QLatin1String(" bits]")
-               + QLatin1String("\nThe source is at ") + QString::number(srcRate) + QLatin1String(" Hz and the take at ")
-               + QString::number(take->m_nSampleRate) + QLatin1String(" Hz: the source must be resampled to ")
-               + QString::number(take->m_nSampleRate) + QLatin1String(" Hz first."));
-        formatFailed = true;
-    }
-    const QString unsupported = srcFormat.unsupportedReason();
-    if (!unsupported.isEmpty()) {
-        report(sourcePath + QLatin1Char('\n') + unsupported);
-        formatFailed = true;
-    }
     const int channelChoice = m_sourceOptions.channel;
-    if (channelChoice == 0 && srcChannels != 1) {
-        report(sourcePath + QLatin1String(" \n Is not a monophonic file.") + QLatin1String("\nIt has ")
-               + QString::number(srcChannels)
-               + QLatin1String(" channels: choose one with --channel K (the channel choice beside the track in the window)."));
-        formatFailed = true;
-    } else if (channelChoice < 0 || channelChoice > srcChannels) {
-        report(sourcePath + QLatin1String("\nThere is no channel ") + QString::number(channelChoice)
-               + QLatin1String(": this source has ") + QString::number(srcChannels)
-               + (srcChannels == 1 ? QLatin1String(" channel.") : QLatin1String(" channels.")));
-        formatFailed = true;
-    }
-    // A hostile header must not overflow the sample arithmetic below; 2^48
-    // samples are centuries of audio.
     constexpr quint64 kMaxSamples = quint64(1) << 48;
-    if (srcFormat.timeReference > kMaxSamples || srcFormat.frames() > kMaxSamples) {
-        report(sourcePath + QLatin1String("\nThe source's time reference or length is out of range: its header is damaged."));
-        formatFailed = true;
-    }
-    if (!srcFormat.hasTimeReference) {
-        report(sourcePath
-               + (srcFormat.hasBext
-                      ? QLatin1String("\nIts bext chunk is too short to hold a time reference")
-                      : QLatin1String("\nThis source has no bext chunk, so no time reference"))
-               + QLatin1String(": it cannot be placed in the take (it would land at midnight)."));
-        formatFailed = true;
+    for (size_t si = 0; si < formats.size(); ++si) {
+        const SourceFormat& srcFormat = formats[si];
+        const QString& sourcePath = sourcePaths.at(int(si));
+        const quint32 srcRate = srcFormat.sampleRate;
+        const int srcBits = srcFormat.bitsPerSample;
+        const int srcChannels = srcFormat.channels;
+        if (srcRate != take->m_nSampleRate) {
+            // Changing the rate here would move every time code: refused.
+            report(sourcePath + QLatin1String(" [") + QString::number(srcRate) + QLatin1Char('/')
+                   + QString::number(srcBits) + QLatin1String(" bits] \nTarget [") + QString::number(take->m_nSampleRate)
+                   + QLatin1Char('/') + QString::number(take->m_nBitsPerSample) + QLatin1String(" bits]")
+                   + QLatin1String("\nThe source is at ") + QString::number(srcRate) + QLatin1String(" Hz and the take at ")
+                   + QString::number(take->m_nSampleRate) + QLatin1String(" Hz: the source must be resampled to ")
+                   + QString::number(take->m_nSampleRate) + QLatin1String(" Hz first."));
+            formatFailed = true;
+        }
+        const QString unsupported = srcFormat.unsupportedReason();
+        if (!unsupported.isEmpty()) {
+            report(sourcePath + QLatin1Char('\n') + unsupported);
+            formatFailed = true;
+        }
+        if (channelChoice == 0 && srcChannels != 1) {
+            report(sourcePath + QLatin1String(" \n Is not a monophonic file.") + QLatin1String("\nIt has ")
+                   + QString::number(srcChannels)
+                   + QLatin1String(" channels: choose one with --channel K (the channel choice beside the track in the window)."));
+            formatFailed = true;
+        } else if (channelChoice < 0 || channelChoice > srcChannels) {
+            report(sourcePath + QLatin1String("\nThere is no channel ") + QString::number(channelChoice)
+                   + QLatin1String(": this source has ") + QString::number(srcChannels)
+                   + (srcChannels == 1 ? QLatin1String(" channel.") : QLatin1String(" channels.")));
+            formatFailed = true;
+        }
+        // A hostile header must not overflow the sample arithmetic below; 2^48
+        // samples are centuries of audio.
+        if (srcFormat.timeReference > kMaxSamples || srcFormat.frames() > kMaxSamples) {
+            report(sourcePath + QLatin1String("\nThe source's time reference or length is out of range: its header is damaged."));
+            formatFailed = true;
+        }
+        if (!srcFormat.hasTimeReference) {
+            report(sourcePath
+                   + (srcFormat.hasBext
+                          ? QLatin1String("\nIts bext chunk is too short to hold a time reference")
+                          : QLatin1String("\nThis source has no bext chunk, so no time reference"))
+                   + QLatin1String(": it cannot be placed in the take (it would land at midnight)."));
+            formatFailed = true;
+        }
     }
     if (take->m_nNbChannels != 1) {
         report(QLatin1Char('[') + fileId + QLatin1String("] Is not a monophoni file."));
@@ -820,10 +854,10 @@ bool QSoundMixer::SonalignMono(const QString& sourcePath, const QString& targetF
         return true;
     }
     const TargetSampleFormat targetFormat = takeSampleFormat(ref);
-    {
-        const QString why = SampleConverter::CannotConvert(srcFormat, targetFormat);
+    for (size_t si = 0; si < formats.size(); ++si) {
+        const QString why = SampleConverter::CannotConvert(formats[si], targetFormat);
         if (!why.isEmpty()) {
-            report(sourcePath + QLatin1Char('\n') + why);
+            report(sourcePaths.at(int(si)) + QLatin1Char('\n') + why);
             return true;
         }
     }
@@ -948,52 +982,94 @@ bool QSoundMixer::SonalignMono(const QString& sourcePath, const QString& targetF
     BlockWriter writer(out);
     writer.append(header.bytes().data(), qint64(header.bytes().size()));
 
-    QFile src(sourcePath);
-    if (!src.open(QIODevice::ReadOnly | QIODevice::Unbuffered)) {
-        report(QStringLiteral("Unable to open source file for reading audio data!"));
-        return true;
+    std::vector<std::unique_ptr<QFile>> srcFiles;
+    for (const QString& path : sourcePaths) {
+        srcFiles.push_back(std::make_unique<QFile>(path));
+        if (!srcFiles.back()->open(QIODevice::ReadOnly | QIODevice::Unbuffered)) {
+            report(QStringLiteral("Unable to open source file for reading audio data!"));
+            return true;
+        }
     }
 
-    // Locate the segment; differences are unsigned 32-bit.
-    const qint64 Sin = qint64(srcTimeRef);
-    // Source frames: one sample of every channel (RF64 sources may pass 4 GB).
-    const quint64 Ns = srcFormat.frames();
-    const qint64 Sout = Sin + qint64(Ns);
+    // The new data chunk as a run of segments: silence, or frames read from
+    // one source (each source fills one stretch of a take). One source gives
+    // silence before, the copy, silence after.
+    struct Segment
+    {
+        int source = -1;          // -1 = silence
+        quint64 frames = 0;
+        quint64 sourceFrom = 0;   // first frame in the source's audio
+        quint64 takeFrom = 0;
+    };
+    std::vector<Segment> segments;
     const qint64 Tin = qint64(ref.GetTimeReference());
     const quint32 Nt = D / quint32(c) / quint32(b);
-    const qint64 Tout = Tin + Nt;
-    quint32 before = 0, copied = 0, after = 0;
-    quint64 offset = 0;   // source frames skipped
-    if (Sin <= Tin && Tout <= Sout) {
-        MyQDebug("FULL MATCH SELECTION BLUE");
-        copied = Nt;
-        offset = quint64(Tin - Sin);
-    } else if (Tin < Sin && Sin < Tout && Tout <= Sout) {
-        MyQDebug("FULL MATCH SELECTION DARK PINK");
-        before = quint32(Sin - Tin);
-        copied = quint32(Tout - Sin);
-    } else if (Tin < Sin && Sin < Tout && Sout < Tout) {
-        MyQDebug("FULL MATCH SELECTION DARK RED");
-        before = quint32(Sin - Tin);
-        copied = quint32(Ns);
-        after = quint32(Tout - Sout);
-    } else if (Tin < Sout && Sout < Tout) {
-        MyQDebug("FULL MATCH SELECTION DARK BLUE");
-        copied = quint32(Sout - Tin);
-        after = quint32(Tout - Sout);
-        offset = quint64(Tin - Sin);
+    if (!ranges) {
+        // Locate the segment; differences are unsigned 32-bit.
+        const qint64 Sin = qint64(srcFormat.timeReference);
+        // Source frames: one sample of every channel (RF64 sources may pass 4 GB).
+        const quint64 Ns = srcFormat.frames();
+        const qint64 Sout = Sin + qint64(Ns);
+        const qint64 Tout = Tin + Nt;
+        quint32 before = 0, copied = 0, after = 0;
+        quint64 offset = 0;   // source frames skipped
+        if (Sin <= Tin && Tout <= Sout) {
+            MyQDebug("FULL MATCH SELECTION BLUE");
+            copied = Nt;
+            offset = quint64(Tin - Sin);
+        } else if (Tin < Sin && Sin < Tout && Tout <= Sout) {
+            MyQDebug("FULL MATCH SELECTION DARK PINK");
+            before = quint32(Sin - Tin);
+            copied = quint32(Tout - Sin);
+        } else if (Tin < Sin && Sin < Tout && Sout < Tout) {
+            MyQDebug("FULL MATCH SELECTION DARK RED");
+            before = quint32(Sin - Tin);
+            copied = quint32(Ns);
+            after = quint32(Tout - Sout);
+        } else if (Tin < Sout && Sout < Tout) {
+            MyQDebug("FULL MATCH SELECTION DARK BLUE");
+            copied = quint32(Sout - Tin);
+            after = quint32(Tout - Sout);
+            offset = quint64(Tin - Sin);
+        } else {
+            report(QStringLiteral("Unable to in point Tc sample!"));
+            return true;
+        }
+        if (copied == 0) {
+            report(QStringLiteral("Unable to find audio source data to be added!"));
+            return true;
+        }
+        segments = {Segment{-1, before, 0, 0}, Segment{0, copied, offset, before}, Segment{-1, after, 0, 0}};
     } else {
-        report(QStringLiteral("Unable to in point Tc sample!"));
-        return true;
+        // Ranges in take order, inside the take, without overlap, each
+        // inside its source's audio; silence fills what they leave.
+        quint64 at = 0;
+        for (const SourceRange& r : *ranges) {
+            const int index = sourcePaths.indexOf(r.sourcePath);
+            const quint64 Ns = formats[size_t(index)].frames();
+            if (r.takeFrom < qint64(at) || r.takeTo <= r.takeFrom || r.takeTo > qint64(Nt) || r.sourceFrom < 0
+                || quint64(r.sourceFrom) + quint64(r.takeTo - r.takeFrom) > Ns) {
+                report(r.sourcePath + QLatin1String("\nThis source does not cover the part of take ") + fileId
+                       + QLatin1String(" it was chosen for; no track was written."));
+                return true;
+            }
+            if (quint64(r.takeFrom) > at)
+                segments.push_back(Segment{-1, quint64(r.takeFrom) - at, 0, 0});
+            segments.push_back(Segment{index, quint64(r.takeTo - r.takeFrom), quint64(r.sourceFrom), quint64(r.takeFrom)});
+            at = quint64(r.takeTo);
+        }
+        segments.push_back(Segment{-1, quint64(Nt) - at, 0, 0});
     }
-    if (copied == 0) {
-        report(QStringLiteral("Unable to find audio source data to be added!"));
-        return true;
-    }
-    const quint64 sourceStart = srcDataPos + srcFrameBytes * offset;
-    if (!src.seek(qint64(sourceStart))) {
-        report(sourcePath + QLatin1String("\nThe source file holds fewer audio bytes than its data chunk declares."));
-        return true;
+    for (const Segment& seg : segments) {
+        if (seg.source < 0)
+            continue;
+        const SourceFormat& fmt = formats[size_t(seg.source)];
+        const quint64 start = fmt.dataOffset + quint64(fmt.blockAlign) * seg.sourceFrom;
+        if (!srcFiles[size_t(seg.source)]->seek(qint64(start))) {
+            report(sourcePaths.at(seg.source)
+                   + QLatin1String("\nThe source file holds fewer audio bytes than its data chunk declares."));
+            return true;
+        }
     }
     MyQDebug("DataChunkSize %u NbChannels %d nStep %d nNbSamples %u nbbits %d", D, c, b, D / quint32(c) / quint32(b),
              int(ref.GetBitsPerSample()));
@@ -1001,7 +1077,6 @@ bool QSoundMixer::SonalignMono(const QString& sourcePath, const QString& targetF
     // Copy: silence before, source samples, silence after, in logical
     // blocks for peak, progress and the keep-going check; the bytes move
     // through the OS in runs of many blocks.
-    const quint64 frames[3] = {before, copied, after};
     const qint64 blockFrames = kBlockBytes / f;
     const qint64 blockBytes = blockFrames * f;
     PeakOverview overview(c, b, rate / 10);
@@ -1009,20 +1084,30 @@ bool QSoundMixer::SonalignMono(const QString& sourcePath, const QString& targetF
     std::array<quint64, 2> lastTicket{{0, 0}};
     writer.beforeReuse = [&](int buffer) { peaks.waitFor(lastTicket[size_t(buffer)]); };
     qint64 written = 0;
-    quint64 sourceRemaining = srcDataSize > srcFrameBytes * offset ? srcDataSize - srcFrameBytes * offset : 0;
     // A source already in the take's format is copied byte for byte, as it
     // always was; any other goes through the converter, one channel of it.
     ConversionOptions conversion;
     conversion.channel = std::max(channelChoice, 1) - 1;
     conversion.dither = m_sourceOptions.dither;
     conversion.ditherSeed = m_sourceOptions.ditherSeed;
-    SampleConverter converter(srcFormat, targetFormat, conversion);
-    SourceSampleReader sourceReader(src, sourceRemaining, converter);
-    const bool copyAsIs = converter.IsCopy();
+    std::vector<std::unique_ptr<SampleConverter>> converters;
+    for (const SourceFormat& fmt : formats)
+        converters.push_back(std::make_unique<SampleConverter>(fmt, targetFormat, conversion));
     bool cancelled = false;
     bool shortSource = false;
-    for (int phase = 0; phase < 3 && !cancelled && !shortSource && !writer.failed(); ++phase) {
-        quint64 remaining = frames[phase];
+    QString shortSourcePath;
+    for (size_t si = 0; si < segments.size() && !cancelled && !shortSource && !writer.failed(); ++si) {
+        const Segment& seg = segments[si];
+        quint64 remaining = seg.frames;
+        QFile* src = seg.source >= 0 ? srcFiles[size_t(seg.source)].get() : nullptr;
+        const SourceFormat* fmt = seg.source >= 0 ? &formats[size_t(seg.source)] : nullptr;
+        const quint64 skipped = fmt ? quint64(fmt->blockAlign) * seg.sourceFrom : 0;
+        quint64 sourceRemaining = fmt && fmt->dataSize > skipped ? fmt->dataSize - skipped : 0;
+        SampleConverter* converter = src ? converters[size_t(seg.source)].get() : nullptr;
+        std::unique_ptr<SourceSampleReader> sourceReader;
+        if (src)
+            sourceReader = std::make_unique<SourceSampleReader>(*src, sourceRemaining, *converter);
+        const bool copyAsIs = converter && converter->IsCopy();
         while (remaining > 0) {
             if (writer.freeBytes() < blockBytes && !writer.flush())
                 break;
@@ -1032,19 +1117,21 @@ bool QSoundMixer::SonalignMono(const QString& sourcePath, const QString& targetF
             char* dst = writer.space(runBytes);
             if (!dst)
                 break;
-            if (phase == 1 && copyAsIs) {
+            if (src && copyAsIs) {
                 const qint64 want = qint64(std::min<quint64>(quint64(runBytes), sourceRemaining));
-                const qint64 got = readFully(src, dst, want);
+                const qint64 got = readFully(*src, dst, want);
                 if (got != runBytes) {
                     shortSource = true;
+                    shortSourcePath = sourcePaths.at(seg.source);
                     break;
                 }
                 sourceRemaining -= quint64(got);
-            } else if (phase == 1) {
+            } else if (src) {
                 // Converted into the take's format before peaks and writing,
                 // so the overview describes the samples the file holds.
-                if (sourceReader.Read(dst, qint64(runFrames)) != qint64(runFrames)) {
+                if (sourceReader->Read(dst, qint64(runFrames)) != qint64(runFrames)) {
                     shortSource = true;
+                    shortSourcePath = sourcePaths.at(seg.source);
                     break;
                 }
             } else {
@@ -1079,11 +1166,11 @@ bool QSoundMixer::SonalignMono(const QString& sourcePath, const QString& targetF
         writer.flush();
     peaks.waitAll();
     writer.beforeReuse = nullptr;
-    src.close();
+    srcFiles.clear();
     out.close();
 
     if (shortSource) {
-        report(sourcePath + QLatin1String("\nThe source file holds fewer audio bytes than its data chunk declares."));
+        report(shortSourcePath + QLatin1String("\nThe source file holds fewer audio bytes than its data chunk declares."));
         return true;
     }
     if (cancelled || !*goOn) {
@@ -1094,16 +1181,21 @@ bool QSoundMixer::SonalignMono(const QString& sourcePath, const QString& targetF
         report(newPath + QLatin1String("\nError on write: the disk may be full. The new track was not written."));
         return true;
     }
-    const ConversionCounts& counts = converter.Counts();
-    if (counts.clipped || counts.nonFinite) {
+    for (const Segment& seg : segments) {
+        if (seg.source < 0)
+            continue;
+        const ConversionCounts& counts = converters[size_t(seg.source)]->Counts();
+        if (!counts.clipped && !counts.nonFinite)
+            continue;
         // A warning, not a failure: the track is written all the same.
+        const SourceFormat& fmt = formats[size_t(seg.source)];
         const int fps = ref.GetNumerikFrameRate();
         auto firstAt = [&](qint64 index) -> QString {
             return QLatin1String(" (first at ")
-                   + timecodeText(quint64(Tin) + before + quint64(index), rate, fps) + QLatin1Char(')');
+                   + timecodeText(quint64(Tin) + seg.takeFrom + quint64(index), rate, fps) + QLatin1Char(')');
         };
-        QString text = sourcePath + QLatin1String("\nConverted from ") + srcFormat.describe() + QLatin1String(" to ")
-                       + QString::number(targetFormat.bits) + QLatin1String("-bit: ")
+        QString text = sourcePaths.at(seg.source) + QLatin1String("\nConverted from ") + fmt.describe()
+                       + QLatin1String(" to ") + QString::number(targetFormat.bits) + QLatin1String("-bit: ")
                        + QString::number(counts.clipped) + QLatin1String(" sample(s) clipped");
         if (counts.clipped)
             text += firstAt(counts.firstClipped);

@@ -5,6 +5,8 @@
 
 #include <QObject>
 #include <QString>
+#include <QStringList>
+#include <QVector>
 
 class QSoundFile;
 class QSoundPerform;
@@ -26,6 +28,25 @@ public:
     bool SonalignMono(const QString& sourcePath, const QString& targetFolder, const QString& fileId,
                       int trackIndex, const QString& trackName, QSoundPerform* take, bool* keepGoing,
                       QString* newFileName);
+
+    // One stretch of a new track filled from a source: the take's frames
+    // [takeFrom, takeTo) (counted from the take's first sample) come from the
+    // source's audio starting at its frame sourceFrom.
+    struct SourceRange
+    {
+        QString sourcePath;
+        qint64 takeFrom = 0;
+        qint64 takeTo = 0;
+        qint64 sourceFrom = 0;
+    };
+
+    // The same engine filled from several sources: the ranges in take order
+    // without overlap, silence where none covers. Header and metadata as
+    // SonalignMono makes them; the source of range `nameSource` names the new
+    // file where SonalignMono puts the source's name. true = failure.
+    bool SonalignRanges(const QVector<SourceRange>& ranges, int nameSource, const QString& targetFolder,
+                        const QString& fileId, int trackIndex, const QString& trackName, QSoundPerform* take,
+                        bool* keepGoing, QString* newFileName);
 
     // How the next SonalignMono calls read their source: the channel of a
     // multichannel source (1-based; 0 = the source must be mono) and the
@@ -70,6 +91,14 @@ public:
     // Bytes moved through the OS per read or write call: a whole number of
     // logical blocks, about 1 MiB.
     static constexpr int kIoBytes = kBlockBytes * 69;
+
+private:
+    // The one engine behind both: `ranges` null = the single source of
+    // sourcePaths, located against the take as the coverage classes say.
+    // The first of sourcePaths names the new file.
+    bool Synthesize(const QStringList& sourcePaths, const QVector<SourceRange>* ranges,
+                    const QString& targetFolder, const QString& fileId, int trackIndex, const QString& trackName,
+                    QSoundPerform* take, bool* keepGoing, QString* newFileName);
 
 signals:
     void signal_ProgressSize(qint64 percent);

@@ -12,6 +12,7 @@
 #include "QSoundMixer.h"
 #include "QSoundPerform.h"
 #include "TakeGrouping.h"
+#include "TakeJournal.h"
 #include "TakeUpdatePass.h"
 
 #include <QDateTime>
@@ -49,10 +50,12 @@ QString absoluteClean(const QString& path)
 // another run holds it (past the caller's wait) or the folder cannot be locked.
 bool lockFolder(FolderLock& lock, const QString& folder, const FolderLockWait& wait, const QString& title)
 {
-    if (lock.lock(folder, wait.timeoutMs, wait.onWait) == FolderLock::Result::Acquired)
-        return true;
-    SendToRelay(title, lock.errorText(), 0, 1, true, 0);
-    return false;
+    if (lock.lock(folder, wait.timeoutMs, wait.onWait) != FolderLock::Result::Acquired) {
+        SendToRelay(title, lock.errorText(), 0, 1, true, 0);
+        return false;
+    }
+    // A take left half-changed by an interrupted run is put back first.
+    return TakeJournal::RecoverFolder(folder, title) != TakeJournal::Recovery::Failed;
 }
 
 // Path of the classic-family file of track number n (1-based) of the take

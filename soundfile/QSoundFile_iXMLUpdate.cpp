@@ -250,7 +250,7 @@ bool QSoundFile::RestoreFileSize(qint64 size)
     // shorter than it was before the write.
     if (m_File.size() <= size)
         return true;
-    return m_File.resize(size);
+    return FileWriteSeam::resize(m_File, size);
 }
 
 bool QSoundFile::AddiXMLChunk(QString& text)

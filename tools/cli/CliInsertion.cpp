@@ -116,6 +116,7 @@ int runAnalyse(const QStringList& args)
         return kExitFailure;
     }
 
+    const bool recovered = cliRecoverFolder(target);
     SourceFormat sourceFormat;
     ReadSourceFormat(source, &sourceFormat, nullptr);   // the span was read: so is the header
 
@@ -162,7 +163,7 @@ int runAnalyse(const QStringList& args)
         o << CoverageStatusText(counts) << '\n';
     }
     o.flush();
-    return kExitOk;
+    return recovered ? kExitOk : kExitFailure;
 }
 
 // ---------------------------------------------------------------- progress

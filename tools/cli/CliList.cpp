@@ -182,6 +182,7 @@ int runList(const QStringList& args)
     }
 
     CliRelay relay;
+    const bool recovered = cliRecoverFolder(folder);
     std::vector<TakeRow> rows;
     {
         StdoutToStderr guard;
@@ -194,7 +195,7 @@ int runList(const QStringList& args)
         printJson(rows);
     else
         printTable(rows);
-    return kExitOk;
+    return recovered ? kExitOk : kExitFailure;
 }
 
 CliCommandRegistration reg("list", "list FOLDER [--json]", "Lists the takes of a folder, one row per take, as the window's target table shows them.", &runList);

@@ -2,6 +2,7 @@
 #include "CliSupport.h"
 
 #include "MessageLoging.h"
+#include "TakeJournal.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -102,4 +103,17 @@ FolderLockWait cliFolderLockWait()
         }
     };
     return wait;
+}
+
+bool cliRecoverFolder(const QString& folder)
+{
+    if (!TakeJournal::HasJournal(folder))
+        return true;
+    FolderLock lock;
+    const FolderLockWait wait = cliFolderLockWait();
+    if (lock.lock(folder, wait.timeoutMs, wait.onWait) != FolderLock::Result::Acquired) {
+        SendToRelay(QStringLiteral("sonalign-cli"), lock.errorText(), 0, 1, true, 0);
+        return false;
+    }
+    return TakeJournal::RecoverFolder(folder, QStringLiteral("sonalign-cli")) != TakeJournal::Recovery::Failed;
 }

@@ -52,3 +52,8 @@ QString absoluteCleanPath(const QString& path);
 // Commands that change a folder wait for another run that is changing it:
 // a few minutes at most, saying so once on a terminal.
 FolderLockWait cliFolderLockWait();
+
+// A take left half-changed by an interrupted run is rolled back before any
+// command looks at its folder (the message goes to stderr; stdout stays
+// clean). False when the rollback failed; the relay has said why.
+bool cliRecoverFolder(const QString& folder);
