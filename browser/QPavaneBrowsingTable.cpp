@@ -77,6 +77,183 @@ QString composeScene(const QString& composition, const QHash<int, QString>& fiel
     return scene;
 }
 
+// One take record as its row's cells read it: the record plus what several
+// cells derive from it.
+struct TakeRow {
+    QSoundPerform* record;
+    int status;
+    bool hasFile;           // the first track slot holds a readable file
+    QSoundFile* first;      // that file, or slot 0 when there is none
+    bool advancedTemplate;  // templates 4 and 5 carry the advanced fields
+    int files;
+};
+
+// Gathers what the cells of one take row share.
+TakeRow takeRowOf(QSoundPerform* record, int status)
+{
+    const short firstSlot = record->GetFirstTrack();
+    const bool hasFile = firstSlot >= 0 && firstSlot < QSoundPerform::kMaxSlots && record->m_bPresent[size_t(firstSlot)];
+    QSoundFile& first = record->File(hasFile ? firstSlot : 0);
+    const bool advancedTemplate = record->m_nScTkTemplate == 4 || record->m_nScTkTemplate == 5;
+    return TakeRow{record, status, hasFile, &first, advancedTemplate, record->m_nNbFiles};
+}
+
+// Track cell: the track's name when names are shown; an inactive absent
+// track is shaded, a named track whose mono file is missing is tinted.
+void fillTrackCell(QTableWidgetItem* it, const TakeRow& take, int t, bool namesShown)
+{
+    QSoundPerform* record = take.record;
+    QString text;
+    if (namesShown) {
+        if (record->m_bPoly) {
+            if (t < record->m_nNbChannels) {
+                const QString name = record->m_sTrackName[size_t(t)].trimmed();
+                text = name.isEmpty() ? QStringLiteral("x") : name;
+            }
+        } else {
+            QString name = take.hasFile ? take.first->GetiXMLVeltaTracknames(t) : QString();
+            if (name.isEmpty())
+                name = record->m_sTrackName[size_t(t)];
+            QString active = take.hasFile ? take.first->GetiXMLVeltaTrackActive(t) : QString();
+            if (active.isEmpty())
+                active = record->m_sTrackActive[size_t(t)];
+            const bool isActive = active.compare(QLatin1String("YES"), Qt::CaseInsensitive) == 0;
+            if (!isActive && !record->m_bPresent[size_t(t)]) {
+                it->setBackground(kShadeColour);
+            } else {
+                text = name.trimmed().isEmpty() ? QStringLiteral("T%1").arg(t + 1) : name.trimmed();
+                QString path;
+                record->GetMonoFilePath(t, path);
+                MyQDebug(" >>> Browsing %s", path.toLocal8Bit().constData());
+                if (!QFileInfo::exists(path))
+                    it->setBackground(kMissingFileTint);
+            }
+        }
+    }
+    it->setText(text);
+}
+
+// Slate cell: the first three slate points as time code, dashes when unset.
+void fillSlateCell(QTableWidgetItem* it, const TakeRow& take, int p)
+{
+    QString text;
+    if (p < 3) {
+        const unsigned int point = take.record->m_nSlateFrames[p];
+        text = point == 0 ? QStringLiteral("--:--:--:--")
+                          : GetTimeCode(point + take.record->m_nTimeCodeFrame, take.record->m_nFrameRate);
+    }
+    it->setText(text);
+}
+
+// Advanced field cell: the field's value, shaded when the take has none.
+void fillAdvancedCell(QTableWidgetItem* it, const TakeRow& take, int k)
+{
+    const int key = AdvancedFieldKeyOfKind(k);
+    if (take.advancedTemplate && take.record->m_AdvancedFields.contains(key)) {
+        it->setText(take.record->m_AdvancedFields.value(key));
+    } else {
+        it->setText(QString());
+        it->setBackground(kShadeColour);
+    }
+}
+
+// Scene cell: keeps the plain and composed scenes on the row's first item
+// (the short-scene views switch between them) and shows the one in use.
+void fillSceneCell(QTableWidgetItem* it, QTableWidgetItem* firstItem, const TakeRow& take, int shortSceneMode)
+{
+    const QString plain = take.record->m_sScene.trimmed();
+    QString composition;
+    QString composed;
+    int mask = 0;
+    if (take.advancedTemplate) {
+        composition = take.record->m_sAdvancedComposition;
+        composed = composeScene(composition, take.record->m_AdvancedFields, &mask);
+    }
+    if (firstItem) {
+        firstItem->setData(kRoleComposition, composition);
+        firstItem->setData(kRoleComposedScene, composed);
+        firstItem->setData(kRolePlainScene, plain);
+        firstItem->setData(kRoleFieldMask, mask);
+    }
+    it->setText(shortSceneMode == 0 && !composition.isEmpty() ? composed : plain);
+}
+
+// Text of the cells that only show one value of the take; empty for kinds
+// without one.
+QString takeFieldText(int k, const TakeRow& take)
+{
+    const QSoundPerform* record = take.record;
+    const int files = take.files;
+    switch (k) {
+    case BLK_DATA_TAKE:
+        return QString(record->m_sTakeIndicator + record->m_sTakeNumber).trimmed();
+    case BLK_DATA_NOTES:
+        return take.status == 0 ? record->m_sNotes
+                                : QStringLiteral(" *** Error #%1 detected on audio file *** ").arg(take.status);
+    case BLK_DATA_TRACKS:
+        return QString::number(record->m_bPoly ? record->m_nNbChannels : files);
+    case BLK_DATA_TCSTART:
+        return record->m_sTimeCode.left(8);
+    case BLK_DATA_TCEND:
+        return GetTimeCode(record->m_nTimeCodeFrame + record->m_nDurationFrames, record->m_nFrameRate);
+    case BLK_DATA_DURATION:
+        return record->m_sDuration.left(8);
+    case BLK_DATA_TOTSIZE:
+        return QStringLiteral("%1 MB").arg(qint64(record->m_nNumerikSize) * (record->m_bPoly ? 1 : files));
+    case BLK_DATA_TYPE:
+        return record->m_bPoly ? QStringLiteral("Poly") : QStringLiteral("Mono");
+    case BLK_DATA_FREQUENCY:
+        return record->m_nSampleRate % 1000 == 0 ? QStringLiteral("%1K").arg(record->m_nSampleRate / 1000)
+                                                  : QString::number(record->m_nSampleRate);
+    case BLK_DATA_BITS:
+        return QStringLiteral("%1 bit").arg(record->m_nBitsPerSample);
+    case BLK_DATA_TCFPS:
+        return record->m_sFrameRate;
+    case BLK_DATA_UBITS:
+        return record->m_sUbits;
+    case BLK_DATA_TAPE:
+        return record->m_sTape;
+    case BLK_DATA_DATE:
+        return record->m_sCreationDate;
+    case BLK_DATA_IN_SPLTC:
+        if (take.hasFile && !record->m_bPoly) {
+            const qint64 in = qint64(take.first->GetTimeReference());
+            const qint64 n = qint64(take.first->GetNbTotalSample());
+            return QStringLiteral("[%1 ..%2.. %3]").arg(Long64ToString(in), Long64ToString(n), Long64ToString(in + n));
+        }
+        return QString();
+    case BLK_DATA_OUT_SPLTC:
+        // A take without a readable file has no span: an empty cell keeps
+        // it out of every coverage class.
+        return take.hasFile ? lld(qint64(take.first->GetTimeReference()) + qint64(take.first->GetNbTotalSample()))
+                            : QString();
+    case BLK_DATA_INOUT_SPLTC:
+        return take.hasFile ? lld(qint64(take.first->GetTimeReference())) : QStringLiteral("--:--:--:--");
+    default:
+        return QString();
+    }
+}
+
+// Any other cell of a take row: the file id keeps its text and carries the
+// error flag and byte size, the circled cell shows an icon, the rest a text.
+void fillTakeFieldCell(QTableWidgetItem* it, const TakeRow& take, int k, const QPixmap& circledIcon)
+{
+    const QSoundPerform* record = take.record;
+    if (k == BLK_DATA_FILEID) {
+        it->setData(kRoleErrorFlag, take.status != 0);
+        it->setData(kByteRoleSize, qint64(record->m_nNumerikSize) * (record->m_bPoly ? 1 : take.files) * 1048576);
+    } else if (k == BLK_DATA_CIRCLED) {
+        const QString c = record->m_sCircled.trimmed();
+        const bool circled = c.compare(QLatin1String("TRUE"), Qt::CaseInsensitive) == 0
+                             || c == QLatin1String("1")
+                             || c.compare(QLatin1String("YES"), Qt::CaseInsensitive) == 0;
+        it->setText(QString());
+        it->setIcon(circled ? QIcon(circledIcon) : QIcon());
+    } else {
+        it->setText(takeFieldText(k, take));
+    }
+}
+
 } // namespace
 
 QPavaneBrowsingTable::QPavaneBrowsingTable(QWidget* parent)
@@ -390,175 +567,29 @@ void QPavaneBrowsingTable::SetItemText(int row, int kindIndex, const QString& te
 
 void QPavaneBrowsingTable::FillFieldTable(QSoundPerform* record, int row, int status, bool)
 {
-    const int columns = columnCount();
-    const short firstSlot = record->GetFirstTrack();
-    const bool hasFile = firstSlot >= 0 && firstSlot < QSoundPerform::kMaxSlots && record->m_bPresent[size_t(firstSlot)];
-    QSoundFile& first = record->File(hasFile ? firstSlot : 0);
-    const bool advancedTemplate = record->m_nScTkTemplate == 4 || record->m_nScTkTemplate == 5;
-    const int files = record->m_nNbFiles;
-
+    const TakeRow take = takeRowOf(record, status);
     for (int k = 0; k < BLK_DATA_LAST; ++k) {
         const ColumnKind& kind = m_Kinds[size_t(k)];
         if (kind.position < 0)
             continue;
         QTableWidgetItem* it = item(row, kind.position);
         if (!it) {
-            MyQDebug("NULL ITEM %d iData %d m_NbColumnInTable %d BLK_DATA_LAST %d", row, k, columns, int(BLK_DATA_LAST));
+            MyQDebug("NULL ITEM %d iData %d m_NbColumnInTable %d BLK_DATA_LAST %d", row, k, columnCount(),
+                     int(BLK_DATA_LAST));
             continue;
         }
         it->setBackground(status == 0 ? QBrush(Qt::transparent) : QBrush(kErrorRowColour));
 
-        if (k >= BLK_DATA_TRACK1 && k <= BLK_DATA_TRACK24) {
-            const int t = k - BLK_DATA_TRACK1;
-            QString text;
-            if (m_bTrackNamesShown) {
-                if (record->m_bPoly) {
-                    if (t < record->m_nNbChannels) {
-                        const QString name = record->m_sTrackName[size_t(t)].trimmed();
-                        text = name.isEmpty() ? QStringLiteral("x") : name;
-                    }
-                } else {
-                    QString name = hasFile ? first.GetiXMLVeltaTracknames(t) : QString();
-                    if (name.isEmpty())
-                        name = record->m_sTrackName[size_t(t)];
-                    QString active = hasFile ? first.GetiXMLVeltaTrackActive(t) : QString();
-                    if (active.isEmpty())
-                        active = record->m_sTrackActive[size_t(t)];
-                    const bool isActive = active.compare(QLatin1String("YES"), Qt::CaseInsensitive) == 0;
-                    if (!isActive && !record->m_bPresent[size_t(t)]) {
-                        it->setBackground(kShadeColour);
-                    } else {
-                        text = name.trimmed().isEmpty() ? QStringLiteral("T%1").arg(t + 1) : name.trimmed();
-                        QString path;
-                        record->GetMonoFilePath(t, path);
-                        MyQDebug(" >>> Browsing %s", path.toLocal8Bit().constData());
-                        if (!QFileInfo::exists(path))
-                            it->setBackground(kMissingFileTint);
-                    }
-                }
-            }
-            it->setText(text);
-            continue;
-        }
-        if (k >= BLK_DATA_SLATE_A && k <= BLK_DATA_SLATE_J) {
-            const int p = k - BLK_DATA_SLATE_A;
-            QString text;
-            if (p < 3) {
-                const unsigned int point = record->m_nSlateFrames[p];
-                text = point == 0 ? QStringLiteral("--:--:--:--")
-                                  : GetTimeCode(point + record->m_nTimeCodeFrame, record->m_nFrameRate);
-            }
-            it->setText(text);
-            continue;
-        }
-        if (isAdvancedKind(k)) {
-            const int key = AdvancedFieldKeyOfKind(k);
-            if (advancedTemplate && record->m_AdvancedFields.contains(key)) {
-                it->setText(record->m_AdvancedFields.value(key));
-            } else {
-                it->setText(QString());
-                it->setBackground(kShadeColour);
-            }
-            continue;
-        }
-        switch (k) {
-        case BLK_DATA_FILEID:
-            it->setData(kRoleErrorFlag, status != 0);
-            it->setData(kByteRoleSize, qint64(record->m_nNumerikSize) * (record->m_bPoly ? 1 : files) * 1048576);
-            break;
-        case BLK_DATA_CIRCLED: {
-            const QString c = record->m_sCircled.trimmed();
-            const bool circled = c.compare(QLatin1String("TRUE"), Qt::CaseInsensitive) == 0
-                                 || c == QLatin1String("1")
-                                 || c.compare(QLatin1String("YES"), Qt::CaseInsensitive) == 0;
-            it->setText(QString());
-            it->setIcon(circled ? QIcon(m_CircledIcon) : QIcon());
-            break;
-        }
-        case BLK_DATA_SCENE: {
-            const QString plain = record->m_sScene.trimmed();
-            QString composition;
-            QString composed;
-            int mask = 0;
-            if (advancedTemplate) {
-                composition = record->m_sAdvancedComposition;
-                composed = composeScene(composition, record->m_AdvancedFields, &mask);
-            }
-            if (QTableWidgetItem* firstItem = item(row, 0)) {
-                firstItem->setData(kRoleComposition, composition);
-                firstItem->setData(kRoleComposedScene, composed);
-                firstItem->setData(kRolePlainScene, plain);
-                firstItem->setData(kRoleFieldMask, mask);
-            }
-            it->setText(m_nShortSceneMode == 0 && !composition.isEmpty() ? composed : plain);
-            break;
-        }
-        case BLK_DATA_TAKE:
-            it->setText(QString(record->m_sTakeIndicator + record->m_sTakeNumber).trimmed());
-            break;
-        case BLK_DATA_NOTES:
-            it->setText(status == 0 ? record->m_sNotes
-                                    : QStringLiteral(" *** Error #%1 detected on audio file *** ").arg(status));
-            break;
-        case BLK_DATA_TRACKS:
-            it->setText(QString::number(record->m_bPoly ? record->m_nNbChannels : files));
-            break;
-        case BLK_DATA_TCSTART:
-            it->setText(record->m_sTimeCode.left(8));
-            break;
-        case BLK_DATA_TCEND:
-            it->setText(GetTimeCode(record->m_nTimeCodeFrame + record->m_nDurationFrames, record->m_nFrameRate));
-            break;
-        case BLK_DATA_DURATION:
-            it->setText(record->m_sDuration.left(8));
-            break;
-        case BLK_DATA_TOTSIZE:
-            it->setText(QStringLiteral("%1 MB").arg(qint64(record->m_nNumerikSize) * (record->m_bPoly ? 1 : files)));
-            break;
-        case BLK_DATA_TYPE:
-            it->setText(record->m_bPoly ? QStringLiteral("Poly") : QStringLiteral("Mono"));
-            break;
-        case BLK_DATA_FREQUENCY:
-            it->setText(record->m_nSampleRate % 1000 == 0 ? QStringLiteral("%1K").arg(record->m_nSampleRate / 1000)
-                                                           : QString::number(record->m_nSampleRate));
-            break;
-        case BLK_DATA_BITS:
-            it->setText(QStringLiteral("%1 bit").arg(record->m_nBitsPerSample));
-            break;
-        case BLK_DATA_TCFPS:
-            it->setText(record->m_sFrameRate);
-            break;
-        case BLK_DATA_UBITS:
-            it->setText(record->m_sUbits);
-            break;
-        case BLK_DATA_TAPE:
-            it->setText(record->m_sTape);
-            break;
-        case BLK_DATA_DATE:
-            it->setText(record->m_sCreationDate);
-            break;
-        case BLK_DATA_IN_SPLTC:
-            if (hasFile && !record->m_bPoly) {
-                const qint64 in = qint64(first.GetTimeReference());
-                const qint64 n = qint64(first.GetNbTotalSample());
-                it->setText(QStringLiteral("[%1 ..%2.. %3]").arg(Long64ToString(in), Long64ToString(n),
-                                                                  Long64ToString(in + n)));
-            } else {
-                it->setText(QString());
-            }
-            break;
-        case BLK_DATA_OUT_SPLTC:
-            // A take without a readable file has no span: an empty cell keeps
-            // it out of every coverage class.
-            it->setText(hasFile ? lld(qint64(first.GetTimeReference()) + qint64(first.GetNbTotalSample())) : QString());
-            break;
-        case BLK_DATA_INOUT_SPLTC:
-            it->setText(hasFile ? lld(qint64(first.GetTimeReference())) : QStringLiteral("--:--:--:--"));
-            break;
-        default:
-            it->setText(QString());
-            break;
-        }
+        if (k >= BLK_DATA_TRACK1 && k <= BLK_DATA_TRACK24)
+            fillTrackCell(it, take, k - BLK_DATA_TRACK1, m_bTrackNamesShown);
+        else if (k >= BLK_DATA_SLATE_A && k <= BLK_DATA_SLATE_J)
+            fillSlateCell(it, take, k - BLK_DATA_SLATE_A);
+        else if (isAdvancedKind(k))
+            fillAdvancedCell(it, take, k);
+        else if (k == BLK_DATA_SCENE)
+            fillSceneCell(it, item(row, 0), take, m_nShortSceneMode);
+        else
+            fillTakeFieldCell(it, take, k, m_CircledIcon);
     }
 }
 

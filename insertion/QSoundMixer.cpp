@@ -563,15 +563,19 @@ int QSoundMixer::RemoveStaleTemporaries(const QString& folder, const QString& fi
     return removed;
 }
 
-void QSoundMixer::RewriteBextDescriptor(char* description, const char* scene, const char* take,
-                                        const char* note, const char* tape, const char* tag,
-                                        const char* frameRate, int trackIndex, const char* trackName)
-{
-    if (!description)
-        return;
-    constexpr int kLen = bwf::kBextDescriptionBytes;
-    constexpr int kDescriptionTextLimit = kLen - 3;
+namespace {
 
+// The fields of a Description, as found in it and then as rewritten.
+struct DescriptionFields
+{
+    std::string scene, take, speed, ubits, tape, channel, type, tag, note;
+};
+
+// The fields a Description holds: every position is tried against every
+// key, on a copy with CR and LF turned into NUL; a later match wins.
+DescriptionFields readDescriptionFields(const char* description)
+{
+    constexpr int kLen = bwf::kBextDescriptionBytes;
     // A copy with CR and LF turned into NUL, plus a NUL guard past its end.
     char copy[kLen + 1];
     std::memcpy(copy, description, kLen);
@@ -580,18 +584,19 @@ void QSoundMixer::RewriteBextDescriptor(char* description, const char* scene, co
         if (copy[i] == '\r' || copy[i] == '\n')
             copy[i] = '\0';
 
-    // Every position is tried against every key; a later match wins.
     struct Key
     {
         const char* key;
         int width;
-        std::string* field;
+        std::string DescriptionFields::*field;
     };
-    std::string fScene, fTake, fSpeed, fUbits, fTape, fChannel, fType, fTag, fNote;
+    DescriptionFields f;
     const Key keys[] = {
-        {"SCENE=", 8, &fScene}, {"TAKE=", 9, &fTake},     {"SPEED=", 10, &fSpeed},
-        {"UBITS=$", 8, &fUbits}, {"TAPE=", 8, &fTape},    {"aCHNL=", 4, &fChannel},
-        {"aTYP=", 4, &fType},   {"aTAG=", 6, &fTag},      {"NOTE=", 49, &fNote},
+        {"SCENE=", 8, &DescriptionFields::scene}, {"TAKE=", 9, &DescriptionFields::take},
+        {"SPEED=", 10, &DescriptionFields::speed}, {"UBITS=$", 8, &DescriptionFields::ubits},
+        {"TAPE=", 8, &DescriptionFields::tape},   {"aCHNL=", 4, &DescriptionFields::channel},
+        {"aTYP=", 4, &DescriptionFields::type},   {"aTAG=", 6, &DescriptionFields::tag},
+        {"NOTE=", 49, &DescriptionFields::note},
     };
     for (int pos = 0; pos < kLen; ++pos) {
         for (const Key& k : keys) {
@@ -599,73 +604,102 @@ void QSoundMixer::RewriteBextDescriptor(char* description, const char* scene, co
             if (pos + keyLen > kLen)
                 continue;
             if (std::memcmp(copy + pos, k.key, size_t(keyLen)) == 0)
-                takeValue(copy + pos + keyLen, std::min(k.width, kLen - pos - keyLen), *k.field);
+                takeValue(copy + pos + keyLen, std::min(k.width, kLen - pos - keyLen), f.*k.field);
         }
     }
+    return f;
+}
 
-    // Given texts replace what was found.
-    if (scene && *scene)
-        fScene = fromC(scene, 8);
-    if (take && *take)
-        fTake = fromC(take, 6);
-    if (note && *note)
-        fNote = fromC(note, 49);
-    if (tape && *tape)
-        fTape = fromC(tape, 4);
-    if (tag && *tag)
-        fTag = fromC(tag, 6);
+// The speed field for a film frame-rate code.
+std::string speedOfFrameRate(const char* frameRate)
+{
+    const std::string fr = fromC(frameRate, 64);
+    std::string value;
+    if (fr == "29.97")
+        value = "0" + fr + "0-DF";
+    else if (fr == "24.DRIFT" || fr == "24.DRIF2" || fr == "24.DRIF3")
+        value = "023.980-ND";
+    else if (fr == "30.DRIFT" || fr == "30.DRIF2" || fr == "30.DRIF3")
+        value = "029.970-ND";
+    else
+        value = "0" + fr + "0-ND";
+    return value.substr(0, 10);
+}
 
-    // Counted in 64 bits: any int a caller passes has a number to print.
-    fChannel = "C" + std::to_string(qint64(trackIndex) + 1);
-    fType = "mono";
+// The Description's lines into `out` (NUL-terminated), with the track line
+// last but one; returns the length of the text.
+int formatDescription(const DescriptionFields& f, const std::string& trackLine, std::vector<char>& out)
+{
+    const int needed = std::snprintf(nullptr, 0,
+        "aUBITS=$%s\r\naSCENE=%-9.9s\r\naTAKE=%-6.6s\r\naTAPE=%4.4s\r\naSPEED=%s\r\naTAG=%6.6s\r\n"
+        "aTYP=%4.4s\r\naCHNL=%-4.4s\r\n%s\r\naNOTE=%1.49s\r\n",
+        f.ubits.c_str(), f.scene.c_str(), f.take.c_str(), f.tape.c_str(), f.speed.c_str(), f.tag.c_str(),
+        f.type.c_str(), f.channel.c_str(), trackLine.c_str(), f.note.c_str());
+    out.assign(size_t(std::max(needed, 0)) + 1, '\0');
+    std::snprintf(out.data(), out.size(),
+        "aUBITS=$%s\r\naSCENE=%-9.9s\r\naTAKE=%-6.6s\r\naTAPE=%4.4s\r\naSPEED=%s\r\naTAG=%6.6s\r\n"
+        "aTYP=%4.4s\r\naCHNL=%-4.4s\r\n%s\r\naNOTE=%1.49s\r\n",
+        f.ubits.c_str(), f.scene.c_str(), f.take.c_str(), f.tape.c_str(), f.speed.c_str(), f.tag.c_str(),
+        f.type.c_str(), f.channel.c_str(), trackLine.c_str(), f.note.c_str());
+    return needed;
+}
 
-    // Speed from the film frame-rate code, only when the Description had none.
-    if (frameRate && *frameRate && fSpeed.empty()) {
-        const std::string fr = fromC(frameRate, 64);
-        std::string value;
-        if (fr == "29.97")
-            value = "0" + fr + "0-DF";
-        else if (fr == "24.DRIFT" || fr == "24.DRIF2" || fr == "24.DRIF3")
-            value = "023.980-ND";
-        else if (fr == "30.DRIFT" || fr == "30.DRIF2" || fr == "30.DRIF3")
-            value = "029.970-ND";
-        else
-            value = "0" + fr + "0-ND";
-        fSpeed = value.substr(0, 10);
-    }
-
-    // The lines, with the track line last but one. Everything but the
-    // track name is bounded by its field width; the name is cut so that the
-    // text and its NUL fit, with room to spare for the type line written
-    // after it (one byte longer than the "aTYP=" line here, and only lines
-    // ending before position 253 survive that rewrite).
-    auto format = [&](const std::string& trackLine, std::vector<char>& out) {
-        const int needed = std::snprintf(nullptr, 0,
-            "aUBITS=$%s\r\naSCENE=%-9.9s\r\naTAKE=%-6.6s\r\naTAPE=%4.4s\r\naSPEED=%s\r\naTAG=%6.6s\r\n"
-            "aTYP=%4.4s\r\naCHNL=%-4.4s\r\n%s\r\naNOTE=%1.49s\r\n",
-            fUbits.c_str(), fScene.c_str(), fTake.c_str(), fTape.c_str(), fSpeed.c_str(), fTag.c_str(),
-            fType.c_str(), fChannel.c_str(), trackLine.c_str(), fNote.c_str());
-        out.assign(size_t(std::max(needed, 0)) + 1, '\0');
-        std::snprintf(out.data(), out.size(),
-            "aUBITS=$%s\r\naSCENE=%-9.9s\r\naTAKE=%-6.6s\r\naTAPE=%4.4s\r\naSPEED=%s\r\naTAG=%6.6s\r\n"
-            "aTYP=%4.4s\r\naCHNL=%-4.4s\r\n%s\r\naNOTE=%1.49s\r\n",
-            fUbits.c_str(), fScene.c_str(), fTake.c_str(), fTape.c_str(), fSpeed.c_str(), fTag.c_str(),
-            fType.c_str(), fChannel.c_str(), trackLine.c_str(), fNote.c_str());
-        return needed;
-    };
-    const std::string trackPrefix = "aTRK" + std::to_string(qint64(trackIndex) + 1) + "=";
-    const std::string name = fromC(trackName, 4096);
-    std::vector<char> text;
-    const int withoutName = format(trackPrefix, text);
-    const int room = kDescriptionTextLimit - withoutName;
-    format(trackPrefix + cutBytes(name, size_t(std::max(room, 0))), text);
-
+// Writes the text into the Description field, NUL-filled, its last byte kept.
+void storeDescription(char* description, const std::vector<char>& text)
+{
+    constexpr int kLen = bwf::kBextDescriptionBytes;
     std::memset(description, 0, kLen - 1);
     const size_t textLen = std::strlen(text.data());
     const size_t n = std::min(textLen, size_t(kLen - 1));
     std::memcpy(description, text.data(), n);
     if (n < size_t(kLen))
         description[n] = '\0';
+}
+
+} // namespace
+
+void QSoundMixer::RewriteBextDescriptor(char* description, const char* scene, const char* take,
+                                        const char* note, const char* tape, const char* tag,
+                                        const char* frameRate, int trackIndex, const char* trackName)
+{
+    if (!description)
+        return;
+    constexpr int kDescriptionTextLimit = bwf::kBextDescriptionBytes - 3;
+
+    DescriptionFields f = readDescriptionFields(description);
+
+    // Given texts replace what was found.
+    if (scene && *scene)
+        f.scene = fromC(scene, 8);
+    if (take && *take)
+        f.take = fromC(take, 6);
+    if (note && *note)
+        f.note = fromC(note, 49);
+    if (tape && *tape)
+        f.tape = fromC(tape, 4);
+    if (tag && *tag)
+        f.tag = fromC(tag, 6);
+
+    // Counted in 64 bits: any int a caller passes has a number to print.
+    f.channel = "C" + std::to_string(qint64(trackIndex) + 1);
+    f.type = "mono";
+
+    // Speed from the film frame-rate code, only when the Description had none.
+    if (frameRate && *frameRate && f.speed.empty())
+        f.speed = speedOfFrameRate(frameRate);
+
+    // Everything but the track name is bounded by its field width; the name
+    // is cut so that the text and its NUL fit, with room to spare for the
+    // type line written after it (one byte longer than the "aTYP=" line
+    // here, and only lines ending before position 253 survive that rewrite).
+    const std::string trackPrefix = "aTRK" + std::to_string(qint64(trackIndex) + 1) + "=";
+    const std::string name = fromC(trackName, 4096);
+    std::vector<char> text;
+    const int withoutName = formatDescription(f, trackPrefix, text);
+    const int room = kDescriptionTextLimit - withoutName;
+    formatDescription(f, trackPrefix + cutBytes(name, size_t(std::max(room, 0))), text);
+
+    storeDescription(description, text);
 }
 
 bool QSoundMixer::SonalignMono(const QString& sourcePath, const QString& targetFolder, const QString& fileId,

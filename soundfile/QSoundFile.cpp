@@ -200,104 +200,134 @@ bool QSoundFile::ReadChunks(bool bShowMessage, bool bBextOptional)
         SendToRelay(kReadChunksTitle, format.arg(folder, fileID), 0, 1, true, 0);
     };
 
-    if (!m_File.isOpen()) {
-        report(QStringLiteral("Path:%1\nFile:%2\nisn't open !"));
+    QString fault = RiffHeaderFault();
+    if (fault.isEmpty()) {
+        WalkChunks();
+        fault = MissingChunkFault(bBextOptional);
+    }
+    if (!fault.isEmpty()) {
+        report(fault);
         return false;
     }
+    return true;
+}
+
+// Checks the file is open and starts with "RIFF", and keeps the RIFF size.
+// Returns the message of the fault, empty when the header is sound.
+QString QSoundFile::RiffHeaderFault()
+{
+    if (!m_File.isOpen())
+        return QStringLiteral("Path:%1\nFile:%2\nisn't open !");
 
     char riff[8] = {};
     qint64 got = m_File.seek(0) ? m_File.read(riff, 4) : 0;
-    if (got <= 0) {
-        report(QStringLiteral("Path:%1\nFile:%2\nis empty !"));
-        return false;
-    }
-    if (got != 4 || std::memcmp(riff, "RIFF", 4) != 0) {
-        report(QStringLiteral("Path:%1\nFile:%2\nis not a sound file !"));
-        return false;
-    }
+    if (got <= 0)
+        return QStringLiteral("Path:%1\nFile:%2\nis empty !");
+    if (got != 4 || std::memcmp(riff, "RIFF", 4) != 0)
+        return QStringLiteral("Path:%1\nFile:%2\nis not a sound file !");
     m_File.read(riff + 4, 4);
     m_nRiffSize = bwf::readU32(riff + 4);   // bytes not read stay zero
+    return QString();
+}
 
+// Walks the chunk headers from the first chunk to the end of the file (or
+// too many unknown chunks), recording every chunk this class knows.
+void QSoundFile::WalkChunks()
+{
     const qint64 fileSize = m_File.size();
     quint32 position = bwf::kFirstChunkOffset;
     tyChunk header;
     while (readHeaderAt(m_File, position, header) > 0) {
-        const QByteArray id = header.ChunkID();
         const quint32 size = header.ChunkSize();
-        if (id == "bext") {
-            readRecordAt(m_File, position, m_tBextChunk.Data(), tyBextChunk::kBytes);
-            m_nPosBext = position + 8;
-        } else if (id == "data") {
-            readRecordAt(m_File, position, m_tDataChunk.Data(), tyDataChunk::kBytes);
-            m_nPosData = position + 8;
-        } else if (id == "fmt ") {
-            readRecordAt(m_File, position, m_tFmtChunk.Data(), tyFmtChunk::kBytes);
-            m_nPosFmt = position + 8;
-        } else if (id.startsWith("ond")) {
-            readRecordAt(m_File, position, m_tOndeChunk.Data(), tyOndeChunk::kBytes);
-            m_nPosOnde = position + 8;
-        } else if (id == "iXML") {
-            // Read at most what the file holds after the header, whatever the
-            // declared size says: a lying ChunkSize must not make us allocate
-            // or read blindly.
-            const qint64 available = qMax<qint64>(0, fileSize - (qint64(position) + 8));
-            const qint64 toRead = qMin<qint64>(size, available);
-            QByteArray buffer;
-            bool allocated = toRead <= ixmlReadLimit();
-            if (allocated) {
-                try {
-                    buffer = QByteArray(int(toRead), '\0');
-                } catch (const std::bad_alloc&) {
-                    allocated = false;
-                }
-            }
-            if (!allocated) {
-                SendToRelay(kReadChunksTitle, QStringLiteral("pciXML = malloc() return NULL !\n"), 0, 1, true, 0);
-            } else {
-                qint64 n = 0;
-                if (toRead > 0 && m_File.seek(qint64(position) + 8))
-                    n = m_File.read(buffer.data(), toRead);
-                buffer.truncate(int(qMax<qint64>(0, n)));
-                const int nul = buffer.indexOf('\0');
-                if (nul >= 0)
-                    buffer.truncate(nul);
-                m_siXML = QString::fromUtf8(buffer);
-                m_XmlObject.Clean();
-            }
-            m_nPosiXML = position;
-            m_nSizeiXML = size;
-        } else if (id == "film") {
-            readRecordAt(m_File, position, m_tFilmChunk.Data(), tyFilmChunk::kBytes);
-            m_nPosFilm = position + 8;
-        } else if (id == "vlta") {
-            readRecordAt(m_File, position, m_tVeltaChunk.Data(), tyChunk::kBytes);
-            m_nPosVelta = position + 8;
-        } else {
-            ++m_nNbUnknownChunk;
-            if (m_nNbUnknownChunk > 30) {
-                m_bTooManyChunks = true;
-                break;
-            }
-        }
+        if (!RecordChunk(position, header, fileSize))
+            break;
         quint32 next = 0;
         if (!nextChunkPosition(m_File, position, size, &next))
             break;
         position = next;
     }
+}
 
-    if (!HasFormatChunk()) {
-        report(QStringLiteral("Path:%1\nFile:%2\nhasn't Format Chunk !"));
-        return false;
-    }
-    if (!HasDataChunk()) {
-        report(QStringLiteral("Path:%1\nFile:%2\nhasn't Data Chunk !"));
-        return false;
-    }
-    if (!HasBextChunk() && !bBextOptional) {
-        report(QStringLiteral("Path:%1\nFile:%2\nhasn't Bext Chunk !"));
-        return false;
+// Reads the record of one known chunk and where it lies; counts an unknown
+// one. False when there are too many unknown chunks to go on.
+bool QSoundFile::RecordChunk(quint32 position, const tyChunk& header, qint64 fileSize)
+{
+    const QByteArray id = header.ChunkID();
+    if (id == "bext") {
+        readRecordAt(m_File, position, m_tBextChunk.Data(), tyBextChunk::kBytes);
+        m_nPosBext = position + 8;
+    } else if (id == "data") {
+        readRecordAt(m_File, position, m_tDataChunk.Data(), tyDataChunk::kBytes);
+        m_nPosData = position + 8;
+    } else if (id == "fmt ") {
+        readRecordAt(m_File, position, m_tFmtChunk.Data(), tyFmtChunk::kBytes);
+        m_nPosFmt = position + 8;
+    } else if (id.startsWith("ond")) {
+        readRecordAt(m_File, position, m_tOndeChunk.Data(), tyOndeChunk::kBytes);
+        m_nPosOnde = position + 8;
+    } else if (id == "iXML") {
+        ReadIxmlChunk(position, header.ChunkSize(), fileSize);
+    } else if (id == "film") {
+        readRecordAt(m_File, position, m_tFilmChunk.Data(), tyFilmChunk::kBytes);
+        m_nPosFilm = position + 8;
+    } else if (id == "vlta") {
+        readRecordAt(m_File, position, m_tVeltaChunk.Data(), tyChunk::kBytes);
+        m_nPosVelta = position + 8;
+    } else {
+        ++m_nNbUnknownChunk;
+        if (m_nNbUnknownChunk > 30) {
+            m_bTooManyChunks = true;
+            return false;
+        }
     }
     return true;
+}
+
+// Reads the iXML text of the chunk at `position` up to its first NUL.
+void QSoundFile::ReadIxmlChunk(quint32 position, quint32 size, qint64 fileSize)
+{
+    // Read at most what the file holds after the header, whatever the
+    // declared size says: a lying ChunkSize must not make us allocate
+    // or read blindly.
+    const qint64 available = qMax<qint64>(0, fileSize - (qint64(position) + 8));
+    const qint64 toRead = qMin<qint64>(size, available);
+    QByteArray buffer;
+    bool allocated = toRead <= ixmlReadLimit();
+    if (allocated) {
+        try {
+            buffer = QByteArray(int(toRead), '\0');
+        } catch (const std::bad_alloc&) {
+            allocated = false;
+        }
+    }
+    if (!allocated) {
+        SendToRelay(kReadChunksTitle, QStringLiteral("pciXML = malloc() return NULL !\n"), 0, 1, true, 0);
+    } else {
+        qint64 n = 0;
+        if (toRead > 0 && m_File.seek(qint64(position) + 8))
+            n = m_File.read(buffer.data(), toRead);
+        buffer.truncate(int(qMax<qint64>(0, n)));
+        const int nul = buffer.indexOf('\0');
+        if (nul >= 0)
+            buffer.truncate(nul);
+        m_siXML = QString::fromUtf8(buffer);
+        m_XmlObject.Clean();
+    }
+    m_nPosiXML = position;
+    m_nSizeiXML = size;
+}
+
+// The message for the first chunk a take cannot do without that the walk did
+// not meet, empty when none is missing.
+QString QSoundFile::MissingChunkFault(bool bBextOptional) const
+{
+    if (!HasFormatChunk())
+        return QStringLiteral("Path:%1\nFile:%2\nhasn't Format Chunk !");
+    if (!HasDataChunk())
+        return QStringLiteral("Path:%1\nFile:%2\nhasn't Data Chunk !");
+    if (!HasBextChunk() && !bBextOptional)
+        return QStringLiteral("Path:%1\nFile:%2\nhasn't Bext Chunk !");
+    return QString();
 }
 
 bool QSoundFile::ListChunks(const QString& path, QList<tyChunkEntry>& chunks, quint32* riffSize)

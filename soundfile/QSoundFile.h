@@ -197,6 +197,14 @@ public:
     quint32 m_nRiffSize = 0;
 
 private:
+    // The steps of ReadChunks: the RIFF header, the walk over the chunk
+    // headers, one chunk's record, the iXML text, the chunks a take needs.
+    // The two faults return the message to report, empty when all is well.
+    QString RiffHeaderFault();
+    void WalkChunks();
+    bool RecordChunk(quint32 position, const tyChunk& header, qint64 fileSize);
+    void ReadIxmlChunk(quint32 position, quint32 size, qint64 fileSize);
+    QString MissingChunkFault(bool bBextOptional) const;
     // iXML update helpers (QSoundFile_iXMLUpdate.cpp).
     bool EnsureiXMLDocument(int t);
     // The steps of AddiXMLChunk: the text as stored, the check that the chunk

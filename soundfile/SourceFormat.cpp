@@ -63,6 +63,132 @@ quint64 nextPosition(QFile& f, quint64 pos, quint64 size)
 
 QString hex4(quint16 v) { return QStringLiteral("0x%1").arg(v, 4, 16, QLatin1Char('0')); }
 
+// The steps of ReadSourceFormat. Each returns the message of the fault that
+// ends the read, empty when the read goes on.
+
+// The RIFF, RF64 or BW64 header of a WAVE file; keeps the container name.
+QString readContainerHeader(QFile& f, SourceFormat& s)
+{
+    char riff[12] = {};
+    if (readAt(f, 0, riff, 12) < 12)
+        return QStringLiteral("Not a sound file: shorter than a RIFF header.");
+    s.container = QByteArray(riff, 4);
+    if (s.container != "RIFF" && s.container != "RF64" && s.container != "BW64")
+        return QStringLiteral("Not a sound file: it starts neither with RIFF nor with RF64 or BW64.");
+    if (std::memcmp(riff + 8, "WAVE", 4) != 0)
+        return QStringLiteral("Not a WAVE file.");
+    return QString();
+}
+
+// The 64-bit sizes of a ds64 chunk whose data starts at `body`.
+QString readDs64(QFile& f, quint64 body, quint32 size32, SourceFormat& s)
+{
+    char d[wavfmt::kDs64FixedBytes] = {};
+    if (size32 < quint32(wavfmt::kDs64FixedBytes) || readAt(f, body, d, wavfmt::kDs64FixedBytes) < wavfmt::kDs64FixedBytes)
+        return QStringLiteral("The ds64 chunk is too short (%1 bytes).").arg(size32);
+    s.hasDs64 = true;
+    s.ds64RiffSize = u64(d + wavfmt::kDs64RiffSize);
+    s.ds64DataSize = u64(d + wavfmt::kDs64DataSize);
+    s.ds64SampleCount = u64(d + wavfmt::kDs64SampleCount);
+    return QString();
+}
+
+// The sample layout of a plain or extensible fmt chunk; the last fmt chunk
+// wins, as for takes.
+QString readFmt(QFile& f, quint64 body, quint32 size32, SourceFormat& s)
+{
+    char d[wavfmt::kFmtExtensibleBytes] = {};
+    if (size32 < quint32(wavfmt::kFmtPlainBytes) || readAt(f, body, d, wavfmt::kFmtPlainBytes) < wavfmt::kFmtPlainBytes)
+        return QStringLiteral("The fmt chunk is too short (%1 bytes).").arg(size32);
+    s.extensible = false;
+    s.subFormatTag = 0;
+    s.subFormatKnown = false;
+    s.validBits = 0;
+    s.channelMask = 0;
+    s.formatTag = u16(d + wavfmt::kFmtTag);
+    s.channels = u16(d + wavfmt::kFmtChannels);
+    s.sampleRate = u32(d + wavfmt::kFmtSampleRate);
+    s.blockAlign = u16(d + wavfmt::kFmtBlockAlign);
+    s.bitsPerSample = u16(d + wavfmt::kFmtBitsPerSample);
+    if (s.formatTag == wavfmt::kTagExtensible) {
+        s.extensible = true;
+        if (size32 < quint32(wavfmt::kFmtExtensibleBytes)
+            || readAt(f, body, d, wavfmt::kFmtExtensibleBytes) < wavfmt::kFmtExtensibleBytes)
+            return QStringLiteral("The extensible fmt chunk is too short (%1 bytes).").arg(size32);
+        s.validBits = u16(d + wavfmt::kFmtValidBits);
+        s.channelMask = u32(d + wavfmt::kFmtChannelMask);
+        const char* guid = d + wavfmt::kFmtSubFormat;
+        s.subFormatTag = u16(guid);
+        s.subFormatKnown = std::memcmp(guid + 2, kAudioGuidTail.data(), kAudioGuidTail.size()) == 0;
+    }
+    return QString();
+}
+
+// The bext time reference, when the chunk is long enough to hold it.
+void readBext(QFile& f, quint64 body, quint32 size32, SourceFormat& s)
+{
+    s.hasBext = true;
+    s.hasTimeReference = false;
+    char tr[8];
+    if (size32 >= quint32(wavfmt::kBextTimeReferenceEnd) && readAt(f, body + wavfmt::kBextTimeReferenceLow, tr, 8) == 8) {
+        s.hasTimeReference = true;
+        s.timeReference = (quint64(u32(tr + 4)) << 32) | u32(tr);
+    }
+}
+
+// Where the samples are and how many bytes they take; `*size` becomes the
+// ds64 size when the chunk defers to it.
+QString readDataHeader(quint64 body, quint32 size32, bool sizesInDs64, SourceFormat& s, quint64* size)
+{
+    s.dataChunkSize = size32;
+    if (sizesInDs64 && size32 == wavfmt::kSizeInDs64) {
+        if (!s.hasDs64)
+            return QStringLiteral("The data chunk defers its size to a ds64 chunk, and there is none before it.");
+        *size = s.ds64DataSize;
+    }
+    s.dataOffset = body;
+    s.dataSize = *size;
+    return QString();
+}
+
+// Walks the chunk headers after the container header, reading the chunks a
+// source needs; tells whether a fmt and a data chunk were met.
+QString walkChunks(QFile& f, SourceFormat& s, bool* haveFmt, bool* haveData)
+{
+    const quint64 fileSize = quint64(f.size());
+    const bool sizesInDs64 = s.container != "RIFF";
+    quint64 pos = 12;
+    for (int n = 0; n < kMaxChunks && pos + 8 <= fileSize; ++n) {
+        char h[8];
+        if (readAt(f, pos, h, 8) < 8)
+            break;
+        const QByteArray id(h, 4);
+        const quint32 size32 = u32(h + 4);
+        quint64 size = size32;
+        const quint64 body = pos + 8;
+
+        QString fault;
+        if (id == "ds64" && sizesInDs64) {
+            fault = readDs64(f, body, size32, s);
+        } else if (id == "fmt ") {
+            fault = readFmt(f, body, size32, s);
+            *haveFmt = *haveFmt || fault.isEmpty();
+        } else if (id == "bext") {
+            readBext(f, body, size32, s);
+        } else if (id == "data") {
+            fault = readDataHeader(body, size32, sizesInDs64, s, &size);
+            *haveData = *haveData || fault.isEmpty();
+        }
+        if (!fault.isEmpty())
+            return fault;
+        const quint64 next = nextPosition(f, pos, size);
+        if (next <= pos)
+            break;
+        pos = next;
+    }
+    return QString();
+}
+
 } // namespace
 
 QString SourceFormat::unsupportedReason() const
@@ -156,92 +282,15 @@ bool ReadSourceFormat(const QString& path, SourceFormat* format, QString* error)
     QFile f(path);
     if (!f.open(QIODevice::ReadOnly))
         return fail(QStringLiteral("Cannot open the file for reading."));
-    const quint64 fileSize = quint64(f.size());
 
-    char riff[12] = {};
-    if (readAt(f, 0, riff, 12) < 12)
-        return fail(QStringLiteral("Not a sound file: shorter than a RIFF header."));
-    s.container = QByteArray(riff, 4);
-    if (s.container != "RIFF" && s.container != "RF64" && s.container != "BW64")
-        return fail(QStringLiteral("Not a sound file: it starts neither with RIFF nor with RF64 or BW64."));
-    if (std::memcmp(riff + 8, "WAVE", 4) != 0)
-        return fail(QStringLiteral("Not a WAVE file."));
-    const bool sizesInDs64 = s.container != "RIFF";
-
+    QString fault = readContainerHeader(f, s);
+    if (!fault.isEmpty())
+        return fail(fault);
     bool haveFmt = false;
     bool haveData = false;
-    quint64 pos = 12;
-    for (int n = 0; n < kMaxChunks && pos + 8 <= fileSize; ++n) {
-        char h[8];
-        if (readAt(f, pos, h, 8) < 8)
-            break;
-        const QByteArray id(h, 4);
-        const quint32 size32 = u32(h + 4);
-        quint64 size = size32;
-        const quint64 body = pos + 8;
-
-        if (id == "ds64" && sizesInDs64) {
-            char d[wavfmt::kDs64FixedBytes] = {};
-            if (size32 < quint32(wavfmt::kDs64FixedBytes)
-                || readAt(f, body, d, wavfmt::kDs64FixedBytes) < wavfmt::kDs64FixedBytes)
-                return fail(QStringLiteral("The ds64 chunk is too short (%1 bytes).").arg(size32));
-            s.hasDs64 = true;
-            s.ds64RiffSize = u64(d + wavfmt::kDs64RiffSize);
-            s.ds64DataSize = u64(d + wavfmt::kDs64DataSize);
-            s.ds64SampleCount = u64(d + wavfmt::kDs64SampleCount);
-        } else if (id == "fmt ") {
-            char d[wavfmt::kFmtExtensibleBytes] = {};
-            if (size32 < quint32(wavfmt::kFmtPlainBytes)
-                || readAt(f, body, d, wavfmt::kFmtPlainBytes) < wavfmt::kFmtPlainBytes)
-                return fail(QStringLiteral("The fmt chunk is too short (%1 bytes).").arg(size32));
-            // The last fmt chunk wins, as for takes.
-            s.extensible = false;
-            s.subFormatTag = 0;
-            s.subFormatKnown = false;
-            s.validBits = 0;
-            s.channelMask = 0;
-            s.formatTag = u16(d + wavfmt::kFmtTag);
-            s.channels = u16(d + wavfmt::kFmtChannels);
-            s.sampleRate = u32(d + wavfmt::kFmtSampleRate);
-            s.blockAlign = u16(d + wavfmt::kFmtBlockAlign);
-            s.bitsPerSample = u16(d + wavfmt::kFmtBitsPerSample);
-            if (s.formatTag == wavfmt::kTagExtensible) {
-                s.extensible = true;
-                if (size32 < quint32(wavfmt::kFmtExtensibleBytes)
-                    || readAt(f, body, d, wavfmt::kFmtExtensibleBytes) < wavfmt::kFmtExtensibleBytes)
-                    return fail(QStringLiteral("The extensible fmt chunk is too short (%1 bytes).").arg(size32));
-                s.validBits = u16(d + wavfmt::kFmtValidBits);
-                s.channelMask = u32(d + wavfmt::kFmtChannelMask);
-                const char* guid = d + wavfmt::kFmtSubFormat;
-                s.subFormatTag = u16(guid);
-                s.subFormatKnown = std::memcmp(guid + 2, kAudioGuidTail.data(), kAudioGuidTail.size()) == 0;
-            }
-            haveFmt = true;
-        } else if (id == "bext") {
-            s.hasBext = true;
-            s.hasTimeReference = false;
-            char tr[8];
-            if (size32 >= quint32(wavfmt::kBextTimeReferenceEnd)
-                && readAt(f, body + wavfmt::kBextTimeReferenceLow, tr, 8) == 8) {
-                s.hasTimeReference = true;
-                s.timeReference = (quint64(u32(tr + 4)) << 32) | u32(tr);
-            }
-        } else if (id == "data") {
-            s.dataChunkSize = size32;
-            if (sizesInDs64 && size32 == wavfmt::kSizeInDs64) {
-                if (!s.hasDs64)
-                    return fail(QStringLiteral("The data chunk defers its size to a ds64 chunk, and there is none before it."));
-                size = s.ds64DataSize;
-            }
-            s.dataOffset = body;
-            s.dataSize = size;
-            haveData = true;
-        }
-        const quint64 next = nextPosition(f, pos, size);
-        if (next <= pos)
-            break;
-        pos = next;
-    }
+    fault = walkChunks(f, s, &haveFmt, &haveData);
+    if (!fault.isEmpty())
+        return fail(fault);
 
     if (!haveFmt)
         return fail(QStringLiteral("No fmt chunk."));

@@ -240,9 +240,9 @@ private:
 
 // ---------------------------------------------------------------- create
 
-int runCreate(const QStringList& args)
+// What the create command line asks for.
+struct CreateOptions
 {
-    quietDebugOutput();
     int track = -1;
     bool haveName = false;
     QString name;
@@ -250,89 +250,105 @@ int runCreate(const QStringList& args)
     DitherKind dither = DitherKind::None;
     quint64 ditherSeed = 0;
     bool haveSeed = false;
-    QStringList positional;
+    QStringList positional;   // SOURCE_FILE TARGET_FOLDER FILE_ID...
+};
+
+// Reads the options and arguments; false when they do not make a valid
+// command (the caller prints the usage).
+bool parseCreateOptions(const QStringList& args, CreateOptions* o)
+{
     for (int i = 0; i < args.size(); ++i) {
         const QString& a = args.at(i);
         if (a == QLatin1String("--track")) {
             if (++i >= args.size())
-                return usage(kCreateUsage);
-            track = parseTrack(args.at(i));
-            if (track < 0)
-                return usage(kCreateUsage);
+                return false;
+            o->track = parseTrack(args.at(i));
+            if (o->track < 0)
+                return false;
         } else if (a == QLatin1String("--name")) {
             if (++i >= args.size())
-                return usage(kCreateUsage);
-            name = args.at(i);
-            haveName = true;
+                return false;
+            o->name = args.at(i);
+            o->haveName = true;
         } else if (a == QLatin1String("--channel")) {
             bool ok = false;
-            if (++i >= args.size() || (channel = args.at(i).toInt(&ok, 10), !ok) || channel < 1)
-                return usage(kCreateUsage);
+            if (++i >= args.size() || (o->channel = args.at(i).toInt(&ok, 10), !ok) || o->channel < 1)
+                return false;
         } else if (a == QLatin1String("--dither")) {
             if (++i >= args.size() || args.at(i) != QLatin1String("tpdf"))
-                return usage(kCreateUsage);
-            dither = DitherKind::Tpdf;
+                return false;
+            o->dither = DitherKind::Tpdf;
         } else if (a == QLatin1String("--dither-seed")) {
             bool ok = false;
-            if (++i >= args.size() || (ditherSeed = args.at(i).toULongLong(&ok, 10), !ok))
-                return usage(kCreateUsage);
-            haveSeed = true;
+            if (++i >= args.size() || (o->ditherSeed = args.at(i).toULongLong(&ok, 10), !ok))
+                return false;
+            o->haveSeed = true;
         } else if (a == QLatin1String("--")) {
-            positional << args.mid(i + 1);
+            o->positional << args.mid(i + 1);
             break;
         } else if (a.startsWith(QLatin1String("--"))) {
-            return usage(kCreateUsage);
+            return false;
         } else {
-            positional << a;
+            o->positional << a;
         }
     }
-    if (track < 0 || positional.size() < 3 || (haveSeed && dither == DitherKind::None))
+    return !(o->track < 0 || o->positional.size() < 3 || (o->haveSeed && o->dither == DitherKind::None));
+}
+
+// Runs the create workflow with a progress bar; Ctrl-C clears *keepGoing.
+WorkflowResult runCreateWorkflow(const CreateTrackRequest& request, bool* keepGoing)
+{
+    InterruptGuard interrupts;
+    ProgressBar bar;
+    CreateTrackWorkflow workflow;
+    QObject::connect(&workflow, &CreateTrackWorkflow::signal_ProgressSize, &workflow,
+                     [&](qint64 percent) {
+                         if (g_interrupted)
+                             *keepGoing = false;
+                         bar.update(percent);
+                     },
+                     Qt::DirectConnection);
+    QObject::connect(&workflow, &CreateTrackWorkflow::signal_TakesDone, &workflow,
+                     [&](int) { bar.restart(); }, Qt::DirectConnection);
+    StdoutToStderr guard;
+    return workflow.Run(request);
+}
+
+int runCreate(const QStringList& args)
+{
+    quietDebugOutput();
+    CreateOptions options;
+    if (!parseCreateOptions(args, &options))
         return usage(kCreateUsage);
     // Without a seed every run dithers differently; a seed makes the output
     // reproducible (tests, or two runs that must agree).
-    if (!haveSeed)
-        ditherSeed = QRandomGenerator::global()->generate64();
+    if (!options.haveSeed)
+        options.ditherSeed = QRandomGenerator::global()->generate64();
 
     CliRelay relay;
-    const QString source = absoluteCleanPath(positional.at(0));
-    const QString target = absoluteCleanPath(positional.at(1));
-    if (!haveName) {
+    const QString source = absoluteCleanPath(options.positional.at(0));
+    const QString target = absoluteCleanPath(options.positional.at(1));
+    if (!options.haveName) {
         const QFileInfo info(source);
-        LoadTrackNameFromSnlFile(info.absolutePath(), info.fileName(), name);
+        LoadTrackNameFromSnlFile(info.absolutePath(), info.fileName(), options.name);
     }
 
     bool keepGoing = true;
     CreateTrackRequest request;
     request.targetFolder = target;
     request.sourcePath = source;
-    request.trackIndex = track - 1;
-    request.fileIds = positional.mid(2);
-    request.trackName = name;
+    request.trackIndex = options.track - 1;
+    request.fileIds = options.positional.mid(2);
+    request.trackName = options.name;
     request.hasTrackName = true;
     request.keepGoing = &keepGoing;
     request.lockWait = cliFolderLockWait();
-    request.sourceChannel = channel;
-    request.dither = dither;
-    request.ditherSeed = ditherSeed;
+    request.sourceChannel = options.channel;
+    request.dither = options.dither;
+    request.ditherSeed = options.ditherSeed;
 
     const int before = relay.messageCount();
-    WorkflowResult result;
-    {
-        InterruptGuard interrupts;
-        ProgressBar bar;
-        CreateTrackWorkflow workflow;
-        QObject::connect(&workflow, &CreateTrackWorkflow::signal_ProgressSize, &workflow,
-                         [&](qint64 percent) {
-                             if (g_interrupted)
-                                 keepGoing = false;
-                             bar.update(percent);
-                         },
-                         Qt::DirectConnection);
-        QObject::connect(&workflow, &CreateTrackWorkflow::signal_TakesDone, &workflow,
-                         [&](int) { bar.restart(); }, Qt::DirectConnection);
-        StdoutToStderr guard;
-        result = workflow.Run(request);
-    }
+    const WorkflowResult result = runCreateWorkflow(request, &keepGoing);
     for (const QString& file : result.createdFiles)
         cliOut() << file << '\n';
     cliOut().flush();

@@ -41,45 +41,127 @@ int parseTrack(const QString& text)
     return ok && n >= 1 && n <= 24 ? n : -1;
 }
 
-int runVerify(const QStringList& args)
+// What the command line asks for.
+struct VerifyOptions
 {
-    QLoggingCategory::setFilterRules(QStringLiteral("default.debug=false"));
-    VerifyRequest request;
-    request.track = -1;
+    VerifyRequest request;   // track -1 until --track gives one
     bool json = false;
-    QStringList positional;
+    QStringList positional;  // TARGET_FOLDER, then the file IDs
+};
+
+// Reads the options and arguments; false when they do not make a valid
+// command (the caller prints the usage).
+bool parseVerifyOptions(const QStringList& args, VerifyOptions* o)
+{
+    VerifyRequest& request = o->request;
+    request.track = -1;
     for (int i = 0; i < args.size(); ++i) {
         const QString& a = args.at(i);
         const bool takesValue = a == QLatin1String("--track") || a == QLatin1String("--against")
                                 || a == QLatin1String("--tolerance-ms");
         if (takesValue && ++i >= args.size())
-            return usage();
+            return false;
         if (a == QLatin1String("--track")) {
             request.track = parseTrack(args.at(i));
             if (request.track < 0)
-                return usage();
+                return false;
         } else if (a == QLatin1String("--against")) {
             request.against = parseTrack(args.at(i));
             if (request.against < 0)
-                return usage();
+                return false;
         } else if (a == QLatin1String("--tolerance-ms")) {
             bool ok = false;
             request.toleranceMs = args.at(i).toDouble(&ok);
             if (!ok || !std::isfinite(request.toleranceMs) || request.toleranceMs <= 0)
-                return usage();
+                return false;
         } else if (a == QLatin1String("--json")) {
-            json = true;
+            o->json = true;
         } else if (a == QLatin1String("--")) {
-            positional << args.mid(i + 1);
+            o->positional << args.mid(i + 1);
             break;
         } else if (a.startsWith(QLatin1String("--"))) {
-            return usage();
+            return false;
         } else {
-            positional << a;
+            o->positional << a;
         }
     }
-    if (request.track < 0 || positional.isEmpty() || request.against == request.track)
+    return request.track >= 0 && !o->positional.isEmpty() && request.against != request.track;
+}
+
+// The takes to verify: every take of the folder, or those of the given file
+// IDs in the order given (an unknown file ID is reported and sets *failed).
+QVector<TakeKey> selectTakes(const QString& folder, const QStringList& fileIds, bool* failed)
+{
+    MyFileInfoList listing;
+    listing.LoadEntryInfoList(folder, QStringList{QStringLiteral(".WAV")});
+    const QVector<TakeKey> all = GroupListingIntoTakes(listing);
+    if (fileIds.isEmpty())
+        return all;
+    QVector<TakeKey> keys;
+    for (const QString& id : fileIds) {
+        auto it = std::find_if(all.begin(), all.end(), [&](const TakeKey& k) { return k.fileId == id; });
+        if (it == all.end()) {
+            report(id + QLatin1String("\nNo corresponding file found matching with this tag."));
+            *failed = true;
+        } else {
+            keys.append(*it);
+        }
+    }
+    return keys;
+}
+
+// Verifies one take: a measurement becomes a row, anything else a message;
+// sets *failed when the outcome counts as a failure.
+void verifyTake(const TakeKey& key, VerifyRequest& request, bool explicitIds, bool json, QStringList* rows,
+                bool* failed)
+{
+    request.fileId = key.fileId;
+    const VerifyResult r = VerifyTakeOfKey(key, request);
+    switch (r.status) {
+    case VerifyStatus::Measured:
+        *rows << (json ? VerifyResultJson(r) : VerifyResultText(r));
+        break;
+    case VerifyStatus::NoTrack:
+        // Without file IDs only the takes that have the track are verified.
+        if (explicitIds) {
+            report(r.message);
+            *failed = true;
+        }
+        break;
+    case VerifyStatus::PolyTake:
+        report(r.message);
+        break;
+    case VerifyStatus::NoOtherTrack:
+        report(r.message);
+        *failed = *failed || explicitIds || request.against > 0;
+        break;
+    default:
+        report(r.message);
+        *failed = true;
+        break;
+    }
+}
+
+// Prints the measured rows: one line each, or one JSON array.
+void printRows(const QStringList& rows, bool json)
+{
+    QTextStream& o = cliOut();
+    if (json)
+        o << '[' << rows.join(QLatin1String(",\n ")) << "]\n";
+    else
+        for (const QString& line : rows)
+            o << line << '\n';
+    o.flush();
+}
+
+int runVerify(const QStringList& args)
+{
+    QLoggingCategory::setFilterRules(QStringLiteral("default.debug=false"));
+    VerifyOptions options;
+    if (!parseVerifyOptions(args, &options))
         return usage();
+    VerifyRequest& request = options.request;
+    QStringList& positional = options.positional;
 
     CliRelay relay;
     request.folder = absoluteCleanPath(positional.takeFirst());
@@ -88,65 +170,16 @@ int runVerify(const QStringList& args)
         return kExitFailure;
     }
 
-    QVector<TakeKey> keys;
-    MyFileInfoList listing;
     bool failed = false;
     QStringList rows;
     {
         StdoutToStderr guard;
-        listing.LoadEntryInfoList(request.folder, QStringList{QStringLiteral(".WAV")});
-        const QVector<TakeKey> all = GroupListingIntoTakes(listing);
-        if (positional.isEmpty()) {
-            keys = all;
-        } else {
-            // In the order given; an unknown file ID is a failure.
-            for (const QString& id : positional) {
-                auto it = std::find_if(all.begin(), all.end(), [&](const TakeKey& k) { return k.fileId == id; });
-                if (it == all.end()) {
-                    report(id + QLatin1String("\nNo corresponding file found matching with this tag."));
-                    failed = true;
-                } else {
-                    keys.append(*it);
-                }
-            }
-        }
+        const QVector<TakeKey> keys = selectTakes(request.folder, positional, &failed);
         const bool explicitIds = !positional.isEmpty();
-        for (const TakeKey& key : keys) {
-            request.fileId = key.fileId;
-            const VerifyResult r = VerifyTakeOfKey(key, request);
-            switch (r.status) {
-            case VerifyStatus::Measured:
-                rows << (json ? VerifyResultJson(r) : VerifyResultText(r));
-                break;
-            case VerifyStatus::NoTrack:
-                // Without file IDs only the takes that have the track are verified.
-                if (explicitIds) {
-                    report(r.message);
-                    failed = true;
-                }
-                break;
-            case VerifyStatus::PolyTake:
-                report(r.message);
-                break;
-            case VerifyStatus::NoOtherTrack:
-                report(r.message);
-                failed = failed || explicitIds || request.against > 0;
-                break;
-            default:
-                report(r.message);
-                failed = true;
-                break;
-            }
-        }
+        for (const TakeKey& key : keys)
+            verifyTake(key, request, explicitIds, options.json, &rows, &failed);
     }
-
-    QTextStream& o = cliOut();
-    if (json)
-        o << '[' << rows.join(QLatin1String(",\n ")) << "]\n";
-    else
-        for (const QString& line : rows)
-            o << line << '\n';
-    o.flush();
+    printRows(rows, options.json);
     return failed ? kExitFailure : kExitOk;
 }
 
