@@ -3,6 +3,7 @@
 // track rule, unticked takes left alone, the apply with its results, the
 // report, and Load putting back a take an interrupted run left half-changed.
 
+#include "QtPlatformLeaks.h"
 #include "../insertion/ConformFixtures.h"
 #include "AppTestSupport.h"
 

@@ -19,22 +19,6 @@ using namespace fixtures;
 
 namespace {
 
-struct Cli
-{
-    QTemporaryDir home;
-
-    testsupport::ProcessResult operator()(const QStringList& args)
-    {
-        return testsupport::run(testsupport::cliPath(), args, 120000, env());
-    }
-    QProcessEnvironment env() const
-    {
-        QProcessEnvironment e = QProcessEnvironment::systemEnvironment();
-        e.insert(QStringLiteral("XDG_CONFIG_HOME"), home.path());
-        e.insert(QStringLiteral("LC_ALL"), QStringLiteral("C.UTF-8"));
-        return e;
-    }
-};
 
 // A small day: a take across two files, one with a gap, one without source.
 void smallDay(Day& day)
@@ -246,7 +230,7 @@ void TestCliConform::killedMidTakeIsPutBackByTheNextRun()
 
     Cli cli;
     QProcess p;
-    p.setProcessEnvironment(cli.env());
+    p.setProcessEnvironment(cliEnv(cli.home.path()));
     p.start(testsupport::cliPath(), {QStringLiteral("conform"), source, target, QStringLiteral("--track"), QStringLiteral("3")});
     QVERIFY(p.waitForStarted());
     QElapsedTimer clock;
