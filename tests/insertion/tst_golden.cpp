@@ -5,6 +5,8 @@
 
 #include "InsertionFixtures.h"
 
+#include "ConformApply.h"
+#include "ConformPlan.h"
 #include "TrackWorkflows.h"
 
 #include <QTemporaryDir>
@@ -53,6 +55,7 @@ class TestGolden : public QObject
 private slots:
     void createHideCreate_data();
     void createHideCreate();
+    void conformFromSplitSources();
 };
 
 void TestGolden::createHideCreate_data()
@@ -139,6 +142,34 @@ void TestGolden::createHideCreate()
     if (sums.isEmpty())
         qInfo().noquote() << QTest::currentDataTag() << found.join(QStringLiteral("\", \""));
     QCOMPARE(found, sums);
+}
+
+// One take filled from two back-to-back source files with a gap before the
+// first, then the take's update pass.
+void TestGolden::conformFromSplitSources()
+{
+    QTemporaryDir dir;
+    const QString target = dir.path() + QStringLiteral("/Shoot_PV1");
+    const QString sources = dir.path() + QStringLiteral("/lav");
+    QVERIFY(QDir().mkpath(target) && QDir().mkpath(sources));
+    QVERIFY(RecorderFileWriter::writeMonoTake(target, QStringLiteral("AA0001"), 2, layoutBase(Layout::Recorder)));
+    QVERIFY(writeSource(sources + QStringLiteral("/LAV_0001.WAV"), 48000, 24, 48000, kTen + 24000, 21));
+    QVERIFY(writeSource(sources + QStringLiteral("/LAV_0002.WAV"), 48000, 24, 5 * 48000, kTen + 72000, 22));
+    Relay relay;
+    ConformRequest request;
+    request.sourceFolder = sources;
+    request.targetFolder = target;
+    request.track = 3;
+    ConformPlan plan = BuildConformPlan(request);
+    QCOMPARE(plan.takes.size(), 1);
+    QCOMPARE(plan.takes.at(0).ranges.size(), 2);
+    QVERIFY2(ConformRun().Apply(plan), qPrintable(relay.all()));
+    QStringList found;
+    for (const QString& name : QDir(target).entryList(QDir::Files | QDir::Hidden, QDir::Name))
+        found << name + QLatin1Char('=') + QString::fromLatin1(sha256(target + QLatin1Char('/') + name));
+    QCOMPARE(found, (QStringList{QStringLiteral("AA0001_01.WAV=aaa39db58ece0332"),
+                                 QStringLiteral("AA0001_02.WAV=2bfb37a091d3e9ed"),
+                                 QStringLiteral("AA0001_03.WAV=9c6fc266a1a1f8ea")}));
 }
 
 QTEST_MAIN(TestGolden)
