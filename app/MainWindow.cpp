@@ -11,6 +11,8 @@
 #include "SharedFonts.h"
 #include "StyleSheets.h"
 
+#include <QMap>
+
 #include <QAction>
 #include <QCloseEvent>
 #include <QComboBox>
@@ -81,7 +83,17 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent), ui(new Ui_MainWin
             return;
         auto* dialog = new ConformDialog(m_sSourceFolder, m_sTargetFolder, this);
         dialog->setAttribute(Qt::WA_DeleteOnClose);
-        connect(dialog, &QDialog::finished, this, &MainWindow::OnPushButton_Load);
+        connect(dialog, &QDialog::finished, this, [this, dialog]() {
+            // Every track the conform wrote is checked against its take by
+            // the audio, as after a create; the marks return with the rows.
+            QMap<int, QStringList> writtenByTrack;
+            for (const ConformTake& take : dialog->Plan().takes)
+                if (take.result == QLatin1String("written"))
+                    writtenByTrack[take.trackIndex + 1] << take.fileId;
+            for (auto it = writtenByTrack.cbegin(); it != writtenByTrack.cend(); ++it)
+                VerifyTakes(it.value(), it.key());
+            OnPushButton_Load();
+        });
         dialog->open();
     });
 

@@ -145,7 +145,14 @@ void TestConformDialog::windowOpensItAndLoadRecovers()
     QVERIFY(dialog);
     QVERIFY(dialog->isVisible());
     QCOMPARE(dialog->Table()->rowCount(), 3);
+    QTest::mouseClick(dialog->ApplyButton(), Qt::LeftButton);
+    QCOMPARE(dialog->Plan().takes.at(0).result, QStringLiteral("written"));
+    // Closing verifies every written track by the audio and reloads: the
+    // take's row carries its verdict.
     dialog->close();
+    QTableWidget* table = w.Ui()->m_CtrlTable_Target;
+    QTRY_VERIFY(table->rowCount() > 0 && table->item(0, 0)
+                && table->item(0, 0)->toolTip().contains(QStringLiteral("Track 3 against track 1: ")));
 }
 
 QTEST_MAIN(TestConformDialog)
