@@ -5,6 +5,8 @@
 // sparse RF64 sources past 4 GB and RF64 headers that lie. (Refusals of
 // other rates, channels and formats: tst_mixer and tst_cli_insertion.)
 
+#include "ConformApply.h"
+#include "ConformPlan.h"
 #include "InsertionFixtures.h"
 #include "SourceFiles.h"
 
@@ -183,6 +185,23 @@ void TestSourceFormats::createFromEveryFormat()
     }
     if (QByteArray(QTest::currentDataTag()).contains("clipping"))
         QVERIFY(clipped > 0);
+
+    // Conform reads the same source through the same engine: the same samples.
+    const QString sources = dir.path() + QStringLiteral("/sources");
+    const QString target = dir.path() + QStringLiteral("/take2");
+    QVERIFY(QDir().mkpath(sources) && QDir().mkpath(target));
+    QVERIFY(QFile::copy(src, sources + QStringLiteral("/SOURCE.WAV")));
+    QVERIFY(RecorderFileWriter::writeMonoTake(target, QStringLiteral("AA0001"), 1, take));
+    ConformRequest request;
+    request.sourceFolder = sources;
+    request.targetFolder = target;
+    request.track = 2;
+    request.sourceChannel = channel;
+    ConformPlan plan = BuildConformPlan(request);
+    QCOMPARE(plan.takes.size(), 1);
+    QVERIFY2(plan.takes.at(0).create, qPrintable(plan.takes.at(0).reason));
+    QVERIFY(ConformRun().Apply(plan));
+    QVERIFY(body(readFile(target + QStringLiteral("/AA0001_02.WAV")), "data") == expected);
 }
 
 // A sparse RF64 source of more than 4 GB from our writer: the take lies past
