@@ -386,11 +386,8 @@ WorkflowResult RestoreTrackWorkflow::Run(const RestoreTrackRequest& request)
         return result;
     }
     FolderLock lock;
-    if (!lockFolder(lock, targetFolder, request.lockWait, title))
-        return result;
     MyFileInfoList listing;
-    listing.LoadEntryInfoList(targetFolder, QStringList{QStringLiteral(".WAV")});
-    if (listing.count() == 0)
+    if (!beginRun(lock, listing, targetFolder, request.lockWait, title) || listing.count() == 0)
         return result;
 
     // Check pass: every take is found, mono and free at track n before any

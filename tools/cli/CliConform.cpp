@@ -61,30 +61,6 @@ void verifyWrittenTakes(ConformPlan& plan)
     }
 }
 
-volatile std::sig_atomic_t g_interrupted = 0;
-extern "C" void onConformInterrupt(int) { g_interrupted = 1; }
-
-// Ctrl-C or a polite kill finishes or rolls back the current take and stops.
-class InterruptGuard
-{
-public:
-    InterruptGuard()
-    {
-        g_interrupted = 0;
-        m_oldInt = std::signal(SIGINT, onConformInterrupt);
-        m_oldTerm = std::signal(SIGTERM, onConformInterrupt);
-    }
-    ~InterruptGuard()
-    {
-        std::signal(SIGINT, m_oldInt);
-        std::signal(SIGTERM, m_oldTerm);
-    }
-
-private:
-    void (*m_oldInt)(int) = SIG_DFL;
-    void (*m_oldTerm)(int) = SIG_DFL;
-};
-
 void printText(const ConformPlan& plan)
 {
     QTextStream& out = cliOut();
@@ -198,7 +174,7 @@ int runConform(const QStringList& args)
             ConformRun run;
             QObject::connect(&run, &ConformRun::signal_ProgressSize, &run,
                              [&](qint64) {
-                                 if (g_interrupted)
+                                 if (InterruptGuard::Interrupted())
                                      keepGoing = false;
                              },
                              Qt::DirectConnection);

@@ -168,32 +168,6 @@ int runAnalyse(const QStringList& args)
 
 // ---------------------------------------------------------------- progress
 
-volatile std::sig_atomic_t g_interrupted = 0;
-
-extern "C" void onInterrupt(int) { g_interrupted = 1; }
-
-// Ctrl-C turns the keep-going flag false at the engine's next check point, so
-// the engine removes its temporary file instead of leaving it behind.
-class InterruptGuard
-{
-public:
-    InterruptGuard()
-    {
-        g_interrupted = 0;
-        m_oldInt = std::signal(SIGINT, onInterrupt);
-        m_oldTerm = std::signal(SIGTERM, onInterrupt);
-    }
-    ~InterruptGuard()
-    {
-        std::signal(SIGINT, m_oldInt);
-        std::signal(SIGTERM, m_oldTerm);
-    }
-
-private:
-    void (*m_oldInt)(int) = SIG_DFL;
-    void (*m_oldTerm)(int) = SIG_DFL;
-};
-
 // A bar on stderr, only on a terminal and only once a copy has run long
 // enough to be worth watching.
 class ProgressBar
@@ -303,7 +277,7 @@ WorkflowResult runCreateWorkflow(const CreateTrackRequest& request, bool* keepGo
     CreateTrackWorkflow workflow;
     QObject::connect(&workflow, &CreateTrackWorkflow::signal_ProgressSize, &workflow,
                      [&](qint64 percent) {
-                         if (g_interrupted)
+                         if (InterruptGuard::Interrupted())
                              *keepGoing = false;
                          bar.update(percent);
                      },

@@ -12,6 +12,7 @@
 #include <QJsonArray>
 
 #include <atomic>
+#include <csignal>
 #include <cstdio>
 #include <unistd.h>
 
@@ -117,3 +118,23 @@ bool cliRecoverFolder(const QString& folder)
     }
     return TakeJournal::RecoverFolder(folder, QStringLiteral("sonalign-cli")) != TakeJournal::Recovery::Failed;
 }
+
+namespace {
+volatile std::sig_atomic_t g_interrupted = 0;
+extern "C" void onInterrupt(int) { g_interrupted = 1; }
+} // namespace
+
+InterruptGuard::InterruptGuard()
+{
+    g_interrupted = 0;
+    m_oldInt = std::signal(SIGINT, onInterrupt);
+    m_oldTerm = std::signal(SIGTERM, onInterrupt);
+}
+
+InterruptGuard::~InterruptGuard()
+{
+    std::signal(SIGINT, m_oldInt);
+    std::signal(SIGTERM, m_oldTerm);
+}
+
+bool InterruptGuard::Interrupted() { return g_interrupted != 0; }

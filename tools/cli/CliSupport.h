@@ -57,3 +57,21 @@ FolderLockWait cliFolderLockWait();
 // command looks at its folder (the message goes to stderr; stdout stays
 // clean). False when the rollback failed; the relay has said why.
 bool cliRecoverFolder(const QString& folder);
+
+// Ctrl-C or a polite kill while a command writes: the handler only raises a
+// flag, which the command turns into the engine's keep-going flag at its next
+// check point, so the run finishes or rolls back its current take instead of
+// leaving a half-written file. Restores the previous handlers when it ends.
+class InterruptGuard
+{
+public:
+    InterruptGuard();
+    ~InterruptGuard();
+    InterruptGuard(const InterruptGuard&) = delete;
+    InterruptGuard& operator=(const InterruptGuard&) = delete;
+    static bool Interrupted();
+
+private:
+    void (*m_oldInt)(int);
+    void (*m_oldTerm)(int);
+};
