@@ -70,26 +70,8 @@ class Reader
 {
 public:
     explicit Reader(QByteArray b) : m_b(std::move(b)) {}
-    bool u32(quint32& v)
-    {
-        if (m_pos + 4 > m_b.size())
-            return false;
-        v = 0;
-        for (int i = 0; i < 4; ++i)
-            v |= quint32(quint8(m_b[m_pos + i])) << (8 * i);
-        m_pos += 4;
-        return true;
-    }
-    bool u64(quint64& v)
-    {
-        if (m_pos + 8 > m_b.size())
-            return false;
-        v = 0;
-        for (int i = 0; i < 8; ++i)
-            v |= quint64(quint8(m_b[m_pos + i])) << (8 * i);
-        m_pos += 8;
-        return true;
-    }
+    bool u32(quint32& v) { return little(v); }
+    bool u64(quint64& v) { return little(v); }
     bool text(QString& s)
     {
         quint32 n = 0;
@@ -102,6 +84,19 @@ public:
     QByteArray rest() const { return m_b.mid(m_pos); }
 
 private:
+    // A little-endian unsigned number, when the payload still holds one.
+    template <typename T>
+    bool little(T& v)
+    {
+        if (m_pos + int(sizeof(T)) > m_b.size())
+            return false;
+        v = 0;
+        for (int i = 0; i < int(sizeof(T)); ++i)
+            v |= T(quint8(m_b[m_pos + i])) << (8 * i);
+        m_pos += int(sizeof(T));
+        return true;
+    }
+
     QByteArray m_b;
     int m_pos = 0;
 };

@@ -93,9 +93,8 @@ int runConform(const QStringList& args)
             if (v == QLatin1String("next")) {
                 request.track = 0;
             } else {
-                bool ok = false;
-                request.track = v.toInt(&ok, 10);
-                if (!ok || request.track < 1 || request.track > 24)
+                request.track = parseTrack(v);
+                if (request.track < 0)
                     return usage();
             }
             haveTrack = true;

@@ -53,14 +53,6 @@ void quietDebugOutput()
     QLoggingCategory::setFilterRules(QStringLiteral("default.debug=false"));
 }
 
-// --track N with N in 1 ... 24; -1 when missing or invalid.
-int parseTrack(const QString& text)
-{
-    bool ok = false;
-    const int n = text.toInt(&ok, 10);
-    return ok && n >= 1 && n <= 24 ? n : -1;
-}
-
 // ---------------------------------------------------------------- analyse
 
 struct AnalysedTake

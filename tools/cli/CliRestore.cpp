@@ -30,9 +30,8 @@ int runRestore(const QStringList& args)
         if (a == QLatin1String("--track")) {
             if (++i >= args.size())
                 return usage();
-            bool ok = false;
-            track = args.at(i).toInt(&ok, 10);
-            if (!ok || track < 1 || track > 24)
+            track = parseTrack(args.at(i));
+            if (track < 0)
                 return usage();
         } else if (a == QLatin1String("--")) {
             positional << args.mid(i + 1);

@@ -138,3 +138,10 @@ InterruptGuard::~InterruptGuard()
 }
 
 bool InterruptGuard::Interrupted() { return g_interrupted != 0; }
+
+int parseTrack(const QString& text)
+{
+    bool ok = false;
+    const int n = text.toInt(&ok, 10);
+    return ok && n >= 1 && n <= 24 ? n : -1;
+}

@@ -75,3 +75,6 @@ private:
     void (*m_oldInt)(int);
     void (*m_oldTerm)(int);
 };
+
+// A track number argument: 1 ... 24, or -1 when it is not one.
+int parseTrack(const QString& text);

@@ -33,14 +33,6 @@ void report(const QString& text)
     SendToRelay(QStringLiteral("sonalign-cli verify"), text, 0, 1, true, 0);
 }
 
-// 1 ... 24, or -1.
-int parseTrack(const QString& text)
-{
-    bool ok = false;
-    const int n = text.toInt(&ok, 10);
-    return ok && n >= 1 && n <= 24 ? n : -1;
-}
-
 // What the command line asks for.
 struct VerifyOptions
 {
