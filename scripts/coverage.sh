@@ -3,7 +3,9 @@
 # by running the whole suite offscreen on a Debug build made with --coverage
 # in its own folder (build-coverage). Tests, fuzz targets and benchmarks are
 # not counted. Prints gcovr's per-file table, then the totals.
-# SONALIGN_COVERAGE_JOBS sets the build parallelism (default: nproc).
+# SONALIGN_COVERAGE_JOBS sets the build parallelism (default: nproc);
+# SONALIGN_COVERAGE_TESTS, a ctest -R pattern, runs only the tests it matches
+# (to compare what a group of tests covers before and after a change).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 ROOT="$(pwd)"
@@ -25,7 +27,9 @@ cmake --build "$BUILD" -j"$JOBS"
 
 # Counters of an earlier run would add up with this one's.
 find "$BUILD" -name '*.gcda' -delete
-(cd "$BUILD" && ctest --output-on-failure -j"$JOBS") || echo "== some tests failed: coverage below counts what ran"
+FILTER=()
+[ -n "${SONALIGN_COVERAGE_TESTS:-}" ] && FILTER=(-R "$SONALIGN_COVERAGE_TESTS")
+(cd "$BUILD" && ctest --output-on-failure -j"$JOBS" "${FILTER[@]}") || echo "== some tests failed: coverage below counts what ran"
 
 DIRS='common|soundfile|take|insertion|analysis|browser|app|tools'
 # Counters of threaded code are updated atomically; a count gcov still
