@@ -74,8 +74,41 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent), ui(new Ui_MainWin
     SetupVerifyControls();
     ui->m_CtrlTable_Source->setSelectionMode(QAbstractItemView::SingleSelection);
 
-    // Conform of a whole day: its own dialog; the window only opens it and
-    // reloads when it closes.
+    SetupConformAction();
+
+    LoadIniSettings();
+
+    ConnectControls();
+    ui->m_CtrlProgressBar_Size->setRange(0, 100);
+    ui->m_CtrlProgressBar_Size->setValue(0);
+    ui->m_CtrlProgressBar_File->setValue(0);
+
+    ui->m_CtrlButton_CleanAll->setEnabled(false);
+    ui->m_CtrlButton_Analyse->setEnabled(false);
+    ui->m_CtrlButton_CreateSoundTrack->setEnabled(false);
+    ui->m_CtrlLineEdit_SourcePath->setText(m_sSourceFolder);
+    ui->m_CtrlLineEdit_TargetPath->setText(m_sTargetFolder);
+
+    m_pMessageBox = new QMessageBox(this);
+    m_pMessageBox->setStyleSheet(MessageBoxStyleSheet(250));
+    m_pConfirmBox = new QMessageBox(this);
+    m_pConfirmBox->setStyleSheet(MessageBoxStyleSheet(125));
+    m_pConfirmBox->setStandardButtons(QMessageBox::Ok | QMessageBox::Cancel);
+    m_nFirstVisibleSourceRow = 0;
+
+    SetupTrackNameEdits();
+
+    SetupWindowExtras();
+
+    ui->m_CtrlButton_Load->setFocus();
+    ui->m_CtrlLabel_Message->setText(QStringLiteral("Load and select a source file"));
+    resize(1280, 750);
+}
+
+// Conform of a whole day: its own dialog; the window only opens it and
+// reloads when it closes.
+void MainWindow::SetupConformAction()
+{
     QAction* conform = ui->mainToolBar->addAction(QStringLiteral("Conform…"));
     conform->setObjectName(QStringLiteral("m_CtrlAction_Conform"));
     connect(conform, &QAction::triggered, this, [this]() {
@@ -96,9 +129,11 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent), ui(new Ui_MainWin
         });
         dialog->open();
     });
+}
 
-    LoadIniSettings();
-
+// Every button and the source table reach their slots.
+void MainWindow::ConnectControls()
+{
     connect(ui->m_CtrlButton_SourcePath, SIGNAL(clicked()), this, SLOT(OnPushButton_SourcePath()));
     connect(ui->m_CtrlButton_TargetPath, SIGNAL(clicked()), this, SLOT(OnPushButton_TargetPath()));
     connect(ui->m_CtrlButton_Load, SIGNAL(clicked()), this, SLOT(OnPushButton_Load()));
@@ -112,23 +147,11 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent), ui(new Ui_MainWin
     connect(ui->m_CtrlButton_CreateSoundTrack, SIGNAL(clicked()), this, SLOT(OnPushButton_CreateSoundTrack()));
     // The names beside the source table follow its first visible row.
     connect(ui->m_CtrlTable_Source->verticalScrollBar(), SIGNAL(valueChanged(int)), this, SLOT(slot_SourceScrolled(int)));
-    ui->m_CtrlProgressBar_Size->setRange(0, 100);
-    ui->m_CtrlProgressBar_Size->setValue(0);
-    ui->m_CtrlProgressBar_File->setValue(0);
+}
 
-    ui->m_CtrlButton_CleanAll->setEnabled(false);
-    ui->m_CtrlButton_Analyse->setEnabled(false);
-    ui->m_CtrlButton_CreateSoundTrack->setEnabled(false);
-    ui->m_CtrlLineEdit_SourcePath->setText(m_sSourceFolder);
-    ui->m_CtrlLineEdit_TargetPath->setText(m_sTargetFolder);
-
-    m_pMessageBox = new QMessageBox(this);
-    m_pMessageBox->setStyleSheet(MessageBoxStyleSheet(250));
-    m_pConfirmBox = new QMessageBox(this);
-    m_pConfirmBox->setStyleSheet(MessageBoxStyleSheet(125));
-    m_pConfirmBox->setStandardButtons(QMessageBox::Ok | QMessageBox::Cancel);
-    m_nFirstVisibleSourceRow = 0;
-
+// One name edit beside each source row, each reporting to its own slot.
+void MainWindow::SetupTrackNameEdits()
+{
     m_TrackNameEdits = ui->m_CtrlLineEdit_S;
     static const char* const kEditSlots[Ui_MainWindow::kTrackNameEdits] = {
         SLOT(slot_editingFinishedLineEdit_S_1()),  SLOT(slot_editingFinishedLineEdit_S_2()),
@@ -148,12 +171,6 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent), ui(new Ui_MainWin
         edit->setEnabled(false);
         connect(edit, SIGNAL(editingFinished()), this, kEditSlots[k]);
     }
-
-    SetupWindowExtras();
-
-    ui->m_CtrlButton_Load->setFocus();
-    ui->m_CtrlLabel_Message->setText(QStringLiteral("Load and select a source file"));
-    resize(1280, 750);
 }
 
 MainWindow::~MainWindow()

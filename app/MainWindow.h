@@ -134,6 +134,9 @@ private:
     void ShowTrackNamesFrom(int top);
     QStringList SelectedTargetTags() const;
     void SetupWindowExtras();
+    void SetupConformAction();
+    void ConnectControls();
+    void SetupTrackNameEdits();
     void RefreshLogPanel();
     void SetupVerifyControls();
     void VerifyTakes(const QStringList& tags, int track);

@@ -52,6 +52,18 @@ void Ui_MainWindow::setupUi(QMainWindow* window)
     gridLayout->setContentsMargins(11, 11, 11, 11);
     gridLayout->setHorizontalSpacing(9);
 
+    setupControls();
+    setupFolderGroup();
+    setupSourceGroup();
+    setupTargetGroup();
+    setupActionButtons();
+    setupWindowBars(window);
+    setupExtras(window);
+}
+
+// The buttons, status label and file progress bar above the tables.
+void Ui_MainWindow::setupControls()
+{
     m_CtrlButton_Load = button(centralWidget, "m_CtrlButton_Load", "Load", 78, 82);
     gridLayout->addWidget(m_CtrlButton_Load, 0, 6, 3, 1);
 
@@ -82,6 +94,11 @@ void Ui_MainWindow::setupUi(QMainWindow* window)
     m_CtrlButton_Analyse = button(centralWidget, "m_CtrlButton_Analyse", "Analyse", 110, 30);
     gridLayout->addWidget(m_CtrlButton_Analyse, 3, 1);
 
+}
+
+// The source and target folder paths, each with its Browse button.
+void Ui_MainWindow::setupFolderGroup()
+{
     groupBox = new QGroupBox(centralWidget);
     groupBox->setObjectName(QStringLiteral("groupBox"));
     groupBox->setTitle(QStringLiteral("Folder Path"));
@@ -99,7 +116,11 @@ void Ui_MainWindow::setupUi(QMainWindow* window)
     m_CtrlButton_TargetPath = button(groupBox, "m_CtrlButton_TargetPath", "Browse Target", 0, 0);
     folderGrid->addWidget(m_CtrlButton_TargetPath, 1, 1);
     gridLayout->addWidget(groupBox, 0, 0, 3, 6);
+}
 
+// The source table and the new-track-name edit beside each of its rows.
+void Ui_MainWindow::setupSourceGroup()
+{
     groupBox_3 = new QGroupBox(centralWidget);
     groupBox_3->setObjectName(QStringLiteral("groupBox_3"));
     groupBox_3->setTitle(QStringLiteral("Source"));
@@ -139,7 +160,11 @@ void Ui_MainWindow::setupUi(QMainWindow* window)
     label->setAlignment(Qt::AlignCenter);
     sourceGrid->addWidget(label, 0, 1);
     gridLayout->addWidget(groupBox_3, 4, 0, 1, 2);
+}
 
+// The target table.
+void Ui_MainWindow::setupTargetGroup()
+{
     groupBox_2 = new QGroupBox(centralWidget);
     groupBox_2->setObjectName(QStringLiteral("groupBox_2"));
     groupBox_2->setTitle(QStringLiteral("Target"));
@@ -149,7 +174,12 @@ void Ui_MainWindow::setupUi(QMainWindow* window)
     targetGrid->addWidget(m_CtrlTable_Target, 0, 0);
     targetGrid->setVerticalSpacing(3);
     gridLayout->addWidget(groupBox_2, 4, 2, 1, 7);
+}
 
+// The size progress bar and the create and delete buttons. Created after the
+// tables: the order widgets are created in is the window's focus order.
+void Ui_MainWindow::setupActionButtons()
+{
     m_CtrlProgressBar_Size = new QProgressBar(centralWidget);
     m_CtrlProgressBar_Size->setObjectName(QStringLiteral("m_CtrlProgressBar_Size"));
     m_CtrlProgressBar_Size->setMaximumHeight(14);
@@ -159,7 +189,11 @@ void Ui_MainWindow::setupUi(QMainWindow* window)
     gridLayout->addWidget(m_CtrlButton_DeleteSoundTrack, 3, 8);
     m_CtrlButton_CreateSoundTrack = button(centralWidget, "m_CtrlButton_CreateSoundTrack", "Create sound track", 120, 30);
     gridLayout->addWidget(m_CtrlButton_CreateSoundTrack, 3, 6, 1, 2);
+}
 
+// Column stretch, then the menu bar, tool bar and status bar of the window.
+void Ui_MainWindow::setupWindowBars(QMainWindow* window)
+{
     // Spare width goes to the status line and the source side, so the
     // action buttons keep room for their texts.
     gridLayout->setColumnStretch(0, 1);
@@ -173,5 +207,4 @@ void Ui_MainWindow::setupUi(QMainWindow* window)
     statusBar = new QStatusBar(window);
     statusBar->setObjectName(QStringLiteral("statusBar"));
     window->setStatusBar(statusBar);
-    setupExtras(window);
 }

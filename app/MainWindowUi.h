@@ -68,5 +68,11 @@ struct Ui_MainWindow
     void setupUi(QMainWindow* window);
 
 private:
+    void setupControls();
+    void setupFolderGroup();
+    void setupSourceGroup();
+    void setupTargetGroup();
+    void setupActionButtons();
+    void setupWindowBars(QMainWindow* window);
     void setupExtras(QMainWindow* window);
 };
