@@ -765,8 +765,8 @@ struct Synthesis
               const QString& targetFolder, const QString& fileId, int trackIndex, const QString& trackName,
               QSoundPerform* take, bool* goOn, const QSoundMixer::SourceOptions& options,
               OwnedTemporaryFile& temp, std::function<void(qint64)> progress)
-        : sourcePaths(sourcePaths), ranges(ranges), targetFolder(targetFolder), fileId(fileId), t(trackIndex),
-          trackName(trackName), take(take), goOn(goOn), options(options), temp(temp),
+        : sourcePaths(sourcePaths), ranges(ranges), targetFolder(targetFolder), fileId(fileId),
+          trackIndex(trackIndex), trackName(trackName), take(take), goOn(goOn), options(options), temp(temp),
           progress(std::move(progress))
     {
     }
@@ -777,7 +777,7 @@ struct Synthesis
     const QVector<QSoundMixer::SourceRange>* ranges;
     const QString& targetFolder;
     const QString& fileId;
-    const int t;
+    const int trackIndex;
     const QString& trackName;
     QSoundPerform* take;
     bool* goOn;
@@ -791,11 +791,12 @@ struct Synthesis
     TargetSampleFormat targetFormat;
     QString newName;
     QString newPath;
-    int c = 0;           // the reference's channels
-    int b = 0;           // bytes per sample
-    int f = 0;           // bytes per frame
+    int channels = 0;         // the reference's
+    int bytesPerSample = 0;
+    int bytesPerFrame = 0;
     quint32 rate = 0;
-    quint32 D = 0;       // the reference's data size: the new track's too
+    quint32 dataSize = 0;     // the reference's data chunk: the new track's too
+    quint32 takeFrames() const { return dataSize / quint32(channels) / quint32(bytesPerSample); }
     HeaderLayout layout;
 
     // Made by the writing steps.
@@ -967,7 +968,7 @@ bool findReference(Synthesis& s)
 // this engine writes whole.
 bool checkTargetTrack(Synthesis& s, QString* newFileName)
 {
-    const int t = s.t;
+    const int t = s.trackIndex;
     const QSoundFile& ref = *s.ref;
     // The new name (asked before the occupancy check so that a file of that
     // name which the take could not load also counts as occupying the track).
@@ -983,22 +984,22 @@ bool checkTargetTrack(Synthesis& s, QString* newFileName)
         return true;
     }
 
-    s.c = ref.GetNbChannels();
-    s.b = ref.GetBitsPerSample() / 8;
+    s.channels = ref.GetNbChannels();
+    s.bytesPerSample = ref.GetBitsPerSample() / 8;
     s.rate = ref.GetSampleRate();
-    s.D = ref.m_tDataChunk.ChunkSize();
-    s.f = s.b * s.c;
-    if (s.b <= 0 || s.c != 1 || s.rate == 0) {
-        report(ref.m_sPath + QLatin1String("\nUnsupported sample format: ") + QString::number(s.c)
+    s.dataSize = ref.m_tDataChunk.ChunkSize();
+    s.bytesPerFrame = s.bytesPerSample * s.channels;
+    if (s.bytesPerSample <= 0 || s.channels != 1 || s.rate == 0) {
+        report(ref.m_sPath + QLatin1String("\nUnsupported sample format: ") + QString::number(s.channels)
                + QLatin1String(" channel(s), ") + QString::number(ref.GetBitsPerSample()) + QLatin1String(" bits, ")
                + QString::number(s.rate) + QLatin1String(" Hz."));
         return true;
     }
     // A data size that is not a whole number of frames cannot be filled with
     // whole samples: stop here rather than write a file that never completes.
-    if (s.D % quint32(s.f) != 0) {
-        report(ref.m_sPath + QLatin1String("\nThe take's data size (") + QString::number(s.D)
-               + QLatin1String(" bytes) is not a whole number of ") + QString::number(s.f)
+    if (s.dataSize % quint32(s.bytesPerFrame) != 0) {
+        report(ref.m_sPath + QLatin1String("\nThe take's data size (") + QString::number(s.dataSize)
+               + QLatin1String(" bytes) is not a whole number of ") + QString::number(s.bytesPerFrame)
                + QLatin1String("-byte samples."));
         return true;
     }
@@ -1030,7 +1031,7 @@ bool layOutHeader(Synthesis& s)
         nextPos += 8 + quint64(h.vltaSize);
     h.dataHeaderPos = nextPos;
     h.firstSamplePos = h.dataHeaderPos + 8;
-    h.riffSize64 = h.firstSamplePos - 8 + s.D;
+    h.riffSize64 = h.firstSamplePos - 8 + s.dataSize;
     if (h.firstSamplePos > kMaxHeaderBytes || h.riffSize64 > 0xFFFFFFFFull) {
         report(ref.m_sPath + QLatin1String("\nThe chunk sizes of this file are out of range; no track was written."));
         return true;
@@ -1057,7 +1058,7 @@ std::vector<char> buildHeader(const Synthesis& s)
 {
     const QSoundFile& ref = *s.ref;
     const HeaderLayout& h = s.layout;
-    const int t = s.t;
+    const int t = s.trackIndex;
     HeaderImage header;
     char riff[12];
     std::memcpy(riff, "RIFF", 4);
@@ -1097,7 +1098,7 @@ std::vector<char> buildHeader(const Synthesis& s)
     }
     char dataHeader[8];
     std::memcpy(dataHeader, ref.m_tDataChunk.Data(), 4);
-    bwf::writeU32(dataHeader + 4, s.D);
+    bwf::writeU32(dataHeader + 4, s.dataSize);
     header.put(h.dataHeaderPos, dataHeader, 8);
     header.resize(h.firstSamplePos);
     return std::move(header.bytes());
@@ -1123,7 +1124,7 @@ bool locateSingleSource(Synthesis& s)
 {
     const SourceFormat& srcFormat = s.formats.front();
     const qint64 Tin = qint64(s.ref->GetTimeReference());
-    const quint32 Nt = s.D / quint32(s.c) / quint32(s.b);
+    const quint32 Nt = s.takeFrames();
     const qint64 Sin = qint64(srcFormat.timeReference);
     // Source frames: one sample of every channel (RF64 sources may pass 4 GB).
     const quint64 Ns = srcFormat.frames();
@@ -1165,7 +1166,7 @@ bool locateSingleSource(Synthesis& s)
 // source's audio; silence fills what they leave.
 bool placeRanges(Synthesis& s)
 {
-    const quint32 Nt = s.D / quint32(s.c) / quint32(s.b);
+    const quint32 Nt = s.takeFrames();
     quint64 at = 0;
     for (const QSoundMixer::SourceRange& r : *s.ranges) {
         const int index = s.sourcePaths.indexOf(r.sourcePath);
@@ -1252,12 +1253,12 @@ bool countBlocks(Synthesis& s, CopyRun& run, qint64 runBytes)
             MyQDebug("%d tot = %lld", int(n), static_cast<long long>(s.written));
         s.written += n;
         qint64 percent;
-        if (s.D == 0)
+        if (s.dataSize == 0)
             percent = 100;
-        else if (s.D <= 10000)
-            percent = s.written * 100 / s.D;
+        else if (s.dataSize <= 10000)
+            percent = s.written * 100 / s.dataSize;
         else
-            percent = s.written / (s.D / 100);
+            percent = s.written / (s.dataSize / 100);
         s.progress(percent);
     }
     return true;
@@ -1283,7 +1284,7 @@ void copySegment(Synthesis& s, CopyRun& run, const DataSegment& seg)
             break;
         const quint64 runFrames =
             std::min<quint64>(remaining, quint64(writer.freeBytes() / run.blockBytes) * quint64(run.blockFrames));
-        const qint64 runBytes = qint64(runFrames) * s.f;
+        const qint64 runBytes = qint64(runFrames) * s.bytesPerFrame;
         char* dst = writer.space(runBytes);
         if (!dst)
             break;
@@ -1320,10 +1321,10 @@ void copySegment(Synthesis& s, CopyRun& run, const DataSegment& seg)
 // while a second thread computes the overview of what was written.
 bool copySegments(Synthesis& s, BlockWriter& writer)
 {
-    const qint64 blockFrames = QSoundMixer::kBlockBytes / s.f;
-    s.overview = std::make_unique<PeakOverview>(s.c, s.b, s.rate / 10);
+    const qint64 blockFrames = QSoundMixer::kBlockBytes / s.bytesPerFrame;
+    s.overview = std::make_unique<PeakOverview>(s.channels, s.bytesPerSample, s.rate / 10);
     PeakWorker peaks(*s.overview);
-    CopyRun run(writer, peaks, blockFrames, blockFrames * s.f);
+    CopyRun run(writer, peaks, blockFrames, blockFrames * s.bytesPerFrame);
     writer.beforeReuse = [&](int buffer) { peaks.waitFor(run.lastTicket[size_t(buffer)]); };
     makeConverters(s);
     for (size_t si = 0; si < s.segments.size() && !run.cancelled && !run.shortSource && !writer.failed(); ++si)
@@ -1344,7 +1345,7 @@ bool copySegments(Synthesis& s, BlockWriter& writer)
         reportCancelled(s.newPath);
         return true;
     }
-    if (writer.failed() || s.written != qint64(s.D)) {
+    if (writer.failed() || s.written != qint64(s.dataSize)) {
         reportWriteFailure(s.newPath);
         return true;
     }
@@ -1360,8 +1361,8 @@ bool writeHeaderAndSamples(Synthesis& s)
     writer.append(header.data(), qint64(header.size()));
     if (openSources(s) || (s.ranges ? placeRanges(s) : locateSingleSource(s)) || seekSources(s))
         return true;
-    MyQDebug("DataChunkSize %u NbChannels %d nStep %d nNbSamples %u nbbits %d", s.D, s.c, s.b,
-             s.D / quint32(s.c) / quint32(s.b), int(s.ref->GetBitsPerSample()));
+    MyQDebug("DataChunkSize %u NbChannels %d nStep %d nNbSamples %u nbbits %d", s.dataSize, s.channels,
+             s.bytesPerSample, s.takeFrames(), int(s.ref->GetBitsPerSample()));
     return copySegments(s, writer);
 }
 
@@ -1399,7 +1400,7 @@ void reportConversionWarnings(const Synthesis& s)
 // text the track will carry (generated here, appended later).
 bool writeTrackMetadata(Synthesis& s)
 {
-    const int t = s.t;
+    const int t = s.trackIndex;
     const QString trackNameForIxml = s.trackName.isEmpty()
         ? QString::fromLocal8Bit(QByteArray("T") + QByteArray::number(t + 1))
         : QString::fromLocal8Bit(local8(s.trackName));
@@ -1436,7 +1437,7 @@ bool writeTrackMetadata(Synthesis& s)
     }
     sf.SetiXMLMonoTrackNumber(t, t + 1);
     if (sf.GetiXMLFileInfos())
-        sf.SetiXMLTotalFiles(t, s.c + 1, false);
+        sf.SetiXMLTotalFiles(t, s.channels + 1, false);
     sf.SetiXMLMonoTrackName(t, trackNameForIxml);
     sf.SetiXMLNote(t, s.take->m_sNotes);
     s.ixmlText = sf.GenerateiXMLChunkMono(t);
