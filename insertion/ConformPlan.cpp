@@ -269,14 +269,12 @@ int ConformPlan::plannedCount() const
     return n;
 }
 
-ConformPlan BuildConformPlan(const ConformRequest& request)
-{
-    ConformPlan plan;
-    plan.sourceFolder = absoluteClean(request.sourceFolder);
-    plan.sourceChannel = request.sourceChannel;
-    plan.targetFolder = absoluteClean(request.targetFolder);
+namespace {
 
-    // Sources: the source table's listing, each file read once.
+// The source table's listing, each file read once; returns the sources'
+// indexes in the order of their starts, as the matching walks them.
+QVector<int> readSources(ConformPlan& plan)
+{
     MyFileInfoList sourceListing;
     sourceListing.LoadEntryInfoList(plan.sourceFolder, {QStringLiteral(".WAV"), QStringLiteral(".wav")});
     for (int i = 0; i < sourceListing.count(); ++i)
@@ -286,145 +284,224 @@ ConformPlan BuildConformPlan(const ConformRequest& request)
         byStart[i] = i;
     std::stable_sort(byStart.begin(), byStart.end(),
                      [&](int a, int b) { return plan.sources.at(a).start < plan.sources.at(b).start; });
-    QVector<QString> snlNames(plan.sources.size());
-    QVector<bool> snlRead(plan.sources.size(), false);
+    return byStart;
+}
+
+// The file IDs asked for that no take of the folder has, in the order asked.
+QStringList unknownFileIds(const QStringList& fileIds, const QVector<TakeKey>& keys)
+{
+    QStringList unknown;
+    for (const QString& id : fileIds) {
+        bool found = false;
+        for (const TakeKey& k : keys)
+            found = found || k.fileId == id;
+        if (!found)
+            unknown << id;
+    }
+    return unknown;
+}
+
+// The take's names, span and format from the target table's quick assembly;
+// `format` is what the sources are matched against. The record stays for
+// the checks that follow.
+std::unique_ptr<QSoundPerform> assembleTake(ConformTake& take, ConformTakeFormat& format, const TakeKey& key,
+                                            MyFileInfoList& listing, int sourceChannel)
+{
+    take.fileId = key.fileId;
+    const QString firstName = listing.GetFileName(key.listingIndex);
+    take.racine = key.mono ? AudioPathFileShortenedToRacine(firstName) : firstName.left(firstName.size() - 4);
+    take.takeKey = key.key;
+    take.create = true;
+
+    auto record = std::make_unique<QSoundPerform>();
+    const int status = AssembleTakeQuick(key, &listing, record.get());
+    const short first = record->GetFirstTrack();
+    take.readable = status != kTakeError && record->m_bPresent[size_t(first)];
+    if (take.readable) {
+        const QSoundFile& f = record->File(first);
+        take.start = qint64(f.GetTimeReference());
+        take.frames = qint64(f.GetNbTotalSample());
+        take.sampleRate = record->m_nSampleRate;
+        take.framesPerSecond = record->m_nFrameRate;
+        take.scene = record->m_sScene.trimmed();
+        take.takeNumber = record->m_sTakeNumber.trimmed();
+        format.sampleRate = record->m_nSampleRate;
+        format.bitsPerSample = record->m_nBitsPerSample;
+        format.channels = 1;
+        format.sourceChannel = sourceChannel;
+        take.bitsPerSample = record->m_nBitsPerSample;
+    }
+    return record;
+}
+
+using TrackPresence = std::array<bool, bwf::kMaxTracks>;
+
+// The tracks a mono take has, and whether all its files agree with the
+// first: a take whose files disagree gets no new track (the first
+// disagreement is the reason given).
+TrackPresence checkTakeFiles(ConformTake& take, const TakeKey& key, const MyFileInfoList& listing,
+                             const QSoundPerform& record)
+{
+    TrackPresence present{};
+    if (!take.readable || !key.mono)
+        return present;
+    for (int n = 1; n <= bwf::kMaxTracks; ++n) {
+        const QString path = trackFileInListing(listing, key.key, n);
+        if (path.isEmpty())
+            continue;
+        present[size_t(n - 1)] = true;
+        if (!take.create)
+            continue;
+        WaveSummary w;
+        QString why;
+        if (!readWaveSummary(path, w))
+            why = QStringLiteral("cannot be read as a sound file");
+        else if (w.sampleRate != record.m_nSampleRate)
+            why = QStringLiteral("All files haven't the same sample rate !");
+        else if (w.bitsPerSample != record.m_nBitsPerSample)
+            why = QStringLiteral("All files haven't the same sample bits rate !");
+        else if (w.dataSize != record.m_nDataSize)
+            why = QStringLiteral("All files haven't the same Data size (%1 %2)!").arg(w.dataSize).arg(record.m_nDataSize);
+        else if (w.sizeOnDisk != record.m_nSizeOnDisk)
+            why = QStringLiteral("All files haven't the same  size on disk !");
+        if (!why.isEmpty()) {
+            take.create = false;
+            take.reason = QLatin1String("the take's files disagree: ") + why + QLatin1String(" (")
+                + QFileInfo(path).fileName() + QLatin1Char(')');
+        }
+    }
+    return present;
+}
+
+// Only a readable take of mono files gets a new track; these reasons win
+// over a disagreement between its files.
+void refuseUnfitTake(ConformTake& take, const TakeKey& key, const QSoundPerform& record)
+{
+    if (!take.readable) {
+        take.create = false;
+        take.reason = QStringLiteral("the take's files cannot be read");
+    } else if (!key.mono || record.m_bPoly) {
+        take.create = false;
+        take.reason = QStringLiteral("poly take: only takes of mono files get a new track");
+    } else if (record.m_nNbChannels != 1) {
+        take.create = false;
+        take.reason = QStringLiteral("the take's files are not mono");
+    }
+}
+
+// The asked track, or for "next" the one after the highest present (else the
+// first free one). An earlier reason to skip the take is kept.
+void chooseTrack(ConformTake& take, int requestedTrack, const TrackPresence& present)
+{
+    if (requestedTrack >= 1 && requestedTrack <= bwf::kMaxTracks) {
+        take.trackIndex = requestedTrack - 1;
+        if (present[size_t(take.trackIndex)] && take.create) {
+            take.create = false;
+            take.reason = QStringLiteral("track %1 is occupied").arg(requestedTrack);
+        }
+        return;
+    }
+    int highest = 0;
+    for (int n = 1; n <= bwf::kMaxTracks; ++n)
+        if (present[size_t(n - 1)])
+            highest = n;
+    int chosen = highest < bwf::kMaxTracks ? highest + 1 : 0;
+    for (int n = 1; chosen == 0 && n <= bwf::kMaxTracks; ++n)
+        if (!present[size_t(n - 1)])
+            chosen = n;
+    if (chosen > 0) {
+        take.trackIndex = chosen - 1;
+    } else if (take.create) {
+        take.create = false;
+        take.reason = QStringLiteral("the take is full: all 24 tracks are present");
+    }
+}
+
+// Sources and silence of the take; one that was to get a track and that no
+// usable source covers is skipped. An unreadable take is all silence.
+void coverTake(ConformTake& take, const ConformTakeFormat& format, const QVector<ConformSource>& sources,
+               const QVector<int>& byStart)
+{
+    if (!take.readable) {
+        take.silence.append(qMakePair(qint64(0), take.frames));
+        return;
+    }
+    const bool wasCreate = take.create;
+    matchSources(take, format, sources, byStart);
+    if (wasCreate && take.create && take.ranges.isEmpty()) {
+        take.create = false;
+        take.reason = take.excluded.isEmpty() ? QStringLiteral("no source covers this take")
+                                              : QStringLiteral("no usable source");
+    }
+}
+
+// The track-name files of the sources, each read at most once per plan,
+// and only for a source that names a planned track.
+class SourceTrackNames
+{
+public:
+    explicit SourceTrackNames(const ConformPlan& plan)
+        : m_plan(plan), m_names(plan.sources.size()), m_read(plan.sources.size(), false)
+    {
+    }
+
+    const QString& of(int source)
+    {
+        if (!m_read.at(source)) {
+            LoadTrackNameFromSnlFile(m_plan.sourceFolder, m_plan.sources.at(source).fileName, m_names[source]);
+            m_read[source] = true;
+        }
+        return m_names.at(source);
+    }
+
+private:
+    const ConformPlan& m_plan;
+    QVector<QString> m_names;
+    QVector<bool> m_read;
+};
+
+// "planned" with its track name (given, else the main source's), or "skipped".
+void settleTake(ConformTake& take, const ConformRequest& request, SourceTrackNames& names)
+{
+    if (!take.create) {
+        take.result = QStringLiteral("skipped");
+        return;
+    }
+    take.result = QStringLiteral("planned");
+    take.trackName = request.hasTrackName ? request.trackName : names.of(take.ranges.at(take.mainRange).source);
+}
+
+} // namespace
+
+ConformPlan BuildConformPlan(const ConformRequest& request)
+{
+    ConformPlan plan;
+    plan.sourceFolder = absoluteClean(request.sourceFolder);
+    plan.sourceChannel = request.sourceChannel;
+    plan.targetFolder = absoluteClean(request.targetFolder);
+
+    const QVector<int> byStart = readSources(plan);
+    SourceTrackNames trackNames(plan);
 
     // Takes: the target table's grouping and quick assembly, in its order.
     MyFileInfoList listing;
     listing.LoadEntryInfoList(plan.targetFolder, QStringList{QStringLiteral(".WAV")});
     const QVector<TakeKey> keys = GroupListingIntoTakes(listing);
-    QStringList wanted = request.fileIds;
-    for (const QString& id : request.fileIds) {
-        bool found = false;
-        for (const TakeKey& k : keys)
-            found = found || k.fileId == id;
-        if (!found)
-            plan.unknownFileIds << id;
-    }
+    plan.unknownFileIds = unknownFileIds(request.fileIds, keys);
 
     for (const TakeKey& key : keys) {
-        if (!wanted.isEmpty() && !wanted.contains(key.fileId))
+        if (!request.fileIds.isEmpty() && !request.fileIds.contains(key.fileId))
             continue;
         ConformTake take;
-        take.fileId = key.fileId;
-        const QString firstName = listing.GetFileName(key.listingIndex);
-        take.racine = key.mono ? AudioPathFileShortenedToRacine(firstName) : firstName.left(firstName.size() - 4);
-        take.takeKey = key.key;
-        take.create = true;
-
-        auto record = std::make_unique<QSoundPerform>();
-        const int status = AssembleTakeQuick(key, &listing, record.get());
-        const short first = record->GetFirstTrack();
-        take.readable = status != kTakeError && record->m_bPresent[size_t(first)];
         ConformTakeFormat format;
-        if (take.readable) {
-            const QSoundFile& f = record->File(first);
-            take.start = qint64(f.GetTimeReference());
-            take.frames = qint64(f.GetNbTotalSample());
-            take.sampleRate = record->m_nSampleRate;
-            take.framesPerSecond = record->m_nFrameRate;
-            take.scene = record->m_sScene.trimmed();
-            take.takeNumber = record->m_sTakeNumber.trimmed();
-            format.sampleRate = record->m_nSampleRate;
-            format.bitsPerSample = record->m_nBitsPerSample;
-            format.channels = 1;
-            format.sourceChannel = request.sourceChannel;
-            take.bitsPerSample = record->m_nBitsPerSample;
-        }
-
-        // Present tracks and coherence of every file of a mono take.
-        std::array<bool, bwf::kMaxTracks> present{};
-        if (take.readable && key.mono) {
-            for (int n = 1; n <= bwf::kMaxTracks; ++n) {
-                const QString path = trackFileInListing(listing, key.key, n);
-                if (path.isEmpty())
-                    continue;
-                present[size_t(n - 1)] = true;
-                if (!take.create)
-                    continue;
-                WaveSummary w;
-                QString why;
-                if (!readWaveSummary(path, w))
-                    why = QStringLiteral("cannot be read as a sound file");
-                else if (w.sampleRate != record->m_nSampleRate)
-                    why = QStringLiteral("All files haven't the same sample rate !");
-                else if (w.bitsPerSample != record->m_nBitsPerSample)
-                    why = QStringLiteral("All files haven't the same sample bits rate !");
-                else if (w.dataSize != record->m_nDataSize)
-                    why = QStringLiteral("All files haven't the same Data size (%1 %2)!").arg(w.dataSize).arg(record->m_nDataSize);
-                else if (w.sizeOnDisk != record->m_nSizeOnDisk)
-                    why = QStringLiteral("All files haven't the same  size on disk !");
-                if (!why.isEmpty()) {
-                    take.create = false;
-                    take.reason = QLatin1String("the take's files disagree: ") + why + QLatin1String(" (")
-                        + QFileInfo(path).fileName() + QLatin1Char(')');
-                }
-            }
-        }
-
-        if (!take.readable) {
-            take.create = false;
-            take.reason = QStringLiteral("the take's files cannot be read");
-        } else if (!key.mono || record->m_bPoly) {
-            take.create = false;
-            take.reason = QStringLiteral("poly take: only takes of mono files get a new track");
-        } else if (record->m_nNbChannels != 1) {
-            take.create = false;
-            take.reason = QStringLiteral("the take's files are not mono");
-        }
-
-        if (take.readable && key.mono && !record->m_bPoly) {
-            if (request.track >= 1 && request.track <= bwf::kMaxTracks) {
-                take.trackIndex = request.track - 1;
-                if (present[size_t(take.trackIndex)] && take.create) {
-                    take.create = false;
-                    take.reason = QStringLiteral("track %1 is occupied").arg(request.track);
-                }
-            } else {
-                int highest = 0;
-                for (int n = 1; n <= bwf::kMaxTracks; ++n)
-                    if (present[size_t(n - 1)])
-                        highest = n;
-                int chosen = highest < bwf::kMaxTracks ? highest + 1 : 0;
-                for (int n = 1; chosen == 0 && n <= bwf::kMaxTracks; ++n)
-                    if (!present[size_t(n - 1)])
-                        chosen = n;
-                if (chosen > 0) {
-                    take.trackIndex = chosen - 1;
-                } else if (take.create) {
-                    take.create = false;
-                    take.reason = QStringLiteral("the take is full: all 24 tracks are present");
-                }
-            }
-        }
-
-        if (take.readable) {
-            const bool wasCreate = take.create;
-            matchSources(take, format, plan.sources, byStart);
-            if (wasCreate && take.create && take.ranges.isEmpty()) {
-                take.create = false;
-                take.reason = take.excluded.isEmpty() ? QStringLiteral("no source covers this take")
-                                                      : QStringLiteral("no usable source");
-            }
-        } else {
-            take.silence.append(qMakePair(qint64(0), take.frames));
-        }
-
-        if (take.create) {
-            take.result = QStringLiteral("planned");
-            if (request.hasTrackName) {
-                take.trackName = request.trackName;
-            } else {
-                const int s = take.ranges.at(take.mainRange).source;
-                if (!snlRead.at(s)) {
-                    LoadTrackNameFromSnlFile(plan.sourceFolder, plan.sources.at(s).fileName, snlNames[s]);
-                    snlRead[s] = true;
-                }
-                take.trackName = snlNames.at(s);
-            }
-        } else {
-            take.result = QStringLiteral("skipped");
-        }
+        const std::unique_ptr<QSoundPerform> record =
+            assembleTake(take, format, key, listing, request.sourceChannel);
+        const TrackPresence present = checkTakeFiles(take, key, listing, *record);
+        refuseUnfitTake(take, key, *record);
+        if (take.readable && key.mono && !record->m_bPoly)
+            chooseTrack(take, request.track, present);
+        coverTake(take, format, plan.sources, byStart);
+        settleTake(take, request, trackNames);
         plan.takes.append(take);
     }
     return plan;

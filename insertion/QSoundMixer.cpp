@@ -728,29 +728,110 @@ bool QSoundMixer::SonalignRanges(const QVector<SourceRange>& ranges, int nameSou
     return Synthesize(paths, &ranges, targetFolder, fileId, trackIndex, trackName, take, keepGoing, newFileName);
 }
 
-bool QSoundMixer::Synthesize(const QStringList& sourcePaths, const QVector<SourceRange>* ranges,
-                             const QString& targetFolder, const QString& fileId, int trackIndex,
-                             const QString& trackName, QSoundPerform* take, bool* keepGoing, QString* newFileName)
+namespace {
+
+// One stretch of the new data chunk: silence, or frames read from one source
+// (each source fills one stretch of a take).
+struct DataSegment
 {
-    const int t = trackIndex;
-    const QString& sourcePath = sourcePaths.first();
-    bool localGoOn = true;
-    bool* goOn = keepGoing ? keepGoing : &localGoOn;
-    OwnedTemporaryFile temp;   // removed on every way out until it gets its name
+    int source = -1;          // -1 = silence
+    quint64 frames = 0;
+    quint64 sourceFrom = 0;   // first frame in the source's audio
+    quint64 takeFrom = 0;
+};
+
+// Where the new file's chunks go, copied from the reference's records so that
+// the new track's header has the layout of its siblings'.
+struct HeaderLayout
+{
+    quint32 fmtSize = 0;
+    bool withFilm = false;
+    quint32 filmSize = 0;
+    bool withVlta = false;
+    quint32 vltaSize = 0;
+    quint64 fmtPos = 0;
+    quint64 filmPos = 0;
+    quint64 vltaPos = 0;
+    quint64 dataHeaderPos = 0;
+    quint64 firstSamplePos = 0;
+    quint64 riffSize64 = 0;
+};
+
+// What the steps of one new track share: the request, then what each step
+// finds or makes for the next ones.
+struct Synthesis
+{
+    Synthesis(const QStringList& sourcePaths, const QVector<QSoundMixer::SourceRange>* ranges,
+              const QString& targetFolder, const QString& fileId, int trackIndex, const QString& trackName,
+              QSoundPerform* take, bool* goOn, const QSoundMixer::SourceOptions& options,
+              OwnedTemporaryFile& temp, std::function<void(qint64)> progress)
+        : sourcePaths(sourcePaths), ranges(ranges), targetFolder(targetFolder), fileId(fileId),
+          trackIndex(trackIndex), trackName(trackName), take(take), goOn(goOn), options(options), temp(temp),
+          progress(std::move(progress))
+    {
+    }
+
+    // The request. The first source path names the new file; ranges null =
+    // the one source, located against the take by its time code.
+    const QStringList& sourcePaths;
+    const QVector<QSoundMixer::SourceRange>* ranges;
+    const QString& targetFolder;
+    const QString& fileId;
+    const int trackIndex;
+    const QString& trackName;
+    QSoundPerform* take;
+    bool* goOn;
+    const QSoundMixer::SourceOptions options;
+    OwnedTemporaryFile& temp;
+    const std::function<void(qint64)> progress;   // percent of the data chunk written
+
+    // Found by the checks.
+    std::vector<SourceFormat> formats;   // one per source path
+    const QSoundFile* ref = nullptr;     // the take's first present file
+    TargetSampleFormat targetFormat;
+    QString newName;
+    QString newPath;
+    int channels = 0;         // the reference's
+    int bytesPerSample = 0;
+    int bytesPerFrame = 0;
+    quint32 rate = 0;
+    quint32 dataSize = 0;     // the reference's data chunk: the new track's too
+    quint32 takeFrames() const { return dataSize / quint32(channels) / quint32(bytesPerSample); }
+    HeaderLayout layout;
+
+    // Made by the writing steps.
     QString tempPath;
+    QFile out;
+    std::vector<std::unique_ptr<QFile>> srcFiles;
+    std::vector<DataSegment> segments;
+    std::vector<std::unique_ptr<SampleConverter>> converters;
+    std::unique_ptr<PeakOverview> overview;
+    qint64 written = 0;
+    QString ixmlText;
+    quint32 newRiff = 0;
+};
 
-    auto onExit = makeOnExit([&]() {
-        emit signal_ImportSourceProgressPct(100);
-    });
+void reportCannotOpen(const QString& newPath)
+{
+    report(QLatin1String("Unable to open files (IO_write)\n") + newPath + QLatin1Char('!'), 1);
+}
 
-    MyQDebug("----- SonalignMono %s -----", local8(sourcePath).constData());
+void reportWriteFailure(const QString& newPath)
+{
+    report(newPath + QLatin1String("\nError on write: the disk may be full. The new track was not written."));
+}
 
-    // Each source's header, through the reader that knows every source
-    // format (RF64, extensible, float, several channels); the open goes
-    // through the sound-file layer first so that its message is the one
-    // users know.
-    std::vector<SourceFormat> formats;
-    for (const QString& path : sourcePaths) {
+void reportCancelled(const QString& newPath)
+{
+    report(newPath + QLatin1String("\nCancelled: the new track was not written."));
+}
+
+// Each source's header, through the reader that knows every source format
+// (RF64, extensible, float, several channels); the open goes through the
+// sound-file layer first so that its message is the one users know.
+bool readSourceFormats(Synthesis& s)
+{
+    for (const QString& path : s.sourcePaths) {
         SourceFormat fmt;
         {
             QSoundFile src;
@@ -772,437 +853,538 @@ bool QSoundMixer::Synthesize(const QStringList& sourcePaths, const QVector<Sourc
                  local8(clockText(fmt.timeReference, fmt.sampleRate)).constData(),
                  local8(Long64ToString(in)).constData(), local8(Long64ToString(count)).constData(),
                  local8(Long64ToString(in + count)).constData(), local8(fmt.describe()).constData());
-        formats.push_back(fmt);
+        s.formats.push_back(fmt);
     }
-    const SourceFormat& srcFormat = formats.front();
+    return false;
+}
 
-    // Checks, in order.
-    if (!take) {
-        report(fileId + QLatin1String(" \nNo valid index detected."));
+// Reports every reason this source cannot fill the take's track (all of them,
+// so one run tells the user everything); true = at least one.
+bool reportUnusableSource(const QString& sourcePath, const SourceFormat& srcFormat, const QSoundPerform& take,
+                          int channelChoice)
+{
+    constexpr quint64 kMaxSamples = quint64(1) << 48;
+    bool formatFailed = false;
+    const quint32 srcRate = srcFormat.sampleRate;
+    const int srcBits = srcFormat.bitsPerSample;
+    const int srcChannels = srcFormat.channels;
+    if (srcRate != take.m_nSampleRate) {
+        // Changing the rate here would move every time code: refused.
+        report(sourcePath + QLatin1String(" [") + QString::number(srcRate) + QLatin1Char('/')
+               + QString::number(srcBits) + QLatin1String(" bits] \nTarget [") + QString::number(take.m_nSampleRate)
+               + QLatin1Char('/') + QString::number(take.m_nBitsPerSample) + QLatin1String(" bits]")
+               + QLatin1String("\nThe source is at ") + QString::number(srcRate) + QLatin1String(" Hz and the take at ")
+               + QString::number(take.m_nSampleRate) + QLatin1String(" Hz: the source must be resampled to ")
+               + QString::number(take.m_nSampleRate) + QLatin1String(" Hz first."));
+        formatFailed = true;
+    }
+    const QString unsupported = srcFormat.unsupportedReason();
+    if (!unsupported.isEmpty()) {
+        report(sourcePath + QLatin1Char('\n') + unsupported);
+        formatFailed = true;
+    }
+    // A mono source is used as it is, whatever channel was asked for: a
+    // conform may mix mono files and files of several channels.
+    if (srcChannels == 1) {
+    } else if (channelChoice == 0) {
+        report(sourcePath + QLatin1String(" \n Is not a monophonic file.") + QLatin1String("\nIt has ")
+               + QString::number(srcChannels)
+               + QLatin1String(" channels: choose one with --channel K (the channel choice beside the track in the window)."));
+        formatFailed = true;
+    } else if (channelChoice < 0 || channelChoice > srcChannels) {
+        report(sourcePath + QLatin1String("\nThere is no channel ") + QString::number(channelChoice)
+               + QLatin1String(": this source has ") + QString::number(srcChannels)
+               + (srcChannels == 1 ? QLatin1String(" channel.") : QLatin1String(" channels.")));
+        formatFailed = true;
+    }
+    // A hostile header must not overflow the sample arithmetic of the copy;
+    // 2^48 samples are centuries of audio.
+    if (srcFormat.timeReference > kMaxSamples || srcFormat.frames() > kMaxSamples) {
+        report(sourcePath + QLatin1String("\nThe source's time reference or length is out of range: its header is damaged."));
+        formatFailed = true;
+    }
+    if (!srcFormat.hasTimeReference) {
+        report(sourcePath
+               + (srcFormat.hasBext
+                      ? QLatin1String("\nIts bext chunk is too short to hold a time reference")
+                      : QLatin1String("\nThis source has no bext chunk, so no time reference"))
+               + QLatin1String(": it cannot be placed in the take (it would land at midnight)."));
+        formatFailed = true;
+    }
+    return formatFailed;
+}
+
+// The take must exist and be mono, and every source usable; the sources'
+// faults are all reported before the take's channel count stops the run.
+bool checkSourcesAndTake(Synthesis& s)
+{
+    if (!s.take) {
+        report(s.fileId + QLatin1String(" \nNo valid index detected."));
         return true;
     }
     bool formatFailed = false;
-    const int channelChoice = m_sourceOptions.channel;
-    constexpr quint64 kMaxSamples = quint64(1) << 48;
-    for (size_t si = 0; si < formats.size(); ++si) {
-        const SourceFormat& srcFormat = formats[si];
-        const QString& sourcePath = sourcePaths.at(int(si));
-        const quint32 srcRate = srcFormat.sampleRate;
-        const int srcBits = srcFormat.bitsPerSample;
-        const int srcChannels = srcFormat.channels;
-        if (srcRate != take->m_nSampleRate) {
-            // Changing the rate here would move every time code: refused.
-            report(sourcePath + QLatin1String(" [") + QString::number(srcRate) + QLatin1Char('/')
-                   + QString::number(srcBits) + QLatin1String(" bits] \nTarget [") + QString::number(take->m_nSampleRate)
-                   + QLatin1Char('/') + QString::number(take->m_nBitsPerSample) + QLatin1String(" bits]")
-                   + QLatin1String("\nThe source is at ") + QString::number(srcRate) + QLatin1String(" Hz and the take at ")
-                   + QString::number(take->m_nSampleRate) + QLatin1String(" Hz: the source must be resampled to ")
-                   + QString::number(take->m_nSampleRate) + QLatin1String(" Hz first."));
+    for (size_t si = 0; si < s.formats.size(); ++si)
+        if (reportUnusableSource(s.sourcePaths.at(int(si)), s.formats[si], *s.take, s.options.channel))
             formatFailed = true;
-        }
-        const QString unsupported = srcFormat.unsupportedReason();
-        if (!unsupported.isEmpty()) {
-            report(sourcePath + QLatin1Char('\n') + unsupported);
-            formatFailed = true;
-        }
-        // A mono source is used as it is, whatever channel was asked for: a
-        // conform may mix mono files and files of several channels.
-        if (srcChannels == 1) {
-        } else if (channelChoice == 0) {
-            report(sourcePath + QLatin1String(" \n Is not a monophonic file.") + QLatin1String("\nIt has ")
-                   + QString::number(srcChannels)
-                   + QLatin1String(" channels: choose one with --channel K (the channel choice beside the track in the window)."));
-            formatFailed = true;
-        } else if (channelChoice < 0 || channelChoice > srcChannels) {
-            report(sourcePath + QLatin1String("\nThere is no channel ") + QString::number(channelChoice)
-                   + QLatin1String(": this source has ") + QString::number(srcChannels)
-                   + (srcChannels == 1 ? QLatin1String(" channel.") : QLatin1String(" channels.")));
-            formatFailed = true;
-        }
-        // A hostile header must not overflow the sample arithmetic below; 2^48
-        // samples are centuries of audio.
-        if (srcFormat.timeReference > kMaxSamples || srcFormat.frames() > kMaxSamples) {
-            report(sourcePath + QLatin1String("\nThe source's time reference or length is out of range: its header is damaged."));
-            formatFailed = true;
-        }
-        if (!srcFormat.hasTimeReference) {
-            report(sourcePath
-                   + (srcFormat.hasBext
-                          ? QLatin1String("\nIts bext chunk is too short to hold a time reference")
-                          : QLatin1String("\nThis source has no bext chunk, so no time reference"))
-                   + QLatin1String(": it cannot be placed in the take (it would land at midnight)."));
-            formatFailed = true;
-        }
-    }
-    if (take->m_nNbChannels != 1) {
-        report(QLatin1Char('[') + fileId + QLatin1String("] Is not a monophoni file."));
+    if (s.take->m_nNbChannels != 1) {
+        report(QLatin1Char('[') + s.fileId + QLatin1String("] Is not a monophoni file."));
         return true;
     }
-    if (formatFailed)
-        return true;
+    return formatFailed;
+}
+
+// The take's first present file is the model of the new one; every source
+// must be convertible to its sample format.
+bool findReference(Synthesis& s)
+{
     int refSlot = -1;
-    for (int s = 0; s < QSoundPerform::kMaxSlots; ++s) {
-        if (take->m_bPresent[size_t(s)]) {
-            refSlot = s;
+    for (int slot = 0; slot < QSoundPerform::kMaxSlots; ++slot) {
+        if (s.take->m_bPresent[size_t(slot)]) {
+            refSlot = slot;
             break;
         }
     }
     if (refSlot < 0) {
-        report(fileId + QLatin1String(" \nNo valid index detected."));
+        report(s.fileId + QLatin1String(" \nNo valid index detected."));
         return true;
     }
-    const QSoundFile& ref = take->File(refSlot);
-    if (ref.m_nRiffSize == 0) {
+    s.ref = &s.take->File(refSlot);
+    if (s.ref->m_nRiffSize == 0) {
         report(QStringLiteral("Error Riff source size == 0"));
         return true;
     }
-    const TargetSampleFormat targetFormat = takeSampleFormat(ref);
-    for (size_t si = 0; si < formats.size(); ++si) {
-        const QString why = SampleConverter::CannotConvert(formats[si], targetFormat);
+    s.targetFormat = takeSampleFormat(*s.ref);
+    for (size_t si = 0; si < s.formats.size(); ++si) {
+        const QString why = SampleConverter::CannotConvert(s.formats[si], s.targetFormat);
         if (!why.isEmpty()) {
-            report(sourcePaths.at(int(si)) + QLatin1Char('\n') + why);
+            report(s.sourcePaths.at(int(si)) + QLatin1Char('\n') + why);
             return true;
         }
     }
+    return false;
+}
 
+// The new track's name must be free, and the reference's samples of a kind
+// this engine writes whole.
+bool checkTargetTrack(Synthesis& s, QString* newFileName)
+{
+    const int t = s.trackIndex;
+    const QSoundFile& ref = *s.ref;
     // The new name (asked before the occupancy check so that a file of that
     // name which the take could not load also counts as occupying the track).
-    const QString newName = fileId + QLatin1Char('_') + TrkIndexToNN(t + 1) + QLatin1String(".WAV");
-    const QString newPath = QDir::cleanPath(targetFolder + QLatin1Char('/') + newName);
+    s.newName = s.fileId + QLatin1Char('_') + TrkIndexToNN(t + 1) + QLatin1String(".WAV");
+    s.newPath = QDir::cleanPath(s.targetFolder + QLatin1Char('/') + s.newName);
     if (t < 0 || t >= QSoundPerform::kMaxSlots) {
-        report(fileId + QLatin1String(" \nInvalid track #") + QString::number(t + 1) + QLatin1String(" (1 ... 24)."));
+        report(s.fileId + QLatin1String(" \nInvalid track #") + QString::number(t + 1) + QLatin1String(" (1 ... 24)."));
         return true;
     }
-    if (take->m_bPresent[size_t(t)] || QFileInfo::exists(newPath)
-        || QFileInfo(newPath).isSymLink()) {
-        report(fileId + QLatin1String(" \nTargeted track #") + QString::number(t + 1)
+    if (s.take->m_bPresent[size_t(t)] || QFileInfo::exists(s.newPath) || QFileInfo(s.newPath).isSymLink()) {
+        report(s.fileId + QLatin1String(" \nTargeted track #") + QString::number(t + 1)
                + QLatin1String(" is not empty. Process aborted."));
         return true;
     }
 
-    const int c = ref.GetNbChannels();
-    const int b = ref.GetBitsPerSample() / 8;
-    const quint32 rate = ref.GetSampleRate();
-    const quint32 D = ref.m_tDataChunk.ChunkSize();
-    const int f = b * c;
-    if (b <= 0 || c != 1 || rate == 0) {
-        report(ref.m_sPath + QLatin1String("\nUnsupported sample format: ") + QString::number(c)
+    s.channels = ref.GetNbChannels();
+    s.bytesPerSample = ref.GetBitsPerSample() / 8;
+    s.rate = ref.GetSampleRate();
+    s.dataSize = ref.m_tDataChunk.ChunkSize();
+    s.bytesPerFrame = s.bytesPerSample * s.channels;
+    if (s.bytesPerSample <= 0 || s.channels != 1 || s.rate == 0) {
+        report(ref.m_sPath + QLatin1String("\nUnsupported sample format: ") + QString::number(s.channels)
                + QLatin1String(" channel(s), ") + QString::number(ref.GetBitsPerSample()) + QLatin1String(" bits, ")
-               + QString::number(rate) + QLatin1String(" Hz."));
+               + QString::number(s.rate) + QLatin1String(" Hz."));
         return true;
     }
     // A data size that is not a whole number of frames cannot be filled with
     // whole samples: stop here rather than write a file that never completes.
-    if (D % quint32(f) != 0) {
-        report(ref.m_sPath + QLatin1String("\nThe take's data size (") + QString::number(D)
-               + QLatin1String(" bytes) is not a whole number of ") + QString::number(f)
+    if (s.dataSize % quint32(s.bytesPerFrame) != 0) {
+        report(ref.m_sPath + QLatin1String("\nThe take's data size (") + QString::number(s.dataSize)
+               + QLatin1String(" bytes) is not a whole number of ") + QString::number(s.bytesPerFrame)
                + QLatin1String("-byte samples."));
         return true;
     }
 
     if (newFileName)
-        *newFileName = newName;
-    MyQDebug("czNewFileAbsPath %s", local8(newPath).constData());
+        *newFileName = s.newName;
+    MyQDebug("czNewFileAbsPath %s", local8(s.newPath).constData());
+    return false;
+}
 
-    // Header layout from the reference's records.
-    const quint32 F = ref.m_tFmtChunk.ChunkSize();
-    const bool withFilm = ref.m_tFilmChunk.IsPresent();
-    const quint32 M = withFilm ? ref.m_tFilmChunk.ChunkSize() : 0;
-    const bool withVlta = ref.m_tVeltaChunk.IsPresent();
-    const quint32 V = withVlta ? ref.m_tVeltaChunk.ChunkSize() : 0;
-    const quint64 fmtPos = 12 + bwf::kBextRecordBytes;
-    quint64 nextPos = fmtPos + 8 + F;
-    const quint64 filmPos = nextPos;
-    if (withFilm)
-        nextPos += 8 + quint64(M);
-    const quint64 vltaPos = nextPos;
-    if (withVlta)
-        nextPos += 8 + quint64(V);
-    const quint64 dataHeaderPos = nextPos;
-    const quint64 firstSamplePos = dataHeaderPos + 8;
-    const quint64 riffSize64 = firstSamplePos - 8 + D;
-    if (firstSamplePos > kMaxHeaderBytes || riffSize64 > 0xFFFFFFFFull) {
+// Places the chunks as the reference's records say; a damaged reference
+// could otherwise ask for a huge header or a RIFF size past 4 GiB.
+bool layOutHeader(Synthesis& s)
+{
+    const QSoundFile& ref = *s.ref;
+    HeaderLayout& h = s.layout;
+    h.fmtSize = ref.m_tFmtChunk.ChunkSize();
+    h.withFilm = ref.m_tFilmChunk.IsPresent();
+    h.filmSize = h.withFilm ? ref.m_tFilmChunk.ChunkSize() : 0;
+    h.withVlta = ref.m_tVeltaChunk.IsPresent();
+    h.vltaSize = h.withVlta ? ref.m_tVeltaChunk.ChunkSize() : 0;
+    h.fmtPos = 12 + bwf::kBextRecordBytes;
+    quint64 nextPos = h.fmtPos + 8 + h.fmtSize;
+    h.filmPos = nextPos;
+    if (h.withFilm)
+        nextPos += 8 + quint64(h.filmSize);
+    h.vltaPos = nextPos;
+    if (h.withVlta)
+        nextPos += 8 + quint64(h.vltaSize);
+    h.dataHeaderPos = nextPos;
+    h.firstSamplePos = h.dataHeaderPos + 8;
+    h.riffSize64 = h.firstSamplePos - 8 + s.dataSize;
+    if (h.firstSamplePos > kMaxHeaderBytes || h.riffSize64 > 0xFFFFFFFFull) {
         report(ref.m_sPath + QLatin1String("\nThe chunk sizes of this file are out of range; no track was written."));
         return true;
     }
+    return false;
+}
 
-    // Create the file under its temporary name: exclusive creation, the
-    // permissions the user's umask gives (never world-writable by force).
-    RemoveStaleTemporaries(QDir::cleanPath(targetFolder), newName);
-    QFile out;
-    if (!temp.create(targetFolder, newName, out)) {
-        report(QLatin1String("Unable to open files (IO_write)\n") + newPath + QLatin1Char('!'), 1);
+// Exclusive creation under the temporary name, with the permissions the
+// user's umask gives (never world-writable by force).
+bool createTemporaryFile(Synthesis& s)
+{
+    QSoundMixer::RemoveStaleTemporaries(QDir::cleanPath(s.targetFolder), s.newName);
+    if (!s.temp.create(s.targetFolder, s.newName, s.out)) {
+        reportCannotOpen(s.newPath);
         return true;
     }
-    tempPath = temp.path();
+    s.tempPath = s.temp.path();
+    return false;
+}
 
-    // Header.
+// The header up to the first sample: the reference's records, with the bext
+// and film fields that name this track and this source rewritten.
+std::vector<char> buildHeader(const Synthesis& s)
+{
+    const QSoundFile& ref = *s.ref;
+    const HeaderLayout& h = s.layout;
+    const int t = s.trackIndex;
     HeaderImage header;
-    {
-        char riff[12];
-        std::memcpy(riff, "RIFF", 4);
-        bwf::writeU32(riff + 4, quint32(riffSize64));
-        std::memcpy(riff + 8, "WAVE", 4);
-        header.put(0, riff, 12);
+    char riff[12];
+    std::memcpy(riff, "RIFF", 4);
+    bwf::writeU32(riff + 4, quint32(h.riffSize64));
+    std::memcpy(riff + 8, "WAVE", 4);
+    header.put(0, riff, 12);
 
-        tyBextChunk bext = ref.m_tBextChunk;
-        bext.SetChunkID("bext");   // a take file without bext still gets one
-        bext.SetChunkSize(bwf::kBextDataBytes);
-        char* origRef = bext.OriginatorReference();
-        if (std::memcmp(origRef, "VEL", 3) == 0)
-            origRef[bwf::kBextOriginatorReferenceBytes - 1] = char('1' + t);
-        bext.Umid()[31] = char(t);
-        const QByteArray tag = local8(fileId);
-        const QByteArray name = local8(trackName);
-        RewriteBextDescriptor(bext.Description(), nullptr, nullptr, nullptr, nullptr, tag.constData(), nullptr, t,
-                              name.constData());
-        header.put(12, bext.Data(), bwf::kBextRecordBytes);
+    tyBextChunk bext = ref.m_tBextChunk;
+    bext.SetChunkID("bext");   // a take file without bext still gets one
+    bext.SetChunkSize(bwf::kBextDataBytes);
+    char* origRef = bext.OriginatorReference();
+    if (std::memcmp(origRef, "VEL", 3) == 0)
+        origRef[bwf::kBextOriginatorReferenceBytes - 1] = char('1' + t);
+    bext.Umid()[31] = char(t);
+    const QByteArray tag = local8(s.fileId);
+    const QByteArray name = local8(s.trackName);
+    QSoundMixer::RewriteBextDescriptor(bext.Description(), nullptr, nullptr, nullptr, nullptr, tag.constData(),
+                                       nullptr, t, name.constData());
+    header.put(12, bext.Data(), bwf::kBextRecordBytes);
 
-        header.put(fmtPos, ref.m_tFmtChunk.Data(), bwf::kFmtRecordBytes);
-        header.resize(fmtPos + 8 + F);
-        if (withFilm) {
-            tyFilmChunk film = ref.m_tFilmChunk;
-            char* sourceName = film.Data() + bwf::kFilmSourceName;
-            std::memset(sourceName, 0, bwf::kFilmSourceNameBytes);
-            const QByteArray srcName = local8(QPath(sourcePath).GetFilename(true));
-            std::memcpy(sourceName, srcName.constData(),
-                        size_t(std::min(srcName.size(), bwf::kFilmSourceNameBytes - 1)));
-            header.put(filmPos, film.Data(), bwf::kFilmRecordBytes);
-            header.resize(filmPos + 8 + M);
-        }
-        if (withVlta) {
-            char vltaHeader[8];
-            std::memcpy(vltaHeader, ref.m_tVeltaChunk.Data(), 8);
-            header.put(vltaPos, vltaHeader, 8);
-            header.resize(vltaPos + 8 + V);   // zero body
-        }
-        char dataHeader[8];
-        std::memcpy(dataHeader, ref.m_tDataChunk.Data(), 4);
-        bwf::writeU32(dataHeader + 4, D);
-        header.put(dataHeaderPos, dataHeader, 8);
-        header.resize(firstSamplePos);
+    header.put(h.fmtPos, ref.m_tFmtChunk.Data(), bwf::kFmtRecordBytes);
+    header.resize(h.fmtPos + 8 + h.fmtSize);
+    if (h.withFilm) {
+        tyFilmChunk film = ref.m_tFilmChunk;
+        char* sourceName = film.Data() + bwf::kFilmSourceName;
+        std::memset(sourceName, 0, bwf::kFilmSourceNameBytes);
+        const QByteArray srcName = local8(QPath(s.sourcePaths.first()).GetFilename(true));
+        std::memcpy(sourceName, srcName.constData(), size_t(std::min(srcName.size(), bwf::kFilmSourceNameBytes - 1)));
+        header.put(h.filmPos, film.Data(), bwf::kFilmRecordBytes);
+        header.resize(h.filmPos + 8 + h.filmSize);
     }
-    BlockWriter writer(out);
-    writer.append(header.bytes().data(), qint64(header.bytes().size()));
+    if (h.withVlta) {
+        char vltaHeader[8];
+        std::memcpy(vltaHeader, ref.m_tVeltaChunk.Data(), 8);
+        header.put(h.vltaPos, vltaHeader, 8);
+        header.resize(h.vltaPos + 8 + h.vltaSize);   // zero body
+    }
+    char dataHeader[8];
+    std::memcpy(dataHeader, ref.m_tDataChunk.Data(), 4);
+    bwf::writeU32(dataHeader + 4, s.dataSize);
+    header.put(h.dataHeaderPos, dataHeader, 8);
+    header.resize(h.firstSamplePos);
+    return std::move(header.bytes());
+}
 
-    std::vector<std::unique_ptr<QFile>> srcFiles;
-    for (const QString& path : sourcePaths) {
-        srcFiles.push_back(std::make_unique<QFile>(path));
-        if (!srcFiles.back()->open(QIODevice::ReadOnly | QIODevice::Unbuffered)) {
+// Every source is opened once, for the whole copy.
+bool openSources(Synthesis& s)
+{
+    for (const QString& path : s.sourcePaths) {
+        s.srcFiles.push_back(std::make_unique<QFile>(path));
+        if (!s.srcFiles.back()->open(QIODevice::ReadOnly | QIODevice::Unbuffered)) {
             report(QStringLiteral("Unable to open source file for reading audio data!"));
             return true;
         }
     }
+    return false;
+}
 
-    // The new data chunk as a run of segments: silence, or frames read from
-    // one source (each source fills one stretch of a take). One source gives
-    // silence before, the copy, silence after.
-    struct Segment
-    {
-        int source = -1;          // -1 = silence
-        quint64 frames = 0;
-        quint64 sourceFrom = 0;   // first frame in the source's audio
-        quint64 takeFrom = 0;
-    };
-    std::vector<Segment> segments;
-    const qint64 Tin = qint64(ref.GetTimeReference());
-    const quint32 Nt = D / quint32(c) / quint32(b);
-    if (!ranges) {
-        // Locate the segment; differences are unsigned 32-bit.
-        const qint64 Sin = qint64(srcFormat.timeReference);
-        // Source frames: one sample of every channel (RF64 sources may pass 4 GB).
-        const quint64 Ns = srcFormat.frames();
-        const qint64 Sout = Sin + qint64(Ns);
-        const qint64 Tout = Tin + Nt;
-        quint32 before = 0, copied = 0, after = 0;
-        quint64 offset = 0;   // source frames skipped
-        if (Sin <= Tin && Tout <= Sout) {
-            MyQDebug("FULL MATCH SELECTION BLUE");
-            copied = Nt;
-            offset = quint64(Tin - Sin);
-        } else if (Tin < Sin && Sin < Tout && Tout <= Sout) {
-            MyQDebug("FULL MATCH SELECTION DARK PINK");
-            before = quint32(Sin - Tin);
-            copied = quint32(Tout - Sin);
-        } else if (Tin < Sin && Sin < Tout && Sout < Tout) {
-            MyQDebug("FULL MATCH SELECTION DARK RED");
-            before = quint32(Sin - Tin);
-            copied = quint32(Ns);
-            after = quint32(Tout - Sout);
-        } else if (Tin < Sout && Sout < Tout) {
-            MyQDebug("FULL MATCH SELECTION DARK BLUE");
-            copied = quint32(Sout - Tin);
-            after = quint32(Tout - Sout);
-            offset = quint64(Tin - Sin);
-        } else {
-            report(QStringLiteral("Unable to in point Tc sample!"));
-            return true;
-        }
-        if (copied == 0) {
-            report(QStringLiteral("Unable to find audio source data to be added!"));
-            return true;
-        }
-        segments = {Segment{-1, before, 0, 0}, Segment{0, copied, offset, before}, Segment{-1, after, 0, 0}};
+// One source gives silence before, the copy, silence after, as the
+// coverage classes name the four ways a source can meet the take.
+// Differences are unsigned 32-bit.
+bool locateSingleSource(Synthesis& s)
+{
+    const SourceFormat& srcFormat = s.formats.front();
+    const qint64 Tin = qint64(s.ref->GetTimeReference());
+    const quint32 Nt = s.takeFrames();
+    const qint64 Sin = qint64(srcFormat.timeReference);
+    // Source frames: one sample of every channel (RF64 sources may pass 4 GB).
+    const quint64 Ns = srcFormat.frames();
+    const qint64 Sout = Sin + qint64(Ns);
+    const qint64 Tout = Tin + Nt;
+    quint32 before = 0, copied = 0, after = 0;
+    quint64 offset = 0;   // source frames skipped
+    if (Sin <= Tin && Tout <= Sout) {
+        MyQDebug("FULL MATCH SELECTION BLUE");
+        copied = Nt;
+        offset = quint64(Tin - Sin);
+    } else if (Tin < Sin && Sin < Tout && Tout <= Sout) {
+        MyQDebug("FULL MATCH SELECTION DARK PINK");
+        before = quint32(Sin - Tin);
+        copied = quint32(Tout - Sin);
+    } else if (Tin < Sin && Sin < Tout && Sout < Tout) {
+        MyQDebug("FULL MATCH SELECTION DARK RED");
+        before = quint32(Sin - Tin);
+        copied = quint32(Ns);
+        after = quint32(Tout - Sout);
+    } else if (Tin < Sout && Sout < Tout) {
+        MyQDebug("FULL MATCH SELECTION DARK BLUE");
+        copied = quint32(Sout - Tin);
+        after = quint32(Tout - Sout);
+        offset = quint64(Tin - Sin);
     } else {
-        // Ranges in take order, inside the take, without overlap, each
-        // inside its source's audio; silence fills what they leave.
-        quint64 at = 0;
-        for (const SourceRange& r : *ranges) {
-            const int index = sourcePaths.indexOf(r.sourcePath);
-            const quint64 Ns = formats[size_t(index)].frames();
-            if (r.takeFrom < qint64(at) || r.takeTo <= r.takeFrom || r.takeTo > qint64(Nt) || r.sourceFrom < 0
-                || quint64(r.sourceFrom) + quint64(r.takeTo - r.takeFrom) > Ns) {
-                report(r.sourcePath + QLatin1String("\nThis source does not cover the part of take ") + fileId
-                       + QLatin1String(" it was chosen for; no track was written."));
-                return true;
-            }
-            if (quint64(r.takeFrom) > at)
-                segments.push_back(Segment{-1, quint64(r.takeFrom) - at, 0, 0});
-            segments.push_back(Segment{index, quint64(r.takeTo - r.takeFrom), quint64(r.sourceFrom), quint64(r.takeFrom)});
-            at = quint64(r.takeTo);
-        }
-        segments.push_back(Segment{-1, quint64(Nt) - at, 0, 0});
+        report(QStringLiteral("Unable to in point Tc sample!"));
+        return true;
     }
-    for (const Segment& seg : segments) {
+    if (copied == 0) {
+        report(QStringLiteral("Unable to find audio source data to be added!"));
+        return true;
+    }
+    s.segments = {DataSegment{-1, before, 0, 0}, DataSegment{0, copied, offset, before}, DataSegment{-1, after, 0, 0}};
+    return false;
+}
+
+// Ranges in take order, inside the take, without overlap, each inside its
+// source's audio; silence fills what they leave.
+bool placeRanges(Synthesis& s)
+{
+    const quint32 Nt = s.takeFrames();
+    quint64 at = 0;
+    for (const QSoundMixer::SourceRange& r : *s.ranges) {
+        const int index = s.sourcePaths.indexOf(r.sourcePath);
+        const quint64 Ns = s.formats[size_t(index)].frames();
+        if (r.takeFrom < qint64(at) || r.takeTo <= r.takeFrom || r.takeTo > qint64(Nt) || r.sourceFrom < 0
+            || quint64(r.sourceFrom) + quint64(r.takeTo - r.takeFrom) > Ns) {
+            report(r.sourcePath + QLatin1String("\nThis source does not cover the part of take ") + s.fileId
+                   + QLatin1String(" it was chosen for; no track was written."));
+            return true;
+        }
+        if (quint64(r.takeFrom) > at)
+            s.segments.push_back(DataSegment{-1, quint64(r.takeFrom) - at, 0, 0});
+        s.segments.push_back(
+            DataSegment{index, quint64(r.takeTo - r.takeFrom), quint64(r.sourceFrom), quint64(r.takeFrom)});
+        at = quint64(r.takeTo);
+    }
+    s.segments.push_back(DataSegment{-1, quint64(Nt) - at, 0, 0});
+    return false;
+}
+
+// Each source's file is put at the first byte its segment reads.
+bool seekSources(Synthesis& s)
+{
+    for (const DataSegment& seg : s.segments) {
         if (seg.source < 0)
             continue;
-        const SourceFormat& fmt = formats[size_t(seg.source)];
+        const SourceFormat& fmt = s.formats[size_t(seg.source)];
         const quint64 start = fmt.dataOffset + quint64(fmt.blockAlign) * seg.sourceFrom;
-        if (!srcFiles[size_t(seg.source)]->seek(qint64(start))) {
-            report(sourcePaths.at(seg.source)
+        if (!s.srcFiles[size_t(seg.source)]->seek(qint64(start))) {
+            report(s.sourcePaths.at(seg.source)
                    + QLatin1String("\nThe source file holds fewer audio bytes than its data chunk declares."));
             return true;
         }
     }
-    MyQDebug("DataChunkSize %u NbChannels %d nStep %d nNbSamples %u nbbits %d", D, c, b, D / quint32(c) / quint32(b),
-             int(ref.GetBitsPerSample()));
+    return false;
+}
 
-    // Copy: silence before, source samples, silence after, in logical
-    // blocks for peak, progress and the keep-going check; the bytes move
-    // through the OS in runs of many blocks.
-    const qint64 blockFrames = kBlockBytes / f;
-    const qint64 blockBytes = blockFrames * f;
-    PeakOverview overview(c, b, rate / 10);
-    PeakWorker peaks(overview);
-    std::array<quint64, 2> lastTicket{{0, 0}};
-    writer.beforeReuse = [&](int buffer) { peaks.waitFor(lastTicket[size_t(buffer)]); };
-    qint64 written = 0;
-    // A source already in the take's format is copied byte for byte, as it
-    // always was; any other goes through the converter, one channel of it.
-    ConversionOptions conversion;
-    conversion.channel = std::max(channelChoice, 1) - 1;
-    conversion.dither = m_sourceOptions.dither;
-    conversion.ditherSeed = m_sourceOptions.ditherSeed;
-    std::vector<std::unique_ptr<SampleConverter>> converters;
-    for (const SourceFormat& fmt : formats) {
-        ConversionOptions own = conversion;
-        if (fmt.channels == 1)
-            own.channel = 0;
-        converters.push_back(std::make_unique<SampleConverter>(fmt, targetFormat, own));
+// The copy's own state: the writer and peak worker it feeds, and how it ended.
+struct CopyRun
+{
+    CopyRun(BlockWriter& writer, PeakWorker& peaks, qint64 blockFrames, qint64 blockBytes)
+        : writer(writer), peaks(peaks), blockFrames(blockFrames), blockBytes(blockBytes)
+    {
     }
+
+    BlockWriter& writer;
+    PeakWorker& peaks;
+    qint64 blockFrames;
+    qint64 blockBytes;
+    std::array<quint64, 2> lastTicket{{0, 0}};   // the last peak job reading each buffer
     bool cancelled = false;
     bool shortSource = false;
     QString shortSourcePath;
-    for (size_t si = 0; si < segments.size() && !cancelled && !shortSource && !writer.failed(); ++si) {
-        const Segment& seg = segments[si];
-        quint64 remaining = seg.frames;
-        QFile* src = seg.source >= 0 ? srcFiles[size_t(seg.source)].get() : nullptr;
-        const SourceFormat* fmt = seg.source >= 0 ? &formats[size_t(seg.source)] : nullptr;
-        const quint64 skipped = fmt ? quint64(fmt->blockAlign) * seg.sourceFrom : 0;
-        quint64 sourceRemaining = fmt && fmt->dataSize > skipped ? fmt->dataSize - skipped : 0;
-        SampleConverter* converter = src ? converters[size_t(seg.source)].get() : nullptr;
-        std::unique_ptr<SourceSampleReader> sourceReader;
-        if (src)
-            sourceReader = std::make_unique<SourceSampleReader>(*src, sourceRemaining, *converter);
-        const bool copyAsIs = converter && converter->IsCopy();
-        while (remaining > 0) {
-            if (writer.freeBytes() < blockBytes && !writer.flush())
-                break;
-            const quint64 runFrames =
-                std::min<quint64>(remaining, quint64(writer.freeBytes() / blockBytes) * quint64(blockFrames));
-            const qint64 runBytes = qint64(runFrames) * f;
-            char* dst = writer.space(runBytes);
-            if (!dst)
-                break;
-            if (src && copyAsIs) {
-                const qint64 want = qint64(std::min<quint64>(quint64(runBytes), sourceRemaining));
-                const qint64 got = readFully(*src, dst, want);
-                if (got != runBytes) {
-                    shortSource = true;
-                    shortSourcePath = sourcePaths.at(seg.source);
-                    break;
-                }
-                sourceRemaining -= quint64(got);
-            } else if (src) {
-                // Converted into the take's format before peaks and writing,
-                // so the overview describes the samples the file holds.
-                if (sourceReader->Read(dst, qint64(runFrames)) != qint64(runFrames)) {
-                    shortSource = true;
-                    shortSourcePath = sourcePaths.at(seg.source);
-                    break;
-                }
-            } else {
-                std::memset(dst, 0, size_t(runBytes));
-            }
-            for (qint64 off = 0; off < runBytes; off += blockBytes) {
-                const qint64 n = std::min(blockBytes, runBytes - off);
-                if (!*goOn) {
-                    cancelled = true;
-                    break;
-                }
-                if (n < kBlockBytes)
-                    MyQDebug("%d tot = %lld", int(n), static_cast<long long>(written));
-                written += n;
-                qint64 percent;
-                if (D == 0)
-                    percent = 100;
-                else if (D <= 10000)
-                    percent = written * 100 / D;
-                else
-                    percent = written / (D / 100);
-                emit signal_ProgressSize(percent);
-            }
-            if (cancelled)
-                break;
-            lastTicket[size_t(writer.currentBuffer())] = peaks.post(dst, runBytes);
-            writer.commit(runBytes);
-            remaining -= runFrames;
-        }
+};
+
+// One converter per source. A source already in the take's format is copied
+// byte for byte, as it always was; any other goes through the converter, one
+// channel of it.
+void makeConverters(Synthesis& s)
+{
+    ConversionOptions conversion;
+    conversion.channel = std::max(s.options.channel, 1) - 1;
+    conversion.dither = s.options.dither;
+    conversion.ditherSeed = s.options.ditherSeed;
+    for (const SourceFormat& fmt : s.formats) {
+        ConversionOptions own = conversion;
+        if (fmt.channels == 1)
+            own.channel = 0;
+        s.converters.push_back(std::make_unique<SampleConverter>(fmt, s.targetFormat, own));
     }
-    if (!cancelled && !shortSource)
+}
+
+// Progress and the keep-going check go by logical block, whatever the size of
+// the run that holds them; false = cancelled before the whole run counted.
+bool countBlocks(Synthesis& s, CopyRun& run, qint64 runBytes)
+{
+    for (qint64 off = 0; off < runBytes; off += run.blockBytes) {
+        const qint64 n = std::min(run.blockBytes, runBytes - off);
+        if (!*s.goOn) {
+            run.cancelled = true;
+            return false;
+        }
+        if (n < QSoundMixer::kBlockBytes)
+            MyQDebug("%d tot = %lld", int(n), static_cast<long long>(s.written));
+        s.written += n;
+        qint64 percent;
+        if (s.dataSize == 0)
+            percent = 100;
+        else if (s.dataSize <= 10000)
+            percent = s.written * 100 / s.dataSize;
+        else
+            percent = s.written / (s.dataSize / 100);
+        s.progress(percent);
+    }
+    return true;
+}
+
+// One segment into the writer's buffers, many blocks per run: silence, the
+// source's bytes as they are, or its samples converted to the take's format.
+void copySegment(Synthesis& s, CopyRun& run, const DataSegment& seg)
+{
+    BlockWriter& writer = run.writer;
+    quint64 remaining = seg.frames;
+    QFile* src = seg.source >= 0 ? s.srcFiles[size_t(seg.source)].get() : nullptr;
+    const SourceFormat* fmt = seg.source >= 0 ? &s.formats[size_t(seg.source)] : nullptr;
+    const quint64 skipped = fmt ? quint64(fmt->blockAlign) * seg.sourceFrom : 0;
+    quint64 sourceRemaining = fmt && fmt->dataSize > skipped ? fmt->dataSize - skipped : 0;
+    SampleConverter* converter = src ? s.converters[size_t(seg.source)].get() : nullptr;
+    std::unique_ptr<SourceSampleReader> sourceReader;
+    if (src)
+        sourceReader = std::make_unique<SourceSampleReader>(*src, sourceRemaining, *converter);
+    const bool copyAsIs = converter && converter->IsCopy();
+    while (remaining > 0) {
+        if (writer.freeBytes() < run.blockBytes && !writer.flush())
+            break;
+        const quint64 runFrames =
+            std::min<quint64>(remaining, quint64(writer.freeBytes() / run.blockBytes) * quint64(run.blockFrames));
+        const qint64 runBytes = qint64(runFrames) * s.bytesPerFrame;
+        char* dst = writer.space(runBytes);
+        if (!dst)
+            break;
+        if (src && copyAsIs) {
+            const qint64 want = qint64(std::min<quint64>(quint64(runBytes), sourceRemaining));
+            const qint64 got = readFully(*src, dst, want);
+            if (got != runBytes) {
+                run.shortSource = true;
+                run.shortSourcePath = s.sourcePaths.at(seg.source);
+                break;
+            }
+            sourceRemaining -= quint64(got);
+        } else if (src) {
+            // Converted into the take's format before peaks and writing,
+            // so the overview describes the samples the file holds.
+            if (sourceReader->Read(dst, qint64(runFrames)) != qint64(runFrames)) {
+                run.shortSource = true;
+                run.shortSourcePath = s.sourcePaths.at(seg.source);
+                break;
+            }
+        } else {
+            std::memset(dst, 0, size_t(runBytes));
+        }
+        if (!countBlocks(s, run, runBytes))
+            break;
+        run.lastTicket[size_t(writer.currentBuffer())] = run.peaks.post(dst, runBytes);
+        writer.commit(runBytes);
+        remaining -= runFrames;
+    }
+}
+
+// Every segment in take order, in logical blocks for peak, progress and the
+// keep-going check; the bytes move through the OS in runs of many blocks,
+// while a second thread computes the overview of what was written.
+bool copySegments(Synthesis& s, BlockWriter& writer)
+{
+    const qint64 blockFrames = QSoundMixer::kBlockBytes / s.bytesPerFrame;
+    s.overview = std::make_unique<PeakOverview>(s.channels, s.bytesPerSample, s.rate / 10);
+    PeakWorker peaks(*s.overview);
+    CopyRun run(writer, peaks, blockFrames, blockFrames * s.bytesPerFrame);
+    writer.beforeReuse = [&](int buffer) { peaks.waitFor(run.lastTicket[size_t(buffer)]); };
+    makeConverters(s);
+    for (size_t si = 0; si < s.segments.size() && !run.cancelled && !run.shortSource && !writer.failed(); ++si)
+        copySegment(s, run, s.segments[si]);
+    if (!run.cancelled && !run.shortSource)
         writer.flush();
     peaks.waitAll();
     writer.beforeReuse = nullptr;
-    srcFiles.clear();
-    out.close();
+    s.srcFiles.clear();
+    s.out.close();
 
-    if (shortSource) {
-        report(shortSourcePath + QLatin1String("\nThe source file holds fewer audio bytes than its data chunk declares."));
+    if (run.shortSource) {
+        report(run.shortSourcePath
+               + QLatin1String("\nThe source file holds fewer audio bytes than its data chunk declares."));
         return true;
     }
-    if (cancelled || !*goOn) {
-        report(newPath + QLatin1String("\nCancelled: the new track was not written."));
+    if (run.cancelled || !*s.goOn) {
+        reportCancelled(s.newPath);
         return true;
     }
-    if (writer.failed() || written != qint64(D)) {
-        report(newPath + QLatin1String("\nError on write: the disk may be full. The new track was not written."));
+    if (writer.failed() || s.written != qint64(s.dataSize)) {
+        reportWriteFailure(s.newPath);
         return true;
     }
-    for (const Segment& seg : segments) {
+    return false;
+}
+
+// The header, then every sample, through one writer.
+bool writeHeaderAndSamples(Synthesis& s)
+{
+    BlockWriter writer(s.out);
+    const std::vector<char> header = buildHeader(s);
+    // A failed write shows in writer.failed() once the copy is over.
+    writer.append(header.data(), qint64(header.size()));
+    if (openSources(s) || (s.ranges ? placeRanges(s) : locateSingleSource(s)) || seekSources(s))
+        return true;
+    MyQDebug("DataChunkSize %u NbChannels %d nStep %d nNbSamples %u nbbits %d", s.dataSize, s.channels,
+             s.bytesPerSample, s.takeFrames(), int(s.ref->GetBitsPerSample()));
+    return copySegments(s, writer);
+}
+
+// A warning, not a failure: the track is written all the same, but the user
+// learns where a conversion clipped or met samples that are not numbers.
+void reportConversionWarnings(const Synthesis& s)
+{
+    const qint64 Tin = qint64(s.ref->GetTimeReference());
+    for (const DataSegment& seg : s.segments) {
         if (seg.source < 0)
             continue;
-        const ConversionCounts& counts = converters[size_t(seg.source)]->Counts();
+        const ConversionCounts& counts = s.converters[size_t(seg.source)]->Counts();
         if (!counts.clipped && !counts.nonFinite)
             continue;
-        // A warning, not a failure: the track is written all the same.
-        const SourceFormat& fmt = formats[size_t(seg.source)];
-        const int fps = ref.GetNumerikFrameRate();
+        const SourceFormat& fmt = s.formats[size_t(seg.source)];
+        const int fps = s.ref->GetNumerikFrameRate();
         auto firstAt = [&](qint64 index) -> QString {
             return QLatin1String(" (first at ")
-                   + timecodeText(quint64(Tin) + seg.takeFrom + quint64(index), rate, fps) + QLatin1Char(')');
+                   + timecodeText(quint64(Tin) + seg.takeFrom + quint64(index), s.rate, fps) + QLatin1Char(')');
         };
-        QString text = sourcePaths.at(seg.source) + QLatin1String("\nConverted from ") + fmt.describe()
-                       + QLatin1String(" to ") + QString::number(targetFormat.bits) + QLatin1String("-bit: ")
+        QString text = s.sourcePaths.at(seg.source) + QLatin1String("\nConverted from ") + fmt.describe()
+                       + QLatin1String(" to ") + QString::number(s.targetFormat.bits) + QLatin1String("-bit: ")
                        + QString::number(counts.clipped) + QLatin1String(" sample(s) clipped");
         if (counts.clipped)
             text += firstAt(counts.firstClipped);
@@ -1212,152 +1394,204 @@ bool QSoundMixer::Synthesize(const QStringList& sourcePaths, const QVector<Sourc
             text += firstAt(counts.firstNonFinite);
         report(text + QLatin1Char('.'));
     }
+}
 
-    // Finishing steps on the complete samples.
-    auto writeFailure = [&]() {
-        report(newPath + QLatin1String("\nError on write: the disk may be full. The new track was not written."));
-    };
-    const QString trackNameForIxml = trackName.isEmpty()
+// On the complete samples: the type line, the onde overview, and the iXML
+// text the track will carry (generated here, appended later).
+bool writeTrackMetadata(Synthesis& s)
+{
+    const int t = s.trackIndex;
+    const QString trackNameForIxml = s.trackName.isEmpty()
         ? QString::fromLocal8Bit(QByteArray("T") + QByteArray::number(t + 1))
-        : QString::fromLocal8Bit(local8(trackName));
-    QString ixmlText;
-    {
-        QSoundFile sf;
-        sf.SetNamingPath(newPath);
-        if (!sf.Open(tempPath, 2)) {
-            report(QLatin1String("Unable to open files (IO_write)\n") + newPath + QLatin1Char('!'), 1);
-            return true;
-        }
-        if (!sf.ReadChunks(true, false)) {
-            sf.Close();
-            writeFailure();
-            return true;
-        }
-        sf.SetNamingPath(newPath);
-        if (!sf.InsertInBextDescrType(QStringLiteral("mono"))) {
-            sf.Close();
-            writeFailure();
-            return true;
-        }
-        const quint32 ondeSize = ref.m_tOndeChunk.IsPresent() ? ref.m_tOndeChunk.ChunkSize() : 0;
-        if (ondeSize >= 8) {
-            // The overview holds kOverviewPoints bytes: a larger reference
-            // chunk gets an onde chunk that carries the whole overview and no
-            // more. (An onde chunk has at least its 8-byte record: sizes 4 to 7
-            // cannot be written and are left out.)
-            const int n = int(std::min<quint64>(quint64(ondeSize) - 4, quint64(kOverviewPoints) + 4));
-            if (!sf.AddOndeChunk(overview.data(), n, t, int(rate / 10))
-                || sf.m_File.size() != qint64(sf.m_nRiffSize) + 8) {
-                sf.Close();
-                writeFailure();
-                return true;
-            }
-        }
-        sf.SetiXMLMonoTrackNumber(t, t + 1);
-        if (sf.GetiXMLFileInfos())
-            sf.SetiXMLTotalFiles(t, c + 1, false);
-        sf.SetiXMLMonoTrackName(t, trackNameForIxml);
-        sf.SetiXMLNote(t, take->m_sNotes);
-        ixmlText = sf.GenerateiXMLChunkMono(t);
-        sf.Close();
+        : QString::fromLocal8Bit(local8(s.trackName));
+    QSoundFile sf;
+    sf.SetNamingPath(s.newPath);
+    if (!sf.Open(s.tempPath, 2)) {
+        reportCannotOpen(s.newPath);
+        return true;
     }
-    // Padded, in bytes as the chunk stores them (UTF-8), to the size of the
-    // reference's own iXML chunk when the text fits in it, so that the new
-    // track ends as long as its siblings without any of them having to grow;
-    // otherwise to the recorder's 61440 bytes. Counted in characters, an
-    // accented name would make the new track longer than the take's files.
-    const int ixmlBytes = ixmlText.toUtf8().size();
-    const quint32 refIxmlSize = ref.HasiXMLChunk() ? ref.m_nSizeiXML : 0;
+    if (!sf.ReadChunks(true, false)) {
+        sf.Close();
+        reportWriteFailure(s.newPath);
+        return true;
+    }
+    sf.SetNamingPath(s.newPath);
+    if (!sf.InsertInBextDescrType(QStringLiteral("mono"))) {
+        sf.Close();
+        reportWriteFailure(s.newPath);
+        return true;
+    }
+    const quint32 ondeSize = s.ref->m_tOndeChunk.IsPresent() ? s.ref->m_tOndeChunk.ChunkSize() : 0;
+    if (ondeSize >= 8) {
+        // The overview holds kOverviewPoints bytes: a larger reference
+        // chunk gets an onde chunk that carries the whole overview and no
+        // more. (An onde chunk has at least its 8-byte record: sizes 4 to 7
+        // cannot be written and are left out.)
+        const int n = int(std::min<quint64>(quint64(ondeSize) - 4, quint64(QSoundMixer::kOverviewPoints) + 4));
+        if (!sf.AddOndeChunk(s.overview->data(), n, t, int(s.rate / 10))
+            || sf.m_File.size() != qint64(sf.m_nRiffSize) + 8) {
+            sf.Close();
+            reportWriteFailure(s.newPath);
+            return true;
+        }
+    }
+    sf.SetiXMLMonoTrackNumber(t, t + 1);
+    if (sf.GetiXMLFileInfos())
+        sf.SetiXMLTotalFiles(t, s.channels + 1, false);
+    sf.SetiXMLMonoTrackName(t, trackNameForIxml);
+    sf.SetiXMLNote(t, s.take->m_sNotes);
+    s.ixmlText = sf.GenerateiXMLChunkMono(t);
+    sf.Close();
+    return false;
+}
+
+// Padded, in bytes as the chunk stores them (UTF-8), to the size of the
+// reference's own iXML chunk when the text fits in it, so that the new track
+// ends as long as its siblings without any of them having to grow; otherwise
+// to the recorder's 61440 bytes. Counted in characters, an accented name
+// would make the new track longer than the take's files.
+void padIxml(Synthesis& s)
+{
+    const int ixmlBytes = s.ixmlText.toUtf8().size();
+    const quint32 refIxmlSize = s.ref->HasiXMLChunk() ? s.ref->m_nSizeiXML : 0;
     const int padTo = refIxmlSize > 0 && refIxmlSize <= quint32(kMaxHeaderBytes) && quint32(ixmlBytes) <= refIxmlSize
         ? int(refIxmlSize)
         : bwf::kIxmlPaddedLength;
     if (ixmlBytes < padTo)
-        ixmlText += QString(padTo - ixmlBytes, QLatin1Char(' '));
-    if (!*goOn) {
-        report(newPath + QLatin1String("\nCancelled: the new track was not written."));
+        s.ixmlText += QString(padTo - ixmlBytes, QLatin1Char(' '));
+}
+
+// The iXML chunk goes at the end; the file must then be exactly as long as
+// its RIFF size says.
+bool appendIxml(Synthesis& s)
+{
+    QSoundFile sf;
+    sf.InitVariables();
+    sf.SetNamingPath(s.newPath);
+    if (!sf.Open(s.tempPath, 2)) {
+        reportCannotOpen(s.newPath);
         return true;
     }
-    quint32 newRiff = 0;
-    {
-        QSoundFile sf;
-        sf.InitVariables();
-        sf.SetNamingPath(newPath);
-        if (!sf.Open(tempPath, 2)) {
-            report(QLatin1String("Unable to open files (IO_write)\n") + newPath + QLatin1Char('!'), 1);
-            return true;
-        }
-        if (!sf.ReadChunks(true, false) || !sf.AddiXMLChunk(ixmlText)
-            || sf.m_File.size() != qint64(sf.m_nRiffSize) + 8) {
-            sf.Close();
-            writeFailure();
-            return true;
-        }
-        newRiff = sf.m_nRiffSize;
+    if (!sf.ReadChunks(true, false) || !sf.AddiXMLChunk(s.ixmlText)
+        || sf.m_File.size() != qint64(sf.m_nRiffSize) + 8) {
         sf.Close();
-    }
-    MyQDebug("Ref Riff = %d  New riff = %d", int(ref.m_nRiffSize), int(newRiff));
-
-    // Length equalisation: a "sonl" filler brings the file to the reference's length.
-    const quint32 refRiff = ref.m_nRiffSize;
-    quint64 expectedSize = quint64(newRiff) + 8;
-    if (quint64(newRiff) + 8 < refRiff) {
-        QFile fill(tempPath);
-        if (!FileWriteSeam::mayOpenForWrite(tempPath) || !fill.open(QIODevice::ReadWrite | QIODevice::Unbuffered)) {
-            report(QLatin1String("Unable to open files (IO_write)\n") + newPath + QLatin1Char('!'), 1);
-            return true;
-        }
-        char riff[12];
-        std::memcpy(riff, "RIFF", 4);
-        bwf::writeU32(riff + 4, refRiff);
-        std::memcpy(riff + 8, "WAVE", 4);
-        bool ok = FileWriteSeam::write(fill, riff, 12) == 12 && fill.seek(qint64(newRiff) + 8);
-        const quint32 L = refRiff - newRiff - 8;
-        BlockWriter fw(fill);
-        if (ok) {
-            char chunk[8];
-            std::memcpy(chunk, "sonl", 4);
-            bwf::writeU32(chunk + 4, L);
-            ok = fw.append(chunk, 8);
-        }
-        quint64 bodyLeft = L;
-        const QByteArray srcName = local8(QPath(sourcePath).GetFilename(true));
-        if (ok && srcName.size() <= 254 && quint64(srcName.size()) <= L) {
-            ok = fw.append(srcName.constData(), srcName.size());
-            bodyLeft -= quint64(srcName.size());
-        }
-        while (ok && bodyLeft > 0) {
-            if (!*goOn) {
-                fill.close();
-                report(newPath + QLatin1String("\nCancelled: the new track was not written."));
-                return true;
-            }
-            const quint64 piece = std::min<quint64>(bodyLeft, quint64(kIoBytes));
-            ok = fw.appendZeros(piece);
-            bodyLeft -= piece;
-        }
-        ok = ok && fw.flush();
-        fill.close();
-        if (!ok) {
-            writeFailure();
-            return true;
-        }
-        expectedSize = quint64(refRiff) + 8;
-    }
-    if (quint64(QFileInfo(tempPath).size()) != expectedSize) {
-        writeFailure();
+        reportWriteFailure(s.newPath);
         return true;
     }
-
-    // The file is complete: its bytes reach the disk before it gets its name,
-    // and it never takes the name over an existing file.
-    if (!FileWriteSeam::syncToDisk(tempPath)) {
-        writeFailure();
-        return true;
-    }
-    if (!FileWriteSeam::renameNoReplace(tempPath, newPath)) {
-        report(newPath + QLatin1String("\nUnable to give the new track file this name; nothing was written."));
-        return true;
-    }
-    temp.release();
+    s.newRiff = sf.m_nRiffSize;
+    sf.Close();
+    MyQDebug("Ref Riff = %d  New riff = %d", int(s.ref->m_nRiffSize), int(s.newRiff));
     return false;
+}
+
+// Length equalisation: a "sonl" filler, headed by the source's name, brings
+// the file to the reference's length. Sets the size the file must then have.
+bool appendFiller(Synthesis& s, quint64* expectedSize)
+{
+    const quint32 refRiff = s.ref->m_nRiffSize;
+    *expectedSize = quint64(s.newRiff) + 8;
+    if (quint64(s.newRiff) + 8 >= refRiff)
+        return false;
+    QFile fill(s.tempPath);
+    if (!FileWriteSeam::mayOpenForWrite(s.tempPath) || !fill.open(QIODevice::ReadWrite | QIODevice::Unbuffered)) {
+        reportCannotOpen(s.newPath);
+        return true;
+    }
+    char riff[12];
+    std::memcpy(riff, "RIFF", 4);
+    bwf::writeU32(riff + 4, refRiff);
+    std::memcpy(riff + 8, "WAVE", 4);
+    bool ok = FileWriteSeam::write(fill, riff, 12) == 12 && fill.seek(qint64(s.newRiff) + 8);
+    const quint32 L = refRiff - s.newRiff - 8;
+    BlockWriter fw(fill);
+    if (ok) {
+        char chunk[8];
+        std::memcpy(chunk, "sonl", 4);
+        bwf::writeU32(chunk + 4, L);
+        ok = fw.append(chunk, 8);
+    }
+    quint64 bodyLeft = L;
+    const QByteArray srcName = local8(QPath(s.sourcePaths.first()).GetFilename(true));
+    if (ok && srcName.size() <= 254 && quint64(srcName.size()) <= L) {
+        ok = fw.append(srcName.constData(), srcName.size());
+        bodyLeft -= quint64(srcName.size());
+    }
+    while (ok && bodyLeft > 0) {
+        if (!*s.goOn) {
+            fill.close();
+            reportCancelled(s.newPath);
+            return true;
+        }
+        const quint64 piece = std::min<quint64>(bodyLeft, quint64(QSoundMixer::kIoBytes));
+        ok = fw.appendZeros(piece);
+        bodyLeft -= piece;
+    }
+    ok = ok && fw.flush();
+    fill.close();
+    if (!ok) {
+        reportWriteFailure(s.newPath);
+        return true;
+    }
+    *expectedSize = quint64(refRiff) + 8;
+    return false;
+}
+
+// The file is complete: its bytes reach the disk before it gets its name,
+// and it never takes the name over an existing file.
+bool giveFinalName(Synthesis& s)
+{
+    if (!FileWriteSeam::syncToDisk(s.tempPath)) {
+        reportWriteFailure(s.newPath);
+        return true;
+    }
+    if (!FileWriteSeam::renameNoReplace(s.tempPath, s.newPath)) {
+        report(s.newPath + QLatin1String("\nUnable to give the new track file this name; nothing was written."));
+        return true;
+    }
+    s.temp.release();
+    return false;
+}
+
+} // namespace
+
+bool QSoundMixer::Synthesize(const QStringList& sourcePaths, const QVector<SourceRange>* ranges,
+                             const QString& targetFolder, const QString& fileId, int trackIndex,
+                             const QString& trackName, QSoundPerform* take, bool* keepGoing, QString* newFileName)
+{
+    bool localGoOn = true;
+    // Outlives the guard below: the last progress signal goes out while the
+    // temporary file still exists, and it is removed on every way out until
+    // it gets its name.
+    OwnedTemporaryFile temp;
+    auto onExit = makeOnExit([&]() {
+        emit signal_ImportSourceProgressPct(100);
+    });
+    Synthesis s(sourcePaths, ranges, targetFolder, fileId, trackIndex, trackName, take,
+                keepGoing ? keepGoing : &localGoOn, m_sourceOptions, temp,
+                [this](qint64 percent) { emit signal_ProgressSize(percent); });
+
+    MyQDebug("----- SonalignMono %s -----", local8(sourcePaths.first()).constData());
+
+    // Every step that fails has reported why; the checks come in this order.
+    if (readSourceFormats(s) || checkSourcesAndTake(s) || findReference(s) || checkTargetTrack(s, newFileName)
+        || layOutHeader(s) || createTemporaryFile(s) || writeHeaderAndSamples(s))
+        return true;
+    reportConversionWarnings(s);
+
+    // Finishing steps on the complete samples.
+    if (writeTrackMetadata(s))
+        return true;
+    padIxml(s);
+    if (!*s.goOn) {
+        reportCancelled(s.newPath);
+        return true;
+    }
+    quint64 expectedSize = 0;
+    if (appendIxml(s) || appendFiller(s, &expectedSize))
+        return true;
+    if (quint64(QFileInfo(s.tempPath).size()) != expectedSize) {
+        reportWriteFailure(s.newPath);
+        return true;
+    }
+    return giveFinalName(s);
 }

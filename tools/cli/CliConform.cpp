@@ -74,129 +74,172 @@ void printText(const ConformPlan& plan)
     out.flush();
 }
 
-int runConform(const QStringList& args)
+// What the command line asks for.
+struct ConformOptions
 {
-    QLoggingCategory::setFilterRules(QStringLiteral("default.debug=false"));
     ConformRequest request;
-    bool haveTrack = false;
     bool dryRun = false;
     bool json = false;
     bool verify = false;
-    QString report;
+    QString report;   // file the report goes to; empty = none
+};
+
+// false = not a command line this command takes (the caller prints the usage).
+bool parseConformArgs(const QStringList& args, ConformOptions& o)
+{
+    ConformRequest& request = o.request;
+    bool haveTrack = false;
     QStringList positional;
     for (int i = 0; i < args.size(); ++i) {
         const QString& a = args.at(i);
         if (a == QLatin1String("--track")) {
             if (++i >= args.size())
-                return usage();
+                return false;
             const QString v = args.at(i);
             if (v == QLatin1String("next")) {
                 request.track = 0;
             } else {
                 request.track = parseTrack(v);
                 if (request.track < 0)
-                    return usage();
+                    return false;
             }
             haveTrack = true;
         } else if (a == QLatin1String("--channel")) {
             bool ok = false;
             request.sourceChannel = ++i < args.size() ? args.at(i).toInt(&ok, 10) : 0;
             if (!ok || request.sourceChannel < 1)
-                return usage();
+                return false;
         } else if (a == QLatin1String("--verify")) {
-            verify = true;
+            o.verify = true;
         } else if (a == QLatin1String("--name")) {
             if (++i >= args.size())
-                return usage();
+                return false;
             request.trackName = args.at(i);
             request.hasTrackName = true;
         } else if (a == QLatin1String("--report")) {
             if (++i >= args.size())
-                return usage();
-            report = args.at(i);
-            if (ConformReportFormatOf(report) == ConformReportFormat::Unknown)
-                return usage();
+                return false;
+            o.report = args.at(i);
+            if (ConformReportFormatOf(o.report) == ConformReportFormat::Unknown)
+                return false;
         } else if (a == QLatin1String("--dry-run")) {
-            dryRun = true;
+            o.dryRun = true;
         } else if (a == QLatin1String("--json")) {
-            json = true;
+            o.json = true;
         } else if (a == QLatin1String("--")) {
             positional << args.mid(i + 1);
             break;
         } else if (a.startsWith(QLatin1String("--"))) {
-            return usage();
+            return false;
         } else {
             positional << a;
         }
     }
     if (!haveTrack || positional.size() < 2)
-        return usage();
+        return false;
     request.sourceFolder = absoluteCleanPath(positional.at(0));
     request.targetFolder = absoluteCleanPath(positional.at(1));
     request.fileIds = positional.mid(2);
-    if (!report.isEmpty())
-        report = absoluteCleanPath(report);
+    if (!o.report.isEmpty())
+        o.report = absoluteCleanPath(o.report);
+    return true;
+}
 
-    CliRelay relay;
+// Both folders are checked before anything is locked or read.
+bool foldersExist(const ConformRequest& request)
+{
     for (const QString& folder : {request.sourceFolder, request.targetFolder}) {
         if (!QFileInfo(folder).isDir()) {
             SendToRelay(title(), folder + QLatin1String("\nNo such folder."), 0, 1, true, 0);
-            return kExitFailure;
+            return false;
         }
     }
+    return true;
+}
 
-    // A dry run takes no lock and writes nothing, so it cannot roll back an
-    // interrupted take either: it says so, and plans on the folder as it is.
-    FolderLock lock;
-    if (dryRun) {
-        if (TakeJournal::HasJournal(request.targetFolder))
+// A dry run takes no lock and writes nothing, so it cannot roll back an
+// interrupted take either: it says so, and plans on the folder as it is.
+// false = nothing may be written (reported).
+bool lockUnlessDryRun(FolderLock& lock, const ConformOptions& o)
+{
+    if (o.dryRun) {
+        if (TakeJournal::HasJournal(o.request.targetFolder))
             SendToRelay(title(),
-                        request.targetFolder
+                        o.request.targetFolder
                             + QLatin1String("\nAn earlier run stopped while changing a take of this folder; "
                                             "the next run that is not a dry run puts it back first."),
                         0, 1, true, 0);
-    } else if (!ConformRun::LockAndRecover(lock, request.targetFolder, cliFolderLockWait(), title())) {
-        return kExitFailure;
+        return true;
     }
+    return ConformRun::LockAndRecover(lock, o.request.targetFolder, cliFolderLockWait(), title());
+}
 
-    ConformPlan plan;
-    bool allWritten = true;
-    {
-        StdoutToStderr guard;
-        plan = BuildConformPlan(request);
-        for (const QString& id : plan.unknownFileIds)
-            SendToRelay(title(), id + QLatin1String("\nNo corresponding file found matching with this tag."), 0, 0,
-                        true, 0);
-        if (!dryRun) {
-            bool keepGoing = true;
-            InterruptGuard interrupts;
-            ConformRun run;
-            QObject::connect(&run, &ConformRun::signal_ProgressSize, &run,
-                             [&](qint64) {
-                                 if (InterruptGuard::Interrupted())
-                                     keepGoing = false;
-                             },
-                             Qt::DirectConnection);
-            allWritten = run.Apply(plan, &keepGoing);
-            if (verify)
-                verifyWrittenTakes(plan);
-        }
-    }
-    lock.unlock();
+// Plans, then (unless a dry run) writes every planned take, stopping between
+// takes on an interrupt, and verifies them when asked. Whatever the engine
+// prints goes to stderr: stdout carries only the rows. false = a planned take
+// was not written.
+bool planAndApply(const ConformOptions& o, ConformPlan& plan)
+{
+    StdoutToStderr guard;
+    plan = BuildConformPlan(o.request);
+    for (const QString& id : plan.unknownFileIds)
+        SendToRelay(title(), id + QLatin1String("\nNo corresponding file found matching with this tag."), 0, 0, true,
+                    0);
+    if (o.dryRun)
+        return true;
+    bool keepGoing = true;
+    InterruptGuard interrupts;
+    ConformRun run;
+    QObject::connect(&run, &ConformRun::signal_ProgressSize, &run,
+                     [&](qint64) {
+                         if (InterruptGuard::Interrupted())
+                             keepGoing = false;
+                     },
+                     Qt::DirectConnection);
+    const bool allWritten = run.Apply(plan, &keepGoing);
+    if (o.verify)
+        verifyWrittenTakes(plan);
+    return allWritten;
+}
 
-    if (json)
+// The rows on stdout, then the report file when asked; false = the report
+// could not be written (reported).
+bool printResults(const ConformPlan& plan, const ConformOptions& o)
+{
+    if (o.json)
         cliOut() << ConformRowsJson(plan, false);
     else
         printText(plan);
     cliOut().flush();
 
-    bool reportOk = true;
-    if (!report.isEmpty()) {
-        QString error;
-        reportOk = WriteConformReport(report, plan, &error);
-        if (!reportOk)
-            SendToRelay(title(), error, 0, 1, true, 0);
-    }
+    if (o.report.isEmpty())
+        return true;
+    QString error;
+    const bool reportOk = WriteConformReport(o.report, plan, &error);
+    if (!reportOk)
+        SendToRelay(title(), error, 0, 1, true, 0);
+    return reportOk;
+}
+
+int runConform(const QStringList& args)
+{
+    QLoggingCategory::setFilterRules(QStringLiteral("default.debug=false"));
+    ConformOptions options;
+    if (!parseConformArgs(args, options))
+        return usage();
+
+    CliRelay relay;
+    if (!foldersExist(options.request))
+        return kExitFailure;
+    FolderLock lock;
+    if (!lockUnlessDryRun(lock, options))
+        return kExitFailure;
+
+    ConformPlan plan;
+    const bool allWritten = planAndApply(options, plan);
+    lock.unlock();
+
+    const bool reportOk = printResults(plan, options);
     return allWritten && reportOk && plan.unknownFileIds.isEmpty() ? kExitOk : kExitFailure;
 }
 
