@@ -1,0 +1,886 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// iXML: the parse step and the queries, the generated document, the setters
+// and the two chunk writers, checked on the bytes of the file, with our reader
+// and with readers we did not write (ffprobe, sox).
+
+#include "RelayRecorder.h"
+#include "SoundFixtures.h"
+#include "SoundTestKit.h"
+
+#include <QTemporaryDir>
+#include <QTextCodec>
+
+#include <algorithm>
+#include <limits>
+
+using namespace testsupport;
+
+namespace {
+
+QString doc(const QString& body)
+{
+    return QStringLiteral("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<BWFXML>") + body + QStringLiteral("</BWFXML>");
+}
+
+// A QSoundFile whose iXML text is `text`, parsed; 48 kHz mono 24-bit.
+bool load(QSoundFile& f, const QString& text, const QByteArray& film = "25.00", quint32 rate = 48000)
+{
+    kit::setFormat(f, rate, 1, 24);
+    kit::setFilmCode(f, film);
+    f.m_siXML = text;
+    return f.GetiXMLFileInfos();
+}
+
+QString syncPoint(const QString& function, const QString& comment, const QString& low)
+{
+    return QStringLiteral("<SYNC_POINT><SYNC_POINT_TYPE>RELATIVE</SYNC_POINT_TYPE><SYNC_POINT_FUNCTION>%1</SYNC_POINT_FUNCTION>"
+                          "<SYNC_POINT_COMMENT>%2</SYNC_POINT_COMMENT><SYNC_POINT_LOW>%3</SYNC_POINT_LOW>"
+                          "<SYNC_POINT_HIGH>0</SYNC_POINT_HIGH></SYNC_POINT>").arg(function, comment, low);
+}
+
+// The sync points of `f`, read into arrays pre-filled with 99 and lists holding "stale".
+struct SyncResult
+{
+    unsigned int slateCount = 77, markerCount = 77, slateSamples[10], slateFrames[10], markerSamples[10];
+    QStringList slateComments{QStringLiteral("stale")}, markerComments{QStringLiteral("stale")};
+    bool slateAuto = true;
+    SyncResult(QSoundFile& f, bool pullDown)
+    {
+        std::fill_n(slateSamples, 10, 99u);
+        std::fill_n(slateFrames, 10, 99u);
+        std::fill_n(markerSamples, 10, 99u);
+        f.GetiXMLSyncPoint(&slateCount, slateSamples, slateFrames, &slateComments, pullDown, &markerCount, markerSamples,
+                           &markerComments, &slateAuto);
+    }
+};
+
+// The text of the element at "A/B/C" under the root.
+QString leaf(QSoundFile& sf, const QString& path)
+{
+    QDomElement e = sf.m_XmlObject.Document().documentElement();
+    for (const QString& part : path.split(QLatin1Char('/')))
+        e = e.firstChildElement(part);
+    return e.isNull() ? QStringLiteral("<missing>") : e.text();
+}
+
+// A valid iXML document of exactly `bytes` bytes whose NOTE starts with
+// `note`: filled with 'x' inside the NOTE, or padded with spaces after it.
+QString documentOfSize(int bytes, const QString& note, bool padWithSpaces)
+{
+    const QString head = QStringLiteral("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<BWFXML><NOTE>") + note;
+    const QString tail = QStringLiteral("</NOTE></BWFXML>\n");
+    const int fill = bytes - (head + tail).toUtf8().size();
+    return padWithSpaces ? head + tail + QString(fill, QLatin1Char(' ')) : head + QString(fill, QLatin1Char('x')) + tail;
+}
+
+// The recorder's layout plus a chunk of our own after data whose bytes must survive every rewrite.
+RecorderFileSpec tailSpec()
+{
+    RecorderFileSpec spec;
+    ExtraChunk tail{"tail", QByteArray(), false, 0};
+    for (int i = 0; i < 1000; ++i)
+        tail.body.append(char(i * 7 + 3));
+    spec.extraAfter << tail;
+    return spec;
+}
+
+// ffprobe and sox read the file and find the samples we wrote.
+void checkWithOtherReaders(const QString& path, quint32 frames, const QByteArray& pcm)
+{
+    if (haveTool(QStringLiteral("ffprobe"))) {
+        const auto r = run(QStringLiteral("ffprobe"), {"-v", "error", "-show_entries", "stream=duration_ts", "-of",
+                                                       "default=noprint_wrappers=1", path});
+        QCOMPARE(r.out.trimmed() + r.err, "duration_ts=" + QByteArray::number(frames));
+    }
+    if (haveTool(QStringLiteral("sox")))
+        QVERIFY(run(QStringLiteral("sox"), {path, "-t", "raw", "-"}).out == pcm);
+}
+
+const QString kBaseLines = QStringLiteral("aSCENE=12A|aTAKE=3|aTAPE=DAY1|aUBITS=11223344|aSPEED=025.000-ND|aNOTE=good take");
+QString names[24], pans[24], actives[24], grids[24];
+
+} // namespace
+
+class TestIxml : public QObject
+{
+    Q_OBJECT
+    QTemporaryDir m_dir;
+    int m_nFile = 0;
+    QString write(const RecorderFileSpec& spec, QList<RecorderChunkPlace>* places = nullptr, QString name = QString())
+    {
+        if (name.isEmpty())
+            name = QStringLiteral("AA%1_01.WAV").arg(++m_nFile, 4, 10, QLatin1Char('0'));
+        return writeSpec(m_dir.filePath(name), spec, places);
+    }
+
+private slots:
+    void initTestCase() { QVERIFY(m_dir.isValid() && !m_dir.path().contains(QLatin1String("PV1"))); }
+    void cleanup() { QSoundFile::SetWriterBufferLimitForTests(0); }
+
+    void parseStep_data()
+    {
+        kit::columns<QString, bool, QString, int, int, bool>("text", "ok", "error", "line", "column", "loaded");
+        QTest::newRow("BWFXML document") << doc(QStringLiteral("<SCENE>1</SCENE>")) << true << "" << 1 << 1 << true;
+        QTest::newRow("padded with spaces") << doc(QString()) + QString(61000, QLatin1Char(' ')) << true << "" << 1 << 1 << true;
+        QTest::newRow("empty text") << "" << false << "" << 1 << 1 << false;
+        // "*": any parser message; column -1: not compared
+        QTest::newRow("not well-formed") << "<BWFXML>\n<SCENE>1</TAKE>\n</BWFXML>" << false << "*" << 2 << -1 << false;
+        QTest::newRow("other root") << "<?xml version=\"1.0\"?>\n\n<ROOT><SCENE>x</SCENE></ROOT>" << false
+                                    << "No <BWFXML> tag !" << 1 << 0 << true;
+    }
+    void parseStep()
+    {
+        QFETCH(QString, text); QFETCH(bool, ok); QFETCH(QString, error); QFETCH(int, column);
+        QSoundFile f;
+        f.m_sXmlError = QStringLiteral("stale");
+        QCOMPARE(load(f, text), ok);
+        if (error == QLatin1String("*"))
+            QVERIFY(!f.m_sXmlError.isEmpty() && f.m_sXmlError != QLatin1String("stale"));
+        else
+            QCOMPARE(f.m_sXmlError, error);
+        if (!ok && !text.isEmpty()) {
+            QTEST(f.m_nXmlErrorLine, "line");
+            if (column >= 0)
+                QCOMPARE(f.m_nXmlErrorColumn, column);
+        }
+        QTEST(f.m_XmlObject.XmlOk(), "loaded");
+        QCOMPARE(f.m_siXML.isEmpty(), !ok);   // a failed parse empties the text
+    }
+
+    // Without a document every query gives its "none" answer and reports nothing.
+    void noDocument()
+    {
+        RelayRecorder relay;
+        QSoundFile f;
+        const QStringList texts{f.GetiXMLScene(), f.GetiXMLTape(), f.GetiXMLNotes(), f.GetiXMLUbits(), f.GetiXMLCircled(),
+                                f.GetiXMLMonoTrackName(), f.GetiXMLVeltaRefLevel(), f.GetiXMLAdvancedScTkTemplateCompostion(),
+                                f.GetiXMLTakeIndicator(), f.GetiXMLTakeNumber(), f.GetiXMLPolyTrackName(0),
+                                f.GetiXMLPolyTrackFunction(0), f.GetiXMLVeltaTracknames(0), f.GetiXMLVeltaTrackActive(0),
+                                f.GetiXMLVeltaTrackInGrid(0), f.GetiXMLVeltaTrackPanPot(0)};
+        QCOMPARE(texts.join(QString()), QString());
+        QCOMPARE(QList<int>({f.GetiXMLMonoTrackNumber(), f.GetiXMLScTkTemplate(), f.GetiXMLPolyTrackOriginalIndex(0)}),
+                 QList<int>({-1, -1, -1}));
+        QVERIFY(f.GetiXMLAdvancedScTkFields().isEmpty());
+        QCOMPARE(relay.count(), 0);
+        SyncResult n(f, false);
+        QCOMPARE(QList<uint>({n.slateCount, n.markerCount, n.slateSamples[9], n.markerSamples[9], n.slateFrames[0]}),
+                 QList<uint>({0, 0, 0, 0, 99}));
+        QVERIFY(n.slateComments.isEmpty() && n.markerComments.isEmpty());
+    }
+
+    // A missing or empty text reads as " "; take letters come from TAKE_TYPE
+    // with a template of 2 or 3, else from the TAKE text.
+    void queries_data()
+    {
+        kit::columns<QString, QString>("body", "expected");
+        auto take = [](const QString& take, const QString& tpl, const QString& type) {
+            return (take == QLatin1String("-") ? QString() : "<TAKE>" + take + "</TAKE>")
+                   + (type == QLatin1String("-") ? QString() : "<TAKE_TYPE>" + type + "</TAKE_TYPE>")
+                   + (tpl == QLatin1String("-") ? QString() : "<VELTA_PAVANE><SCTK_TEMPLATE>" + tpl + "</SCTK_TEMPLATE></VELTA_PAVANE>");
+        };
+        QTest::newRow("present") << "<SCENE>12A</SCENE><TAPE>DAY1</TAPE><NOTE>a &lt; b &amp; c</NOTE><UBITS>00112233</UBITS>"
+                                    "<CIRCLED>FALSE</CIRCLED>" << "scene=12A;tape=DAY1;notes=a < b & c;ubits=00112233;circled=FALSE";
+        QTest::newRow("missing") << "<TAKE>1</TAKE>" << "scene= ;notes= ;circled= ";
+        QTest::newRow("scene empty") << "<SCENE></SCENE>" << "scene= ";
+        QTest::newRow("scene not trimmed") << "<SCENE> 12 </SCENE>" << "scene= 12 ";
+        QTest::newRow("UTF-8 scene") << "<SCENE>Été</SCENE>" << "scene=Été";
+        QTest::newRow("mono track name of the first TRACK")
+            << "<TRACK_LIST><TRACK><CHANNEL_INDEX>3</CHANNEL_INDEX><NAME>Boom</NAME></TRACK><TRACK><NAME>Lav</NAME></TRACK>"
+               "</TRACK_LIST>" << "trackname=Boom;tracknumber=2";
+        QTest::newRow("mono track name empty") << "<TRACK_LIST><TRACK><NAME/></TRACK></TRACK_LIST>" << "trackname= ";
+        QTest::newRow("missing level skipped") << "<NAME>top</NAME>" << "trackname=top";
+        QTest::newRow("ref level") << "<VELTA_PAVANE><REF_LEVEL>-20dBFS</REF_LEVEL></VELTA_PAVANE>" << "reflevel=-20dBFS";
+        QTest::newRow("ref level missing") << "<VELTA_PAVANE/>" << "reflevel= ";
+        QTest::newRow("composition") << "<VELTA_PAVANE><ADV_TPL><COMP>SQ-SL</COMP></ADV_TPL></VELTA_PAVANE>" << "comp=SQ-SL";
+        QTest::newRow("composition missing") << "<VELTA_PAVANE><ADV_TPL/></VELTA_PAVANE>" << "comp=";
+        QTest::newRow("numbers") << "<TRACK_LIST><TRACK><CHANNEL_INDEX>3</CHANNEL_INDEX></TRACK></TRACK_LIST>"
+                                    "<VELTA_PAVANE><SCTK_TEMPLATE>2</SCTK_TEMPLATE></VELTA_PAVANE>" << "tracknumber=2;template=2";
+        QTest::newRow("TRACK without CHANNEL_INDEX") << "<TRACK_LIST><TRACK><NAME>x</NAME></TRACK></TRACK_LIST>"
+                                                     << "tracknumber=-1;template=-1";
+        QTest::newRow("not numbers") << "<TRACK_LIST><TRACK><CHANNEL_INDEX>x</CHANNEL_INDEX></TRACK></TRACK_LIST>"
+                                        "<VELTA_PAVANE><SCTK_TEMPLATE>abc</SCTK_TEMPLATE></VELTA_PAVANE>" << "tracknumber=-1;template=0";
+        QTest::newRow("empty numbers") << "<TRACK_LIST><TRACK><CHANNEL_INDEX/></TRACK></TRACK_LIST>"
+                                          "<VELTA_PAVANE><SCTK_TEMPLATE/></VELTA_PAVANE>" << "tracknumber=-1;template=-1";
+        QTest::newRow("r12, no template") << take("r12", "-", "-") << "indicator=r;number=12";
+        QTest::newRow("12, no template") << take("12", "-", "-") << "indicator=;number=12";
+        QTest::newRow("template 3, NOT_GOOD") << take("12", "3", "NOT_GOOD") << "indicator=n;number=12";
+        QTest::newRow("empty take") << take("", "-", "-") << "indicator= ;number= ";
+        QTest::newRow("missing take") << take("-", "-", "-") << "indicator= ;number= ";
+        QTest::newRow("empty take, template 3, REHEARSAL") << take("", "3", "REHEARSAL") << "indicator=r;number= ";
+        QTest::newRow("empty take, template 3, no type") << take("", "3", "-") << "indicator= ;number= ";
+        QTest::newRow("template 2, TAKE") << take("12", "2", "TAKE") << "indicator=t;number=12";
+        QTest::newRow("template 2, WILD_SOUND") << take("4", "2", "WILD_SOUND") << "indicator=w;number=4";
+        QTest::newRow("template 2, SOUND_GUIDE") << take("4", "2", "SOUND_GUIDE") << "indicator=g;number=4";
+        QTest::newRow("template 2, ANNOUNCEMENT") << take("4", "2", "ANNOUNCEMENT") << "indicator=a;number=4";
+        QTest::newRow("template 2, type case-sensitive") << take("4", "2", "rehearsal") << "indicator=;number=4";
+        QTest::newRow("template 2, letter in TAKE kept") << take("r12", "2", "WILD_SOUND") << "indicator=w;number=r12";
+        QTest::newRow("template 2, no type, letter ignored") << take("r12", "2", "-") << "indicator=;number=r12";
+        QTest::newRow("template 1 uses the letter") << take("w5", "1", "WILD_SOUND") << "indicator=w;number=5";
+        QTest::newRow("template not a number") << take("g7", "abc", "TAKE") << "indicator=g;number=7";
+        for (const char* letter : {"p", "t", "a", "n"})
+            QTest::newRow(letter) << take(QLatin1String(letter) + QStringLiteral("3"), "-", "-")
+                                  << QStringLiteral("indicator=%1;number=3").arg(QLatin1String(letter));
+        QTest::newRow("not a take letter") << take("x9", "-", "-") << "indicator=;number=x9";
+        QTest::newRow("uppercase letter") << take("R9", "-", "-") << "indicator=;number=R9";
+        QTest::newRow("trimmed") << take(" p4 ", "-", "-") << "indicator=p;number=4";
+        QTest::newRow("letter alone") << take("r", "-", "-") << "indicator=r;number=";
+    }
+    void queries()
+    {
+        QFETCH(QString, body); QFETCH(QString, expected);
+        QSoundFile f;
+        QVERIFY(load(f, doc(body)));
+        const kit::Queries q{{"scene", [&] { return f.GetiXMLScene(); }}, {"tape", [&] { return f.GetiXMLTape(); }},
+                             {"notes", [&] { return f.GetiXMLNotes(); }}, {"ubits", [&] { return f.GetiXMLUbits(); }},
+                             {"circled", [&] { return f.GetiXMLCircled(); }}, {"trackname", [&] { return f.GetiXMLMonoTrackName(); }},
+                             {"reflevel", [&] { return f.GetiXMLVeltaRefLevel(); }},
+                             {"comp", [&] { return f.GetiXMLAdvancedScTkTemplateCompostion(); }},
+                             {"tracknumber", [&] { return f.GetiXMLMonoTrackNumber(); }},
+                             {"template", [&] { return f.GetiXMLScTkTemplate(); }},
+                             {"indicator", [&] { return f.GetiXMLTakeIndicator(); }}, {"number", [&] { return f.GetiXMLTakeNumber(); }}};
+        QCOMPARE(kit::ask(expected, q), expected);
+    }
+
+    void advancedFields()
+    {
+        QSoundFile f, none;
+        QVERIFY(load(f, doc(QStringLiteral("<VELTA_PAVANE><ADV_TPL><COMP>SE-EP-SQ</COMP><SEQUENCE>41</SEQUENCE><SLATE>7</SLATE>"
+                                           "<SEASON>2</SEASON><EPISODE>10</EPISODE><EFFECT>INT</EFFECT><UNIT>B</UNIT><SEP1>-</SEP1>"
+                                           "<SEP2>_</SEP2><SEP0>x</SEP0><SEPX>y</SEPX><SEP>z</SEP><OTHER>o</OTHER>"
+                                           "<SEQUENCE>42</SEQUENCE></ADV_TPL></VELTA_PAVANE>"))));
+        // The later SEQUENCE replaces the earlier; SEP1 and SEP2 are fields 0 and -1.
+        const QHash<int, QString> expected{{1, "42"}, {2, "7"}, {3, "2"}, {4, "10"}, {5, "INT"}, {6, "B"}, {0, "-"}, {-1, "_"}};
+        QCOMPARE(f.GetiXMLAdvancedScTkFields(), expected);
+        QVERIFY(load(none, doc(QStringLiteral("<VELTA_PAVANE><REF_LEVEL>x</REF_LEVEL></VELTA_PAVANE>"))));
+        QVERIFY(none.GetiXMLAdvancedScTkFields().isEmpty());
+    }
+
+    // Channels looked up among the first TRACK_COUNT tracks (a count far beyond
+    // the tracks present is harmless): original index, NAME and FUNCTION, with
+    // " " for an empty one and nothing for a channel not found.
+    void polyTracks_data()
+    {
+        kit::columns<QString, QString>("count", "expected");
+        QTest::newRow("4") << "4" << "0 4 -1 1 -1 -1|L,LEFT|Boom,M|,|,| , ";
+        QTest::newRow("2") << "2" << "0 4 -1 -1 -1 -1|L,LEFT|,|,|,| , ";
+        QTest::newRow("0") << "0" << "-1 -1 -1 -1 -1 -1|,|,|,|,|,";
+        QTest::newRow("2000000000") << "2000000000" << "0 4 -1 1 -1 -1|L,LEFT|Boom,M|,|,| , ";
+    }
+    void polyTracks()
+    {
+        QFETCH(QString, count);
+        QSoundFile f;
+        QVERIFY(load(f, doc(QStringLiteral("<TRACK_LIST><TRACK_COUNT>%1</TRACK_COUNT>"
+            "<TRACK><CHANNEL_INDEX>1</CHANNEL_INDEX><INTERLEAVE_INDEX>1</INTERLEAVE_INDEX><NAME>L</NAME><FUNCTION>LEFT</FUNCTION></TRACK>"
+            "<TRACK><CHANNEL_INDEX>5</CHANNEL_INDEX><INTERLEAVE_INDEX>2</INTERLEAVE_INDEX><NAME></NAME><FUNCTION></FUNCTION></TRACK>"
+            "<TRACK><CHANNEL_INDEX>x</CHANNEL_INDEX><INTERLEAVE_INDEX>3</INTERLEAVE_INDEX><NAME>Bad</NAME></TRACK>"
+            "<TRACK><CHANNEL_INDEX>2</CHANNEL_INDEX><INTERLEAVE_INDEX>4</INTERLEAVE_INDEX><NAME>Boom</NAME><FUNCTION>M</FUNCTION></TRACK>"
+            "</TRACK_LIST>").arg(count))));
+        QStringList got;
+        for (int i : {0, 1, 2, 3, 4, -1})
+            got << QString::number(f.GetiXMLPolyTrackOriginalIndex(i));
+        QString text = got.join(QLatin1Char(' '));
+        for (int channel : {0, 1, 2, 3, 4})
+            text += QLatin1Char('|') + f.GetiXMLPolyTrackName(channel) + QLatin1Char(',') + f.GetiXMLPolyTrackFunction(channel);
+        QTEST(text, "expected");
+    }
+
+    // Indexes at the ends of the int range, in the document and in the queries,
+    // read as no index (a CHANNEL_INDEX of -2147483648 was undefined behaviour).
+    void indexesAtIntLimitsReadAsNoIndex()
+    {
+        QSoundFile f;
+        QVERIFY(load(f, doc(QStringLiteral("<TRACK_LIST><TRACK_COUNT>3</TRACK_COUNT>"
+            "<TRACK><CHANNEL_INDEX>-2147483648</CHANNEL_INDEX><INTERLEAVE_INDEX>1</INTERLEAVE_INDEX><NAME>low</NAME></TRACK>"
+            "<TRACK><CHANNEL_INDEX>2147483647</CHANNEL_INDEX><INTERLEAVE_INDEX>-2147483648</INTERLEAVE_INDEX><NAME>high</NAME></TRACK>"
+            "<TRACK><CHANNEL_INDEX>2</CHANNEL_INDEX><INTERLEAVE_INDEX>2147483647</INTERLEAVE_INDEX><NAME>two</NAME></TRACK>"
+            "</TRACK_LIST>"))));
+        const int max = std::numeric_limits<int>::max(), min = std::numeric_limits<int>::min();
+        QCOMPARE(QList<int>({f.GetiXMLMonoTrackNumber(), f.GetiXMLPolyTrackOriginalIndex(0), f.GetiXMLPolyTrackOriginalIndex(max),
+                             f.GetiXMLPolyTrackOriginalIndex(max - 1)}), QList<int>({-1, -1, -1, 1}));
+        QCOMPARE(QStringList({f.GetiXMLPolyTrackName(max), f.GetiXMLPolyTrackName(max - 1), f.GetiXMLPolyTrackName(min),
+                              f.GetiXMLPolyTrackName(1)}), QStringList({"", "high", "", "two"}));
+    }
+
+    // The first 24 DATA entries are examined; INDICE is compared as is, not with
+    // the entry's position, the first match wins; missing fields give empty text.
+    void vendorTrackTable()
+    {
+        RecorderIxml x;
+        x.allTrackEntries = 30;
+        for (int i = 0; i < 30; ++i)
+            x.allTrackNames << QStringLiteral("T%1").arg(i);
+        x.allTrackPanPot = QStringList({"L", "C", "R"});
+        x.padTo = 0;
+        QSoundFile f, g, none;
+        QVERIFY(load(f, QString::fromUtf8(x.toBytes())));
+        QCOMPARE(QStringList({f.GetiXMLVeltaTracknames(0), f.GetiXMLVeltaTracknames(23), f.GetiXMLVeltaTracknames(24),
+                              f.GetiXMLVeltaTracknames(-1), f.GetiXMLVeltaTrackActive(5), f.GetiXMLVeltaTrackInGrid(5),
+                              f.GetiXMLVeltaTrackPanPot(2), f.GetiXMLVeltaTrackPanPot(5)}),
+                 QStringList({"T0", "T23", "", "", "YES", "YES", "R", "0"}));
+        QVERIFY(load(g, doc(QStringLiteral("<VELTA_PAVANE><ALL_TRK_NAME><DATA><INDICE>5</INDICE><NAME>Five</NAME></DATA>"
+                                           "<DATA><INDICE> 2 </INDICE><NAME>Two</NAME><ACTIVE>NO</ACTIVE></DATA>"
+                                           "<DATA><INDICE>5</INDICE><NAME>Again</NAME></DATA></ALL_TRK_NAME></VELTA_PAVANE>"))));
+        QCOMPARE(QStringList({g.GetiXMLVeltaTracknames(5), g.GetiXMLVeltaTrackActive(5), g.GetiXMLVeltaTracknames(2),
+                              g.GetiXMLVeltaTrackActive(2), g.GetiXMLVeltaTracknames(0)}), QStringList({"Five", "", "Two", "NO", ""}));
+        QVERIFY(load(none, doc(QStringLiteral("<VELTA_PAVANE/>"))));
+        QCOMPARE(none.GetiXMLVeltaTracknames(0), QString());
+    }
+
+    // Ten slates at most (the tenth decides "auto"); markers by exact function name.
+    void syncPointLists()
+    {
+        QString points;
+        for (int i = 0; i < 11; ++i)   // the 11th is ignored
+            points += syncPoint(QStringLiteral("SLATE_GENERIC"), i == 3 || i == 10 ? QStringLiteral("AUTO") : QStringLiteral("c%1").arg(i),
+                                QString::number(48000 * (i + 1)));
+        QSoundFile f, m;
+        QVERIFY(load(f, doc(QStringLiteral("<SYNC_POINT_LIST>") + points + QStringLiteral("</SYNC_POINT_LIST>"))));
+        SyncResult r(f, false);
+        QCOMPARE(r.slateCount + r.markerCount, 10u);
+        QCOMPARE(r.slateComments, QStringList({"c0", "c1", "c2", "AUTO", "c4", "c5", "c6", "c7", "c8", "c9"}));
+        QVERIFY(!r.slateAuto);
+        for (uint i = 0; i < 10; ++i)
+            QCOMPARE(QList<uint>({r.slateSamples[i], r.slateFrames[i]}), QList<uint>({48000 * (i + 1), 25 * (i + 1)}));
+        QVERIFY(r.markerComments.isEmpty());
+        QVERIFY(load(m, doc(QStringLiteral("<SYNC_POINT_LIST>") + syncPoint(QStringLiteral("MARKER_GENERIC"), "m1", "100")
+                            + syncPoint(QStringLiteral("OTHER"), "o", "5") + syncPoint(QStringLiteral("marker_generic"), "o", "6")
+                            + syncPoint(QStringLiteral("MARKER_GENERIC"), "m2", "x") + QStringLiteral("</SYNC_POINT_LIST>"))));
+        SyncResult s(m, false);
+        QCOMPARE(QList<uint>({s.slateCount, s.markerCount, s.markerSamples[0], s.markerSamples[1], s.markerSamples[2]}),
+                 QList<uint>({0, 2, 100, 0, 0}));
+        QVERIFY(s.slateAuto);   // written only when a slate is stored
+        QCOMPARE(s.markerComments, QStringList({"m1", "m2"}));
+    }
+
+    void syncPointFrames_data()
+    {
+        kit::columns<quint32, QByteArray, bool, QString, uint, uint>("rate", "film", "pullDown", "low", "samples", "frames");
+        QTest::newRow("24000 at 48k/25: 24960 -> 13") << 48000u << QByteArray("25.00") << false << "24000" << 24000u << 13u;
+        QTest::newRow("same with pull-down: 12") << 48000u << QByteArray("25.00") << true << "24000" << 24000u << 12u;
+        QTest::newRow("just under half a frame") << 48000u << QByteArray("25.00") << false << "959" << 959u << 0u;
+        QTest::newRow("half a frame rounds up") << 48000u << QByteArray("25.00") << false << "960" << 960u << 1u;
+        QTest::newRow("29.97 counts 30") << 48000u << QByteArray("29.97") << false << "48000" << 48000u << 30u;
+        QTest::newRow("no film: 24") << 48000u << QByteArray("-") << false << "96000" << 96000u << 48u;
+        QTest::newRow("rate 0") << 0u << QByteArray("25.00") << false << "24000" << 24000u << 0u;
+        QTest::newRow("not a number") << 48000u << QByteArray("25.00") << false << "abc" << 0u << 0u;
+    }
+    void syncPointFrames()
+    {
+        QFETCH(quint32, rate); QFETCH(QByteArray, film); QFETCH(bool, pullDown); QFETCH(QString, low);
+        QSoundFile f;
+        QVERIFY(load(f, doc("<SYNC_POINT_LIST>" + syncPoint("SLATE_GENERIC", QString(), low) + "</SYNC_POINT_LIST>"), film, rate));
+        SyncResult r(f, pullDown);
+        QCOMPARE(r.slateCount, 1u);
+        QTEST(r.slateSamples[0], "samples");
+        QTEST(r.slateFrames[0], "frames");
+        QCOMPARE(r.slateFrames[1], 99u);   // not cleared
+        QCOMPARE(r.slateSamples[1], 0u);   // cleared
+        QCOMPARE(r.slateComments, QStringList({QString()}));
+        QVERIFY(!r.slateAuto);
+    }
+
+    // The document built for a file without one, from its bext and its take.
+    void generatedDocument_data()
+    {
+        // files: written in order, the last one is read; description: bext lines, "*" = kBaseLines;
+        // bext: originator|date|time or empty; expected: "PATH=text;..." with <missing> for no element.
+        kit::columns<QString, QString, QByteArray, uint, QString, QString, int, QString>(
+            "files", "description", "film", "rate", "bext", "namingPath", "t", "expected");
+        auto row = [](const char* tag, const char* files, const char* description, const char* film, uint rate, int t,
+                      const QString& expected, const char* namingPath = "", const char* bext = "") {
+            QTest::newRow(tag) << files << description << QByteArray(film) << rate << bext << namingPath << t << expected;
+        };
+        row("whole document", "AA0001_01.WAV|AA0001_02.WAV|AB0001_01.WAV|AA0001_01.DEL1|AA0001_03.WAV", "*", "25.00", 48000, 2,
+            "IXML_VERSION=2.01;PROJECT=N/A;SCENE=12A;TAKE=3;TAPE=DAY1;CIRCLED=TRUE;UBITS=11223344;NOTE=good take;"
+            "FILE_UID=VELPAVV01.2201905141015300010003;SPEED/TIMESTAMP_SAMPLES_SINCE_MIDNIGHT_HI=1;"
+            "SPEED/TIMESTAMP_SAMPLES_SINCE_MIDNIGHT_LO=16;SPEED/AUDIO_BIT_DEPTH=24;HISTORY/ORIGINAL_FILENAME=AA0001_03.WAV;"
+            "FILE_SET/TOTAL_FILES=3;FILE_SET/FAMILY_UID=VELPAVV01.2201905141015300010000;FILE_SET/FAMILY_NAME=12A/3;"
+            "FILE_SET/FILE_SET_INDEX=3;TRACK_LIST/TRACK_COUNT=1;TRACK_LIST/TRACK/CHANNEL_INDEX=3;"
+            "TRACK_LIST/TRACK/INTERLEAVE_INDEX=1;TRACK_LIST/TRACK/NAME= ;TRACK_LIST/TRACK/FUNCTION= ;"
+            "BEXT/BWF_TIME_REFERENCE_LOW=16;BEXT/BWF_TIME_REFERENCE_HIGH=1;BEXT/BWF_ORIGINATOR=       PAVANE V01.23.45 SN000123;"
+            "BEXT/BWF_ORIGINATOR_REFERENCE=VELPAVV01.2201905141015300010003;BEXT/BWF_ORIGINATION_DATE=2019:05:14;"
+            "BEXT/BWF_VERSION=1;SYNC_POINT_LIST=;VELTA_PAVANE/REF_LEVEL= ;VELTA_PAVANE/INPUT_SETTINGS=");
+        // Speed classes: flag, time code rate, and the two rates written only for a pull-down family.
+        auto speed = [](const char* flag, const char* rate, uint file, const char* digitizer, const char* stamp) {
+            return QStringLiteral("SPEED/TIMECODE_FLAG=%1;SPEED/TIMECODE_RATE=%2;SPEED/FILE_SAMPLE_RATE=%3;"
+                                  "SPEED/DIGITIZER_SAMPLE_RATE=%4;SPEED/TIMESTAMP_SAMPLE_RATE=%5")
+                .arg(QLatin1String(flag), QLatin1String(rate)).arg(file).arg(QLatin1String(digitizer), QLatin1String(stamp));
+        };
+        const char* no = "<missing>";
+        const char* one = "AA0001_01.WAV";
+        row("24 ND", one, "aSPEED=024.000-ND", "24.00", 48000, 0, speed("NDF", "24/1", 48000, "48000", "48000"));
+        row("29.97 DF", one, "aSPEED=029.970-DF", "29.97", 48000, 0, speed("DF", "30000/1001", 48000, "48000", "48000"));
+        row("30 ND", one, "aSPEED=030.000-ND", "30.00", 96000, 0, speed("NDF", "30/1", 96000, "96000", "96000"));
+        row("29.97 ND pull-down A at 48048", one, "aSPEED=029.970-ND", "30.DRIFT", 48048, 0,
+            speed("NDF", "30000/1001", 48048, "48000", "48048"));
+        row("29.97 ND pull-down B", one, "aSPEED=029.970-ND", "30.DRIF2", 48000, 0,
+            speed("NDF", "30000/1001", 48000, "48000", "48000"));
+        row("29.97 ND pull-up C", one, "aSPEED=029.970-ND", "30.DRIF3", 48000, 0,
+            speed("NDF", "30000/1001", 48000, "48000", "48048"));
+        row("29.97 ND without pull-down family", one, "aSPEED=029.970-ND", "29.97", 48048, 0,
+            speed("NDF", "30000/1001", 48048, no, no));
+        row("23.976 ND pull-down A", one, "aSPEED=023.976-ND", "24.DRIFT", 48048, 0,
+            speed("NDF", "24000/1001", 48048, "48000", "48048"));
+        row("23.976 ND pull-up C at 44100", one, "aSPEED=023.976-ND", "24.DRIF3", 44100, 0,
+            speed("NDF", "24000/1001", 44100, "44100", "44144"));
+        row("empty speed", one, "aSCENE=1", "25.00", 48000, 0, speed("Unknown", "Unknown", 48000, no, no));
+        row("30 DF is not a class", one, "aSPEED=030.000-DF", "30.00", 48000, 0, speed("Unknown", "Unknown", 48000, no, no));
+        // Circled unless the take starts with n or N; missing bext values are one space.
+        row("not good, lower case", one, "aSCENE=7B|aTAKE=n12", "25.00", 48000, 0,
+            "CIRCLED=FALSE;TAKE=n12;FILE_SET/FAMILY_NAME=7B/n12;NOTE= ;TAPE= ");
+        row("not good, upper case", one, "aSCENE=7B|aTAKE=N3", "25.00", 48000, 0, "CIRCLED=FALSE");
+        row("digit", one, "aSCENE=7B|aTAKE=12", "25.00", 48000, 0, "CIRCLED=TRUE");
+        row("other letter", one, "aSCENE=7B|aTAKE=t4", "25.00", 48000, 0, "CIRCLED=TRUE");
+        row("no take", one, "aSCENE=7B", "25.00", 48000, 0, "CIRCLED=TRUE;TAKE= ;FILE_SET/FAMILY_NAME=7B/");
+        // Identifiers from the originator, the origination date and time, the root and the track.
+        row("identifiers, hyphenated date", "ZX0042_12.WAV", "*", "25.00", 48000, 11,
+            "FILE_UID=VELPAVHIJKL202012312359010420012;FILE_SET/FAMILY_UID=VELPAVHIJKL202012312359010420000;"
+            "BEXT/BWF_ORIGINATOR_REFERENCE=VELPAVHIJKL202012312359010420012;FILE_SET/FILE_SET_INDEX=12", "",
+            "ABCDEFGHIJKLMNOP|2020-12-31|23:59:01");
+        // "%8.8s" of "1:2" without ":" cut by "%6.6s" is "     1"; the root AB has no 4th character.
+        row("identifiers, short fields padded on the left", "AB_1.WAV", "*", "25.00", 48000, 0,
+            "FILE_UID=VELPAV   V0" + QString(13, ' ') + "1   0001;FILE_SET/FAMILY_UID=VELPAV   V0" + QString(13, ' ') + "1   0000",
+            "", "PAVANE V0||1:2");
+        // The project is the folder name before the first "_PV1" or "-PV1".
+        row("project from a volume name", one, "*", "25.00", 48000, 0, "PROJECT=Desert", "/Volumes/Desert_PV1/Day3/AA0001_01.WAV");
+        row("no PV1", one, "*", "25.00", 48000, 0, "PROJECT=N/A", "/Volumes/Desert/Day3/AA0001_01.WAV");
+        row("lower-case pv1 does not count", one, "*", "25.00", 48000, 0, "PROJECT=N/A", "/Volumes/Desert_pv1/AA0001_01.WAV");
+        row("first PV1 wins", one, "*", "25.00", 48000, 0, "PROJECT=Big Film", "/a/Big Film-PV1/b/Other_PV1/AA0001_01.WAV");
+        row("no slash before PV1", one, "*", "25.00", 48000, 0, "PROJECT=N/A", "Desert_PV1");
+        row("nothing before the separator", one, "*", "25.00", 48000, 0, "PROJECT= ", "/x/_PV1/AA0001_01.WAV");
+        row("PV1 right after the slash", one, "*", "25.00", 48000, 0, "PROJECT= ", "/x/PV1/AA0001_01.WAV");
+    }
+    void generatedDocument()
+    {
+        QFETCH(QString, files); QFETCH(QString, description); QFETCH(QByteArray, film); QFETCH(uint, rate);
+        QFETCH(QString, bext); QFETCH(QString, namingPath); QFETCH(int, t); QFETCH(QString, expected);
+        QTemporaryDir dir;
+        RecorderFileSpec spec;
+        spec.withIxml = false;
+        spec.frames = 480;
+        spec.timeReference = 0x100000010ull;
+        spec.sampleRate = rate;
+        spec.frameRateCode = film;
+        QString lines = description == QLatin1String("*") ? kBaseLines : description;
+        spec.description = lines.replace(QLatin1Char('|'), QLatin1String("\r\n")).toUtf8() + "\r\n";
+        if (!bext.isEmpty()) {
+            const QStringList b = kit::split(bext);
+            spec.originator = b[0].toLatin1();
+            spec.originationDate = b[1].toLatin1();
+            spec.originationTime = b[2].toLatin1();
+        }
+        QString path;
+        for (const QString& name : kit::split(files))
+            path = writeSpec(dir.filePath(name), spec);
+        QSoundFile sf;
+        QVERIFY(openScanned(sf, path));
+        if (!namingPath.isEmpty())
+            sf.SetNamingPath(namingPath);
+        sf.GenerateiXMLChunkMono(t);
+        QCOMPARE(kit::ask(expected, [&](const QString& p) { return leaf(sf, p); }), expected);
+    }
+
+    // A new track is written under a temporary name; its metadata must come
+    // out as for the final name.
+    void temporaryNameGivesFinalNameMetadata_data()
+    {
+        kit::columns<QString, bool, int, QString>("temporaryName", "withNamingPath", "totalFiles", "originalName");
+        QTest::newRow("hidden temporary name") << ".AA0001_05.WAV.part" << true << 5 << "AA0001_05.WAV";
+        QTest::newRow("temporary name that looks like a track") << "AA0001_05.tmp.WAV" << true << 5 << "AA0001_05.WAV";
+        QTest::newRow("no naming path: the file itself") << "AA0001_05.WAV" << false << 5 << "AA0001_05.WAV";
+        // Without the final name the temporary name is taken for a take of its own.
+        QTest::newRow("no naming path, temporary name") << "AA0001_05.tmp.WAV" << false << 1 << "AA0001_05.tmp.WAV";
+    }
+    void temporaryNameGivesFinalNameMetadata()
+    {
+        QFETCH(QString, temporaryName); QFETCH(bool, withNamingPath); QFETCH(int, totalFiles);
+        QTemporaryDir dir(m_dir.filePath(QStringLiteral("Forest_PV1-XXXXXX")));
+        RecorderFileSpec base;
+        QVERIFY(RecorderFileWriter::writeMonoTake(dir.path(), QStringLiteral("AA0001"), 4, base));
+        base.withIxml = false;
+        const QString temporary = writeSpec(dir.filePath(temporaryName), base);
+        const QString finalPath = dir.filePath(QStringLiteral("AA0001_05.WAV"));
+        QSoundFile sf, renamed;
+        QVERIFY(openScanned(sf, temporary));
+        if (withNamingPath)
+            sf.SetNamingPath(finalPath);
+        QCOMPARE(sf.NamingPath(), withNamingPath ? finalPath : temporary);
+        sf.GenerateiXMLChunkMono(4);
+        QTEST(leaf(sf, QStringLiteral("HISTORY/ORIGINAL_FILENAME")), "originalName");
+        QCOMPARE(kit::ask("FILE_SET/TOTAL_FILES;FILE_UID;FILE_SET/FAMILY_UID;PROJECT", [&](const QString& p) { return leaf(sf, p); }),
+                 QStringLiteral("FILE_SET/TOTAL_FILES=%1;FILE_UID=VELPAVV01.2201905141015300010005;"
+                                "FILE_SET/FAMILY_UID=VELPAVV01.2201905141015300010000;PROJECT=Forest").arg(totalFiles));
+        sf.Close();
+        if (withNamingPath) {   // once renamed, the same file counts once
+            QVERIFY(QFile::rename(temporary, finalPath));
+            QVERIFY(openScanned(renamed, finalPath));
+            renamed.GenerateiXMLChunkMono(4);
+            QCOMPARE(leaf(renamed, QStringLiteral("FILE_SET/TOTAL_FILES")), QStringLiteral("5"));
+        }
+    }
+
+    void polyDocument()
+    {
+        RecorderFileSpec spec;
+        spec.channels = 3;
+        spec.withIxml = false;
+        QSoundFile sf;
+        QVERIFY(openScanned(sf, write(spec, nullptr, QStringLiteral("AA0003PX.WAV"))));
+        sf.GenerateiXMLChunkMono(5);   // not mono: the poly document is built
+        QString expected = QStringLiteral("FILE_SET/TOTAL_FILES=1;FILE_SET/FILE_SET_INDEX=A;TRACK_LIST/TRACK_COUNT=3");
+        QCOMPARE(kit::ask(expected, [&](const QString& p) { return leaf(sf, p); }), expected);
+        QStringList tracks;
+        const QDomElement list = sf.m_XmlObject.Document().documentElement().firstChildElement(QStringLiteral("TRACK_LIST"));
+        for (QDomElement e = list.firstChildElement(QStringLiteral("TRACK")); !e.isNull(); e = e.nextSiblingElement())
+            for (QDomElement c = e.firstChildElement(); !c.isNull(); c = c.nextSiblingElement())
+                tracks << c.tagName() + QLatin1Char('=') + c.text();
+        expected.clear();
+        for (int i = 1; i <= 3; ++i)
+            expected += QStringLiteral("CHANNEL_INDEX=%1|INTERLEAVE_INDEX=%1|NAME= |FUNCTION= |").arg(i);
+        QCOMPARE(tracks.join(QLatin1Char('|')) + QLatin1Char('|'), expected);
+    }
+
+    // The size cases of AddiXMLChunk; then a shorter text stays where the
+    // first one went and no second filler chunk appears.
+    void ixmlChunkLayouts_data()
+    {
+        // bytes 0: 61440 characters, more bytes in UTF-8; moved: old chunk retired as JUNK, new one at the RIFF end
+        kit::columns<QString, int, bool, bool, int, int>("layout", "bytes", "padded", "moved", "chunkSize", "growth");
+        QTest::newRow("no chunk: appended") << "none" << 61440 << true << true << 61440 << 61448;
+        QTest::newRow("shorter text padded in place") << "tail" << 2000 << false << false << 61440 << 0;
+        QTest::newRow("longer text grows a last chunk in place") << "last" << 70000 << false << false << 70000 << 8560;
+        QTest::newRow("longer text never runs into the next chunk") << "tail" << 70000 << false << true << 70000 << 70008;
+        QTest::newRow("chunk size past the end repaired in place") << "lying" << 2000 << true << false << 61440 << 0;
+        QTest::newRow("padding spaces give way to multi-byte characters") << "tail" << 0 << true << false << 61440 << 0;
+    }
+    void ixmlChunkLayouts()
+    {
+        QFETCH(QString, layout); QFETCH(int, bytes); QFETCH(bool, padded); QFETCH(bool, moved); QFETCH(int, chunkSize);
+        QFETCH(int, growth);
+        RecorderFileSpec spec = tailSpec();
+        spec.withIxml = layout != QLatin1String("none");
+        spec.ixmlLast = layout == QLatin1String("last") || layout == QLatin1String("lying");
+        if (layout == QLatin1String("lying"))
+            spec.ixmlDeclaredSize = 10000000;   // necessarily the last chunk: rewritten over what it really holds
+        QList<RecorderChunkPlace> places;
+        const QString path = write(spec, &places);
+        const QByteArray before = readAll(path);
+        const quint32 old = offsetOf(places, "iXML"), at = moved ? u32At(before, 4) + 8 : old;
+        QString text = documentOfSize(bytes ? bytes : 200, bytes ? QStringLiteral("note") : QStringLiteral("\u00C9l\u00E9onore"), padded);
+        if (bytes == 0) {
+            text = text.trimmed() + QLatin1Char('\n');
+            text += QString(61440 - text.size(), QLatin1Char(' '));
+            QVERIFY(text.toUtf8().size() > 61440);
+        }
+        QSoundFile sf, reader;
+        QVERIFY(openScanned(sf, path, 2));
+        QVERIFY(sf.AddiXMLChunk(text));
+        QCOMPARE(QList<quint32>({sf.m_nPosiXML, sf.m_nSizeiXML}), QList<quint32>({at, quint32(chunkSize)}));
+        QByteArray after = readAll(path);
+        QCOMPARE(after.size(), before.size() + growth);
+        QCOMPARE(QList<quint32>({sf.m_nRiffSize, u32At(after, 4)}), QList<quint32>({quint32(after.size() - 8), quint32(after.size() - 8)}));
+        QCOMPARE(after.mid(int(at), 4) + QByteArray::number(u32At(after, at + 4)), "iXML" + QByteArray::number(chunkSize));
+        const QByteArray utf8 = text.toUtf8().left(chunkSize);
+        QVERIFY(after.mid(int(at) + 8, chunkSize) == utf8 + QByteArray(chunkSize - utf8.size(), ' '));
+        if (moved) {   // nothing else moved or changed; a retired chunk keeps its size
+            QByteArray expected = before;
+            if (old)
+                expected.replace(int(old), 4, "JUNK");
+            QVERIFY(after.left(before.size()) == expected.replace(4, 4, after.mid(4, 4)));
+        } else {
+            QVERIFY(after.mid(8, int(at) - 4) == before.mid(8, int(at) - 4));
+            QVERIFY(after.mid(int(at) + 8 + chunkSize) == before.mid(int(at) + 8 + 61440));
+        }
+        QString shorter = documentOfSize(3000, QStringLiteral("third"), true);
+        QVERIFY(sf.AddiXMLChunk(shorter));
+        QCOMPARE(sf.m_nPosiXML, at);
+        sf.Close();
+        after = readAll(path);
+        QCOMPARE(after.size(), before.size() + growth);
+        QCOMPARE(after.count("JUNK"), moved && old ? 1 : 0);
+        QVERIFY(openScanned(reader, path) && reader.GetiXMLFileInfos());
+        QCOMPARE(reader.m_nPosiXML, at);
+        QCOMPARE(reader.GetiXMLNotes(), QStringLiteral("third"));
+        checkWithOtherReaders(path, spec.frames, before.mid(int(offsetOf(places, "data")) + 8, int(spec.frames) * 3));
+    }
+
+    // Whatever stops a writer, the file is left as it was to the byte, the
+    // object believes what the disk holds, and one message says why.
+    void refusalsLeaveTheFileAsItWas_data()
+    {
+        // script: bytes each write may store (-2 = all); message: "title: text", %1 = path, "title: *" = names the path
+        kit::columns<QString, QString, QList<qint64>, QString>("writer", "layout", "script", "message");
+        const QString ix = QStringLiteral("QSoundFile::AddiXMLChunk(): "), on = QStringLiteral("QSoundFile::AddOndChunk(): ");
+        const QString riff0 = ix + QStringLiteral("Error bad RIFF size detected (RIFF size == 0)");
+        const QString past = QStringLiteral("The RIFF size of\n%1\nends before the file does: nothing written.");
+        const QList<qint64> none;
+        QTest::newRow("iXML: file not open") << "ixml" << "closed" << none << "";
+        QTest::newRow("iXML: RIFF size 0") << "ixml" << "riff0" << none << riff0;
+        QTest::newRow("iXML: no buffer, in place") << "ixml" << "nobuffer" << none << ix + "Unable to allocate pBufferWithSpaces!";
+        QTest::newRow("iXML: no buffer, moved") << "ixml" << "nobuffer-long" << none << ix + "Unable to allocate pBufferWithSpaces!";
+        QTest::newRow("iXML: stale chunk position") << "ixml" << "stale" << none << ix + "*";
+        QTest::newRow("iXML: RIFF size past the end") << "ixml" << "riffpast" << none << ix + "*";
+        QTest::newRow("iXML: RIFF ends inside the audio") << "ixml" << "short" << none << ix + past;
+        QTest::newRow("iXML: RIFF ends inside the audio, no iXML") << "ixml" << "short-noixml" << none << ix + past;
+        QTest::newRow("iXML: a chunk after the RIFF end") << "ixml" << "uncounted" << none << ix + past;
+        QTest::newRow("iXML: append cut short") << "ixml" << "noixml" << QList<qint64>{1000} << ix + "*";
+        QTest::newRow("iXML: append, disk full at once") << "ixml" << "noixml" << QList<qint64>{0} << ix + "*";
+        QTest::newRow("iXML: move, new chunk cut short") << "ixml" << "tail-long" << QList<qint64>{5000} << ix + "*";
+        QTest::newRow("iXML: move, RIFF size not stored") << "ixml" << "tail-long" << QList<qint64>{-2, 0} << ix + "*";
+        QTest::newRow("iXML: move, RIFF size half stored") << "ixml" << "tail-long" << QList<qint64>{-2, 2} << ix + "*";
+        QTest::newRow("iXML: move, old chunk not retired") << "ixml" << "tail-long" << QList<qint64>{-2, -2, 0} << ix + "*";
+        QTest::newRow("iXML: in place, cut short") << "ixml" << "tail" << QList<qint64>{100} << ix + "*";
+        QTest::newRow("iXML: last chunk grows, cut short") << "ixml" << "last-long" << QList<qint64>{30000} << ix + "*";
+        QTest::newRow("onde: no buffer") << "onde" << "null" << none << on + "Unable to add pBufferOnde!";
+        QTest::newRow("onde: RIFF size 0") << "onde" << "riff0" << none << riff0;
+        QTest::newRow("onde: file not open") << "onde" << "closed" << none << "";
+        QTest::newRow("onde: RIFF size past the end") << "onde" << "riffpast" << none << on + "*";
+        QTest::newRow("onde: RIFF ends inside the audio") << "onde" << "short" << none << on + past;
+        QTest::newRow("onde: a chunk after the RIFF end") << "onde" << "uncounted" << none << on + past;
+        QTest::newRow("onde: disk full") << "onde" << "tail" << QList<qint64>{10} << on + "*";
+        QTest::newRow("onde: disk full after the record") << "onde" << "tail" << QList<qint64>{-2, 500} << on + "*";
+    }
+    void refusalsLeaveTheFileAsItWas()
+    {
+        QFETCH(QString, writer); QFETCH(QString, layout); QFETCH(QList<qint64>, script); QFETCH(QString, message);
+        const bool ixml = writer == QLatin1String("ixml");
+        RecorderFileSpec spec = tailSpec();
+        spec.ixml.note = QStringLiteral("old note");
+        spec.withOnde = ixml;
+        spec.withIxml = !layout.contains(QLatin1String("noixml"));
+        spec.ixmlLast = layout.startsWith(QLatin1String("last"));
+        if (layout == QLatin1String("riff0"))
+            spec.riffSizeOverride = 0;
+        if (layout == QLatin1String("riffpast"))
+            spec.riffSizeOverride = RecorderFileWriter::build(spec).size() - 8 + 50000000;
+        QList<RecorderChunkPlace> places;
+        RecorderFileWriter::build(spec, &places);
+        if (layout.startsWith(QLatin1String("short")))   // ends 100 bytes into the audio
+            spec.riffSizeOverride = qint64(offsetOf(places, "data")) + 100;
+        QByteArray uncounted;
+        if (layout == QLatin1String("uncounted")) {   // a chunk appended without counting it
+            spec.extraAfter.clear();
+            spec.ixmlLast = true;
+            uncounted = QByteArray("LIST\x28\0\0\0", 8) + QByteArray(40, 'L');
+        }
+        const QString path = write(spec, &places);
+        QFile append(path);
+        QVERIFY(append.open(QIODevice::Append) && append.write(uncounted) == uncounted.size());
+        append.close();
+        const QByteArray before = readAll(path);
+        QSoundFile sf, reader;
+        QVERIFY(openScanned(sf, path, 2));
+        sf.GetiXMLFileInfos();
+        if (layout == QLatin1String("closed"))
+            sf.Close();
+        if (layout.startsWith(QLatin1String("nobuffer")))
+            QSoundFile::SetWriterBufferLimitForTests(1024);
+        if (layout == QLatin1String("stale"))
+            sf.m_nPosiXML = offsetOf(places, "data");
+        const quint32 riff = sf.m_nRiffSize, pos = sf.m_nPosiXML;
+        const bool small = QStringList({"tail", "riff0", "nobuffer", "stale", "closed"}).contains(layout);
+        QString text = documentOfSize(small ? 2000 : 70000, QStringLiteral("new note"), false);
+        const QByteArray peaks(1000, '\x22');
+        RelayRecorder relay;
+        {
+            ScriptedDisk disk(script);
+            QVERIFY(ixml ? !sf.AddiXMLChunk(text)
+                         : !sf.AddOndeChunk(layout == QLatin1String("null") ? nullptr : peaks.constData(), 1000, 0, 4800));
+            QVERIFY(script.isEmpty() ? disk.calls() == 0 : disk.calls() >= script.size());
+        }
+        sf.Close();
+        const QByteArray after = readAll(path);
+        QCOMPARE(sf.m_nRiffSize, layout == QLatin1String("closed") ? riff : u32At(after, 4));
+        const bool newText = script == QList<qint64>{-2, -2, 0};   // appended and counted; the old one still there
+        if (newText) {
+            QCOMPARE(QList<quint32>({u32At(after, 4), sf.m_nPosiXML}), QList<quint32>({riff + 70008, riff + 8}));
+        } else {
+            QVERIFY(after == before);   // no partial chunk left for a scan to find
+            QCOMPARE(sf.m_nPosiXML, pos);
+            if (!ixml)
+                QCOMPARE(sf.m_nPosOnde, 0u);
+        }
+        QCOMPARE(relay.count(), message.isEmpty() ? 0 : 1);
+        if (message.endsWith(QLatin1Char('*')))
+            QVERIFY(relay.lines().first().startsWith(message.chopped(1)) && relay.text().contains(path));
+        else if (!message.isEmpty())
+            QCOMPARE(relay.lines().first(), message.contains(QLatin1String("%1")) ? message.arg(path) : message);
+        if (ixml && spec.withIxml && !script.isEmpty()) {
+            QVERIFY(openScanned(reader, path) && reader.GetiXMLFileInfos());
+            QCOMPARE(reader.GetiXMLNotes().left(8), newText ? QStringLiteral("new note") : QStringLiteral("old note"));
+        }
+    }
+
+    // The peaks go after the RIFF data in a new chunk named after the track;
+    // an onde chunk already there is retired, never overwritten.
+    void ondeChunks_data()
+    {
+        kit::columns<int, int, bool, QByteArray>("t", "count", "existing", "id");
+        QTest::newRow("track 1, record alone") << 0 << 4 << false << QByteArray("ond1");
+        QTest::newRow("track 9") << 8 << 4 << false << QByteArray("ond9");
+        QTest::newRow("track 10, 180000 peak bytes") << 9 << 180004 << false << QByteArray("ondA");
+        QTest::newRow("track 24") << 23 << 4 << false << QByteArray("ondO");
+        QTest::newRow("second onde chunk retires the first") << 0 << 404 << true << QByteArray("ond1");
+    }
+    void ondeChunks()
+    {
+        QFETCH(int, t); QFETCH(int, count); QFETCH(bool, existing); QFETCH(QByteArray, id);
+        RecorderFileSpec spec = tailSpec();
+        spec.withOnde = existing;
+        QList<RecorderChunkPlace> places;
+        const QString path = write(spec, &places);
+        const QByteArray before = readAll(path);
+        const quint32 riff = u32At(before, 4);
+        QByteArray peaks(count, '\0');
+        for (int i = 0; i < count; ++i)
+            peaks[i] = char(i % 251);
+        QSoundFile sf, reader;
+        QVERIFY(openScanned(sf, path, 2));
+        const quint32 secondWord = sf.m_tOndeChunk.U32(bwf::kOndeSecondWord);
+        QVERIFY(sf.AddOndeChunk(peaks.constData(), count, t, 4800));
+        QCOMPARE(sf.m_nPosOnde, riff + 16);
+        QCOMPARE(sf.m_tOndeChunk.ChunkID(), id);
+        sf.Close();
+        const QByteArray after = readAll(path);
+        const int p = int(riff) + 8, body = count + 4;   // the 8-byte record, then the peaks past their first 4 bytes
+        QCOMPARE(after.size(), p + 8 + body);
+        QCOMPARE(u32At(after, 4), riff + 8 + quint32(body));
+        QCOMPARE(after.mid(p, 4), id);
+        QCOMPARE(QList<quint32>({u32At(after, p + 4), u32At(after, p + 8), u32At(after, p + 12)}),
+                 QList<quint32>({quint32(body), 4800u, secondWord}));
+        QVERIFY(after.mid(p + 16) == peaks.left(count - 4));
+        QByteArray expected = before;
+        if (existing)
+            expected.replace(int(offsetOf(places, "ond1")), 4, "JUNK");   // size kept
+        QVERIFY(after.mid(8, int(riff)) == expected.mid(8, int(riff)));
+        QVERIFY(openScanned(reader, path));
+        QCOMPARE(reader.m_nPosOnde, quint32(p + 8));
+        reader.Close();
+        if (count > 1000)
+            checkWithOtherReaders(path, spec.frames, before.mid(int(offsetOf(places, "data")) + 8, int(spec.frames) * 3));
+    }
+
+    // Setters restore the sections they need, once, where a recorder puts them,
+    // and build a document when there is none; generation then keeps their values.
+    void setters()
+    {
+        RecorderFileSpec spec;
+        spec.ixmlRaw = "<?xml version=\"1.0\"?>\n<BWFXML><SCENE>1</SCENE></BWFXML>\n";
+        QSoundFile sf, bare;
+        QVERIFY(openScanned(sf, write(spec, nullptr, QStringLiteral("AC0001_05.WAV")), 2) && sf.GetiXMLFileInfos());
+        QCOMPARE(sf.GetiXMLMonoTrackNumber(), -1);
+        QDomElement root = sf.m_XmlObject.Document().documentElement();
+        sf.SetiXMLNote(4, QStringLiteral("  \t two words \r\n "));
+        QCOMPARE(root.lastChildElement().tagName() + sf.GetiXMLNotes(), QStringLiteral("NOTEtwo words"));
+        sf.SetiXMLMonoTrackNumber(4, 5);
+        QCOMPARE(root.lastChildElement().tagName(), QStringLiteral("TRACK_LIST"));
+        sf.SetiXMLMonoTrackNumber(4, 12);
+        sf.SetiXMLMonoTrackName(4, QStringLiteral("Boom"));
+        QCOMPARE(QString::number(sf.GetiXMLMonoTrackNumber()) + sf.GetiXMLMonoTrackName(), QStringLiteral("11Boom"));
+        sf.SetiXMLTotalFiles(4, 7, false);
+        QCOMPARE(root.lastChildElement().tagName(), QStringLiteral("FILE_SET"));
+        sf.SetiXMLTotalFiles(4, 8, false);
+        sf.SetiXMLNote(4, QStringLiteral("again"));
+        const QString text = sf.m_XmlObject.CopyToString();
+        for (const char* tag : {"<TRACK_LIST>", "<FILE_SET>", "<NOTE>"})
+            QCOMPARE(text.count(QLatin1String(tag)), 1);
+        QVERIFY(text.contains(QLatin1String("<TOTAL_FILES>8</TOTAL_FILES>")) && text.contains(QLatin1String("<FILE_SET_INDEX>5<")));
+
+        spec = RecorderFileSpec();
+        spec.withIxml = false;
+        spec.description = "aSCENE=4C\r\naTAKE=2\r\n";
+        QVERIFY(openScanned(bare, write(spec, nullptr, QStringLiteral("AD0001_03.WAV")), 2) && !bare.GetiXMLFileInfos());
+        bare.SetiXMLVeltaAllTrkInfos(names, pans, actives, grids);   // needs a document: does nothing
+        QVERIFY(!bare.m_XmlObject.XmlOk());
+        bare.SetiXMLMonoTrackNumber(2, 7);
+        const QString generated = bare.GenerateiXMLChunkMono(2);
+        for (const char* part : {"<CHANNEL_INDEX>7</CHANNEL_INDEX>", "<FILE_SET_INDEX>3</FILE_SET_INDEX>", "<SCENE>4C</SCENE>"})
+            QVERIFY2(generated.contains(QLatin1String(part)), part);
+    }
+
+    void veltaTrackTable_data()
+    {
+        kit::columns<QByteArray, QString, QString, QString>("raw", "active3", "active4", "entries");   // "TAG=text,...|..."
+        const QByteArray table = "<BWFXML><VELTA_PAVANE><REF_LEVEL>-18</REF_LEVEL><ALL_TRK_NAME>"
+            "<DATA><INDICE>3</INDICE><NAME>Boom</NAME><ACTIVE>YES</ACTIVE><IN_GRID>YES</IN_GRID><PAN_POT>0</PAN_POT></DATA>"
+            "<DATA><INDICE>4</INDICE><NAME>Lav</NAME><ACTIVE>YES</ACTIVE></DATA>"
+            "<DATA><INDICE>x</INDICE><NAME>keep</NAME></DATA><DATA><INDICE>30</INDICE><NAME>keep30</NAME></DATA>"
+            "<OTHER><INDICE>5</INDICE></OTHER></ALL_TRK_NAME></VELTA_PAVANE></BWFXML>";
+        const QString kept = QStringLiteral("|INDICE=x,NAME=keep|INDICE=30,NAME=keep30|INDICE=5");
+        QTest::newRow("no: flag only, the rest kept") << table << "no" << "NO"
+            << "INDICE=3,NAME=Boom,ACTIVE=no,IN_GRID=YES,PAN_POT=0|INDICE=4,NAME=Lav,ACTIVE=NO" + kept;
+        QTest::newRow("Yes: ACTIVE and NAME move to the end") << table << "Yes" << "yES"
+            << "INDICE=3,IN_GRID=NO,PAN_POT=L50,ACTIVE=Yes,NAME=Perche|INDICE=4,ACTIVE=yES,NAME=Lav 2,IN_GRID=YES,PAN_POT=R10" + kept;
+        QTest::newRow("other flag: values set in place") << table << "MUTE" << ""
+            << "INDICE=3,NAME=Perche,ACTIVE=MUTE,IN_GRID=NO,PAN_POT=L50|INDICE=4,NAME=Lav 2,ACTIVE= ,IN_GRID=YES,PAN_POT=R10" + kept;
+        QString restored;
+        for (int i = 0; i < 24; ++i)
+            restored += QStringLiteral("|INDICE=%1,").arg(i)
+                        + (i == 3 ? QStringLiteral("ACTIVE=YES,NAME=Perche,IN_GRID=NO,PAN_POT=L50") : QStringLiteral("ACTIVE=NO"));
+        QTest::newRow("no ALL_TRK_NAME: restored")
+            << QByteArray("<BWFXML><VELTA_PAVANE><REF_LEVEL>x</REF_LEVEL></VELTA_PAVANE><NOTE>n</NOTE></BWFXML>") << "YES" << "NO"
+            << restored.mid(1);
+        QTest::newRow("no VELTA_PAVANE: restored") << QByteArray("<BWFXML><NOTE>n</NOTE></BWFXML>") << "YES" << "NO" << restored.mid(1);
+    }
+    void veltaTrackTable()
+    {
+        QFETCH(QByteArray, raw); QFETCH(QString, active3); QFETCH(QString, active4);
+        RecorderFileSpec spec;
+        spec.ixmlRaw = raw;
+        QSoundFile sf;
+        QVERIFY(openScanned(sf, write(spec), 2) && sf.GetiXMLFileInfos());
+        for (int i = 0; i < 24; ++i) {
+            names[i] = pans[i] = grids[i] = QString();
+            actives[i] = QStringLiteral("NO");
+        }
+        names[3] = QStringLiteral("Perche"), pans[3] = QStringLiteral("L50"), grids[3] = QStringLiteral("NO");
+        names[4] = QStringLiteral("Lav 2"), pans[4] = QStringLiteral("R10"), grids[4] = QStringLiteral("YES");
+        actives[3] = active3, actives[4] = active4;
+        actives[5] = raw.contains("<DATA>") ? QStringLiteral("YES") : QStringLiteral("NO");   // no DATA for 5: nothing created
+        sf.SetiXMLVeltaAllTrkInfos(names, pans, actives, grids);
+        QStringList got;
+        const QDomElement table = sf.m_XmlObject.GetPtrElement(QStringLiteral("ALL_TRK_NAME"), XmlPath(QStringLiteral("VELTA_PAVANE")));
+        for (QDomElement d = table.firstChildElement(); !d.isNull(); d = d.nextSiblingElement()) {
+            QStringList children;
+            for (QDomElement c = d.firstChildElement(); !c.isNull(); c = c.nextSiblingElement())
+                children << c.tagName() + QLatin1Char('=') + c.text();
+            got << children.join(QLatin1Char(','));
+        }
+        QTEST(got.join(QLatin1Char('|')), "entries");
+        QCOMPARE(sf.m_XmlObject.GetCountElement(QStringLiteral("VELTA_PAVANE"), XmlPath(QString())), 1u);
+        QCOMPARE(sf.GetiXMLVeltaRefLevel(), raw.contains("REF_LEVEL>x") ? QStringLiteral("x")
+                                            : raw.contains("REF_LEVEL") ? QStringLiteral("-18") : QStringLiteral(" "));
+    }
+
+    // UTF-8 on a machine whose 8-bit encoding is not UTF-8, written and then rewritten in place.
+    void accentedNamesSurviveAnyLocale()
+    {
+        QTextCodec* previous = QTextCodec::codecForLocale();
+        QTextCodec::setCodecForLocale(QTextCodec::codecForName("ISO-8859-1"));
+        struct Restore { QTextCodec* c; ~Restore() { QTextCodec::setCodecForLocale(c); } } restore{previous};
+        RecorderFileSpec spec;
+        spec.withIxml = false;
+        const QString path = write(spec, nullptr, QStringLiteral("AE0001_02.WAV"));
+        const QString name = QStringLiteral("Perche \u00C9ric");
+        QSoundFile sf;
+        QVERIFY(openScanned(sf, path, 2));
+        sf.SetiXMLMonoTrackNumber(1, 2);
+        sf.SetiXMLMonoTrackName(1, name);
+        for (const QString& note : {QStringLiteral("first"), QStringLiteral("d\u00E9j\u00E0 vu")}) {
+            sf.SetiXMLNote(1, note);
+            QString text = sf.GenerateiXMLChunkMono(1);
+            text += QString(qMax(0, 61440 - text.size()), QLatin1Char(' '));
+            QVERIFY(sf.AddiXMLChunk(text));
+            QSoundFile reader;
+            QVERIFY(openScanned(reader, path) && reader.GetiXMLFileInfos());
+            QCOMPARE(reader.GetiXMLMonoTrackName() + reader.GetiXMLNotes(), name + note);
+            QCOMPARE(reader.m_nPosiXML, sf.m_nPosiXML);   // the second text went in place
+        }
+        sf.Close();
+        QVERIFY(readAll(path).contains("<NAME>Perche \xC3\x89ric</NAME>"));
+    }
+};
+
+QTEST_MAIN(TestIxml)
+#include "tst_ixml.moc"
