@@ -6,21 +6,15 @@
 #include "SoundFixtures.h"
 
 #include <QDir>
-#include <QFile>
 #include <QTemporaryDir>
 #include <QtTest>
 
 #include <atomic>
 #include <thread>
 
-using testsupport::writeBytes;
-
 class TestNaming : public QObject
 {
     Q_OBJECT
-
-private:
-
 private slots:
     void monoAndRacine_data()
     {
@@ -44,51 +38,30 @@ private slots:
     }
     void monoAndRacine()
     {
-        QFETCH(QString, name);
-        QFETCH(QString, racine);
+        QFETCH(QString, name); QFETCH(QString, racine);
         QTEST(IsMonoFile(name), "mono");
         if (racine != QLatin1String("-"))
             QCOMPARE(AudioPathFileShortenedToRacine(name), racine);
     }
 
-    void trackCodes_data()
-    {
-        QTest::addColumn<int>("n");
-        QTest::addColumn<QString>("nn");
-        QTest::addColumn<QString>("charOld");
-        QTest::newRow("0") << 0 << QStringLiteral("00") << QStringLiteral("0");
-        QTest::newRow("1") << 1 << QStringLiteral("01") << QStringLiteral("1");
-        QTest::newRow("9") << 9 << QStringLiteral("09") << QStringLiteral("9");
-        QTest::newRow("10") << 10 << QStringLiteral("10") << QStringLiteral("A");
-        QTest::newRow("24") << 24 << QStringLiteral("24") << QStringLiteral("O");
-        QTest::newRow("35") << 35 << QStringLiteral("35") << QStringLiteral("Z");
-        QTest::newRow("36") << 36 << QStringLiteral("36") << QStringLiteral("$");
-        QTest::newRow("100 loses its last digit") << 100 << QStringLiteral("10") << QStringLiteral("$");
-        QTest::newRow("negative") << -1 << QStringLiteral("-1") << QStringLiteral("$");
-    }
+    // "n: NN C": the two-digit and the one-character track codes.
     void trackCodes()
     {
-        QFETCH(int, n);
-        QTEST(TrkIndexToNN(n), "nn");
-        QTEST(QString(TrkIndexToCharOld(n)), "charOld");
-    }
-
-    // The listing runs on the table's worker while the window builds track
-    // names: two threads asking at once must each get their own text.
-    void trackCodesOnTwoThreads()
-    {
+        QStringList got;
+        for (int n : {0, 1, 9, 10, 24, 35, 36, 100, -1})
+            got << QStringLiteral("%1: %2 %3").arg(n).arg(TrkIndexToNN(n)).arg(QString(TrkIndexToCharOld(n)));
+        QCOMPARE(got.join(QLatin1String(", ")), QStringLiteral("0: 00 0, 1: 01 1, 9: 09 9, 10: 10 A, 24: 24 O, 35: 35 Z, 36: 36 $, "
+                                                               "100: 10 $, -1: -1 $"));   // 100 loses its last digit
+        // The listing runs on the table's worker while the window builds track
+        // names: two threads asking at once must each get their own text.
         std::atomic<int> mismatches{0};
         auto work = [&mismatches](int offset) {
             for (int round = 0; round < 20000; ++round) {
                 const int n = 1 + (round + offset) % 24;
-                const QString name = QStringLiteral("AA0001_") + TrkIndexToNN(n) + QStringLiteral(".WAV");
-                const QString expected = QStringLiteral("AA0001_%1.WAV").arg(n, 2, 10, QLatin1Char('0'));
-                if (name != expected)
-                    ++mismatches;
+                mismatches += TrkIndexToNN(n) != QStringLiteral("%1").arg(n, 2, 10, QLatin1Char('0'));
             }
         };
-        std::thread a(work, 0);
-        std::thread b(work, 11);
+        std::thread a(work, 0), b(work, 11);
         a.join();
         b.join();
         QCOMPARE(mismatches.load(), 0);
@@ -115,41 +88,21 @@ private slots:
                            p.GetSeparator()}).join(QLatin1Char('|')), "parts");
     }
 
+    // Files of a take: any separator and case of the extension; wildcard
+    // characters in a root are plain characters.
     void fileSetCount()
     {
         QTemporaryDir tmp;
-        QVERIFY(tmp.isValid());
         const QString d = tmp.path() + QLatin1Char('/');
-        const QStringList counted = {
-            QStringLiteral("AA0001_01.WAV"), QStringLiteral("AA0001_02.wav"), QStringLiteral("AA0001-3.WAV"),
-            QStringLiteral("AA0001#4.BWF"),  QStringLiteral("AA0001+5.bwf"),  QStringLiteral("AA0001.WAV"),
-            QStringLiteral("aa0001_06.WAV"),
-        };
-        const QStringList ignored = {
-            QStringLiteral("AA0001X_01.WAV"), QStringLiteral("AA0001_01.DEL1"), QStringLiteral("AA0002_01.WAV"),
-            QStringLiteral("AA0001PX.WAV"),   QStringLiteral("AA0001_01.WAV.bak"),
-        };
-        for (const QString& n : counted + ignored)
-            QVERIFY(writeBytes(d + n, "x"));
+        for (const char* n : {"AA0001_01.WAV", "AA0001_02.wav", "AA0001-3.WAV", "AA0001#4.BWF", "AA0001+5.bwf", "AA0001.WAV",
+                              "aa0001_06.WAV", "AA0001X_01.WAV", "AA0001_01.DEL1", "AA0002_01.WAV", "AA0001PX.WAV",
+                              "AA0001_01.WAV.bak", "A[1]*?_01.WAV", "A[1]*?_02.WAV", "A1_01.WAV", "Ax]*?_01.WAV"})
+            QVERIFY(testsupport::writeBytes(d + QLatin1String(n), "x"));
         QVERIFY(QDir(d).mkdir(QStringLiteral("AA0001_09.WAV")));   // a folder is not a sound file
-
-        QCOMPARE(QAll_HowManySoundFilesInGroup(d + QStringLiteral("AA0001_01.WAV")), counted.size());
-        QCOMPARE(QAll_HowManySoundFilesInGroup(d + QStringLiteral("AA0001-3.WAV")), counted.size());
-        // A poly file's root is its whole base name.
-        QCOMPARE(QAll_HowManySoundFilesInGroup(d + QStringLiteral("AA0001PX.WAV")), 1);
-        QCOMPARE(QAll_HowManySoundFilesInGroup(d + QStringLiteral("ZZ9999_01.WAV")), 0);
-        QCOMPARE(QAll_HowManySoundFilesInGroup(d + QStringLiteral("missing/AA0001_01.WAV")), 0);
-    }
-
-    // Wildcard characters in a root are plain characters.
-    void fileSetCountWithPatternCharacters()
-    {
-        QTemporaryDir tmp;
-        QVERIFY(tmp.isValid());
-        const QString d = tmp.path() + QLatin1Char('/');
-        for (const char* n : {"A[1]*?_01.WAV", "A[1]*?_02.WAV", "A1_01.WAV", "Ax]*?_01.WAV"})
-            QVERIFY(writeBytes(d + QString::fromLatin1(n), "x"));
-        QCOMPARE(QAll_HowManySoundFilesInGroup(d + QStringLiteral("A[1]*?_01.WAV")), 2);
+        QStringList got;
+        for (const char* n : {"AA0001_01.WAV", "AA0001-3.WAV", "AA0001PX.WAV", "ZZ9999_01.WAV", "missing/AA0001_01.WAV", "A[1]*?_01.WAV"})
+            got << QString::number(QAll_HowManySoundFilesInGroup(d + QLatin1String(n)));
+        QCOMPARE(got.join(QLatin1Char(' ')), QStringLiteral("7 7 1 0 0 2"));   // a poly file's root is its whole base name
     }
 };
 
