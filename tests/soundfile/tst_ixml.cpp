@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// iXML: the parse step and the queries, the generated document, the setters
-// and the two chunk writers, checked on the bytes of the file, with our reader
-// and with readers we did not write (ffprobe, sox).
+// iXML: the DOM wrapper, the parse step and the queries, the generated
+// document, the setters and the two chunk writers, checked on the bytes of the
+// file, with our reader and with readers we did not write (ffprobe, sox).
 
 #include "RelayRecorder.h"
 #include "SoundFixtures.h"
@@ -109,6 +109,10 @@ void checkWithOtherReaders(const QString& path, quint32 frames, const QByteArray
         QVERIFY(run(QStringLiteral("sox"), {path, "-t", "raw", "-"}).out == pcm);
 }
 
+const QString kTrackDoc = QStringLiteral(
+    "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<BWFXML><SCENE>12A</SCENE><NAME>top-level</NAME><EMPTY></EMPTY>"
+    "<TRACK_LIST><TRACK_COUNT>2</TRACK_COUNT><NAME>list-level</NAME><TRACK><CHANNEL_INDEX>1</CHANNEL_INDEX><NAME>Boom</NAME></TRACK>"
+    "<TRACK><CHANNEL_INDEX>2</CHANNEL_INDEX><NAME>Lav <B>Eric</B></NAME></TRACK></TRACK_LIST><NOTE>a</NOTE></BWFXML>");
 const QString kBaseLines = QStringLiteral("aSCENE=12A|aTAKE=3|aTAPE=DAY1|aUBITS=11223344|aSPEED=025.000-ND|aNOTE=good take");
 QString names[24], pans[24], actives[24], grids[24];
 
@@ -139,6 +143,9 @@ private slots:
         QTest::newRow("not well-formed") << "<BWFXML>\n<SCENE>1</TAKE>\n</BWFXML>" << "ok=false;error=parser;line=2;loaded=false;kept=false";
         QTest::newRow("other root") << "<?xml version=\"1.0\"?>\n\n<ROOT><SCENE>x</SCENE></ROOT>"
                                     << "ok=false;error=No <BWFXML> tag !;line=1;column=0;loaded=true;kept=false";
+        QTest::newRow("padding with line breaks") << doc(QString()) + "\r\n  \n\t " << "ok=true;error=;loaded=true;kept=true";
+        QTest::newRow("blanks only") << "     " << "ok=false;error=parser;loaded=false;kept=false";
+        QTest::newRow("text after root") << "<BWFXML/>junk" << "ok=false;error=parser;line=1;loaded=false;kept=false";
     }
     void parseStep()
     {
@@ -152,6 +159,77 @@ private slots:
                              {"line", [&] { return f.m_nXmlErrorLine; }}, {"column", [&] { return f.m_nXmlErrorColumn; }},
                              {"kept", [&] { return !f.m_siXML.isEmpty(); }}};   // a failed parse empties the text
         QCOMPARE(kit::ask(expected, q), expected);
+    }
+
+    // The DOM wrapper's lookups: op "get" (text), "count" (elements), "atN
+    // GROUP" (text in the Nth GROUP); path levels split by tabs; a missing
+    // level is skipped.
+    void xmlLookups_data()
+    {
+        kit::columns<QString, QString, QString, QString>("op", "name", "path", "expected");
+        QTest::newRow("direct child of root") << "get" << "SCENE" << "" << "12A";
+        QTest::newRow("BWFXML level is skipped") << "get" << "TRACK_COUNT" << "BWFXML\tTRACK_LIST" << "2";
+        QTest::newRow("first TRACK's name") << "get" << "NAME" << "TRACK_LIST\tTRACK" << "Boom";
+        QTest::newRow("missing level finds one higher") << "get" << "NAME" << "TRACK_LIST\tNOPE" << "list-level";
+        QTest::newRow("all levels missing stays at root") << "get" << "NAME" << "X\tY" << "top-level";
+        QTest::newRow("case-sensitive tags") << "get" << "scene" << "" << "";
+        QTest::newRow("missing element") << "get" << "TAPE" << "" << "";
+        QTest::newRow("empty element") << "get" << "EMPTY" << "" << "";
+        QTest::newRow("element not under reached level") << "get" << "CHANNEL_INDEX" << "" << "";
+        QTest::newRow("count tracks") << "count" << "TRACK" << "TRACK_LIST" << "2";
+        QTest::newRow("count names") << "count" << "NAME" << "TRACK_LIST" << "1";
+        QTest::newRow("count at the wrong level") << "count" << "TRACK" << "" << "0";
+        QTest::newRow("first group") << "at0 TRACK" << "NAME" << "TRACK_LIST" << "Boom";
+        QTest::newRow("text of all descendants") << "at1 TRACK" << "NAME" << "TRACK_LIST" << "Lav Eric";
+        QTest::newRow("second group, other element") << "at1 TRACK" << "CHANNEL_INDEX" << "TRACK_LIST" << "2";
+        QTest::newRow("no third group") << "at2 TRACK" << "NAME" << "TRACK_LIST" << "";
+        QTest::newRow("index -1: the level itself") << "at-1 TRACK" << "NAME" << "TRACK_LIST" << "list-level";
+        QTest::newRow("no such group") << "at0 NOGROUP" << "NAME" << "TRACK_LIST" << "";
+    }
+    void xmlLookups()
+    {
+        QFETCH(QString, op); QFETCH(QString, name); QFETCH(QString, path); QFETCH(QString, expected);
+        QXmlObject xml;
+        QVERIFY(xml.OpenDocFromTxt(kTrackDoc, nullptr, nullptr, nullptr));
+        QCOMPARE(xml.GetFirstElement().tagName(), QStringLiteral("BWFXML"));
+        const QStringList at = op.mid(2).split(QLatin1Char(' '));
+        QCOMPARE(op == QLatin1String("get") ? xml.GetElement(name, XmlPath(path))
+                 : op == QLatin1String("count") ? QString::number(xml.GetCountElement(name, XmlPath(path)))
+                 : xml.GetElementAt(name, at.value(0).toInt(), at.value(1), XmlPath(path)), expected);
+        QVERIFY(op != QLatin1String("get")
+                || xml.GetPtrElement(name, XmlPath(path)).isNull() == (expected.isEmpty() && name != QLatin1String("EMPTY")));
+    }
+
+    // Setting never creates; an empty element moves to the end; an empty value is a space.
+    void xmlSetElement()
+    {
+        QXmlObject xml;
+        QVERIFY(xml.OpenDocFromTxt(kTrackDoc, nullptr, nullptr, nullptr) && !xml.GetFirstElement().isNull());
+        for (const char* name : {"TAPE", "SCENE", "EMPTY", "NOTE"})
+            xml.SetElement(QLatin1String(name), name[0] == 'E' || name[0] == 'N' ? QString() : QStringLiteral("99"), XmlPath(QString()));
+        xml.SetElement(QStringLiteral("CHANNEL_INDEX"), 4000000000u, XmlPath(QStringLiteral("TRACK_LIST\tTRACK")));
+        QStringList order;
+        for (QDomElement e = xml.GetRoot().firstChildElement(); !e.isNull(); e = e.nextSiblingElement())
+            order << e.tagName() + QLatin1Char('=') + e.text();
+        QCOMPARE(order.join(QLatin1Char('|')), QStringLiteral("SCENE=99|NAME=top-level|TRACK_LIST=2list-level4000000000Boom2Lav Eric|"
+                                                              "NOTE= |EMPTY= "));
+    }
+
+    // Asked before the root is taken, each query says so once and answers "none".
+    void xmlQueriesBeforeTheRoot()
+    {
+        QXmlObject xml;
+        QVERIFY(xml.OpenDocFromTxt(kTrackDoc, nullptr, nullptr, nullptr));
+        RelayRecorder relay;
+        const QString s = QStringLiteral("SCENE"), dot = QStringLiteral("(): No root item.\nUse GetFirstElement() first");
+        const QStringList path = XmlPath(QString());
+        QCOMPARE(QStringList({xml.GetElement(s, path), QString::number(xml.GetCountElement(s, path)), xml.GetElementAt(s, -1, QString(), path),
+                              QString::number(xml.GetPtrElement(s, path).isNull())}), QStringList({"", "0", "", "1"}));
+        xml.SetElement(s, s, path);
+        QCOMPARE(relay.lines(), QStringList({"QXmlObject::GetElement" + dot + '.', "QXmlObject::GetCountElement" + dot,
+                                             "QXmlObject::GetElementAt" + dot + '.', "QXmlObject::GetPtrElement" + dot + '.',
+                                             "QXmlObject::SetElement" + dot + '.'}));
+        QVERIFY(relay.args().startsWith(QLatin1String("0,1,")));
     }
 
     // Body "-": no document at all. A missing or empty text reads as " "; take
@@ -410,24 +488,14 @@ private slots:
     void generatedDocument()
     {
         QFETCH(QString, files); QFETCH(QString, description); QFETCH(int, t); QFETCH(QString, settings); QFETCH(QString, expected);
-        QHash<QString, QString> set;
-        for (const QString& s : settings.split(QLatin1Char(';'), Qt::SkipEmptyParts))
-            set.insert(s.section(QLatin1Char('='), 0, 0), s.section(QLatin1Char('='), 1));
+        QHash<QString, QString> set;   // folder and naming; the rest describes the file
+        for (const QString& item : settings.split(QLatin1Char(';'), Qt::SkipEmptyParts))
+            set.insert(item.section(QLatin1Char('='), 0, 0), item.section(QLatin1Char('='), 1));
         QTemporaryDir tmp;
         const QDir dir(tmp.path() + QLatin1Char('/') + set.value(QStringLiteral("folder")));
         QVERIFY(dir.mkpath(QStringLiteral(".")));
-        RecorderFileSpec spec;
-        spec.withIxml = false;
-        spec.frames = 480;
-        spec.timeReference = 0x100000010ull;
-        spec.sampleRate = set.value(QStringLiteral("rate"), QStringLiteral("48000")).toUInt();
-        spec.channels = quint16(set.value(QStringLiteral("channels"), QStringLiteral("1")).toUInt());
-        spec.frameRateCode = set.value(QStringLiteral("film"), QStringLiteral("25.00")).toLatin1();
-        for (const char* key : {"originator", "date", "time"})
-            if (set.contains(QLatin1String(key)))
-                (key[0] == 'o' ? spec.originator : key[0] == 'd' ? spec.originationDate : spec.originationTime) = set.value(key).toLatin1();
-        QString lines = description == QLatin1String("*") ? kBaseLines : description;
-        spec.description = lines.replace(QLatin1Char('|'), QLatin1String("\r\n")).toUtf8() + "\r\n";
+        const RecorderFileSpec spec = kit::spec("noixml;frames=480;tr=0x100000010;desc=" + (description == "*" ? kBaseLines : description)
+                                                + QLatin1Char(';') + settings);
         QString path;
         for (const QString& name : kit::split(files))
             path = writeSpec(dir.filePath(name), spec);

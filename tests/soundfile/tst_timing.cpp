@@ -97,33 +97,6 @@ private slots:
         QCOMPARE(kit::ask(expected, query), expected);
     }
 
-    // Texts of the bext record; the time reference after them must not leak in.
-    void bextTexts_data()
-    {
-        kit::columns<QByteArray, QByteArray, QByteArray, QByteArray, QString>("date", "time", "originator", "reference",
-                                                                              "expected");
-        QTest::newRow("recorder fields") << QByteArray("2019:03:21") << QByteArray("10:15:30")
-                                         << QByteArray("PAVANE V01.23.45 SN000123") << QByteArray("VELPAV0000000000000000000000000A")
-                                         << "2019-03-21|10:15:30|PAVANE V01.23.45 SN000123|VELPAV0000000000000000000000000A";
-        QTest::newRow("hyphens kept") << QByteArray("2019-03-21") << QByteArray("10:15:30") << QByteArray("X") << QByteArray("REF")
-                                      << "2019-03-21|10:15:30|X|" + QString(29, QLatin1Char(' ')) + "REF";
-        QTest::newRow("all NULs") << QByteArray() << QByteArray() << QByteArray() << QByteArray() << "|||";
-        QTest::newRow("32 bytes without NUL") << QByteArray("2019:03:21") << QByteArray("10:15:30") << QByteArray(32, 'O')
-                                              << QByteArray(32, 'R')
-                                              << "2019-03-21|10:15:30|" + QString(32, 'O') + "|" + QString(32, 'R');
-    }
-    void bextTexts()
-    {
-        QFETCH(QByteArray, date); QFETCH(QByteArray, time); QFETCH(QByteArray, originator); QFETCH(QByteArray, reference);
-        QSoundFile f;
-        kit::setBextBytes(f, bwf::kBextOriginationDate, date, bwf::kBextOriginationDateBytes);
-        kit::setBextBytes(f, bwf::kBextOriginationTime, time, bwf::kBextOriginationTimeBytes);
-        kit::setBextBytes(f, bwf::kBextOriginator, originator, bwf::kBextOriginatorBytes);
-        kit::setBextBytes(f, bwf::kBextOriginatorReference, reference, bwf::kBextOriginatorReferenceBytes);
-        kit::setTimeReference(f, 0x5A5A5A5A5A5A5A5AULL);
-        QTEST(QStringList({f.GetCreationDate(), f.GetCreationTime(), f.GetCreator(), f.GetRef()}).join('|'), "expected");
-    }
-
     void formatting_data()
     {
         kit::columns<qint64, int, QString>("value", "fps", "text");   // fps 1000: Long64ToString
