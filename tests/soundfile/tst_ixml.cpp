@@ -40,32 +40,24 @@ QString syncPoints(const QStringList& points)   // "FUNCTION,comment,low" each
     return doc(QStringLiteral("<SYNC_POINT_LIST>") + list + QStringLiteral("</SYNC_POINT_LIST>"));
 }
 
-// The sync points of `f`, read into arrays pre-filled with 99 and lists holding "stale".
-struct SyncResult
+// The sync points of `f`, read into arrays pre-filled with 99 and lists holding
+// "stale", as "slates N: samples/frames comment, ...; markers M: samples
+// comment, ...; auto|manual" with the first `slates` and `markers` entries.
+QString syncText(QSoundFile& f, bool pullDown, int slates, int markers)
 {
     unsigned int slateCount = 77, markerCount = 77, slateSamples[10], slateFrames[10], markerSamples[10];
-    QStringList slateComments{QStringLiteral("stale")}, markerComments{QStringLiteral("stale")};
+    QStringList slateComments{QStringLiteral("stale")}, markerComments{QStringLiteral("stale")}, s, m;
     bool slateAuto = true;
-    SyncResult(QSoundFile& f, bool pullDown)
-    {
-        std::fill_n(slateSamples, 10, 99u);
-        std::fill_n(slateFrames, 10, 99u);
-        std::fill_n(markerSamples, 10, 99u);
-        f.GetiXMLSyncPoint(&slateCount, slateSamples, slateFrames, &slateComments, pullDown, &markerCount, markerSamples,
-                           &markerComments, &slateAuto);
-    }
-    // "slates N: samples/frames comment, ...; markers M: samples comment, ...; auto", with the first entries shown
-    QString text(int slates, int markers) const
-    {
-        QStringList s, m;
-        for (int i = 0; i < slates; ++i)
-            s << QStringLiteral("%1/%2 %3").arg(slateSamples[i]).arg(slateFrames[i]).arg(slateComments.value(i, QStringLiteral("-")));
-        for (int i = 0; i < markers; ++i)
-            m << QStringLiteral("%1 %2").arg(markerSamples[i]).arg(markerComments.value(i, QStringLiteral("-")));
-        return QStringLiteral("slates %1: %2; markers %3: %4; %5").arg(slateCount).arg(s.join(QLatin1String(", "))).arg(markerCount)
-            .arg(m.join(QLatin1String(", ")), slateAuto ? QStringLiteral("auto") : QStringLiteral("manual"));
-    }
-};
+    std::fill_n(slateSamples, 10, 99u), std::fill_n(slateFrames, 10, 99u), std::fill_n(markerSamples, 10, 99u);
+    f.GetiXMLSyncPoint(&slateCount, slateSamples, slateFrames, &slateComments, pullDown, &markerCount, markerSamples, &markerComments,
+                       &slateAuto);
+    for (int i = 0; i < slates; ++i)
+        s << QStringLiteral("%1/%2 %3").arg(slateSamples[i]).arg(slateFrames[i]).arg(slateComments.value(i, QStringLiteral("-")));
+    for (int i = 0; i < markers; ++i)
+        m << QStringLiteral("%1 %2").arg(markerSamples[i]).arg(markerComments.value(i, QStringLiteral("-")));
+    return QStringLiteral("slates %1: %2; markers %3: %4; %5").arg(slateCount).arg(s.join(QLatin1String(", "))).arg(markerCount)
+        .arg(m.join(QLatin1String(", ")), slateAuto ? QStringLiteral("auto") : QStringLiteral("manual"));
+}
 
 // The text of the element at "A/B/C" under the root.
 QString leaf(QSoundFile& sf, const QString& path)
@@ -268,29 +260,14 @@ private slots:
                                         "<VELTA_PAVANE><SCTK_TEMPLATE>abc</SCTK_TEMPLATE></VELTA_PAVANE>" << "tracknumber=-1;template=0";
         QTest::newRow("empty numbers") << "<TRACK_LIST><TRACK><CHANNEL_INDEX/></TRACK></TRACK_LIST>"
                                           "<VELTA_PAVANE><SCTK_TEMPLATE/></VELTA_PAVANE>" << "tracknumber=-1;template=-1";
-        QTest::newRow("r12, no template") << take("r12", "-", "-") << "indicator=r;number=12";
-        QTest::newRow("12, no template") << take("12", "-", "-") << "indicator=;number=12";
-        QTest::newRow("template 3, NOT_GOOD") << take("12", "3", "NOT_GOOD") << "indicator=n;number=12";
-        QTest::newRow("empty take") << take("", "-", "-") << "indicator= ;number= ";
-        QTest::newRow("missing take") << take("-", "-", "-") << "indicator= ;number= ";
-        QTest::newRow("empty take, template 3, REHEARSAL") << take("", "3", "REHEARSAL") << "indicator=r;number= ";
-        QTest::newRow("empty take, template 3, no type") << take("", "3", "-") << "indicator= ;number= ";
-        QTest::newRow("template 2, TAKE") << take("12", "2", "TAKE") << "indicator=t;number=12";
-        QTest::newRow("template 2, WILD_SOUND") << take("4", "2", "WILD_SOUND") << "indicator=w;number=4";
-        QTest::newRow("template 2, SOUND_GUIDE") << take("4", "2", "SOUND_GUIDE") << "indicator=g;number=4";
-        QTest::newRow("template 2, ANNOUNCEMENT") << take("4", "2", "ANNOUNCEMENT") << "indicator=a;number=4";
-        QTest::newRow("template 2, type case-sensitive") << take("4", "2", "rehearsal") << "indicator=;number=4";
-        QTest::newRow("template 2, letter in TAKE kept") << take("r12", "2", "WILD_SOUND") << "indicator=w;number=r12";
-        QTest::newRow("template 2, no type, letter ignored") << take("r12", "2", "-") << "indicator=;number=r12";
-        QTest::newRow("template 1 uses the letter") << take("w5", "1", "WILD_SOUND") << "indicator=w;number=5";
-        QTest::newRow("template not a number") << take("g7", "abc", "TAKE") << "indicator=g;number=7";
-        for (const char* letter : {"p", "t", "a", "n"})
-            QTest::newRow(letter) << take(QLatin1String(letter) + QStringLiteral("3"), "-", "-")
-                                  << QStringLiteral("indicator=%1;number=3").arg(QLatin1String(letter));
-        QTest::newRow("not a take letter") << take("x9", "-", "-") << "indicator=;number=x9";
-        QTest::newRow("uppercase letter") << take("R9", "-", "-") << "indicator=;number=R9";
-        QTest::newRow("trimmed") << take(" p4 ", "-", "-") << "indicator=p;number=4";
-        QTest::newRow("letter alone") << take("r", "-", "-") << "indicator=r;number=";
+        // TAKE|SCTK_TEMPLATE|TAKE_TYPE ("-": no element) -> indicator|number
+        for (const char* r : {"r12|-|-|r|12", "12|-|-||12", "12|3|NOT_GOOD|n|12", "|-|-| | ", "-|-|-| | ", "|3|REHEARSAL|r| ",
+                              "|3|-| | ", "12|2|TAKE|t|12", "4|2|WILD_SOUND|w|4", "4|2|SOUND_GUIDE|g|4", "4|2|ANNOUNCEMENT|a|4",
+                              "4|2|rehearsal||4", "r12|2|WILD_SOUND|w|r12", "r12|2|-||r12", "w5|1|WILD_SOUND|w|5", "g7|abc|TAKE|g|7",
+                              "p3|-|-|p|3", "t1|-|-|t|1", "a2|-|-|a|2", "n9|-|-|n|9", "x9|-|-||x9", "R9|-|-||R9", " p4 |-|-|p|4", "r|-|-|r|"}) {
+            const QStringList c = kit::split(QString::fromLatin1(r));
+            QTest::newRow(r) << take(c[0], c[1], c[2]) << QStringLiteral("indicator=%1;number=%2").arg(c[3], c[4]);
+        }
         // The later SEQUENCE replaces the earlier; SEP1 and SEP2 are fields 0 and -1.
         QTest::newRow("advanced template fields")
             << "<VELTA_PAVANE><ADV_TPL><COMP>SE-EP-SQ</COMP><SEQUENCE>41</SEQUENCE><SLATE>7</SLATE><SEASON>2</SEASON><EPISODE>10"
@@ -380,11 +357,11 @@ private slots:
                           .arg(48000 * (i + 1));
         QSoundFile f, m, none;
         QVERIFY(load(f, syncPoints(points)));
-        QCOMPARE(SyncResult(f, false).text(10, 0), QStringLiteral("slates 10: 48000/25 c0, 96000/50 c1, 144000/75 c2, 192000/100 AUTO, "
+        QCOMPARE(syncText(f, false, 10, 0), QStringLiteral("slates 10: 48000/25 c0, 96000/50 c1, 144000/75 c2, 192000/100 AUTO, "
             "240000/125 c4, 288000/150 c5, 336000/175 c6, 384000/200 c7, 432000/225 c8, 480000/250 c9; markers 0: ; manual"));
         QVERIFY(load(m, syncPoints({"MARKER_GENERIC,m1,100", "OTHER,o,5", "marker_generic,o,6", "MARKER_GENERIC,m2,x"})));
-        QCOMPARE(SyncResult(m, false).text(0, 3), QStringLiteral("slates 0: ; markers 2: 100 m1, 0 m2, 0 -; auto"));
-        QCOMPARE(SyncResult(none, false).text(10, 10), "slates 0: " + QStringLiteral("0/99 -, ").repeated(9) + "0/99 -; markers 0: "
+        QCOMPARE(syncText(m, false, 0, 3), QStringLiteral("slates 0: ; markers 2: 100 m1, 0 m2, 0 -; auto"));
+        QCOMPARE(syncText(none, false, 10, 10), "slates 0: " + QStringLiteral("0/99 -, ").repeated(9) + "0/99 -; markers 0: "
                                                            + QStringLiteral("0 -, ").repeated(9) + "0 -; auto");
     }
 
@@ -406,7 +383,7 @@ private slots:
         QSoundFile f;
         QVERIFY(load(f, syncPoints({"SLATE_GENERIC,," + low}), film, rate));
         // The second slate's samples are cleared, its frames are not.
-        QCOMPARE(SyncResult(f, pullDown).text(2, 0), "slates 1: " + slate + " , 0/99 -; markers 0: ; manual");
+        QCOMPARE(syncText(f, pullDown, 2, 0), "slates 1: " + slate + " , 0/99 -; markers 0: ; manual");
     }
 
     // The document built for a file without one, from its bext, its name and
@@ -428,27 +405,19 @@ private slots:
             "FILE_SET/FILE_SET_INDEX=3;TRACK_LIST/TRACK_COUNT=1;TRACKS=3,1, , ;BEXT/BWF_TIME_REFERENCE_LOW=16;"
             "BEXT/BWF_TIME_REFERENCE_HIGH=1;BEXT/BWF_ORIGINATOR=       PAVANE V01.23.45 SN000123;"
             "BEXT/BWF_ORIGINATOR_REFERENCE=VELPAVV01.2201905141015300010003;BEXT/BWF_ORIGINATION_DATE=2019:05:14;SYNC_POINT_LIST=");
-        // Speed classes: flag, time code rate, file rate, and the two rates written only for a pull-down family.
-        auto speed = [](const char* flag, const char* rate, const char* file, const char* digitizer, const char* stamp) {
-            return QStringLiteral("SPEED/TIMECODE_FLAG=%1;SPEED/TIMECODE_RATE=%2;SPEED/FILE_SAMPLE_RATE=%3;SPEED/DIGITIZER_SAMPLE_RATE=%4;"
-                                  "SPEED/TIMESTAMP_SAMPLE_RATE=%5").arg(flag, rate, file, digitizer, stamp);
-        };
-        const char* no = "<missing>";
-        row("24 ND", one, "aSPEED=024.000-ND", 0, "film=24.00", speed("NDF", "24/1", "48000", "48000", "48000"));
-        row("29.97 DF", one, "aSPEED=029.970-DF", 0, "film=29.97", speed("DF", "30000/1001", "48000", "48000", "48000"));
-        row("30 ND", one, "aSPEED=030.000-ND", 0, "film=30.00;rate=96000", speed("NDF", "30/1", "96000", "96000", "96000"));
-        row("29.97 ND pull-down A", one, "aSPEED=029.970-ND", 0, "film=30.DRIFT;rate=48048",
-            speed("NDF", "30000/1001", "48048", "48000", "48048"));
-        row("29.97 ND pull-down B", one, "aSPEED=029.970-ND", 0, "film=30.DRIF2", speed("NDF", "30000/1001", "48000", "48000", "48000"));
-        row("29.97 ND pull-up C", one, "aSPEED=029.970-ND", 0, "film=30.DRIF3", speed("NDF", "30000/1001", "48000", "48000", "48048"));
-        row("29.97 ND without pull-down family", one, "aSPEED=029.970-ND", 0, "film=29.97;rate=48048",
-            speed("NDF", "30000/1001", "48048", no, no));
-        row("23.976 ND pull-down A", one, "aSPEED=023.976-ND", 0, "film=24.DRIFT;rate=48048",
-            speed("NDF", "24000/1001", "48048", "48000", "48048"));
-        row("23.976 ND pull-up C at 44100", one, "aSPEED=023.976-ND", 0, "film=24.DRIF3;rate=44100",
-            speed("NDF", "24000/1001", "44100", "44100", "44144"));
-        row("empty speed", one, "aSCENE=1", 0, "", speed("Unknown", "Unknown", "48000", no, no));
-        row("30 DF is not a class", one, "aSPEED=030.000-DF", 0, "film=30.00", speed("Unknown", "Unknown", "48000", no, no));
+        // Speed line|film code|rate -> TIMECODE_FLAG|TIMECODE_RATE|DIGITIZER_SAMPLE_RATE|TIMESTAMP_SAMPLE_RATE; the
+        // last two are written only for a pull-down family.
+        for (const char* r : {"024.000-ND|24.00|48000|NDF|24/1|48000|48000", "029.970-DF|29.97|48000|DF|30000/1001|48000|48000",
+                              "030.000-ND|30.00|96000|NDF|30/1|96000|96000", "029.970-ND|30.DRIFT|48048|NDF|30000/1001|48000|48048",
+                              "029.970-ND|30.DRIF2|48000|NDF|30000/1001|48000|48000", "029.970-ND|30.DRIF3|48000|NDF|30000/1001|48000|48048",
+                              "029.970-ND|29.97|48048|NDF|30000/1001|-|-", "023.976-ND|24.DRIFT|48048|NDF|24000/1001|48000|48048",
+                              "023.976-ND|24.DRIF3|44100|NDF|24000/1001|44100|44144", "|25.00|48000|Unknown|Unknown|-|-",
+                              "030.000-DF|30.00|48000|Unknown|Unknown|-|-"}) {
+            const QStringList c = QString::fromLatin1(r).replace(QLatin1String("|-"), QLatin1String("|<missing>")).split('|');
+            QTest::newRow(r) << one << (c[0].isEmpty() ? "aSCENE=1" : "aSPEED=" + c[0]) << 0 << "film=" + c[1] + ";rate=" + c[2]
+                             << QStringLiteral("SPEED/TIMECODE_FLAG=%1;SPEED/TIMECODE_RATE=%2;SPEED/FILE_SAMPLE_RATE=%3;"
+                                               "SPEED/DIGITIZER_SAMPLE_RATE=%4;SPEED/TIMESTAMP_SAMPLE_RATE=%5").arg(c[3], c[4], c[2], c[5], c[6]);
+        }
         // Circled unless the take starts with n or N; missing bext values are one space.
         row("not good, lower case", one, "aSCENE=7B|aTAKE=n12", 0, "", "CIRCLED=FALSE;TAKE=n12;FILE_SET/FAMILY_NAME=7B/n12;NOTE= ;TAPE= ");
         row("not good, upper case", one, "aSCENE=7B|aTAKE=N3", 0, "", "CIRCLED=FALSE");
@@ -462,14 +431,12 @@ private slots:
         // "%8.8s" of "1:2" without ":" cut by "%6.6s" is "     1"; the root AB has no 4th character.
         row("identifiers, short fields padded on the left", "AB_1.WAV", "*", 0, "originator=PAVANE V0;date=;time=1:2",
             "FILE_UID=VELPAV   V0" + QString(13, ' ') + "1   0001;FILE_SET/FAMILY_UID=VELPAV   V0" + QString(13, ' ') + "1   0000");
-        // The project is the folder name before the first "_PV1" or "-PV1".
-        row("project from a volume name", one, "*", 0, "naming=/Volumes/Desert_PV1/Day3/AA0001_01.WAV", "PROJECT=Desert");
-        row("no PV1", one, "*", 0, "naming=/Volumes/Desert/Day3/AA0001_01.WAV", "PROJECT=N/A");
-        row("lower-case pv1 does not count", one, "*", 0, "naming=/Volumes/Desert_pv1/AA0001_01.WAV", "PROJECT=N/A");
-        row("first PV1 wins", one, "*", 0, "naming=/a/Big Film-PV1/b/Other_PV1/AA0001_01.WAV", "PROJECT=Big Film");
-        row("no slash before PV1", one, "*", 0, "naming=Desert_PV1", "PROJECT=N/A");
-        row("nothing before the separator", one, "*", 0, "naming=/x/_PV1/AA0001_01.WAV", "PROJECT= ");
-        row("PV1 right after the slash", one, "*", 0, "naming=/x/PV1/AA0001_01.WAV", "PROJECT= ");
+        // The project is the folder name before the first "_PV1" or "-PV1": naming path|project.
+        for (const char* r : {"/Volumes/Desert_PV1/Day3/AA0001_01.WAV|Desert", "/Volumes/Desert/Day3/AA0001_01.WAV|N/A",
+                              "/Volumes/Desert_pv1/AA0001_01.WAV|N/A", "/a/Big Film-PV1/b/Other_PV1/AA0001_01.WAV|Big Film",
+                              "Desert_PV1|N/A", "/x/_PV1/AA0001_01.WAV| ", "/x/PV1/AA0001_01.WAV| "})
+            QTest::newRow(r) << one << "*" << 0 << "naming=" + QString::fromLatin1(r).section('|', 0, 0)
+                             << "PROJECT=" + QString::fromLatin1(r).section('|', 1);
         // A new track is written under a temporary name; its metadata must come out as for the final name.
         const QString ids = QStringLiteral(";FILE_UID=VELPAVV01.2201905141015300010005;FILE_SET/FAMILY_UID=VELPAVV01.2201905141015300010000");
         const char* four = "AA0001_01.WAV|AA0001_02.WAV|AA0001_03.WAV|AA0001_04.WAV|";
@@ -524,25 +491,21 @@ private slots:
     // one at the RIFF end.
     void ixmlChunkLayouts_data()
     {
-        kit::columns<QString, int, bool, bool, int, int>("layout", "bytes", "padded", "moved", "chunkSize", "growth");
-        QTest::newRow("no chunk: appended") << "none" << 61440 << true << true << 61440 << 61448;
-        QTest::newRow("shorter text padded in place") << "tail" << 2000 << false << false << 61440 << 0;
-        QTest::newRow("longer text grows a last chunk in place") << "last" << 70000 << false << false << 70000 << 8560;
-        QTest::newRow("longer text never runs into the next chunk") << "tail" << 70000 << false << true << 70000 << 70008;
+        kit::columns<QString, int, bool, bool, int, int>("spec", "bytes", "padded", "moved", "chunkSize", "growth");
+        QTest::newRow("no chunk: appended") << "noixml" << 61440 << true << true << 61440 << 61448;
+        QTest::newRow("shorter text padded in place") << "" << 2000 << false << false << 61440 << 0;
+        QTest::newRow("longer text grows a last chunk in place") << "ixmllast" << 70000 << false << false << 70000 << 8560;
+        QTest::newRow("longer text never runs into the next chunk") << "" << 70000 << false << true << 70000 << 70008;
         // A lying size is necessarily the last chunk's: rewritten over what it really holds.
-        QTest::newRow("chunk size past the end repaired in place") << "lying" << 2000 << true << false << 61440 << 0;
-        QTest::newRow("padding spaces give way to multi-byte characters") << "tail" << 0 << true << false << 61440 << 0;
+        QTest::newRow("chunk size past the end repaired in place") << "ixmllast;ixmlsize=10000000" << 2000 << true << false << 61440 << 0;
+        QTest::newRow("padding spaces give way to multi-byte characters") << "" << 0 << true << false << 61440 << 0;
     }
     void ixmlChunkLayouts()
     {
-        QFETCH(QString, layout); QFETCH(int, bytes); QFETCH(bool, padded); QFETCH(bool, moved); QFETCH(int, chunkSize);
-        QFETCH(int, growth);
-        RecorderFileSpec spec = tailSpec();
-        spec.withIxml = layout != QLatin1String("none");
-        spec.ixmlLast = layout == QLatin1String("last") || layout == QLatin1String("lying");
-        spec.ixmlDeclaredSize = layout == QLatin1String("lying") ? 10000000 : 0;
+        QFETCH(QString, spec); QFETCH(int, bytes); QFETCH(bool, padded); QFETCH(bool, moved); QFETCH(int, chunkSize); QFETCH(int, growth);
+        const RecorderFileSpec s = kit::spec(spec, tailSpec());
         QList<RecorderChunkPlace> places;
-        const QString path = write(spec, &places);
+        const QString path = write(s, &places);
         const QByteArray before = readAll(path);
         const quint32 old = offsetOf(places, "iXML"), at = moved ? u32At(before, 4) + 8 : old, size = quint32(chunkSize);
         QString text = documentOfSize(bytes ? bytes : 200, bytes ? QStringLiteral("note") : QStringLiteral("\u00C9l\u00E9onore"), padded);
@@ -573,7 +536,7 @@ private slots:
                  QList<int>({int(at), growth, moved && old ? 1 : 0}));
         QVERIFY(openScanned(reader, path) && reader.GetiXMLFileInfos());
         QCOMPARE(reader.GetiXMLNotes() + QString::number(reader.m_nPosiXML), QStringLiteral("third") + QString::number(at));
-        checkWithOtherReaders(path, spec.frames, before.mid(int(offsetOf(places, "data")) + 8, int(spec.frames) * 3));
+        checkWithOtherReaders(path, s.frames, before.mid(int(offsetOf(places, "data")) + 8, int(s.frames) * 3));
     }
 
     // Whatever stops a writer, the file is left as it was to the byte, the
