@@ -153,46 +153,7 @@ private slots:
         QCOMPARE(kit::ask(expected, q), expected);
     }
 
-    // The DOM wrapper's lookups: op "get" (text), "count" (elements), "atN
-    // GROUP" (text in the Nth GROUP); path levels split by tabs; a missing
-    // level is skipped.
-    void xmlLookups_data()
-    {
-        kit::columns<QString, QString, QString, QString>("op", "name", "path", "expected");
-        QTest::newRow("direct child of root") << "get" << "SCENE" << "" << "12A";
-        QTest::newRow("BWFXML level is skipped") << "get" << "TRACK_COUNT" << "BWFXML\tTRACK_LIST" << "2";
-        QTest::newRow("first TRACK's name") << "get" << "NAME" << "TRACK_LIST\tTRACK" << "Boom";
-        QTest::newRow("missing level finds one higher") << "get" << "NAME" << "TRACK_LIST\tNOPE" << "list-level";
-        QTest::newRow("all levels missing stays at root") << "get" << "NAME" << "X\tY" << "top-level";
-        QTest::newRow("case-sensitive tags") << "get" << "scene" << "" << "";
-        QTest::newRow("missing element") << "get" << "TAPE" << "" << "";
-        QTest::newRow("empty element") << "get" << "EMPTY" << "" << "";
-        QTest::newRow("element not under reached level") << "get" << "CHANNEL_INDEX" << "" << "";
-        QTest::newRow("count tracks") << "count" << "TRACK" << "TRACK_LIST" << "2";
-        QTest::newRow("count names") << "count" << "NAME" << "TRACK_LIST" << "1";
-        QTest::newRow("count at the wrong level") << "count" << "TRACK" << "" << "0";
-        QTest::newRow("first group") << "at0 TRACK" << "NAME" << "TRACK_LIST" << "Boom";
-        QTest::newRow("text of all descendants") << "at1 TRACK" << "NAME" << "TRACK_LIST" << "Lav Eric";
-        QTest::newRow("second group, other element") << "at1 TRACK" << "CHANNEL_INDEX" << "TRACK_LIST" << "2";
-        QTest::newRow("no third group") << "at2 TRACK" << "NAME" << "TRACK_LIST" << "";
-        QTest::newRow("index -1: the level itself") << "at-1 TRACK" << "NAME" << "TRACK_LIST" << "list-level";
-        QTest::newRow("no such group") << "at0 NOGROUP" << "NAME" << "TRACK_LIST" << "";
-    }
-    void xmlLookups()
-    {
-        QFETCH(QString, op); QFETCH(QString, name); QFETCH(QString, path); QFETCH(QString, expected);
-        QXmlObject xml;
-        QVERIFY(xml.OpenDocFromTxt(kTrackDoc, nullptr, nullptr, nullptr));
-        QCOMPARE(xml.GetFirstElement().tagName(), QStringLiteral("BWFXML"));
-        const QStringList at = op.mid(2).split(QLatin1Char(' '));
-        QCOMPARE(op == QLatin1String("get") ? xml.GetElement(name, XmlPath(path))
-                 : op == QLatin1String("count") ? QString::number(xml.GetCountElement(name, XmlPath(path)))
-                 : xml.GetElementAt(name, at.value(0).toInt(), at.value(1), XmlPath(path)), expected);
-        QVERIFY(op != QLatin1String("get")
-                || xml.GetPtrElement(name, XmlPath(path)).isNull() == (expected.isEmpty() && name != QLatin1String("EMPTY")));
-    }
-
-    // Setting never creates; an empty element moves to the end; an empty value is a space.
+    // The DOM wrapper: setting never creates; an empty element moves to the end; an empty value is a space.
     void xmlSetElement()
     {
         QXmlObject xml;
@@ -738,8 +699,6 @@ private slots:
         for (int i = 0; i < 24; ++i)
             restored += QStringLiteral("|INDICE=%1,").arg(i)
                         + (i == 3 ? QStringLiteral("ACTIVE=YES,NAME=Perche,IN_GRID=NO,PAN_POT=L50") : QStringLiteral("ACTIVE=NO"));
-        QTest::newRow("no ALL_TRK_NAME: restored") << QByteArray("<BWFXML><VELTA_PAVANE><REF_LEVEL>x</REF_LEVEL></VELTA_PAVANE></BWFXML>")
-                                                   << "YES" << "NO" << restored.mid(1) + ";ref=x";
         QTest::newRow("no VELTA_PAVANE: restored") << QByteArray("<BWFXML><NOTE>n</NOTE></BWFXML>") << "YES" << "NO" << restored.mid(1) + ";ref= ";
     }
     void veltaTrackTable()

@@ -314,19 +314,6 @@ private slots:
         }
         QVERIFY(distinct > int(s.frames * s.channels) / 2);   // really varying audio, not silence
     }
-
-    // The fixture's film record and the speed line that follows its frame rate code.
-    void fixtureFilmRecord()
-    {
-        QList<RecorderChunkPlace> places;
-        const QByteArray b = RecorderFileWriter::build(kit::spec("tr=172800100;film=30.DRIF2"), &places);
-        const int r = int(offsetOf(places, "film"));
-        // The start time text in samples minus the sample offset gives the time reference.
-        QCOMPARE(b.mid(r + bwf::kFilmStartTimeText, 8) + ' ' + QByteArray::number(u32At(b, r + bwf::kFilmSampleOffset)), "01:00:01 47900");
-        QCOMPARE(b.mid(r + bwf::kFilmFrameRateCode, 10), QByteArray("30.DRIF2\0\0", 10));
-        QCOMPARE(RecorderFileSpec::speedText("29.97") + RecorderFileSpec::speedText("24.DRIF3") + RecorderFileSpec::speedText("30.DRIFT")
-                     + RecorderFileSpec::speedText("48.00"), QByteArray("029.970-DF023.976-ND029.970-ND"));
-    }
 };
 
 QTEST_MAIN(TestSoundFileRead)
