@@ -52,8 +52,8 @@ private slots:
             got << QStringLiteral("%1: %2 %3").arg(n).arg(TrkIndexToNN(n)).arg(QString(TrkIndexToCharOld(n)));
         QCOMPARE(got.join(QLatin1String(", ")), QStringLiteral("0: 00 0, 1: 01 1, 9: 09 9, 10: 10 A, 24: 24 O, 35: 35 Z, 36: 36 $, "
                                                                "100: 10 $, -1: -1 $"));   // 100 loses its last digit
-        // The listing runs on the table's worker while the window builds track
-        // names: two threads asking at once must each get their own text.
+        // The listing runs on the table's worker while the window builds track names: two threads asking at once must each get
+        // their own text.
         std::atomic<int> mismatches{0};
         auto work = [&mismatches](int offset) {
             for (int round = 0; round < 20000; ++round) {
@@ -88,8 +88,7 @@ private slots:
                            p.GetSeparator()}).join(QLatin1Char('|')), "parts");
     }
 
-    // Files of a take: any separator and case of the extension; wildcard
-    // characters in a root are plain characters.
+    // Files of a take: any separator and case of the extension; wildcard characters in a root are plain characters.
     void fileSetCount()
     {
         QTemporaryDir tmp;

@@ -1,9 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-// Shorthands shared by the sound file tests: table columns in one line,
-// fixtures described in one line, named values compared side by side, and
-// records filled in memory the way a scan would fill them.
+// Shorthands shared by the sound file tests: table columns in one line, fixtures described in one line, named values compared
+// side by side, and records filled in memory the way a scan would fill them.
 
 #include "QSoundFile.h"
 #include "RecorderFileWriter.h"
@@ -24,11 +23,10 @@ void columns(N... names)
 
 inline QStringList split(const QString& text) { return text.split(QLatin1Char('|')); }
 
-// The recorder's file with what `text` changes, "bits=16;noixml;after=JUNK:1234":
-// flags drop a chunk or put the iXML last; numbers take 0x; desc lines are
-// split by '|'; before/after add an ID:body[:declared size] chunk ("...pad":
-// a pad byte after an odd body); unknown=N adds N 6-byte chunks after data,
-// unknownpad=N 5-byte ones with pads. Keys it does not know are left to the caller.
+// The recorder's file with what `text` changes, "bits=16;noixml;after=JUNK:1234": flags drop a chunk or put the iXML last;
+// numbers take 0x; desc lines are split by '|'; before/after add an ID:body[:declared size] chunk ("...pad": a pad byte after an
+// odd body); unknown=N adds N 6-byte chunks after data, unknownpad=N 5-byte ones with pads. Keys it does not know are left to the
+// caller.
 inline RecorderFileSpec spec(const QString& text, RecorderFileSpec s = RecorderFileSpec())
 {
     using S = RecorderFileSpec;
@@ -74,8 +72,8 @@ inline RecorderFileSpec spec(const QString& text, RecorderFileSpec s = RecorderF
     return s;
 }
 
-// "key=text;key=text" with each text replaced by the answer for its key, so a
-// row names only the values it pins and a failure shows them side by side.
+// "key=text;key=text" with each text replaced by the answer for its key, so a row names only the values it pins and a failure
+// shows them side by side.
 inline QString ask(const QString& expected, const std::function<QString(const QString&)>& answer)
 {
     QStringList out;

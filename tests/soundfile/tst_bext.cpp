@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// Queries over the records: the bext Description lines (the eight readers,
-// the type line writer, the engine's rewrite of a new track's lines), and
-// timing and format with their exact integer arithmetic.
+// Queries over the records: the bext Description lines (the eight readers, the type line writer, the engine's rewrite of a new
+// track's lines), and timing and format with their exact integer arithmetic.
 
 #include "QSoundMixer.h"
 #include "SoundFixtures.h"
@@ -87,8 +86,8 @@ private slots:
         QTest::newRow("nearly full") << full.left(231) << "mono" << full.left(231) + "aTYP=mono \r\n";
         QTest::newRow("254 characters") << full.left(242) << "mono" << full.left(242) + "aTYP=mono \r\n";
         QTest::newRow("crossing 253") << full.left(242) + "aTAG=12\r\n" << "mono" << full.left(242) + "aTAG=12\r\naT\r\n";
-        // Bytes that are not text in the local encoding go back exactly as they
-        // were; 200 bytes that each decoded to three used to push the type line out.
+        // Bytes that are not text in the local encoding go back exactly as they were; 200 bytes that each decoded to three used
+        // to push the type line out.
         QTest::newRow("latin-1 note") << QByteArray("aSCENE=12A\r\naNOTE=caf\xE9 cr\xE8me\r\n") << "mono"
                                       << QByteArray("aSCENE=12A\r\naNOTE=caf\xE9 cr\xE8me\r\naTYP=mono \r\n");
         const QByteArray wide = QByteArray("aNOTE=") + QByteArray(200, '\xBF') + "\r\n";
@@ -118,9 +117,8 @@ private slots:
             QCOMPARE(again.GetBextType(), type.leftJustified(5, QLatin1Char(' '), true));
     }
 
-    // The engine's sequence on a new track: rewrite with the file ID and the
-    // track name, then the type line. Line ends inside a name used to become
-    // lines of their own and push the type line out.
+    // The engine's sequence on a new track: rewrite with the file ID and the track name, then the type line. Line ends inside a
+    // name used to become lines of their own and push the type line out.
     void engineDescriptionKeepsTrackNameOnOneLine_data()
     {
         kit::columns<QByteArray, QByteArray, QByteArray>("description", "trackName", "expectedLine");
@@ -148,8 +146,7 @@ private slots:
         QVERIFY2(descriptionOf(again).contains(expectedLine), descriptionOf(again).toPercentEncoding().constData());
     }
 
-    // Any track index is printed as its number plus one, counted in 64 bits
-    // (the largest index overflowed), within the field.
+    // Any track index is printed as its number plus one, counted in 64 bits (the largest index overflowed), within the field.
     void rewriteCountsTrackIndexWithoutOverflow_data()
     {
         kit::columns<int, QByteArray, QByteArray>("index", "channel", "track");
@@ -206,8 +203,8 @@ private slots:
             QCOMPARE(readAll(path), original);
     }
 
-    // Each row fills fmt, bext, film and the RIFF and data sizes (`bytes` is
-    // both), then compares the queries it names: "key=text;key=text".
+    // Each row fills fmt, bext, film and the RIFF and data sizes (`bytes` is both), then compares the queries it names:
+    // "key=text;key=text".
     void queries_data()
     {
         kit::columns<quint32, int, int, quint32, quint64, QByteArray, QString>("rate", "channels", "bits", "bytes", "tr",

@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// iXML: the DOM wrapper, the parse step and the queries, the generated
-// document, the setters and the two chunk writers, checked on the bytes of the
-// file, with our reader and with readers we did not write (ffprobe, sox).
+// iXML: the DOM wrapper, the parse step and the queries, the generated document, the setters and the two chunk writers, checked
+// on the bytes of the file, with our reader and with readers we did not write (ffprobe, sox).
 
 #include "RelayRecorder.h"
 #include "SoundFixtures.h"
@@ -40,9 +39,8 @@ QString syncPoints(const QStringList& points)   // "FUNCTION,comment,low" each
     return doc(QStringLiteral("<SYNC_POINT_LIST>") + list + QStringLiteral("</SYNC_POINT_LIST>"));
 }
 
-// The sync points of `f`, read into arrays pre-filled with 99 and lists holding
-// "stale", as "slates N: samples/frames comment, ...; markers M: samples
-// comment, ...; auto|manual" with the first `slates` and `markers` entries.
+// The sync points of `f`, read into arrays pre-filled with 99 and lists holding "stale", as "slates N: samples/frames comment,
+// ...; markers M: samples comment, ...; auto|manual" with the first `slates` and `markers` entries.
 QString syncText(QSoundFile& f, bool pullDown, int slates, int markers)
 {
     unsigned int slateCount = 77, markerCount = 77, slateSamples[10], slateFrames[10], markerSamples[10];
@@ -68,8 +66,8 @@ QString leaf(QSoundFile& sf, const QString& path)
     return e.isNull() ? QStringLiteral("<missing>") : e.text();
 }
 
-// A valid iXML document of exactly `bytes` bytes whose NOTE starts with
-// `note`: filled with 'x' inside the NOTE, or padded with spaces after it.
+// A valid iXML document of exactly `bytes` bytes whose NOTE starts with `note`: filled with 'x' inside the NOTE, or padded with
+// spaces after it.
 QString documentOfSize(int bytes, const QString& note, bool padWithSpaces)
 {
     const QString head = QStringLiteral("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<BWFXML><NOTE>") + note;
@@ -185,9 +183,8 @@ private slots:
         QVERIFY(relay.args().startsWith(QLatin1String("0,1,")));
     }
 
-    // Body "-": no document at all. A missing or empty text reads as " "; take
-    // letters come from TAKE_TYPE with a template of 2 or 3, else from TAKE.
-    // "indexes": original index of interleave 0 to 4 and -1; "channels": NAME,FUNCTION of channels 0 to 4.
+    // Body "-": no document at all. A missing or empty text reads as " "; take letters come from TAKE_TYPE with a template of 2
+    // or 3, else from TAKE. "indexes": original index of interleave 0 to 4 and -1; "channels": NAME,FUNCTION of channels 0 to 4.
     void queries_data()
     {
         kit::columns<QString, QString>("body", "expected");
@@ -235,8 +232,7 @@ private slots:
                "</EPISODE><EFFECT>INT</EFFECT><UNIT>B</UNIT><SEP1>-</SEP1><SEP2>_</SEP2><SEP0>x</SEP0><SEPX>y</SEPX><SEP>z</SEP>"
                "<OTHER>o</OTHER><SEQUENCE>42</SEQUENCE></ADV_TPL></VELTA_PAVANE>" << "adv=-1:_ 0:- 1:42 2:7 3:2 4:10 5:INT 6:B";
         QTest::newRow("no advanced template") << "<VELTA_PAVANE><REF_LEVEL>x</REF_LEVEL></VELTA_PAVANE>" << "adv=";
-        // Poly channels looked up among the first TRACK_COUNT tracks; a count far
-        // beyond the tracks present is harmless.
+        // Poly channels looked up among the first TRACK_COUNT tracks; a count far beyond the tracks present is harmless.
         const QString poly = QStringLiteral("<TRACK_LIST><TRACK_COUNT>%1</TRACK_COUNT>"
             "<TRACK><CHANNEL_INDEX>1</CHANNEL_INDEX><INTERLEAVE_INDEX>1</INTERLEAVE_INDEX><NAME>L</NAME><FUNCTION>LEFT</FUNCTION></TRACK>"
             "<TRACK><CHANNEL_INDEX>5</CHANNEL_INDEX><INTERLEAVE_INDEX>2</INTERLEAVE_INDEX><NAME></NAME><FUNCTION></FUNCTION></TRACK>"
@@ -254,8 +250,8 @@ private slots:
             "<TRACK><CHANNEL_INDEX>2</CHANNEL_INDEX><INTERLEAVE_INDEX>2147483647</INTERLEAVE_INDEX><NAME>two</NAME></TRACK></TRACK_LIST>"
             << "tracknumber=-1;index(0)=-1;index(2147483647)=-1;index(2147483646)=1;name(2147483647)=;name(2147483646)=high;"
                "name(-2147483648)=;name(1)=two";
-        // The first 24 DATA entries of the vendor track table; INDICE is compared
-        // as is, the first match wins; missing fields give empty text.
+        // The first 24 DATA entries of the vendor track table; INDICE is compared as is, the first match wins; missing fields
+        // give empty text.
         RecorderIxml x;
         x.allTrackEntries = 30;
         for (int i = 0; i < 30; ++i)
@@ -308,8 +304,8 @@ private slots:
         QCOMPARE(kit::ask(expected, answer), expected);
     }
 
-    // Ten slates at most (the tenth decides "auto"); markers by their exact
-    // function name; no document clears the counts and the first entries.
+    // Ten slates at most (the tenth decides "auto"); markers by their exact function name; no document clears the counts and the
+    // first entries.
     void syncPointLists()
     {
         QStringList points;
@@ -347,12 +343,10 @@ private slots:
         QCOMPARE(syncText(f, pullDown, 2, 0), "slates 1: " + slate + " , 0/99 -; markers 0: ; manual");
     }
 
-    // The document built for a file without one, from its bext, its name and
-    // its take. files: written in order, the last one is read; description:
-    // bext lines, "*" = kBaseLines; settings: film, rate, originator, date,
-    // time, channels, folder (made under the test's own), naming (path, "@"
-    // for one in the folder); expected: "PATH=text;..." with <missing> for no
-    // element, TRACKS = every TRACK of the list.
+    // The document built for a file without one, from its bext, its name and its take. files: written in order, the last one is
+    // read; description: bext lines, "*" = kBaseLines; settings: film, rate, originator, date, time, channels, folder (made under
+    // the test's own), naming (path, "@" for one in the folder); expected: "PATH=text;..." with <missing> for no element, TRACKS
+    // = every TRACK of the list.
     void generatedDocument_data()
     {
         kit::columns<QString, QString, int, QString, QString>("files", "description", "t", "settings", "expected");
@@ -366,8 +360,8 @@ private slots:
             "FILE_SET/FILE_SET_INDEX=3;TRACK_LIST/TRACK_COUNT=1;TRACKS=3,1, , ;BEXT/BWF_TIME_REFERENCE_LOW=16;"
             "BEXT/BWF_TIME_REFERENCE_HIGH=1;BEXT/BWF_ORIGINATOR=       PAVANE V01.23.45 SN000123;"
             "BEXT/BWF_ORIGINATOR_REFERENCE=VELPAVV01.2201905141015300010003;BEXT/BWF_ORIGINATION_DATE=2019:05:14;SYNC_POINT_LIST=");
-        // Speed line|film code|rate -> TIMECODE_FLAG|TIMECODE_RATE|DIGITIZER_SAMPLE_RATE|TIMESTAMP_SAMPLE_RATE; the
-        // last two are written only for a pull-down family.
+        // Speed line|film code|rate -> TIMECODE_FLAG|TIMECODE_RATE|DIGITIZER_SAMPLE_RATE|TIMESTAMP_SAMPLE_RATE; the last two are
+        // written only for a pull-down family.
         for (const char* r : {"024.000-ND|24.00|48000|NDF|24/1|48000|48000", "029.970-DF|29.97|48000|DF|30000/1001|48000|48000",
                               "030.000-ND|30.00|96000|NDF|30/1|96000|96000", "029.970-ND|30.DRIFT|48048|NDF|30000/1001|48000|48048",
                               "029.970-ND|30.DRIF2|48000|NDF|30000/1001|48000|48000", "029.970-ND|30.DRIF3|48000|NDF|30000/1001|48000|48048",
@@ -446,10 +440,8 @@ private slots:
         }), expected);
     }
 
-    // The size cases of AddiXMLChunk; then a shorter text stays where the
-    // first one went and no second filler chunk appears. bytes 0: 61440
-    // characters, more bytes in UTF-8; moved: old chunk retired as JUNK, new
-    // one at the RIFF end.
+    // The size cases of AddiXMLChunk; then a shorter text stays where the first one went and no second filler chunk appears.
+    // bytes 0: 61440 characters, more bytes in UTF-8; moved: old chunk retired as JUNK, new one at the RIFF end.
     void ixmlChunkLayouts_data()
     {
         kit::columns<QString, int, bool, bool, int, int>("spec", "bytes", "padded", "moved", "chunkSize", "growth");
@@ -500,10 +492,8 @@ private slots:
         checkWithOtherReaders(path, s.frames, before.mid(int(offsetOf(places, "data")) + 8, int(s.frames) * 3));
     }
 
-    // Whatever stops a writer, the file is left as it was to the byte, the
-    // object believes what the disk holds, and one message says why. script:
-    // bytes each write may store (-2 = all); message: "title: text", %1 =
-    // path, "title: *" = names the path.
+    // Whatever stops a writer, the file is left as it was to the byte, the object believes what the disk holds, and one message
+    // says why. script: bytes each write may store (-2 = all); message: "title: text", %1 = path, "title: *" = names the path.
     void refusalsLeaveTheFileAsItWas_data()
     {
         kit::columns<QString, QString, QList<qint64>, QString>("writer", "layout", "script", "message");
@@ -596,8 +586,8 @@ private slots:
         }
     }
 
-    // The peaks go after the RIFF data in a new chunk named after the track;
-    // an onde chunk already there is retired, never overwritten.
+    // The peaks go after the RIFF data in a new chunk named after the track; an onde chunk already there is retired, never
+    // overwritten.
     void ondeChunks_data()
     {
         kit::columns<int, int, bool, QByteArray>("t", "count", "existing", "id");
@@ -640,8 +630,8 @@ private slots:
             checkWithOtherReaders(path, spec.frames, before.mid(int(offsetOf(places, "data")) + 8, int(spec.frames) * 3));
     }
 
-    // Setters restore the sections they need, once, where a recorder puts them,
-    // and build a document when there is none; generation then keeps their values.
+    // Setters restore the sections they need, once, where a recorder puts them, and build a document when there is none;
+    // generation then keeps their values.
     void setters()
     {
         RecorderFileSpec spec;
@@ -678,8 +668,8 @@ private slots:
             QVERIFY2(generated.contains(QLatin1String(part)), part);
     }
 
-    // Track 3 becomes Perche (L50, not in the grid) and track 4 Lav 2 (R10, in
-    // the grid), with the ACTIVE flags of the row; entries: "TAG=text,...|...".
+    // Track 3 becomes Perche (L50, not in the grid) and track 4 Lav 2 (R10, in the grid), with the ACTIVE flags of the row;
+    // entries: "TAG=text,...|...".
     void veltaTrackTable_data()
     {
         kit::columns<QByteArray, QString, QString, QString>("raw", "active3", "active4", "entries");

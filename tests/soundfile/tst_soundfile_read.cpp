@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// Opening and scanning files into chunk records: recorder files, other
-// writers' files, damaged or hostile ones; and the fixture files checked by
-// readers we did not write (ffprobe, sox).
+// Opening and scanning files into chunk records: recorder files, other writers' files, damaged or hostile ones; and the fixture
+// files checked by readers we did not write (ffprobe, sox).
 
 #include "RelayRecorder.h"
 #include "SoundFixtures.h"
@@ -123,9 +122,8 @@ private slots:
         QVERIFY(f.m_siXML.startsWith(QLatin1String("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<BWFXML>")));
     }
 
-    // Other writers' layouts and damaged or hostile files: the scan ends where
-    // it must, and what it found is named in "key=value" terms. "places=yes":
-    // bext, fmt, data and the onde chunk were found where the writer put them.
+    // Other writers' layouts and damaged or hostile files: the scan ends where it must, and what it found is named in "key=value"
+    // terms. "places=yes": bext, fmt, data and the onde chunk were found where the writer put them.
     void scans_data()
     {
         kit::columns<RecorderFileSpec, QString>("spec", "expected");
@@ -214,8 +212,7 @@ private slots:
         QCOMPARE(f.m_siXML + QString::number(f.m_nSizeiXML), QStringLiteral("previous61440"));
     }
 
-    // The parsed document survives re-initialisation and a file without iXML;
-    // a new iXML chunk discards it.
+    // The parsed document survives re-initialisation and a file without iXML; a new iXML chunk discards it.
     void documentLifecycle()
     {
         const QString with = writeSpec(m_dir.filePath(QStringLiteral("with.WAV")), RecorderFileSpec());
@@ -242,8 +239,7 @@ private slots:
         QCOMPARE(f.LectureDataBin(nullptr, 0, 4), qint64(-1));
     }
 
-    // ffmpeg writes an extensible fmt (40 bytes), a 602-byte bext without
-    // coding history and a LIST chunk; sox writes no bext.
+    // ffmpeg writes an extensible fmt (40 bytes), a 602-byte bext without coding history and a LIST chunk; sox writes no bext.
     void filesOfOtherWriters()
     {
         if (!haveTool(QStringLiteral("ffmpeg")) || !haveTool(QStringLiteral("sox")))

@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// Sources of other recorders: headers read right (plain, extensible, RF64)
-// and every sample converted to a take's format as the rules say, checked
-// against an independent computation on files written by sox and ffmpeg.
+// Sources of other recorders: headers read right (plain, extensible, RF64) and every sample converted to a take's format as the
+// rules say, checked against an independent computation on files written by sox and ffmpeg.
 
 #include "SoundFixtures.h"
 #include "SoundTestKit.h"
@@ -21,7 +20,7 @@ QString ffmpeg(const QString& expr, const QString& codec, const QString& extra =
                           "time_reference=1728000000 %3 %OUT").arg(expr, codec, extra);
 }
 
-QString sox(const QString& encoding, int bits, int channels = 1, const QString& synth = QStringLiteral("sine 440"))
+QString sox(const QString& encoding, int bits, int channels = 1, const QString& synth = "sine 440")
 {
     return QStringLiteral("sox -n -r 48000 -c %1 -b %2 -e %3 %OUT synth 0.25 %4").arg(channels).arg(bits).arg(encoding, synth);
 }
@@ -33,8 +32,8 @@ struct Converted
     bool copy = false;
 };
 
-// Streams one channel through the reader in pieces of `piece` frames, so the
-// result is checked across the reader's and converter's own block edges.
+// Streams one channel through the reader in pieces of `piece` frames, so the result is checked across the reader's and
+// converter's own block edges.
 Converted convertFile(const QString& path, int channel, int bits, DitherKind dither = DitherKind::None, quint64 seed = 1,
                       qint64 piece = 997)
 {
@@ -106,32 +105,32 @@ private slots:
     }
     void cleanup() { SampleConverter::SetAvx2ForTests(true); }
 
-    // header: container, "ext" when extensible, format tag (the subformat's
-    // when extensible), bits, channels, "bext" with the time reference.
+    // header: container, "ext" when extensible, format tag (the subformat's when extensible), bits, channels, "bext" with the
+    // time reference.
     void formats_data()
     {
         kit::columns<QString, QString>("command", "header");
-        const QString sine = QStringLiteral("0.9*sin(2*PI*440*t)"), loud = QStringLiteral("1.3*sin(2*PI*440*t)");   // float keeps it
-        QTest::newRow("sox 8-bit unsigned") << sox(QStringLiteral("unsigned-integer"), 8) << "RIFF tag 1, 8-bit, 1 ch";
-        QTest::newRow("sox 16-bit") << sox(QStringLiteral("signed-integer"), 16) << "RIFF tag 1, 16-bit, 1 ch";
-        QTest::newRow("sox 24-bit") << sox(QStringLiteral("signed-integer"), 24) << "RIFF ext tag 1, 24-bit, 1 ch";
-        QTest::newRow("sox 32-bit") << sox(QStringLiteral("signed-integer"), 32) << "RIFF ext tag 1, 32-bit, 1 ch";
-        QTest::newRow("sox 32-bit float") << sox(QStringLiteral("floating-point"), 32) << "RIFF tag 3, 32-bit, 1 ch";
-        QTest::newRow("sox 64-bit float") << sox(QStringLiteral("floating-point"), 64) << "RIFF tag 3, 64-bit, 1 ch";
-        QTest::newRow("sox 16-bit stereo") << sox(QStringLiteral("signed-integer"), 16, 2, QStringLiteral("sine 440 sine 1000"))
+        const char *sine = "0.9*sin(2*PI*440*t)", *loud = "1.3*sin(2*PI*440*t)";   // float keeps past full scale
+        QTest::newRow("sox 8-bit unsigned") << sox("unsigned-integer", 8) << "RIFF tag 1, 8-bit, 1 ch";
+        QTest::newRow("sox 16-bit") << sox("signed-integer", 16) << "RIFF tag 1, 16-bit, 1 ch";
+        QTest::newRow("sox 24-bit") << sox("signed-integer", 24) << "RIFF ext tag 1, 24-bit, 1 ch";
+        QTest::newRow("sox 32-bit") << sox("signed-integer", 32) << "RIFF ext tag 1, 32-bit, 1 ch";
+        QTest::newRow("sox 32-bit float") << sox("floating-point", 32) << "RIFF tag 3, 32-bit, 1 ch";
+        QTest::newRow("sox 64-bit float") << sox("floating-point", 64) << "RIFF tag 3, 64-bit, 1 ch";
+        QTest::newRow("sox 16-bit stereo") << sox("signed-integer", 16, 2, "sine 440 sine 1000")
                                            << "RIFF tag 1, 16-bit, 2 ch";
-        QTest::newRow("ffmpeg u8") << ffmpeg(sine, QStringLiteral("pcm_u8")) << "RIFF tag 1, 8-bit, 1 ch, bext";
-        QTest::newRow("ffmpeg s16") << ffmpeg(sine, QStringLiteral("pcm_s16le")) << "RIFF tag 1, 16-bit, 1 ch, bext";
-        QTest::newRow("ffmpeg s24") << ffmpeg(sine, QStringLiteral("pcm_s24le")) << "RIFF ext tag 1, 24-bit, 1 ch, bext";
-        QTest::newRow("ffmpeg s32") << ffmpeg(sine, QStringLiteral("pcm_s32le")) << "RIFF ext tag 1, 32-bit, 1 ch, bext";
-        QTest::newRow("ffmpeg f32") << ffmpeg(loud, QStringLiteral("pcm_f32le")) << "RIFF ext tag 3, 32-bit, 1 ch, bext";
-        QTest::newRow("ffmpeg f64") << ffmpeg(loud, QStringLiteral("pcm_f64le")) << "RIFF ext tag 3, 64-bit, 1 ch, bext";
-        QTest::newRow("ffmpeg f32 RF64") << ffmpeg(loud, QStringLiteral("pcm_f32le"), QStringLiteral("-rf64 always"))
+        QTest::newRow("ffmpeg u8") << ffmpeg(sine, "pcm_u8") << "RIFF tag 1, 8-bit, 1 ch, bext";
+        QTest::newRow("ffmpeg s16") << ffmpeg(sine, "pcm_s16le") << "RIFF tag 1, 16-bit, 1 ch, bext";
+        QTest::newRow("ffmpeg s24") << ffmpeg(sine, "pcm_s24le") << "RIFF ext tag 1, 24-bit, 1 ch, bext";
+        QTest::newRow("ffmpeg s32") << ffmpeg(sine, "pcm_s32le") << "RIFF ext tag 1, 32-bit, 1 ch, bext";
+        QTest::newRow("ffmpeg f32") << ffmpeg(loud, "pcm_f32le") << "RIFF ext tag 3, 32-bit, 1 ch, bext";
+        QTest::newRow("ffmpeg f64") << ffmpeg(loud, "pcm_f64le") << "RIFF ext tag 3, 64-bit, 1 ch, bext";
+        QTest::newRow("ffmpeg f32 RF64") << ffmpeg(loud, "pcm_f32le", "-rf64 always")
                                          << "RF64 ext tag 3, 32-bit, 1 ch, bext";
         QTest::newRow("ffmpeg s24 three channels")
-            << ffmpeg(QStringLiteral("0.5*sin(2*PI*440*t)|0.7*sin(2*PI*660*t)|-0.9*sin(2*PI*880*t)"), QStringLiteral("pcm_s24le"))
+            << ffmpeg("0.5*sin(2*PI*440*t)|0.7*sin(2*PI*660*t)|-0.9*sin(2*PI*880*t)", "pcm_s24le")
             << "RIFF ext tag 1, 24-bit, 3 ch, bext";
-        QTest::newRow("ffmpeg f32 stereo") << ffmpeg(QStringLiteral("0.2*sin(2*PI*440*t)|1.2*sin(2*PI*660*t)"), QStringLiteral("pcm_f32le"))
+        QTest::newRow("ffmpeg f32 stereo") << ffmpeg("0.2*sin(2*PI*440*t)|1.2*sin(2*PI*660*t)", "pcm_f32le")
                                            << "RIFF ext tag 3, 32-bit, 2 ch, bext";
     }
     void formats()
@@ -155,8 +154,8 @@ private slots:
         if (f.hasDs64)
             QCOMPARE(QList<quint64>({f.dataChunkSize, f.ds64DataSize, f.ds64SampleCount}), QList<quint64>({0xFFFFFFFFu, raw.dataSize, 12000}));
 
-        // Every channel into every take width, through the AVX2 loop and the
-        // portable one: every sample, the counts and their first positions.
+        // Every channel into every take width, through the AVX2 loop and the portable one: every sample, the counts and their
+        // first positions.
         quint64 clipped = 0;
         for (int ch = 0; ch < f.channels; ++ch) {
             for (int target : {8, 16, 24, 32}) {
@@ -182,17 +181,16 @@ private slots:
             QVERIFY(clipped > 0);   // the loud rows reach past full scale
     }
 
-    // Full scale, halves of the last step, NaN and infinities, put by hand
-    // from frame 100 on into a float file ffmpeg wrote.
+    // Full scale, halves of the last step, NaN and infinities, put by hand from frame 100 on into a float file ffmpeg wrote.
     void specialValues_data()
     {
         kit::columns<QString, int, bool>("codec", "target", "avx2");
-        QTest::newRow("float 32 to 24") << QStringLiteral("pcm_f32le") << 24 << true;
-        QTest::newRow("float 32 to 24, portable loop") << QStringLiteral("pcm_f32le") << 24 << false;
-        QTest::newRow("float 32 to 16") << QStringLiteral("pcm_f32le") << 16 << true;
-        QTest::newRow("float 32 to 16, portable loop") << QStringLiteral("pcm_f32le") << 16 << false;
-        QTest::newRow("float 64 to 24") << QStringLiteral("pcm_f64le") << 24 << true;
-        QTest::newRow("float 32 to 32") << QStringLiteral("pcm_f32le") << 32 << true;
+        QTest::newRow("float 32 to 24") << "pcm_f32le" << 24 << true;
+        QTest::newRow("float 32 to 24, portable loop") << "pcm_f32le" << 24 << false;
+        QTest::newRow("float 32 to 16") << "pcm_f32le" << 16 << true;
+        QTest::newRow("float 32 to 16, portable loop") << "pcm_f32le" << 16 << false;
+        QTest::newRow("float 64 to 24") << "pcm_f64le" << 24 << true;
+        QTest::newRow("float 32 to 32") << "pcm_f32le" << 32 << true;
     }
     void specialValues()
     {
@@ -223,9 +221,8 @@ private slots:
         QCOMPARE(counts(c.counts), QStringLiteral("clipped 4 from 100, non-finite 3 from 109"));   // only our values clip
     }
 
-    // TPDF dither: the same seed gives the same bytes whatever the block size,
-    // another seed other bytes; each sample stays within one step of the
-    // undithered result. Widening loses nothing: no dither there.
+    // TPDF dither: the same seed gives the same bytes whatever the block size, another seed other bytes; each sample stays within
+    // one step of the undithered result. Widening loses nothing: no dither there.
     void dither()
     {
         const QString path = generate(ffmpeg(QStringLiteral("0.7*sin(2*PI*440*t)"), QStringLiteral("pcm_f32le")), "dither.wav");
@@ -244,13 +241,11 @@ private slots:
         QCOMPARE(convertFile(s16, 0, 24, DitherKind::Tpdf, 7).bytes, convertFile(s16, 0, 24).bytes);
     }
 
-    // Our writer makes an RF64 file of more than 4 GB as a sparse file; the
-    // audio past 4 GB is found through ds64 and read where it is.
+    // Our writer makes an RF64 file of more than 4 GB as a sparse file; the audio past 4 GB is found through ds64 and read where
+    // it is.
     void rf64PastFourGigabytes()
     {
-        RecorderFileSpec spec;
-        spec.timeReference = 12345;
-        spec.audioSeed = 9;
+        const RecorderFileSpec spec = kit::spec("tr=12345;seed=9");
         const quint64 frames = (quint64(1) << 32) / 3 + 480000, filledFirst = frames - 48000;
         const QString path = m_dir.filePath(QStringLiteral("long.wav"));
         QString error;
@@ -275,36 +270,28 @@ private slots:
     void damagedHeaders_data()
     {
         kit::columns<QByteArray, QString, QString>("bytes", "error", "unsupported");
-        RecorderFileSpec s;
-        s.withIxml = s.withFilm = s.withVlta = s.withOnde = false;
-        s.frames = 100;
-        auto build = [&s](quint16 tag, quint16 bits, const QByteArray& fmt = QByteArray(), bool withData = true) {
-            RecorderFileSpec x = s;
-            x.formatTag = tag;
-            x.bitsPerSample = bits;
-            x.withData = withData;
-            if (!fmt.isNull()) {
-                x.withFmt = false;
+        auto build = [](const QString& spec, const QByteArray& fmt = QByteArray()) {   // fmt: a chunk of these bytes instead
+            RecorderFileSpec x = kit::spec("noixml;nofilm;novlta;noonde;frames=100;" + spec + (fmt.isNull() ? "" : ";nofmt"));
+            if (!fmt.isNull())
                 x.extraBefore << ExtraChunk{"fmt ", fmt, false, 0};
-            }
             return RecorderFileWriter::build(x);
         };
-        const QByteArray good = build(1, 24);
+        const QByteArray good = build("");
         QTest::newRow("recorder file reads") << good << "" << "";
         QTest::newRow("RIFX") << QByteArray("RIFX" + good.mid(4)) << "Not a sound file: it starts neither with RIFF nor with RF64 or BW64." << "";
         QTest::newRow("shorter than a header") << good.left(10) << "Not a sound file: shorter than a RIFF header." << "";
-        QTest::newRow("no data chunk") << build(1, 24, QByteArray(), false) << "No data chunk." << "";
-        QTest::newRow("fmt of 12 bytes") << build(1, 24, QByteArray(12, '\1')) << "The fmt chunk is too short (12 bytes)." << "";
-        QTest::newRow("extensible tag, plain fmt") << build(0xFFFE, 24) << "The extensible fmt chunk is too short (16 bytes)." << "";
+        QTest::newRow("no data chunk") << build("nodata") << "No data chunk." << "";
+        QTest::newRow("fmt of 12 bytes") << build("", QByteArray(12, '\1')) << "The fmt chunk is too short (12 bytes)." << "";
+        QTest::newRow("extensible tag, plain fmt") << build("tag=0xFFFE") << "The extensible fmt chunk is too short (16 bytes)." << "";
         // An extensible PCM fmt, then one whose GUID is not one of the audio subformats.
         const QByteArray ext = QByteArray::fromHex("feff010080bb0000803202000300180016001800040000000100000000001000800000aa00389b71");
-        QTest::newRow("extensible PCM") << build(1, 24, ext) << "" << "";
-        QTest::newRow("unknown subformat GUID") << build(1, 24, ext.left(39) + '\x72') << ""
+        QTest::newRow("extensible PCM") << build("", ext) << "" << "";
+        QTest::newRow("unknown subformat GUID") << build("", ext.left(39) + '\x72') << ""
                                                 << "Unknown extensible subformat: this is not PCM or IEEE float audio.";
-        QTest::newRow("compressed") << build(0x55, 24) << ""
+        QTest::newRow("compressed") << build("tag=0x55") << ""
             << "Compressed or unknown audio format (format tag 0x0055): only PCM and IEEE float sources can be used.";
-        QTest::newRow("12-bit PCM") << build(1, 12) << "" << "12-bit PCM is not supported (8, 16, 24 or 32 bits).";
-        QTest::newRow("16-bit float") << build(3, 16) << "" << "16-bit float is not supported (32 or 64 bits).";
+        QTest::newRow("12-bit PCM") << build("bits=12") << "" << "12-bit PCM is not supported (8, 16, 24 or 32 bits).";
+        QTest::newRow("16-bit float") << build("tag=3;bits=16") << "" << "16-bit float is not supported (32 or 64 bits).";
         QByteArray rf = "RF64" + good.mid(4);   // a data chunk that defers its size to a ds64 chunk that is not there
         rf.replace(rf.indexOf("data") + 4, 4, QByteArray(4, '\xFF'));
         QTest::newRow("RF64 without ds64") << rf << "The data chunk defers its size to a ds64 chunk, and there is none before it." << "";
