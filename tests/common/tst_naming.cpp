@@ -16,25 +16,18 @@ class TestNaming : public QObject
 {
     Q_OBJECT
 private slots:
+    // name -> mono or not, and the root ("-": not asked)
     void monoAndRacine_data()
     {
         QTest::addColumn<QString>("name");
         QTest::addColumn<bool>("mono");
-        QTest::addColumn<QString>("racine");   // "-": not asked
-        QTest::newRow("classic two digits") << "AA0001_01.WAV" << true << "AA0001";
-        QTest::newRow("classic one char") << "AA0001_1.WAV" << true << "AA0001";
-        QTest::newRow("classic letter track") << "AA0001_A.WAV" << true << "AA0001";
-        QTest::newRow("M/S") << "AA0001-3.WAV" << true << "AA0001";
-        QTest::newRow("diese") << "AA0001#1.WAV" << true << "AA0001";
-        QTest::newRow("plus") << "AA0001+1.WAV" << true << "AA0001";
-        QTest::newRow("poly two-char tail") << "AA0001PX.WAV" << false << "AA0001";
-        QTest::newRow("bare id") << "AA0001.WAV" << false << "AA00";
-        QTest::newRow("seven chars") << "A_1.WAV" << true << "A";
-        QTest::newRow("six chars with separator") << "_1.WAV" << false << "_1.WAV";
-        QTest::newRow("six chars unchanged") << "AB.WAV" << false << "AB.WAV";
-        QTest::newRow("path") << "/x/y/AA0002_24.WAV" << true << "/x/y/AA0002";
-        QTest::newRow("ten colons") << "::::::::::" << false << "::::";
-        QTest::newRow("empty") << "" << false << "-";
+        QTest::addColumn<QString>("racine");
+        for (const char* r : {"AA0001_01.WAV|1|AA0001", "AA0001_1.WAV|1|AA0001", "AA0001_A.WAV|1|AA0001", "AA0001-3.WAV|1|AA0001",
+                              "AA0001#1.WAV|1|AA0001", "AA0001+1.WAV|1|AA0001", "AA0001PX.WAV|0|AA0001", "AA0001.WAV|0|AA00", "A_1.WAV|1|A",
+                              "_1.WAV|0|_1.WAV", "AB.WAV|0|AB.WAV", "/x/y/AA0002_24.WAV|1|/x/y/AA0002", "::::::::::|0|::::", "|0|-"}) {
+            const QStringList c = QString::fromLatin1(r).split(QLatin1Char('|'));
+            QTest::newRow(r) << c[0] << (c[1] == QLatin1String("1")) << c[2];
+        }
     }
     void monoAndRacine()
     {

@@ -87,18 +87,6 @@ RecorderFileSpec tailSpec()
     return spec;
 }
 
-// ffprobe and sox read the file and find the samples we wrote.
-void checkWithOtherReaders(const QString& path, quint32 frames, const QByteArray& pcm)
-{
-    if (haveTool(QStringLiteral("ffprobe"))) {
-        const auto r = run(QStringLiteral("ffprobe"), {"-v", "error", "-show_entries", "stream=duration_ts", "-of",
-                                                       "default=noprint_wrappers=1", path});
-        QCOMPARE(r.out.trimmed() + r.err, "duration_ts=" + QByteArray::number(frames));
-    }
-    if (haveTool(QStringLiteral("sox")))
-        QVERIFY(run(QStringLiteral("sox"), {path, "-t", "raw", "-"}).out == pcm);
-}
-
 const QString kTrackDoc = QStringLiteral(
     "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<BWFXML><SCENE>12A</SCENE><NAME>top-level</NAME><EMPTY></EMPTY>"
     "<TRACK_LIST><TRACK_COUNT>2</TRACK_COUNT><NAME>list-level</NAME><TRACK><CHANNEL_INDEX>1</CHANNEL_INDEX><NAME>Boom</NAME></TRACK>"
@@ -149,21 +137,6 @@ private slots:
                              {"line", [&] { return f.m_nXmlErrorLine; }}, {"column", [&] { return f.m_nXmlErrorColumn; }},
                              {"kept", [&] { return !f.m_siXML.isEmpty(); }}};   // a failed parse empties the text
         QCOMPARE(kit::ask(expected, q), expected);
-    }
-
-    // The DOM wrapper: setting never creates; an empty element moves to the end; an empty value is a space.
-    void xmlSetElement()
-    {
-        QXmlObject xml;
-        QVERIFY(xml.OpenDocFromTxt(kTrackDoc, nullptr, nullptr, nullptr) && !xml.GetFirstElement().isNull());
-        for (const char* name : {"TAPE", "SCENE", "EMPTY", "NOTE"})
-            xml.SetElement(QLatin1String(name), name[0] == 'E' || name[0] == 'N' ? QString() : QStringLiteral("99"), XmlPath(QString()));
-        xml.SetElement(QStringLiteral("CHANNEL_INDEX"), 4000000000u, XmlPath(QStringLiteral("TRACK_LIST\tTRACK")));
-        QStringList order;
-        for (QDomElement e = xml.GetRoot().firstChildElement(); !e.isNull(); e = e.nextSiblingElement())
-            order << e.tagName() + QLatin1Char('=') + e.text();
-        QCOMPARE(order.join(QLatin1Char('|')), QStringLiteral("SCENE=99|NAME=top-level|TRACK_LIST=2list-level4000000000Boom2Lav Eric|"
-                                                              "NOTE= |EMPTY= "));
     }
 
     // Asked before the root is taken, each query says so once and answers "none".
@@ -489,7 +462,6 @@ private slots:
                  QList<int>({int(at), growth, moved && old ? 1 : 0}));
         QVERIFY(openScanned(reader, path) && reader.GetiXMLFileInfos());
         QCOMPARE(reader.GetiXMLNotes() + QString::number(reader.m_nPosiXML), QStringLiteral("third") + QString::number(at));
-        checkWithOtherReaders(path, s.frames, before.mid(int(offsetOf(places, "data")) + 8, int(s.frames) * 3));
     }
 
     // Whatever stops a writer, the file is left as it was to the byte, the object believes what the disk holds, and one message
@@ -625,9 +597,6 @@ private slots:
             expected.replace(int(offsetOf(places, "ond1")), 4, "JUNK");   // size kept
         QVERIFY(after.mid(8, int(riff)) == expected.mid(8, int(riff)));
         QVERIFY(openScanned(reader, path) && reader.m_nPosOnde == p + 8);
-        reader.Close();
-        if (count > 1000)
-            checkWithOtherReaders(path, spec.frames, before.mid(int(offsetOf(places, "data")) + 8, int(spec.frames) * 3));
     }
 
     // Setters restore the sections they need, once, where a recorder puts them, and build a document when there is none;

@@ -212,33 +212,6 @@ private slots:
         QCOMPARE(f.m_siXML + QString::number(f.m_nSizeiXML), QStringLiteral("previous61440"));
     }
 
-    // The parsed document survives re-initialisation and a file without iXML; a new iXML chunk discards it.
-    void documentLifecycle()
-    {
-        const QString with = writeSpec(m_dir.filePath(QStringLiteral("with.WAV")), RecorderFileSpec());
-        const QString without = writeSpec(m_dir.filePath(QStringLiteral("without.WAV")), kit::spec("noixml"));
-        QSoundFile f;
-        QVERIFY(openScanned(f, with) && f.GetiXMLFileInfos());
-        f.Close();
-        QVERIFY(openScanned(f, without) && f.m_XmlObject.XmlOk());
-        f.Close();
-        QVERIFY(openScanned(f, with) && !f.m_XmlObject.XmlOk());
-    }
-
-    void lectureDataBin()
-    {
-        const QString path = writeSpec(m_dir.filePath(QStringLiteral("d.WAV")), kit::spec("bits=16;seed=42"));
-        QSoundFile f;
-        char buffer[20] = {};
-        QVERIFY(openScanned(f, path));
-        QCOMPARE(f.LectureDataBin(buffer, f.m_nPosData, 10), qint64(10));
-        QCOMPARE(f.LectureDataBin(buffer + 10, -1, 10), qint64(10));   // -1 continues where the last read ended
-        for (int i = 0; i < 10; ++i)
-            QCOMPARE(qint32(qFromLittleEndian<qint16>(buffer + 2 * i)), RecorderFileSpec::sampleValue(42, quint32(i), 0, 16));
-        QCOMPARE(f.LectureDataBin(buffer, QFileInfo(path).size() - 4, 20), qint64(4));
-        QCOMPARE(f.LectureDataBin(nullptr, 0, 4), qint64(-1));
-    }
-
     // ffmpeg writes an extensible fmt (40 bytes), a 602-byte bext without coding history and a LIST chunk; sox writes no bext.
     void filesOfOtherWriters()
     {
