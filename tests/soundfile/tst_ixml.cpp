@@ -29,7 +29,7 @@ bool load(QSoundFile& f, const QString& text, const QByteArray& film = "25.00", 
     return f.GetiXMLFileInfos();
 }
 
-QString syncPoints(const QStringList& points)   // "FUNCTION,comment,low" each
+QString syncPointList(const QStringList& points)   // "FUNCTION,comment,low" each
 {
     QString list;
     for (const QString& p : points)
@@ -87,10 +87,6 @@ RecorderFileSpec tailSpec()
     return spec;
 }
 
-const QString kTrackDoc = QStringLiteral(
-    "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<BWFXML><SCENE>12A</SCENE><NAME>top-level</NAME><EMPTY></EMPTY>"
-    "<TRACK_LIST><TRACK_COUNT>2</TRACK_COUNT><NAME>list-level</NAME><TRACK><CHANNEL_INDEX>1</CHANNEL_INDEX><NAME>Boom</NAME></TRACK>"
-    "<TRACK><CHANNEL_INDEX>2</CHANNEL_INDEX><NAME>Lav <B>Eric</B></NAME></TRACK></TRACK_LIST><NOTE>a</NOTE></BWFXML>");
 const QString kBaseLines = QStringLiteral("aSCENE=12A|aTAKE=3|aTAPE=DAY1|aUBITS=11223344|aSPEED=025.000-ND|aNOTE=good take");
 QString names[24], pans[24], actives[24], grids[24];
 
@@ -137,23 +133,6 @@ private slots:
                              {"line", [&] { return f.m_nXmlErrorLine; }}, {"column", [&] { return f.m_nXmlErrorColumn; }},
                              {"kept", [&] { return !f.m_siXML.isEmpty(); }}};   // a failed parse empties the text
         QCOMPARE(kit::ask(expected, q), expected);
-    }
-
-    // Asked before the root is taken, each query says so once and answers "none".
-    void xmlQueriesBeforeTheRoot()
-    {
-        QXmlObject xml;
-        QVERIFY(xml.OpenDocFromTxt(kTrackDoc, nullptr, nullptr, nullptr));
-        RelayRecorder relay;
-        const QString s = QStringLiteral("SCENE"), dot = QStringLiteral("(): No root item.\nUse GetFirstElement() first");
-        const QStringList path = XmlPath(QString());
-        QCOMPARE(QStringList({xml.GetElement(s, path), QString::number(xml.GetCountElement(s, path)), xml.GetElementAt(s, -1, QString(), path),
-                              QString::number(xml.GetPtrElement(s, path).isNull())}), QStringList({"", "0", "", "1"}));
-        xml.SetElement(s, s, path);
-        QCOMPARE(relay.lines(), QStringList({"QXmlObject::GetElement" + dot + '.', "QXmlObject::GetCountElement" + dot,
-                                             "QXmlObject::GetElementAt" + dot + '.', "QXmlObject::GetPtrElement" + dot + '.',
-                                             "QXmlObject::SetElement" + dot + '.'}));
-        QVERIFY(relay.args().startsWith(QLatin1String("0,1,")));
     }
 
     // Body "-": no document at all. A missing or empty text reads as " "; take letters come from TAKE_TYPE with a template of 2
@@ -277,43 +256,41 @@ private slots:
         QCOMPARE(kit::ask(expected, answer), expected);
     }
 
-    // Ten slates at most (the tenth decides "auto"); markers by their exact function name; no document clears the counts and the
-    // first entries.
-    void syncPointLists()
+    // Ten slates at most (the tenth decides "auto"); markers by their exact function name; frames rounded at the file's rate
+    // and film code (pull-down on request); with no document, samples are cleared and frames are not.
+    void syncPoints_data()
     {
-        QStringList points;
+        kit::columns<quint32, QByteArray, bool, QString, int, int, QString>("rate", "film", "pullDown", "points", "slates", "markers",
+                                                                            "expected");
+        QStringList ten;
         for (int i = 0; i < 11; ++i)   // the 11th is ignored
-            points << QStringLiteral("SLATE_GENERIC,%1,%2").arg(i == 3 || i == 10 ? QStringLiteral("AUTO") : QStringLiteral("c%1").arg(i))
-                          .arg(48000 * (i + 1));
-        QSoundFile f, m, none;
-        QVERIFY(load(f, syncPoints(points)));
-        QCOMPARE(syncText(f, false, 10, 0), QStringLiteral("slates 10: 48000/25 c0, 96000/50 c1, 144000/75 c2, 192000/100 AUTO, "
-            "240000/125 c4, 288000/150 c5, 336000/175 c6, 384000/200 c7, 432000/225 c8, 480000/250 c9; markers 0: ; manual"));
-        QVERIFY(load(m, syncPoints({"MARKER_GENERIC,m1,100", "OTHER,o,5", "marker_generic,o,6", "MARKER_GENERIC,m2,x"})));
-        QCOMPARE(syncText(m, false, 0, 3), QStringLiteral("slates 0: ; markers 2: 100 m1, 0 m2, 0 -; auto"));
-        QCOMPARE(syncText(none, false, 10, 10), "slates 0: " + QStringLiteral("0/99 -, ").repeated(9) + "0/99 -; markers 0: "
-                                                           + QStringLiteral("0 -, ").repeated(9) + "0 -; auto");
+            ten << QStringLiteral("SLATE_GENERIC,%1,%2").arg(i == 3 || i == 10 ? QStringLiteral("AUTO") : QStringLiteral("c%1").arg(i))
+                       .arg(48000 * (i + 1));
+        QTest::newRow("eleven slates") << 48000u << QByteArray("25.00") << false << ten.join('|') << 10 << 0
+            << "slates 10: 48000/25 c0, 96000/50 c1, 144000/75 c2, 192000/100 AUTO, 240000/125 c4, 288000/150 c5, 336000/175 c6, "
+               "384000/200 c7, 432000/225 c8, 480000/250 c9; markers 0: ; manual";
+        QTest::newRow("markers") << 48000u << QByteArray("25.00") << false
+                                 << "MARKER_GENERIC,m1,100|OTHER,o,5|marker_generic,o,6|MARKER_GENERIC,m2,x" << 0 << 3
+                                 << "slates 0: ; markers 2: 100 m1, 0 m2, 0 -; auto";
+        QTest::newRow("no document") << 48000u << QByteArray("25.00") << false << "-" << 10 << 10
+                                     << "slates 0: " + QStringLiteral("0/99 -, ").repeated(9) + "0/99 -; markers 0: "
+                                            + QStringLiteral("0 -, ").repeated(9) + "0 -; auto";
+        // rate|film|pull-down|SYNC_POINT_LOW|samples/frames; the second slate's samples are cleared, its frames are not.
+        for (const char* r : {"48000|25.00|0|24000|24000/13", "48000|25.00|1|24000|24000/12", "48000|25.00|0|959|959/0",
+                              "48000|25.00|0|960|960/1", "48000|29.97|0|48000|48000/30", "48000|-|0|96000|96000/48",
+                              "0|25.00|0|24000|24000/0", "48000|25.00|0|abc|0/0"}) {
+            const QStringList c = kit::split(QString::fromLatin1(r));
+            QTest::newRow(r) << c[0].toUInt() << c[1].toLatin1() << (c[2] == QLatin1String("1")) << "SLATE_GENERIC,," + c[3] << 2 << 0
+                             << "slates 1: " + c[4] + " , 0/99 -; markers 0: ; manual";
+        }
     }
-
-    void syncPointFrames_data()
+    void syncPoints()
     {
-        kit::columns<quint32, QByteArray, bool, QString, QString>("rate", "film", "pullDown", "low", "slate");
-        QTest::newRow("24000 at 48k/25: 24960 -> 13") << 48000u << QByteArray("25.00") << false << "24000" << "24000/13";
-        QTest::newRow("same with pull-down: 12") << 48000u << QByteArray("25.00") << true << "24000" << "24000/12";
-        QTest::newRow("just under half a frame") << 48000u << QByteArray("25.00") << false << "959" << "959/0";
-        QTest::newRow("half a frame rounds up") << 48000u << QByteArray("25.00") << false << "960" << "960/1";
-        QTest::newRow("29.97 counts 30") << 48000u << QByteArray("29.97") << false << "48000" << "48000/30";
-        QTest::newRow("no film: 24") << 48000u << QByteArray("-") << false << "96000" << "96000/48";
-        QTest::newRow("rate 0") << 0u << QByteArray("25.00") << false << "24000" << "24000/0";
-        QTest::newRow("not a number") << 48000u << QByteArray("25.00") << false << "abc" << "0/0";
-    }
-    void syncPointFrames()
-    {
-        QFETCH(quint32, rate); QFETCH(QByteArray, film); QFETCH(bool, pullDown); QFETCH(QString, low); QFETCH(QString, slate);
+        QFETCH(quint32, rate); QFETCH(QByteArray, film); QFETCH(bool, pullDown); QFETCH(QString, points); QFETCH(int, slates);
+        QFETCH(int, markers);
         QSoundFile f;
-        QVERIFY(load(f, syncPoints({"SLATE_GENERIC,," + low}), film, rate));
-        // The second slate's samples are cleared, its frames are not.
-        QCOMPARE(syncText(f, pullDown, 2, 0), "slates 1: " + slate + " , 0/99 -; markers 0: ; manual");
+        QVERIFY(points == QLatin1String("-") || load(f, syncPointList(kit::split(points)), film, rate));
+        QTEST(syncText(f, pullDown, slates, markers), "expected");
     }
 
     // The document built for a file without one, from its bext, its name and its take. files: written in order, the last one is
@@ -652,8 +629,6 @@ private slots:
             << "INDICE=3,NAME=Boom,ACTIVE=no,IN_GRID=YES,PAN_POT=0|INDICE=4,NAME=Lav,ACTIVE=NO" + kept;
         QTest::newRow("Yes: ACTIVE and NAME move to the end") << table << "Yes" << "yES"
             << "INDICE=3,IN_GRID=NO,PAN_POT=L50,ACTIVE=Yes,NAME=Perche|INDICE=4,ACTIVE=yES,NAME=Lav 2,IN_GRID=YES,PAN_POT=R10" + kept;
-        QTest::newRow("other flag: values set in place") << table << "MUTE" << ""
-            << "INDICE=3,NAME=Perche,ACTIVE=MUTE,IN_GRID=NO,PAN_POT=L50|INDICE=4,NAME=Lav 2,ACTIVE= ,IN_GRID=YES,PAN_POT=R10" + kept;
         QString restored;
         for (int i = 0; i < 24; ++i)
             restored += QStringLiteral("|INDICE=%1,").arg(i)
