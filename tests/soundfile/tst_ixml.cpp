@@ -580,10 +580,8 @@ private slots:
     // generation then keeps their values.
     void setters()
     {
-        RecorderFileSpec spec;
-        spec.ixmlRaw = "<?xml version=\"1.0\"?>\n<BWFXML><SCENE>1</SCENE></BWFXML>\n";
         QSoundFile sf, bare;
-        QVERIFY(openScanned(sf, write(spec, nullptr, QStringLiteral("AC0001_05.WAV")), 2) && sf.GetiXMLFileInfos());
+        QVERIFY(openScanned(sf, write(kit::spec("ixml=<BWFXML><SCENE>1</SCENE></BWFXML>"), nullptr, "AC0001_05.WAV"), 2) && sf.GetiXMLFileInfos());
         QDomElement root = sf.m_XmlObject.Document().documentElement();
         QStringList last;
         sf.SetiXMLNote(4, QStringLiteral("  \t two words \r\n "));
@@ -602,10 +600,7 @@ private slots:
         for (const char* tag : {"<TRACK_LIST>", "<FILE_SET>", "<NOTE>", "<TOTAL_FILES>8</TOTAL_FILES>", "<FILE_SET_INDEX>5<"})
             QVERIFY2(text.count(QLatin1String(tag)) == 1, tag);
 
-        spec = RecorderFileSpec();
-        spec.withIxml = false;
-        spec.description = "aSCENE=4C\r\naTAKE=2\r\n";
-        QVERIFY(openScanned(bare, write(spec, nullptr, QStringLiteral("AD0001_03.WAV")), 2) && !bare.GetiXMLFileInfos());
+        QVERIFY(openScanned(bare, write(kit::spec("noixml;desc=aSCENE=4C|aTAKE=2"), nullptr, "AD0001_03.WAV"), 2) && !bare.GetiXMLFileInfos());
         bare.SetiXMLVeltaAllTrkInfos(names, pans, actives, grids);   // needs a document: does nothing
         QVERIFY(!bare.m_XmlObject.XmlOk());
         bare.SetiXMLMonoTrackNumber(2, 7);
@@ -638,10 +633,8 @@ private slots:
     void veltaTrackTable()
     {
         QFETCH(QByteArray, raw); QFETCH(QString, active3); QFETCH(QString, active4);
-        RecorderFileSpec spec;
-        spec.ixmlRaw = raw;
         QSoundFile sf;
-        QVERIFY(openScanned(sf, write(spec), 2) && sf.GetiXMLFileInfos());
+        QVERIFY(openScanned(sf, write(kit::spec("ixml=" + raw)), 2) && sf.GetiXMLFileInfos());
         for (int i = 0; i < 24; ++i) {
             names[i] = i == 3 ? QStringLiteral("Perche") : i == 4 ? QStringLiteral("Lav 2") : QString();
             pans[i] = i == 3 ? QStringLiteral("L50") : i == 4 ? QStringLiteral("R10") : QString();
@@ -668,9 +661,7 @@ private slots:
         QTextCodec* previous = QTextCodec::codecForLocale();
         QTextCodec::setCodecForLocale(QTextCodec::codecForName("ISO-8859-1"));
         struct Restore { QTextCodec* c; ~Restore() { QTextCodec::setCodecForLocale(c); } } restore{previous};
-        RecorderFileSpec spec;
-        spec.withIxml = false;
-        const QString path = write(spec, nullptr, QStringLiteral("AE0001_02.WAV")), name = QStringLiteral("Perche \u00C9ric");
+        const QString path = write(kit::spec("noixml"), nullptr, "AE0001_02.WAV"), name = QStringLiteral("Perche \u00C9ric");
         QSoundFile sf;
         QVERIFY(openScanned(sf, path, 2));
         sf.SetiXMLMonoTrackNumber(1, 2);

@@ -273,15 +273,11 @@ private slots:
         // Decoded as 32-bit signed little-endian: the value sits in the top bits.
         r = run(QStringLiteral("sox"), {"-D", path, "-t", "raw", "-e", "signed", "-b", "32", "-L", "-"});
         QCOMPARE(r.out.size(), int(s.frames * s.channels * 4));
-        int distinct = 0;
-        for (quint32 f = 0; f < s.frames * s.channels; ++f) {
-            const qint32 expected = RecorderFileSpec::sampleValue(7, f / s.channels, quint16(f % s.channels), s.bitsPerSample);
-            if ((qint32(u32At(r.out, int(f * 4))) >> (32 - s.bitsPerSample)) != expected)
+        QVERIFY(RecorderFileSpec::sampleValue(7, 1, 0, s.bitsPerSample) != RecorderFileSpec::sampleValue(7, 2, 0, s.bitsPerSample));
+        for (quint32 f = 0; f < s.frames * s.channels; ++f)   // audio, not silence
+            if ((qint32(u32At(r.out, int(f * 4))) >> (32 - s.bitsPerSample))
+                != RecorderFileSpec::sampleValue(7, f / s.channels, quint16(f % s.channels), s.bitsPerSample))
                 QFAIL(qPrintable(QStringLiteral("sample %1 differs").arg(f)));
-            distinct += f >= s.channels && expected != RecorderFileSpec::sampleValue(7, f / s.channels - 1, quint16(f % s.channels),
-                                                                                       s.bitsPerSample);
-        }
-        QVERIFY(distinct > int(s.frames * s.channels) / 2);   // really varying audio, not silence
     }
 };
 
