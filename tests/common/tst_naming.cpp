@@ -66,7 +66,6 @@ private slots:
         QTest::addColumn<QString>("parts");   // held path|folder|file|file without extension|extension|root|separator
         QTest::newRow("trailing slash") << "/a/b/" << "/a/b|/a/|b|b||b|";
         QTest::newRow("classic track") << "/t/AA0001_01.WAV" << "/t/AA0001_01.WAV|/t/|AA0001_01.WAV|AA0001_01|WAV|AA0001|_";
-        QTest::newRow("one-char track") << "/t/AA0001_1.WAV" << "/t/AA0001_1.WAV|/t/|AA0001_1.WAV|AA0001_1|WAV|AA0001|_";
         QTest::newRow("poly") << "/t/AA0001PX.WAV" << "/t/AA0001PX.WAV|/t/|AA0001PX.WAV|AA0001PX|WAV|AA0001PX|";
         QTest::newRow("cleaned") << "/t//u/./../v/AA0001+A.BWF" << "/t/v/AA0001+A.BWF|/t/v/|AA0001+A.BWF|AA0001+A|BWF|AA0001|+";
         QTest::newRow("first separator, last root") << "/t/A-B_C#01.WAV" << "/t/A-B_C#01.WAV|/t/|A-B_C#01.WAV|A-B_C#01|WAV|A-B_C|-";

@@ -99,13 +99,6 @@ inline void setFormat(QSoundFile& f, quint32 rate, quint16 channels, quint16 bit
     f.m_tFmtChunk.SetU16(bwf::kFmtBitsPerSample, bits);
 }
 
-inline void setBextBytes(QSoundFile& f, int offset, const QByteArray& bytes, int field)
-{
-    f.m_tBextChunk.SetChunkID("bext");
-    std::memset(f.m_tBextChunk.Data() + offset, 0, size_t(field));
-    std::memcpy(f.m_tBextChunk.Data() + offset, bytes.constData(), size_t(qMin(bytes.size(), field)));
-}
-
 inline void setTimeReference(QSoundFile& f, quint64 tr)
 {
     f.m_tBextChunk.SetChunkID("bext");

