@@ -1,8 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// Naming rules of take files and the path helper.
+// Naming rules of take files.
 
 #include "FileNaming.h"
-#include "QPath.h"
 #include "SoundFixtures.h"
 
 #include <QDir>
@@ -58,26 +57,6 @@ private slots:
         a.join();
         b.join();
         QCOMPARE(mismatches.load(), 0);
-    }
-
-    void qpath_data()
-    {
-        QTest::addColumn<QString>("input");
-        QTest::addColumn<QString>("parts");   // held path|folder|file|file without extension|extension|root|separator
-        QTest::newRow("trailing slash") << "/a/b/" << "/a/b|/a/|b|b||b|";
-        QTest::newRow("classic track") << "/t/AA0001_01.WAV" << "/t/AA0001_01.WAV|/t/|AA0001_01.WAV|AA0001_01|WAV|AA0001|_";
-        QTest::newRow("poly") << "/t/AA0001PX.WAV" << "/t/AA0001PX.WAV|/t/|AA0001PX.WAV|AA0001PX|WAV|AA0001PX|";
-        QTest::newRow("cleaned") << "/t//u/./../v/AA0001+A.BWF" << "/t/v/AA0001+A.BWF|/t/v/|AA0001+A.BWF|AA0001+A|BWF|AA0001|+";
-        QTest::newRow("first separator, last root") << "/t/A-B_C#01.WAV" << "/t/A-B_C#01.WAV|/t/|A-B_C#01.WAV|A-B_C#01|WAV|A-B_C|-";
-        QTest::newRow("separator too far from the end") << "/t/AB_1234.WAV" << "/t/AB_1234.WAV|/t/|AB_1234.WAV|AB_1234|WAV|AB_1234|_";
-        QTest::newRow("bare name") << "AA0001_01.WAV" << "AA0001_01.WAV||||WAV||";
-    }
-    void qpath()
-    {
-        QFETCH(QString, input);
-        const QPath p(input);
-        QTEST(QStringList({p.Path(), p.GetPath(), p.GetFilename(true), p.GetFilename(false), p.GetExtension(), p.GetRoot(),
-                           p.GetSeparator()}).join(QLatin1Char('|')), "parts");
     }
 
     // Files of a take: any separator and case of the extension; wildcard characters in a root are plain characters.

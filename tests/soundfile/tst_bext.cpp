@@ -198,15 +198,13 @@ private slots:
         // floor((2^64 - 1) * 1000 / 1001) without overflow; frames wrap in 32 bits
         row("pull-down of a huge reference", 48000, 1, 24, 0, ~0ULL, "25.00", "sec1=383923244957325;rest1=14;frame1=1743444933");
         // Sampling text.
-        row("48k", 48000, 1, 24, 0, 0, "-", "sampling=48kHz/24bits");
         row("48048 pull-up", 48048, 1, 24, 0, 0, "-", "sampling=48048Hz/24bits");
         row("176.4k", 176400, 1, 24, 0, 0, "-", "sampling=176.4kHz/24bits");
         row("rest 950 rounds to 10", 100950, 1, 24, 0, 0, "-", "sampling=100.10kHz/24bits");
         row("rest 949", 100949, 1, 24, 0, 0, "-", "sampling=100.9kHz/24bits");
         // File sizes.
-        row("10 KB", 48000, 1, 24, 10240, 0, "-", "size=10 KB;mib=1;riff=10240");
         row("just under 1 MB", 48000, 1, 24, 1048575, 0, "-", "size=1023 KB;mib=1");
-        row("1 MB", 48000, 1, 24, 1048576, 0, "-", "size=1 MB;mib=1");
+        row("1 MB", 48000, 1, 24, 1048576, 0, "-", "size=1 MB;mib=1;riff=1048576");
         row("largest size", 48000, 1, 24, 0xFFFFFFFFu, 0, "-", "size=4095 MB;mib=4095;riff=4294967295");
         row("zero size", 48000, 1, 24, 0, 0, "-", "size=0 KB;mib=1");
         // Lengths.

@@ -122,18 +122,13 @@ private slots:
             "tracknumber=-1;template=-1;indexes=-1 -1 -1 -1 -1 -1;channels=,|,|,|,|,;trk(0)=;active(0)=;grid(0)=;pan(0)=;adv=;messages=0";
         QTest::newRow("present") << "<SCENE>12A</SCENE><TAPE>DAY1</TAPE><NOTE>a &lt; b &amp; c</NOTE><UBITS>00112233</UBITS>"
                                     "<CIRCLED>FALSE</CIRCLED>" << "scene=12A;tape=DAY1;notes=a < b & c;ubits=00112233;circled=FALSE";
-        QTest::newRow("missing") << "<TAKE>1</TAKE>" << "scene= ;notes= ;circled= ";
+        QTest::newRow("missing") << "<TAKE>1</TAKE><VELTA_PAVANE/>" << "scene= ;notes= ;circled= ;reflevel= ;trk(0)=";
         QTest::newRow("scene not trimmed") << "<SCENE> 12 </SCENE>" << "scene= 12 ";
         QTest::newRow("UTF-8 scene") << "<SCENE>Été</SCENE>" << "scene=Été";
-        QTest::newRow("mono track name of the first TRACK")
-            << "<TRACK_LIST><TRACK><CHANNEL_INDEX>3</CHANNEL_INDEX><NAME>Boom</NAME></TRACK><TRACK><NAME>Lav</NAME></TRACK>"
-               "</TRACK_LIST>" << "trackname=Boom;tracknumber=2";
+        QTest::newRow("first TRACK, vendor fields") << "<TRACK_LIST><TRACK><CHANNEL_INDEX>3</CHANNEL_INDEX><NAME>Boom</NAME></TRACK><TRACK>"
+            "<NAME>Lav</NAME></TRACK></TRACK_LIST><VELTA_PAVANE><REF_LEVEL>-20dBFS</REF_LEVEL><SCTK_TEMPLATE>2</SCTK_TEMPLATE><ADV_TPL>"
+            "<COMP>SQ-SL</COMP></ADV_TPL></VELTA_PAVANE>" << "trackname=Boom;tracknumber=2;reflevel=-20dBFS;template=2;comp=SQ-SL";
         QTest::newRow("missing level skipped") << "<NAME>top</NAME>" << "trackname=top";
-        QTest::newRow("ref level") << "<VELTA_PAVANE><REF_LEVEL>-20dBFS</REF_LEVEL></VELTA_PAVANE>" << "reflevel=-20dBFS";
-        QTest::newRow("ref level missing") << "<VELTA_PAVANE/>" << "reflevel= ;trk(0)=";
-        QTest::newRow("composition") << "<VELTA_PAVANE><ADV_TPL><COMP>SQ-SL</COMP></ADV_TPL></VELTA_PAVANE>" << "comp=SQ-SL";
-        QTest::newRow("numbers") << "<TRACK_LIST><TRACK><CHANNEL_INDEX>3</CHANNEL_INDEX></TRACK></TRACK_LIST>"
-                                    "<VELTA_PAVANE><SCTK_TEMPLATE>2</SCTK_TEMPLATE></VELTA_PAVANE>" << "tracknumber=2;template=2";
         QTest::newRow("TRACK without CHANNEL_INDEX") << "<TRACK_LIST><TRACK><NAME>x</NAME></TRACK></TRACK_LIST>"
                                                      << "tracknumber=-1;template=-1";
         QTest::newRow("not numbers") << "<TRACK_LIST><TRACK><CHANNEL_INDEX>x</CHANNEL_INDEX></TRACK></TRACK_LIST>"

@@ -117,13 +117,11 @@ private slots:
         QTest::newRow("sox 32-bit") << sox("signed-integer", 32) << "RIFF ext tag 1, 32-bit, 1 ch";
         QTest::newRow("sox 32-bit float") << sox("floating-point", 32) << "RIFF tag 3, 32-bit, 1 ch";
         QTest::newRow("sox 64-bit float") << sox("floating-point", 64) << "RIFF tag 3, 64-bit, 1 ch";
-        QTest::newRow("sox 16-bit stereo") << sox("signed-integer", 16, 2, "sine 440 sine 1000")
-                                           << "RIFF tag 1, 16-bit, 2 ch";
+        QTest::newRow("sox 16-bit stereo") << sox("signed-integer", 16, 2, "sine 440 sine 1000") << "RIFF tag 1, 16-bit, 2 ch";
         QTest::newRow("ffmpeg s24") << ffmpeg(sine, "pcm_s24le") << "RIFF ext tag 1, 24-bit, 1 ch, bext";
         QTest::newRow("ffmpeg f32") << ffmpeg(loud, "pcm_f32le") << "RIFF ext tag 3, 32-bit, 1 ch, bext";
         QTest::newRow("ffmpeg f64") << ffmpeg(loud, "pcm_f64le") << "RIFF ext tag 3, 64-bit, 1 ch, bext";
-        QTest::newRow("ffmpeg f32 RF64") << ffmpeg(loud, "pcm_f32le", "-rf64 always")
-                                         << "RF64 ext tag 3, 32-bit, 1 ch, bext";
+        QTest::newRow("ffmpeg f32 RF64") << ffmpeg(loud, "pcm_f32le", "-rf64 always") << "RF64 ext tag 3, 32-bit, 1 ch, bext";
         QTest::newRow("ffmpeg s24 three channels")
             << ffmpeg("0.5*sin(2*PI*440*t)|0.7*sin(2*PI*660*t)|-0.9*sin(2*PI*880*t)", "pcm_s24le")
             << "RIFF ext tag 1, 24-bit, 3 ch, bext";
