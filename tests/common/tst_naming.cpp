@@ -4,8 +4,6 @@
 #include "FileNaming.h"
 #include "SoundFixtures.h"
 
-#include <QDir>
-#include <QTemporaryDir>
 #include <QtTest>
 
 #include <atomic>

@@ -89,7 +89,8 @@ inline QString ask(const QString& expected, const Queries& queries)
     });
 }
 
-inline void setFormat(QSoundFile& f, quint32 rate, quint16 channels, quint16 bits)
+// fmt (PCM), the bext time reference and the film code ("-": no film chunk) as a scan would leave them.
+inline void setRecords(QSoundFile& f, quint32 rate, quint16 channels, quint16 bits, quint64 tr, const QByteArray& film)
 {
     f.m_tFmtChunk.SetChunkID("fmt ");
     f.m_tFmtChunk.SetChunkSize(16);
@@ -97,24 +98,14 @@ inline void setFormat(QSoundFile& f, quint32 rate, quint16 channels, quint16 bit
     f.m_tFmtChunk.SetU16(bwf::kFmtChannels, channels);
     f.m_tFmtChunk.SetU32(bwf::kFmtSampleRate, rate);
     f.m_tFmtChunk.SetU16(bwf::kFmtBitsPerSample, bits);
-}
-
-inline void setTimeReference(QSoundFile& f, quint64 tr)
-{
     f.m_tBextChunk.SetChunkID("bext");
     f.m_tBextChunk.SetU32(bwf::kBextTimeReferenceLow, quint32(tr & 0xFFFFFFFFu));
     f.m_tBextChunk.SetU32(bwf::kBextTimeReferenceHigh, quint32(tr >> 32));
-}
-
-// "-" leaves the file without a film chunk.
-inline void setFilmCode(QSoundFile& f, const QByteArray& code)
-{
-    if (code == "-")
-        return;
-    f.m_tFilmChunk.SetChunkID("film");
-    std::memset(f.m_tFilmChunk.Data() + bwf::kFilmFrameRateCode, 0, bwf::kFilmFrameRateCodeBytes);
-    std::memcpy(f.m_tFilmChunk.Data() + bwf::kFilmFrameRateCode, code.constData(),
-                size_t(qMin(code.size(), bwf::kFilmFrameRateCodeBytes)));
+    if (film != "-") {
+        f.m_tFilmChunk.SetChunkID("film");
+        std::memcpy(f.m_tFilmChunk.Data() + bwf::kFilmFrameRateCode, film.leftJustified(bwf::kFilmFrameRateCodeBytes, '\0', true).constData(),
+                    size_t(bwf::kFilmFrameRateCodeBytes));
+    }
 }
 
 } // namespace kit

@@ -7,8 +7,6 @@
 #include "SoundTestKit.h"
 #include "TimeFormat.h"
 
-#include <QTemporaryDir>
-
 #include <limits>
 
 using testsupport::readAll;
@@ -128,54 +126,44 @@ private slots:
             QVERIFY(testsupport::openScanned(again, path) && again.GetBextType() == type.leftJustified(5, QLatin1Char(' '), true));
     }
 
-    // The engine's sequence on a new track: rewrite with the file ID and the track name, then the type line. Line ends inside a
-    // name used to become lines of their own and push the type line out.
-    void engineDescriptionKeepsTrackNameOnOneLine_data()
+    // The engine's sequence on a new track: rewrite with the file ID, the track index and name, then the type line. Line ends
+    // inside a name used to become lines of their own and push the type line out; the largest index overflowed. Byte 255 of
+    // the field is never written.
+    void engineDescription_data()
     {
-        kit::columns<QByteArray, QByteArray, QByteArray>("description", "trackName", "expectedLine");
-        QTest::newRow("foreign note") << (QByteArray("aSCENE=\xC9T\xC9\r\naTAKE=3\r\naNOTE=") + QByteArray(49, '\xE9') + "\r\n")
-                                      << QByteArray("Boom \xC3\xA9t\xC3\xA9") << QByteArray("aTRK3=Boom \xC3\xA9t\xC3\xA9\r\n");
-        QTest::newRow("line ends in the name") << (QByteArray("aSCENE=12A\r\naTAKE=3\r\naNOTE=") + QByteArray(49, 'n') + "\r\n")
-                                               << (QByteArray("Boom") + QByteArray(40, '\r') + "L\nR")
-                                               << (QByteArray("aTRK3=Boom") + QByteArray(40, ' ') + "L R\r\n");
+        kit::columns<QByteArray, int, QByteArray, QString>("description", "index", "trackName", "lines");
+        const QByteArray plain = "aSCENE=12A\r\naTAKE=3\r\naNOTE=" + QByteArray(49, 'n') + "\r\n";
+        QTest::newRow("foreign note") << (QByteArray("aSCENE=\xC9T\xC9\r\naTAKE=3\r\naNOTE=") + QByteArray(49, '\xE9') + "\r\n") << 2
+                                      << QByteArray("Boom \xC3\xA9t\xC3\xA9") << "aTRK3=Boom \xC3\xA9t\xC3\xA9\r\n";
+        QTest::newRow("line ends in the name") << plain << 2 << (QByteArray("Boom") + QByteArray(40, '\r') + "L\nR")
+                                               << "aTRK3=Boom" + QString(40, ' ') + "L R\r\n";
+        QTest::newRow("largest index") << plain << std::numeric_limits<int>::max() << QByteArray("Boom")
+                                       << "aCHNL=C214\r\n|aTRK2147483648=Boom\r\n";
+        QTest::newRow("smallest index") << plain << std::numeric_limits<int>::min() << QByteArray("Boom")
+                                        << "aCHNL=C-21\r\n|aTRK-2147483647=Boom\r\n";
+        QTest::newRow("track 24") << plain << 23 << QByteArray("Boom") << "aCHNL=C24 \r\n|aTRK24=Boom\r\n";
     }
-    void engineDescriptionKeepsTrackNameOnOneLine()
+    void engineDescription()
     {
-        QFETCH(QByteArray, description); QFETCH(QByteArray, trackName); QFETCH(QByteArray, expectedLine);
+        QFETCH(QByteArray, description); QFETCH(int, index); QFETCH(QByteArray, trackName); QFETCH(QString, lines);
         QTemporaryDir dir;
-        QByteArray d = field(description);
-        QSoundMixer::RewriteBextDescriptor(d.data(), nullptr, nullptr, nullptr, nullptr, "AA0001", nullptr, 2, trackName.constData());
         RecorderFileSpec spec;
-        spec.description = d;
+        spec.description = field(description);
+        spec.description[255] = 'z';
+        QSoundMixer::RewriteBextDescriptor(spec.description.data(), nullptr, nullptr, nullptr, nullptr, "AA0001", nullptr, index,
+                                           trackName.constData());
+        QCOMPARE(spec.description.at(255), 'z');
+        spec.description[255] = '\0';
         const QString path = testsupport::writeSpec(dir.filePath(QStringLiteral("AA0001_03.WAV")), spec);
         QSoundFile f, again;
         QVERIFY(testsupport::openScanned(f, path, 2) && f.InsertInBextDescrType(QStringLiteral("mono")));
         f.Close();
         QVERIFY(testsupport::openScanned(again, path));
         QCOMPARE(again.GetBextType() + again.GetBextTag() + again.GetBextTake(), QStringLiteral("mono AA00013     "));
-        QVERIFY(descriptionOf(again).contains(description.mid(description.indexOf("aNOTE="))));
-        QVERIFY2(descriptionOf(again).contains(expectedLine), descriptionOf(again).toPercentEncoding().constData());
-    }
-
-    // Any track index is printed as its number plus one, counted in 64 bits (the largest index overflowed), within the field.
-    void rewriteCountsTrackIndexWithoutOverflow_data()
-    {
-        kit::columns<int, QByteArray, QByteArray>("index", "channel", "track");
-        QTest::newRow("largest") << std::numeric_limits<int>::max() << QByteArray("aCHNL=C214\r\n") << QByteArray("aTRK2147483648=Boom\r\n");
-        QTest::newRow("smallest") << std::numeric_limits<int>::min() << QByteArray("aCHNL=C-21\r\n")
-                                  << QByteArray("aTRK-2147483647=Boom\r\n");
-        QTest::newRow("track 24") << 23 << QByteArray("aCHNL=C24 \r\n") << QByteArray("aTRK24=Boom\r\n");
-    }
-    void rewriteCountsTrackIndexWithoutOverflow()
-    {
-        QFETCH(int, index); QFETCH(QByteArray, track);
-        QByteArray d = field("aSCENE=12A\r\n");
-        d[255] = 'z';
-        QSoundMixer::RewriteBextDescriptor(d.data(), nullptr, nullptr, nullptr, nullptr, "AA0001", nullptr, index, "Boom");
-        const QByteArray text(d.constData());
-        QTEST(text.mid(text.indexOf("aCHNL="), 12), "channel");
-        QVERIFY2(text.contains(track), text.constData());
-        QCOMPARE(d.at(255), 'z');
+        const QByteArray stored = descriptionOf(again);
+        QVERIFY(stored.contains(description.mid(description.indexOf("aNOTE="))));
+        for (const QString& line : kit::split(lines))
+            QVERIFY2(stored.contains(line.toUtf8()), stored.toPercentEncoding().constData());
     }
 
     // Each row fills fmt, bext, film and the RIFF and data sizes (`bytes` is both), then compares the queries it names:
@@ -238,9 +226,7 @@ private slots:
         QFETCH(quint32, rate); QFETCH(int, channels); QFETCH(int, bits); QFETCH(quint32, bytes);
         QFETCH(quint64, tr); QFETCH(QByteArray, film); QFETCH(QString, expected);
         QSoundFile f;
-        kit::setFormat(f, rate, quint16(channels), quint16(bits));
-        kit::setTimeReference(f, tr);
-        kit::setFilmCode(f, film);
+        kit::setRecords(f, rate, quint16(channels), quint16(bits), tr, film);
         f.m_tDataChunk.SetChunkID("data");
         f.m_tDataChunk.SetChunkSize(bytes);
         f.m_nRiffSize = bytes;

@@ -1,13 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// iXML: the DOM wrapper, the parse step and the queries, the generated document, the setters and the two chunk writers, checked
-// on the bytes of the file, with our reader and with readers we did not write (ffprobe, sox).
+// iXML: the queries, the document built for a file without one, the setters and the two chunk writers, checked on the bytes
+// of the file and with our reader.
 
 #include "RelayRecorder.h"
 #include "SoundFixtures.h"
 #include "SoundTestKit.h"
-
-#include <QTemporaryDir>
-#include <QTextCodec>
 
 #include <algorithm>
 
@@ -23,8 +20,7 @@ QString doc(const QString& body)
 // A QSoundFile whose iXML text is `text`, parsed; 48 kHz mono 24-bit.
 bool load(QSoundFile& f, const QString& text, const QByteArray& film = "25.00", quint32 rate = 48000)
 {
-    kit::setFormat(f, rate, 1, 24);
-    kit::setFilmCode(f, film);
+    kit::setRecords(f, rate, 1, 24, 0, film);
     f.m_siXML = text;
     return f.GetiXMLFileInfos();
 }

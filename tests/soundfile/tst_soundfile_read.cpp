@@ -6,11 +6,6 @@
 #include "SoundFixtures.h"
 #include "SoundTestKit.h"
 
-#include <QJsonArray>
-#include <QJsonDocument>
-#include <QJsonObject>
-#include <QTemporaryDir>
-
 using namespace testsupport;
 
 class TestSoundFileRead : public QObject

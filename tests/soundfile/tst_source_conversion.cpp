@@ -8,8 +8,6 @@
 #include "SourceFormat.h"
 #include "SourceSampleReader.h"
 
-#include <QTemporaryDir>
-
 using namespace sources;
 
 namespace {
