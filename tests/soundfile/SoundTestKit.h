@@ -82,11 +82,9 @@ inline QString ask(const QString& expected, const std::function<QString(const QS
     return out.join(QLatin1Char(';'));
 }
 using Queries = QHash<QString, std::function<QVariant()>>;
-inline QString ask(const QString& expected, const Queries& queries)
+inline QString ask(const QString& expected, const Queries& q)
 {
-    return ask(expected, [&](const QString& key) {
-        return queries.contains(key) ? queries.value(key)().toString() : QStringLiteral("<no such query>");
-    });
+    return ask(expected, [&](const QString& key) { return q.contains(key) ? q.value(key)().toString() : QStringLiteral("?"); });
 }
 
 // fmt (PCM), the bext time reference and the film code ("-": no film chunk) as a scan would leave them.

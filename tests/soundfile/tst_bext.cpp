@@ -12,10 +12,8 @@
 using testsupport::readAll;
 
 namespace {
-
 QByteArray descriptionOf(const QSoundFile& f) { return QByteArray(f.m_tBextChunk.Description(), bwf::kBextDescriptionBytes); }
 QByteArray field(const QByteArray& text) { return text.leftJustified(bwf::kBextDescriptionBytes, '\0', true); }
-
 } // namespace
 
 class TestBext : public QObject

@@ -11,7 +11,6 @@
 using namespace testsupport;
 
 namespace {
-
 QString doc(const QString& body)
 {
     return QStringLiteral("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<BWFXML>") + body + QStringLiteral("</BWFXML>");
@@ -85,7 +84,6 @@ RecorderFileSpec tailSpec()
 
 const QString kBaseLines = QStringLiteral("aSCENE=12A|aTAKE=3|aTAPE=DAY1|aUBITS=11223344|aSPEED=025.000-ND|aNOTE=good take");
 QString names[24], pans[24], actives[24], grids[24];
-
 } // namespace
 
 class TestIxml : public QObject
@@ -264,13 +262,10 @@ private slots:
                       const QString& expected) { QTest::newRow(tag) << files << description << t << settings << expected; };
         const char* one = "AA0001_01.WAV";
         row("whole document", "AA0001_01.WAV|AA0001_02.WAV|AB0001_01.WAV|AA0001_01.DEL1|AA0001_03.WAV", "*", 2, "",
-            "PROJECT=N/A;SCENE=12A;TAKE=3;TAPE=DAY1;CIRCLED=TRUE;UBITS=11223344;NOTE=good take;FILE_UID=VELPAVV01.2201905141015300010003;"
-            "SPEED/TIMESTAMP_SAMPLES_SINCE_MIDNIGHT_HI=1;SPEED/TIMESTAMP_SAMPLES_SINCE_MIDNIGHT_LO=16;HISTORY/ORIGINAL_FILENAME=AA0001_03.WAV;"
-            "FILE_SET/TOTAL_FILES=3;FILE_SET/FAMILY_UID=VELPAVV01.2201905141015300010000;FILE_SET/FAMILY_NAME=12A/3;"
-            "FILE_SET/FILE_SET_INDEX=3;TRACK_LIST/TRACK_COUNT=1;TRACK_LIST/TRACK/CHANNEL_INDEX=3;TRACK_LIST/TRACK/NAME= ;"
-            "BEXT/BWF_TIME_REFERENCE_LOW=16;"
-            "BEXT/BWF_TIME_REFERENCE_HIGH=1;BEXT/BWF_ORIGINATOR=       PAVANE V01.23.45 SN000123;"
-            "BEXT/BWF_ORIGINATOR_REFERENCE=VELPAVV01.2201905141015300010003;BEXT/BWF_ORIGINATION_DATE=2019:05:14;SYNC_POINT_LIST=");
+            "SCENE=12A;TAKE=3;TAPE=DAY1;CIRCLED=TRUE;UBITS=11223344;NOTE=good take;SPEED/TIMESTAMP_SAMPLES_SINCE_MIDNIGHT_HI=1;"
+            "SPEED/TIMESTAMP_SAMPLES_SINCE_MIDNIGHT_LO=16;HISTORY/ORIGINAL_FILENAME=AA0001_03.WAV;FILE_SET/TOTAL_FILES=3;"
+            "FILE_SET/FAMILY_NAME=12A/3;FILE_SET/FILE_SET_INDEX=3;TRACK_LIST/TRACK/CHANNEL_INDEX=3;TRACK_LIST/TRACK/NAME= ;"
+            "BEXT/BWF_TIME_REFERENCE_HIGH=1;BEXT/BWF_ORIGINATOR=       PAVANE V01.23.45 SN000123;SYNC_POINT_LIST=");
         // Speed line|film code|rate -> TIMECODE_FLAG|TIMECODE_RATE|DIGITIZER_SAMPLE_RATE|TIMESTAMP_SAMPLE_RATE; the last two are
         // written only for a pull-down family.
         for (const char* r : {"024.000-ND|24.00|48000|NDF|24/1|48000|48000", "029.970-DF|29.97|48000|DF|30000/1001|48000|48000",
@@ -282,7 +277,8 @@ private slots:
             const QStringList c = QString::fromLatin1(r).replace(QLatin1String("|-"), QLatin1String("|<missing>")).split('|');
             QTest::newRow(r) << one << (c[0].isEmpty() ? "aSCENE=1" : "aSPEED=" + c[0]) << 0 << "film=" + c[1] + ";rate=" + c[2]
                              << QStringLiteral("SPEED/TIMECODE_FLAG=%1;SPEED/TIMECODE_RATE=%2;SPEED/FILE_SAMPLE_RATE=%3;"
-                                               "SPEED/DIGITIZER_SAMPLE_RATE=%4;SPEED/TIMESTAMP_SAMPLE_RATE=%5").arg(c[3], c[4], c[2], c[5], c[6]);
+                                               "SPEED/DIGITIZER_SAMPLE_RATE=%4;SPEED/TIMESTAMP_SAMPLE_RATE=%5")
+                                    .arg(c[3], c[4], c[2], c[5], c[6]);
         }
         // Circled unless the take starts with n or N; missing bext values are one space.
         row("not good, lower case", one, "aSCENE=7B|aTAKE=n12", 0, "", "CIRCLED=FALSE;TAKE=n12;FILE_SET/FAMILY_NAME=7B/n12;NOTE= ;TAPE= ");
@@ -374,13 +370,12 @@ private slots:
         const QByteArray utf8 = text.toUtf8().left(chunkSize);
         QVERIFY(text.toUtf8().size() > 61440 || bytes);
         QVERIFY(after.mid(int(at) + 8, chunkSize) == utf8 + QByteArray(chunkSize - utf8.size(), ' '));
-        QByteArray expected = before;   // nothing else moved or changed; a retired chunk keeps its size
-        if (moved && old)
-            expected.replace(int(old), 4, "JUNK");
-        if (moved)
+        QByteArray expected = moved && old ? QByteArray(before).replace(int(old), 4, "JUNK") : before;   // a retired chunk keeps its size
+        if (moved)   // nothing else moved or changed
             QVERIFY(after.left(before.size()) == expected.replace(4, 4, after.mid(4, 4)));
         else
-            QVERIFY(after.left(int(at)).mid(8) == before.left(int(at)).mid(8) && after.mid(int(at + 8 + size)) == before.mid(int(at) + 8 + 61440));
+            QVERIFY(after.left(int(at)).mid(8) == before.left(int(at)).mid(8)
+                    && after.mid(int(at + 8 + size)) == before.mid(int(at) + 8 + 61440));
         QString shorter = documentOfSize(3000, QStringLiteral("third"), true);
         QVERIFY(sf.AddiXMLChunk(shorter));
         sf.Close();
@@ -463,7 +458,8 @@ private slots:
         RelayRecorder relay;
         {
             ScriptedDisk disk(script);
-            QVERIFY(ixml ? !sf.AddiXMLChunk(text) : !sf.AddOndeChunk(layout == QLatin1String("null") ? nullptr : peaks.constData(), 1000, 0, 4800));
+            QVERIFY(ixml ? !sf.AddiXMLChunk(text)
+                         : !sf.AddOndeChunk(layout == QLatin1String("null") ? nullptr : peaks.constData(), 1000, 0, 4800));
             QVERIFY(script.isEmpty() ? disk.calls() == 0 : disk.calls() >= script.size());
         }
         sf.Close();
@@ -499,12 +495,11 @@ private slots:
     void ondeChunks()
     {
         QFETCH(int, t); QFETCH(int, count); QFETCH(bool, existing); QFETCH(QByteArray, id);
-        RecorderFileSpec spec = tailSpec();
-        spec.withOnde = existing;
         QList<RecorderChunkPlace> places;
-        const QString path = write(spec, &places);
+        const QString path = write(kit::spec(existing ? "" : "noonde", tailSpec()), &places);
         const QByteArray before = readAll(path);
-        const quint32 riff = u32At(before, 4), p = riff + 8, body = quint32(count) + 4;   // the 8-byte record, then the peaks past their first 4 bytes
+        // The chunk at p: the 8-byte record, then the peaks past their first 4 bytes.
+        const quint32 riff = u32At(before, 4), p = riff + 8, body = quint32(count) + 4;
         QByteArray peaks(count, '\0');
         for (int i = 0; i < count; ++i)
             peaks[i] = char(i % 251);
@@ -519,10 +514,8 @@ private slots:
         QCOMPARE(QList<quint32>({quint32(after.size()), u32At(after, 4), u32At(after, p + 4), u32At(after, p + 8), u32At(after, p + 12)}),
                  QList<quint32>({p + 8 + body, riff + 8 + body, body, 4800u, secondWord}));
         QVERIFY(after.mid(int(p) + 16) == peaks.left(count - 4));
-        QByteArray expected = before;
-        if (existing)
-            expected.replace(int(offsetOf(places, "ond1")), 4, "JUNK");   // size kept
-        QVERIFY(after.mid(8, int(riff)) == expected.mid(8, int(riff)));
+        const QByteArray expected = existing ? QByteArray(before).replace(int(offsetOf(places, "ond1")), 4, "JUNK") : before;
+        QVERIFY(after.mid(8, int(riff)) == expected.mid(8, int(riff)));   // a retired chunk keeps its size
         QVERIFY(openScanned(reader, path) && reader.m_nPosOnde == p + 8);
     }
 
@@ -531,7 +524,7 @@ private slots:
     void setters()
     {
         QSoundFile sf, bare;
-        QVERIFY(openScanned(sf, write(kit::spec("ixml=<BWFXML><SCENE>1</SCENE></BWFXML>"), nullptr, "AC0001_05.WAV"), 2) && sf.GetiXMLFileInfos());
+        QVERIFY(openScanned(sf, write(kit::spec("ixml=<BWFXML/>"), nullptr, "AC0001_05.WAV"), 2) && sf.GetiXMLFileInfos());
         QDomElement root = sf.m_XmlObject.Document().documentElement();
         QStringList last;
         sf.SetiXMLNote(4, QStringLiteral("  \t two words \r\n "));
@@ -549,7 +542,6 @@ private slots:
         const QString text = sf.m_XmlObject.CopyToString();
         for (const char* tag : {"<TRACK_LIST>", "<FILE_SET>", "<NOTE>", "<TOTAL_FILES>8</TOTAL_FILES>", "<FILE_SET_INDEX>5<"})
             QVERIFY2(text.count(QLatin1String(tag)) == 1, tag);
-
         QVERIFY(openScanned(bare, write(kit::spec("noixml;desc=aSCENE=4C|aTAKE=2"), nullptr, "AD0001_03.WAV"), 2) && !bare.GetiXMLFileInfos());
         bare.SetiXMLVeltaAllTrkInfos(names, pans, actives, grids);   // needs a document: does nothing
         QVERIFY(!bare.m_XmlObject.XmlOk());
@@ -578,7 +570,8 @@ private slots:
         for (int i = 0; i < 24; ++i)
             restored += QStringLiteral("|INDICE=%1,").arg(i)
                         + (i == 3 ? QStringLiteral("ACTIVE=YES,NAME=Perche,IN_GRID=NO,PAN_POT=L50") : QStringLiteral("ACTIVE=NO"));
-        QTest::newRow("no VELTA_PAVANE: restored") << QByteArray("<BWFXML><NOTE>n</NOTE></BWFXML>") << "YES" << "NO" << restored.mid(1) + ";ref= ";
+        QTest::newRow("no VELTA_PAVANE: restored")
+            << QByteArray("<BWFXML><NOTE>n</NOTE></BWFXML>") << "YES" << "NO" << restored.mid(1) + ";ref= ";
     }
     void veltaTrackTable()
     {
@@ -608,9 +601,8 @@ private slots:
     // UTF-8 on a machine whose 8-bit encoding is not UTF-8, written and then rewritten in place.
     void accentedNamesSurviveAnyLocale()
     {
-        QTextCodec* previous = QTextCodec::codecForLocale();
+        struct Restore { QTextCodec* c; ~Restore() { QTextCodec::setCodecForLocale(c); } } restore{QTextCodec::codecForLocale()};
         QTextCodec::setCodecForLocale(QTextCodec::codecForName("ISO-8859-1"));
-        struct Restore { QTextCodec* c; ~Restore() { QTextCodec::setCodecForLocale(c); } } restore{previous};
         const QString path = write(kit::spec("noixml"), nullptr, "AE0001_02.WAV"), name = QStringLiteral("Perche \u00C9ric");
         QSoundFile sf;
         QVERIFY(openScanned(sf, path, 2));
@@ -618,8 +610,7 @@ private slots:
         sf.SetiXMLMonoTrackName(1, name);
         for (const QString& note : {QStringLiteral("first"), QStringLiteral("d\u00E9j\u00E0 vu")}) {
             sf.SetiXMLNote(1, note);
-            QString text = sf.GenerateiXMLChunkMono(1);
-            text += QString(qMax(0, 61440 - text.size()), QLatin1Char(' '));
+            QString text = sf.GenerateiXMLChunkMono(1).leftJustified(61440, QLatin1Char(' '));
             QSoundFile reader;
             QVERIFY(sf.AddiXMLChunk(text) && openScanned(reader, path) && reader.GetiXMLFileInfos());
             QCOMPARE(reader.GetiXMLMonoTrackName() + reader.GetiXMLNotes(), name + note);

@@ -226,8 +226,8 @@ private slots:
         QFETCH(QString, spec); QFETCH(QString, coding);
         const RecorderFileSpec s = kit::spec(spec + ";seed=7");
         const QString path = writeSpec(m_dir.filePath(QStringLiteral("AA0007_01.WAV")), s);
-        ProcessResult r = run(QStringLiteral("ffprobe"), {"-v", "error", "-show_entries",
-                                                          "stream=sample_rate,bits_per_sample,channels,duration_ts:format_tags", "-of", "json", path});
+        ProcessResult r = run(QStringLiteral("ffprobe"), {"-v", "error", "-of", "json", "-show_entries",
+                                                          "stream=sample_rate,bits_per_sample,channels,duration_ts:format_tags", path});
         const QJsonObject o = QJsonDocument::fromJson(r.out).object();
         const QJsonObject stream = o.value(QStringLiteral("streams")).toArray().at(0).toObject();
         const QJsonObject tags = o.value(QStringLiteral("format")).toObject().value(QStringLiteral("tags")).toObject();

@@ -11,7 +11,6 @@
 using namespace sources;
 
 namespace {
-
 QString ffmpeg(const QString& expr, const QString& codec, const QString& extra = QString())
 {
     return QStringLiteral("ffmpeg -f lavfi -i aevalsrc=%1:s=48000:d=0.25 -c:a %2 -write_bext 1 -metadata "
@@ -79,7 +78,6 @@ QString counts(const ConversionCounts& c)
     return QStringLiteral("clipped %1 from %2, non-finite %3 from %4").arg(c.clipped).arg(c.firstClipped).arg(c.nonFinite)
         .arg(c.firstNonFinite);
 }
-
 } // namespace
 
 class TestSourceConversion : public QObject
@@ -140,8 +138,10 @@ private slots:
         const bool isFloat = header.contains(QLatin1String("tag 3")), rf64 = f.container == "RF64";
         QCOMPARE(f.unsupportedReason() + QString::number(f.sampleRate), QStringLiteral("48000"));
         QVERIFY(f.subFormatKnown == f.extensible && f.encoding == (isFloat ? SampleEncoding::Float : SampleEncoding::Integer));
-        QCOMPARE(QList<quint64>({f.dataOffset, f.dataSize, f.frames(), f.hasDs64, rf64 ? f.dataChunkSize : 0, f.ds64DataSize, f.ds64SampleCount}),
-                 QList<quint64>({quint64(raw.dataOffset), raw.dataSize, 12000, rf64, rf64 ? 0xFFFFFFFFu : 0, rf64 ? raw.dataSize : 0, rf64 ? 12000u : 0}));
+        QCOMPARE(QList<quint64>({f.dataOffset, f.dataSize, f.frames(), f.hasDs64, rf64 ? f.dataChunkSize : 0, f.ds64DataSize,
+                                 f.ds64SampleCount}),
+                 QList<quint64>({quint64(raw.dataOffset), raw.dataSize, 12000, rf64, rf64 ? 0xFFFFFFFFu : 0, rf64 ? raw.dataSize : 0,
+                                 rf64 ? 12000u : 0}));
 
         // Every channel into every take width, through the AVX2 loop and the portable one: every sample, the counts and their
         // first positions.
@@ -267,7 +267,8 @@ private slots:
         };
         const QByteArray good = build("");
         QTest::newRow("recorder file reads") << good << "" << "";
-        QTest::newRow("RIFX") << QByteArray("RIFX" + good.mid(4)) << "Not a sound file: it starts neither with RIFF nor with RF64 or BW64." << "";
+        QTest::newRow("RIFX") << QByteArray("RIFX" + good.mid(4))
+                              << "Not a sound file: it starts neither with RIFF nor with RF64 or BW64." << "";
         QTest::newRow("shorter than a header") << good.left(10) << "Not a sound file: shorter than a RIFF header." << "";
         QTest::newRow("no data chunk") << build("nodata") << "No data chunk." << "";
         QTest::newRow("fmt of 12 bytes") << build("", QByteArray(12, '\1')) << "The fmt chunk is too short (12 bytes)." << "";
