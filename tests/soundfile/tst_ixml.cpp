@@ -193,7 +193,7 @@ private slots:
             {"pan", &QSoundFile::GetiXMLVeltaTrackPanPot}};
         auto answer = [&](const QString& key) {   // "name(7)": the query "name" at 7
             const QString base = key.section(QLatin1Char('('), 0, 0);
-            const int n = key.section(QLatin1Char('('), 1).chopped(1).toInt();
+            const int n = key.section(QLatin1Char('('), 1).remove(QLatin1Char(')')).toInt();
             QStringList l;
             if (base == QLatin1String("indexes") || base == QLatin1String("index"))
                 for (int i : base == QLatin1String("index") ? QList<int>{n} : QList<int>{0, 1, 2, 3, 4, -1})
