@@ -519,12 +519,12 @@ private slots:
         QVERIFY(openScanned(reader, path) && reader.m_nPosOnde == p + 8);
     }
 
-    // Setters restore the sections they need, once, where a recorder puts them, and build a document when there is none;
-    // generation then keeps their values.
+    // Setters restore the sections they need, once, where a recorder puts them (an empty element moves to the end), and build
+    // a document when there is none; generation then keeps their values.
     void setters()
     {
         QSoundFile sf, bare;
-        QVERIFY(openScanned(sf, write(kit::spec("ixml=<BWFXML/>"), nullptr, "AC0001_05.WAV"), 2) && sf.GetiXMLFileInfos());
+        QVERIFY(openScanned(sf, write(kit::spec("ixml=<BWFXML><NOTE></NOTE><SCENE>1</SCENE></BWFXML>"), nullptr, "AC0001_05.WAV"), 2) && sf.GetiXMLFileInfos());
         QDomElement root = sf.m_XmlObject.Document().documentElement();
         QStringList last;
         sf.SetiXMLNote(4, QStringLiteral("  \t two words \r\n "));
