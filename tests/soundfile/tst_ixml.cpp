@@ -524,7 +524,8 @@ private slots:
     void setters()
     {
         QSoundFile sf, bare;
-        QVERIFY(openScanned(sf, write(kit::spec("ixml=<BWFXML><NOTE></NOTE><SCENE>1</SCENE></BWFXML>"), nullptr, "AC0001_05.WAV"), 2) && sf.GetiXMLFileInfos());
+        const QString path = write(kit::spec("ixml=<BWFXML><NOTE></NOTE><SCENE>1</SCENE></BWFXML>"), nullptr, "AC0001_05.WAV");
+        QVERIFY(openScanned(sf, path, 2) && sf.GetiXMLFileInfos());
         QDomElement root = sf.m_XmlObject.Document().documentElement();
         QStringList last;
         sf.SetiXMLNote(4, QStringLiteral("  \t two words \r\n "));
