@@ -56,7 +56,7 @@ private slots:
     }
 
     // The type line goes after the lines; on disk exactly the 256 Description bytes change. fault: a closed or read-only file,
-    // a spec change, or a write cut short; after "-": refused, with the record and the file unchanged.
+    // a changed file layout, or a write cut short; after "-": refused, with the record and the file unchanged.
     void insertType_data()
     {
         kit::columns<QByteArray, QString, QByteArray, QString>("before", "type", "after", "fault");
