@@ -28,10 +28,8 @@ struct Day
 
     Day()
     {
-        source = dir.path() + QStringLiteral("/boom");
-        target = dir.path() + QStringLiteral("/day");
-        QDir().mkpath(source);
-        QDir().mkpath(target);
+        QDir().mkpath(source = dir.path() + QStringLiteral("/boom"));
+        QDir().mkpath(target = dir.path() + QStringLiteral("/day"));
     }
     void addSource(const QString& name, double startSec, double seconds, quint32 rate = kDayRate, quint16 channels = 1)
     {
@@ -79,11 +77,7 @@ struct Day
     ConformPlan plan(int track, const QStringList& ids = {}, int sourceChannel = 0) const
     {
         ConformRequest r;
-        r.sourceChannel = sourceChannel;
-        r.sourceFolder = source;
-        r.targetFolder = target;
-        r.track = track;
-        r.fileIds = ids;
+        std::tie(r.sourceChannel, r.sourceFolder, r.targetFolder, r.track, r.fileIds) = std::tie(sourceChannel, source, target, track, ids);
         return BuildConformPlan(r);
     }
     QString file(const QString& name) const { return target + QLatin1Char('/') + name; }

@@ -6,34 +6,27 @@
 // injecting disk and a relay that records messages.
 
 #include "FileWriteSeam.h"
-#include "MessageLoging.h"
 #include "RecorderFileWriter.h"
+#include "RelayRecorder.h"
 #include "TestSupport.h"
 #include "TrackWorkflows.h"
 
-#include <QByteArray>
 #include <QCryptographicHash>
 #include <QDir>
 #include <QDomDocument>
-#include <QFile>
-#include <QMap>
 #include <QProcessEnvironment>
-#include <QSignalSpy>
-#include <QString>
-#include <QStringList>
+#include <QTest>
 #include <QTemporaryDir>
 #include <QtEndian>
 
 #include <functional>
+#include <tuple>
 
 namespace fixtures {
 
 constexpr quint64 kHour = 3600;
 
-inline quint32 u32At(const QByteArray& b, qint64 at)
-{
-    return qFromLittleEndian<quint32>(reinterpret_cast<const uchar*>(b.constData() + at));
-}
+inline quint32 u32At(const QByteArray& b, qint64 at) { return qFromLittleEndian<quint32>(reinterpret_cast<const uchar*>(b.constData() + at)); }
 
 struct Chunk
 {
@@ -78,32 +71,25 @@ inline bool writeFile(const QString& path, const QByteArray& bytes)
 inline QByteArray audio(quint32 seed, quint32 first, quint32 count, quint16 bits)
 {
     QByteArray out;
-    out.reserve(int(count) * bits / 8);
-    for (quint32 i = 0; i < count; ++i) {
-        const quint32 v = quint32(RecorderFileSpec::sampleValue(seed, first + i, 0, bits));
-        for (int k = 0; k < bits / 8; ++k)
-            out.append(char((v >> (8 * k)) & 0xFF));
-    }
+    for (quint32 i = 0; i < count; ++i)
+        for (int k = 0, v = RecorderFileSpec::sampleValue(seed, first + i, 0, bits); k < bits / 8; ++k)
+            out.append(char((quint32(v) >> (8 * k)) & 0xFF));
     return out;
 }
 
 inline RecorderFileSpec spec(quint32 rate, quint16 bits, quint32 frames, quint64 timeRef, quint32 seed = 1)
 {
     RecorderFileSpec s;
-    s.sampleRate = rate;
-    s.bitsPerSample = bits;
-    s.frames = frames;
-    s.timeReference = timeRef;
-    s.audioSeed = seed;
+    std::tie(s.sampleRate, s.bitsPerSample, s.frames, s.timeReference, s.audioSeed) = std::make_tuple(rate, bits, frames, timeRef, seed);
     return s;
 }
 
-inline bool writeSource(const QString& path, quint32 rate, quint16 bits, quint32 frames, quint64 timeRef,
-                        quint32 seed = 77, quint16 channels = 1)
+// A source file of another recorder: bext with a time reference, no iXML.
+inline bool writeSource(const QString& path, quint32 rate, quint16 bits, quint32 frames, quint64 timeRef, quint32 seed = 77, quint16 channels = 1)
 {
     RecorderFileSpec s = spec(rate, bits, frames, timeRef, seed);
     s.channels = channels;
-    s.withIxml = s.withFilm = s.withVlta = s.withOnde = false;   // another recorder: bext only
+    s.withIxml = s.withFilm = s.withVlta = s.withOnde = false;
     return RecorderFileWriter::write(path, s);
 }
 
@@ -132,10 +118,7 @@ inline QString xmlValue(const QString& doc, const QString& path)
 inline QString ixmlText(const QString& path) { return QString::fromUtf8(body(readFile(path), "iXML")).trimmed(); }
 
 // Temporary files a writer left in `folder`.
-inline QStringList partialFiles(const QString& folder)
-{
-    return QDir(folder).entryList(QStringList{QStringLiteral("*.partial")}, QDir::Files | QDir::Hidden);
-}
+inline QStringList partialFiles(const QString& folder) { return QDir(folder).entryList({QStringLiteral("*.partial")}, QDir::Files | QDir::Hidden); }
 
 // `bytes` (a whole file) with `extra` bytes appended to its data chunk, sizes kept coherent.
 inline QByteArray withDataTail(QByteArray bytes, int extra)
@@ -189,10 +172,7 @@ inline QStringList words(const char* line, const QStringList& more = {})
 struct Cli
 {
     QTemporaryDir home;
-    testsupport::ProcessResult operator()(const QStringList& args)
-    {
-        return testsupport::run(testsupport::cliPath(), args, 120000, cliEnv(home.path()));
-    }
+    testsupport::ProcessResult operator()(const QStringList& args) { return testsupport::run(testsupport::cliPath(), args, 120000, cliEnv(home.path())); }
 };
 
 // A disk for the fault-injection tests, installed for its lifetime: `write`
@@ -207,18 +187,14 @@ public:
     std::function<qint64(const QString& path, qint64 requested, int index)> write;
     QString refuseOpen;
     bool refuseRename = false;
-    int newFileWrites = 0;
-    int otherWrites = 0;
-    int allWrites = 0;
+    int newFileWrites = 0, otherWrites = 0, allWrites = 0;
 
     // Makes the n-th write of the new file (or of the other files) store half, or fail.
     void failWrite(int n, bool ioError, bool newFile)
     {
         write = [this, n, ioError, newFile](const QString& path, qint64 requested, int) -> qint64 {
             const bool partial = path.endsWith(QLatin1String(".partial"));
-            if (partial != newFile || (partial ? newFileWrites : otherWrites) != n)
-                return requested;
-            return ioError ? -1 : requested / 2;
+            return partial != newFile || (partial ? newFileWrites : otherWrites) != n ? requested : ioError ? -1 : requested / 2;
         };
     }
     // Makes the n-th write of any file fail.
@@ -237,19 +213,10 @@ public:
 };
 
 // Installs a relay for the test's lifetime and records its messages.
-class Relay
+class Relay : public testsupport::RelayRecorder
 {
 public:
-    Relay() : m_spy(&m_relay, &MessageLoging::signal_message)
-    {
-        m_previous = global_pLogger;
-        global_pLogger = &m_relay;
-    }
-    ~Relay() { global_pLogger = m_previous; }
-    int count() const { return m_spy.count(); }
-    QString title(int i) const { return m_spy.at(i).at(0).toString(); }
-    QString text(int i) const { return m_spy.at(i).at(1).toString(); }
-    int kind(int i) const { return m_spy.at(i).at(3).toInt(); }
+    int kind(int i) const { return args(i).section(QLatin1Char(','), 1, 1).toInt(); }
     QStringList texts() const
     {
         QStringList l;
@@ -258,21 +225,23 @@ public:
         return l;
     }
     QString all() const { return texts().join(QStringLiteral(" | ")); }
-    void clear() { m_spy.clear(); }
-
-private:
-    MessageLoging m_relay;
-    QSignalSpy m_spy;
-    MessageLoging* m_previous = nullptr;
 };
 
 } // namespace fixtures
 
-// Builders of this folder's tests only (kept apart so that no name meets one of another folder).
+// Builders of this folder's tests only (apart, so that no name meets one of another folder).
 namespace ins {
 using namespace fixtures;
 
 constexpr quint64 kTen = 10 * kHour * 48000;   // 10:00:00 at 48 kHz
+
+// The columns of a data-driven test in one line: columns<int, QString>({"a", "b"}).
+template <typename... T>
+void columns(std::initializer_list<const char*> names)
+{
+    auto name = names.begin();
+    (QTest::addColumn<T>(*name++), ...);
+}
 
 // "bext,fmt ,data,..." in file order.
 inline QString chunkIds(const QByteArray& file)
@@ -299,12 +268,11 @@ inline WorkflowResult restoreTrack(const QString& folder, int track, const QStri
 
 // Takes of `tracks` mono files (48 kHz, 24 bits, 0.2 s from 10:00:00 unless
 // `base` says otherwise) in <tmp>/Day1, and a source BOOM.WAV of `srcFrames`
-// from `srcStart` samples after 10:00:00.
+// from `srcStart` samples after the take's start.
 struct Project
 {
     QTemporaryDir dir;
-    QString target = dir.path() + QStringLiteral("/Day1");
-    QString source = dir.path() + QStringLiteral("/BOOM.WAV");
+    QString target = dir.path() + QStringLiteral("/Day1"), source = dir.path() + QStringLiteral("/BOOM.WAV");
 
     explicit Project(int tracks = 2, const QStringList& roots = {QStringLiteral("AA0001")},
                      const RecorderFileSpec& base = spec(48000, 24, 9600, kTen), quint32 srcFrames = 48000, qint64 srcStart = -1000)
@@ -315,14 +283,8 @@ struct Project
         writeSource(source, base.sampleRate, base.bitsPerSample, srcFrames, quint64(qint64(base.timeReference) + srcStart));
     }
     QString file(const QString& name) const { return target + QLatin1Char('/') + name; }
-    QString track(int n, const char* root = "AA0001") const
-    {
-        return file(QStringLiteral("%1_%2.WAV").arg(QLatin1String(root)).arg(n, 2, 10, QLatin1Char('0')));
-    }
-    WorkflowResult create(int track, const QStringList& ids = {QStringLiteral("AA0001")}, bool* keepGoing = nullptr) const
-    {
-        return createTrack(target, source, track, ids, QStringLiteral("Boom"), keepGoing);
-    }
+    QString track(int n, const char* root = "AA0001") const { return file(QStringLiteral("%1_%2.WAV").arg(QLatin1String(root)).arg(n, 2, 10, QLatin1Char('0'))); }
+    WorkflowResult create(int track, const QStringList& ids = {QStringLiteral("AA0001")}) const { return createTrack(target, source, track, ids); }
 };
 
 } // namespace ins

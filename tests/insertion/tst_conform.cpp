@@ -21,6 +21,7 @@
 #include <unistd.h>
 
 using namespace fixtures;
+using namespace ins;
 Q_DECLARE_METATYPE(Coverage)
 
 namespace {
@@ -89,12 +90,8 @@ class TestConform : public QObject
 private slots:
     void planOfADay_data()
     {
-        QTest::addColumn<QString>("id");
-        QTest::addColumn<QString>("klass");
-        QTest::addColumn<QString>("reason");   // empty: the take gets a track
-        QTest::addColumn<QString>("ranges");
-        QTest::addColumn<QString>("silence");
-        QTest::addColumn<QString>("excluded");
+        // reason: empty: the take gets a track
+        columns<QString, QString, QString, QString, QString, QString>({"id", "klass", "reason", "ranges", "silence", "excluded"});
         QTest::newRow("inside one file") << "AA0001" << "entire" << "" << "A_0001.WAV 0-48000 from 16000" << "" << "";
         QTest::newRow("across two files") << "AA0002" << "entire" << "" << "A_0001.WAV 0-40000 from 40000; A_0002.WAV 40000-80000 from 0" << "" << "";
         QTest::newRow("gap between files") << "AA0003" << "gaps" << "" << "A_0002.WAV 0-16000 from 64000; A_0003.WAV 56000-96000 from 0" << "16000-56000" << "";
@@ -117,8 +114,7 @@ private slots:
     }
     void planOfADay()
     {
-        QFETCH(QString, id);
-        QFETCH(QString, reason);
+        QFETCH(QString, id); QFETCH(QString, reason);
         Day day;
         day.standard();
         const ConformPlan plan = day.plan(3);
@@ -148,10 +144,7 @@ private slots:
     // without a choice leave the source out.
     void sourceFormats_data()
     {
-        QTest::addColumn<int>("bits");
-        QTest::addColumn<int>("channels");
-        QTest::addColumn<int>("channel");
-        QTest::addColumn<QString>("excluded");
+        columns<int, int, int, QString>({"bits", "channels", "channel", "excluded"});
         QTest::newRow("24-bit source, 16-bit take") << 24 << 1 << 0 << "";
         QTest::newRow("stereo source") << 16 << 2 << 0 << "2 channels: only a mono source can fill a track (choose one with --channel K)";
         QTest::newRow("stereo source, channel 2") << 16 << 2 << 2 << "";
@@ -160,10 +153,7 @@ private slots:
     }
     void sourceFormats()
     {
-        QFETCH(int, bits);
-        QFETCH(int, channels);
-        QFETCH(int, channel);
-        QFETCH(QString, excluded);
+        QFETCH(int, bits); QFETCH(int, channels); QFETCH(int, channel); QFETCH(QString, excluded);
         Day day;
         QVERIFY(writeSource(day.source + QStringLiteral("/X.WAV"), kDayRate, quint16(bits), 10 * kDayRate, kT0, 9, quint16(channels)));
         day.addTake(QStringLiteral("AA0001"), 2, 6);
@@ -186,10 +176,8 @@ private slots:
 
     void trackRule_data()
     {
-        QTest::addColumn<QList<int>>("present");
-        QTest::addColumn<int>("track");   // 0 = next
-        QTest::addColumn<int>("chosen");  // 1-based; 0 = none
-        QTest::addColumn<QString>("reason");
+        // track: 0 = next; chosen: 1-based; 0 = none
+        columns<QList<int>, int, int, QString>({"present", "track", "chosen", "reason"});
         QList<int> all;
         for (int n = 1; n <= 24; ++n)
             all << n;
@@ -202,9 +190,7 @@ private slots:
     }
     void trackRule()
     {
-        QFETCH(QList<int>, present);
-        QFETCH(int, track);
-        QFETCH(QString, reason);
+        QFETCH(QList<int>, present); QFETCH(int, track); QFETCH(QString, reason);
         Day day;
         day.addSource(QStringLiteral("A_0001.WAV"), 0, 10);
         day.addTake(QStringLiteral("AA0001"), 1, 1, present);
@@ -242,16 +228,15 @@ private slots:
     // about 1 MiB: a boundary between two sources or a gap may fall anywhere.
     void sourceBoundariesAnywhereInTheBlocks_data()
     {
-        QTest::addColumn<quint32>("split");   // take frame where the first source ends
-        QTest::addColumn<quint32>("gap");     // frames of silence before the second
+        // split: take frame where the first source ends; gap: frames of silence before the second
+        columns<quint32, quint32>({"split", "gap"});
         for (quint32 split : {1u, 7559u, 7560u, 7561u, 521639u, 521640u, 521641u, 959999u})
             for (quint32 gap : {0u, 1u, 7560u})
                 QTest::newRow(qPrintable(QStringLiteral("split %1, gap %2").arg(split).arg(gap))) << split << gap;
     }
     void sourceBoundariesAnywhereInTheBlocks()
     {
-        QFETCH(quint32, split);
-        QFETCH(quint32, gap);
+        QFETCH(quint32, split); QFETCH(quint32, gap);
         const quint32 frames = 120 * kDayRate;   // 1.9 MB of samples: more than one run
         Day day;
         day.addSourceFrames(QStringLiteral("A.WAV"), 0, 1000 + split);
@@ -313,11 +298,13 @@ private slots:
         QCOMPARE(BuildConformPlan(named).takes.at(0).trackName, QStringLiteral("Lav"));
     }
 
-    // A counting run gives the number of writes of a two-source take (new
-    // track, update pass of every file, length equalisation); each row fails one.
-    void failedWriteRestoresTheTake_data()
+    // A counting run gives the number of writes of a two-source take (new track,
+    // update pass of every file, length equalisation); each row fails one, or
+    // every rename, or cancels during the second take: each take is written
+    // whole or given back byte for byte.
+    void interruptedRunRestoresEachTake_data()
     {
-        QTest::addColumn<int>("failAt");
+        columns<int, QString>({"failAt", "results"});   // failAt: 0 = renames fail, -1 = cancelled
         int total = 0;
         {
             Day day;
@@ -330,31 +317,42 @@ private slots:
         }
         QVERIFY(total >= 6);
         for (int k = 1; k <= total; ++k)
-            QTest::newRow(qPrintable(QStringLiteral("write %1 of %2").arg(k).arg(total))) << k;
-        QTest::newRow("rename") << 0;
+            QTest::newRow(qPrintable(QStringLiteral("write %1 of %2").arg(k).arg(total))) << k << "failed|written|written";
+        QTest::newRow("rename") << 0 << "failed|failed|failed";
+        QTest::newRow("cancelled in the second take") << -1 << "written|failed|skipped";
     }
-    void failedWriteRestoresTheTake()
+    void interruptedRunRestoresEachTake()
     {
         QFETCH(int, failAt);
         Day day;
         day.standard();
-        const QMap<QString, QByteArray> before = sha1Folder(day.target);
+        QMap<QString, QByteArray> before = sha1Folder(day.target);
         Relay relay;
-        ConformPlan plan = day.plan(3, {QStringLiteral("AA0003"), QStringLiteral("AA0007")});
+        ConformPlan plan = day.plan(3, {QStringLiteral("AA0003"), QStringLiteral("AA0007"), QStringLiteral("AA0001")});
+        bool keepGoing = true;
+        int started = 0;
+        ConformRun run;
+        QObject::connect(&run, &ConformRun::signal_TakeStarted, [&](int, int, int) { ++started; });
+        QObject::connect(&run, &ConformRun::signal_ProgressSize, [&](qint64) { keepGoing = failAt != -1 || started != 2; });
         {
             Faults faults;
             faults.failAnyWrite(failAt);
             faults.refuseRename = failAt == 0;
-            QVERIFY(!ConformRun().Apply(plan));
+            QVERIFY(!run.Apply(plan, &keepGoing));
         }
-        QCOMPARE(plan.takes.at(0).result, QStringLiteral("failed"));
-        QVERIFY(relay.all().contains(QStringLiteral("AA0003\n")));
-        // AA0003 is back byte for byte; AA0007 went on (or failed the same way when renames fail).
-        QCOMPARE(QFileInfo::exists(day.file(QStringLiteral("AA0007_03.WAV"))), failAt != 0);
-        QCOMPARE(without(sha1Folder(day.target), QStringLiteral("AA0007")), without(before, QStringLiteral("AA0007")));
-        if (failAt == 0)
-            QCOMPARE(sha1Folder(day.target), before);
-        QCOMPARE(plan.takes.at(1).result, failAt == 0 ? QStringLiteral("failed") : QStringLiteral("written"));
+        QStringList results;
+        QMap<QString, QByteArray> after = sha1Folder(day.target);
+        for (const ConformTake& t : plan.takes) {
+            results << t.result;
+            QCOMPARE(QFileInfo::exists(day.file(t.fileId + QStringLiteral("_03.WAV"))), t.result == QLatin1String("written"));
+            if (t.result == QLatin1String("written"))
+                std::tie(after, before) = std::make_tuple(without(after, t.fileId), without(before, t.fileId));
+            else if (t.result == QLatin1String("failed"))
+                QVERIFY2(relay.all().contains(t.fileId + QLatin1Char('\n')), qPrintable(relay.all()));
+        }
+        QTEST(results.join(QLatin1Char('|')), "results");
+        QCOMPARE(after, before);
+        QCOMPARE(plan.takes.at(2).reason, failAt == -1 ? QStringLiteral("the run was cancelled before this take") : QString());
     }
 
     // A real process dies (SIGKILL) right after each journal record in turn;
@@ -398,26 +396,6 @@ private slots:
         QVERIFY(completed);
     }
 
-    void cancelFinishesOrRollsBack()
-    {
-        Day day;
-        day.standard();
-        const QMap<QString, QByteArray> before = sha1Folder(day.target);
-        Relay relay;
-        ConformPlan plan = day.plan(3, {QStringLiteral("AA0001"), QStringLiteral("AA0002"), QStringLiteral("AA0003")});
-        bool keepGoing = true;
-        ConformRun run;
-        int started = 0;
-        QObject::connect(&run, &ConformRun::signal_TakeStarted, [&](int, int, int) { ++started; });
-        QObject::connect(&run, &ConformRun::signal_ProgressSize, [&](qint64) { keepGoing = started != 2; });   // during the second copy
-        QVERIFY(!run.Apply(plan, &keepGoing));
-        QCOMPARE(plan.takes.at(0).result + QLatin1Char('|') + plan.takes.at(1).result + QLatin1Char('|') + plan.takes.at(2).result,
-                 QStringLiteral("written|failed|skipped"));
-        QCOMPARE(plan.takes.at(2).reason, QStringLiteral("the run was cancelled before this take"));
-        QVERIFY(QFileInfo::exists(day.file(QStringLiteral("AA0001_03.WAV"))));
-        QCOMPARE(without(sha1Folder(day.target), QStringLiteral("AA0001")), without(before, QStringLiteral("AA0001")));
-    }
-
     void reportRows()
     {
         Day day;
@@ -443,10 +421,7 @@ private slots:
     // whole, a record cut short ends it.
     void journalsFromElsewhere_data()
     {
-        QTest::addColumn<QByteArray>("journal");
-        QTest::addColumn<QByteArray>("fileBefore");
-        QTest::addColumn<QByteArray>("fileAfter");
-        QTest::addColumn<bool>("rolledBack");
+        columns<QByteArray, QByteArray, QByteArray, bool>({"journal", "fileBefore", "fileAfter", "rolledBack"});
         const QByteArray magic("SNLJRNL1"), take = record(1, text("AA0001")), ten("0123456789");
         const QByteArray region = record(4, text("f.bin") + le(2, 8) + "ab");
         QTest::newRow("regions and a cut-off tail") << magic + take + record(3, text("f.bin") + le(10, 8)) + region
@@ -460,9 +435,7 @@ private slots:
     }
     void journalsFromElsewhere()
     {
-        QFETCH(QByteArray, journal);
-        QFETCH(QByteArray, fileBefore);
-        QFETCH(bool, rolledBack);
+        QFETCH(QByteArray, journal); QFETCH(QByteArray, fileBefore); QFETCH(bool, rolledBack);
         QTemporaryDir dir;
         const QString folder = dir.path() + QStringLiteral("/day");
         QDir().mkpath(folder + QStringLiteral("/sub"));
@@ -481,9 +454,7 @@ private slots:
 
     void classify_data()
     {
-        QTest::addColumn<qint64>("sIn");
-        QTest::addColumn<qint64>("sOut");
-        QTest::addColumn<Coverage>("expected");
+        columns<qint64, qint64, Coverage>({"sIn", "sOut", "expected"});
         // Take 10:00:00 .. 10:00:20.
         QTest::newRow("10 s from 10:00:05: partial") << tc(10, 0, 5) << tc(10, 0, 15) << Coverage::PartialCoverage;
         QTest::newRow("09:59:00 .. 10:00:10: missing end") << tc(9, 59, 0) << tc(10, 0, 10) << Coverage::MissingEnd;
@@ -501,15 +472,14 @@ private slots:
     }
     void classify()
     {
-        QFETCH(qint64, sIn);
-        QFETCH(qint64, sOut);
+        QFETCH(qint64, sIn); QFETCH(qint64, sOut);
         QTEST(ClassifyCoverage(SampleSpan{sIn, sOut}, SampleSpan{tc(10, 0, 0), tc(10, 0, 20)}), "expected");
     }
 
     void statusText_data()
     {
-        QTest::addColumn<QList<int>>("counts");   // entire, missing start, partial, missing end
-        QTest::addColumn<QString>("text");
+        // counts: entire, missing start, partial, missing end
+        columns<QList<int>, QString>({"counts", "text"});
         QTest::newRow("2, 0, 1, 3") << QList<int>{2, 0, 1, 3} << "2 entire take 1 patial coverage 3 missing end founded";
         QTest::newRow("missing start only") << QList<int>{0, 4, 0, 0} << "4 missing start founded";
         QTest::newRow("all four") << QList<int>{1, 1, 1, 1} << "1 entire take 1 missing start 1 patial coverage 1 missing end founded";
@@ -547,17 +517,14 @@ private slots:
 
     void trackNameFiles_data()
     {
-        QTest::addColumn<QString>("folder");
-        QTest::addColumn<QString>("file");
-        QTest::addColumn<QString>("path");
+        columns<QString, QString, QString>({"folder", "file", "path"});
         QTest::newRow("sibling folder with a dot") << "/A/B" << "T01.WAV" << "/A/B./T01.snl";
         QTest::newRow("two dots keep the first") << "/A/B" << "A.B.WAV" << "/A/B./A.B.snl";
         QTest::newRow("percent and spaces") << "/x y/%s" << "%d mic.wav" << "/x y/%s./%d mic.snl";
     }
     void trackNameFiles()
     {
-        QFETCH(QString, folder);
-        QFETCH(QString, file);
+        QFETCH(QString, folder); QFETCH(QString, file);
         QString got;
         GetSnlFileName(folder, file, got);
         QTEST(got, "path");

@@ -168,9 +168,7 @@ private slots:
     // half (a full disk) or fail (an I/O error).
     void everyWriteMayFail_data()
     {
-        QTest::addColumn<bool>("newFile");
-        QTest::addColumn<int>("failAt");
-        QTest::addColumn<bool>("ioError");
+        columns<bool, int, bool>({"newFile", "failAt", "ioError"});
         for (bool newFile : {true, false}) {
             int total = 0;
             {
@@ -191,9 +189,7 @@ private slots:
     }
     void everyWriteMayFail()
     {
-        QFETCH(bool, newFile);
-        QFETCH(int, failAt);
-        QFETCH(bool, ioError);
+        QFETCH(bool, newFile); QFETCH(int, failAt); QFETCH(bool, ioError);
         QTemporaryDir dir;
         FaultProject p(13, 16);
         const QString target = newFile ? p.target : writeMixedTake(dir.path());
@@ -230,8 +226,8 @@ private slots:
     // the folder keeps every byte.
     void failsAndChangesNothing_data()
     {
-        QTest::addColumn<QString>("fault");
-        QTest::addColumn<QString>("messages");   // %N = the new track, %S = the source, %F = AA0001_02.WAV, %T = the take folder
+        // messages: %N = the new track, %S = the source, %F = AA0001_02.WAV, %T = the take folder
+        columns<QString, QString>({"fault", "messages"});
         const QString bounce = QLatin1Char('|') + kBounce;
         QTest::newRow("rename refused") << "rename" << "%N\nUnable to give the new track file this name; nothing was written." + bounce;
         QTest::newRow("target folder read-only") << "open" << "Unable to open files (IO_write)\n%N!" + bounce;
@@ -242,8 +238,7 @@ private slots:
     }
     void failsAndChangesNothing()
     {
-        QFETCH(QString, fault);
-        QFETCH(QString, messages);
+        QFETCH(QString, fault); QFETCH(QString, messages);
         FaultProject p(25, 16);   // about three 1 MiB runs
         if (fault == QLatin1String("taken"))
             QVERIFY(writeFile(p.track(3), "not a sound file"));
@@ -345,15 +340,13 @@ private slots:
     // told which file keeps its old iXML, and that file keeps every byte.
     void trackFileCannotBeOpenedForUpdate_data()
     {
-        QTest::addColumn<bool>("hide");
-        QTest::addColumn<QString>("message");
+        columns<bool, QString>({"hide", "message"});
         QTest::newRow("create") << false << "\nUnable to open this file for writing: its iXML chunk was not updated.";
         QTest::newRow("hide, mixed take") << true << "\nUnable to open this file for writing";
     }
     void trackFileCannotBeOpenedForUpdate()
     {
-        QFETCH(bool, hide);
-        QFETCH(QString, message);
+        QFETCH(bool, hide); QFETCH(QString, message);
         QTemporaryDir dir;
         FaultProject p;
         const QString target = hide ? writeMixedTake(dir.path()) : p.target;
@@ -377,8 +370,7 @@ private slots:
     // audio byte changed, and our reader (at the end ffprobe and sox) reads it.
     void everyLayoutStaysOneTake_data()
     {
-        QTest::addColumn<int>("layout");
-        QTest::addColumn<bool>("siblingsKeepTheirSize");
+        columns<int, bool>({"layout", "siblingsKeepTheirSize"});
         QTest::newRow("each file its own layout") << int(Layout::Mixed) << false;
         QTest::newRow("iXML before data, padded") << int(Layout::IxmlPadded) << true;
         QTest::newRow("iXML last, padded") << int(Layout::IxmlLastPadded) << true;

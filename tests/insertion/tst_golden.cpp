@@ -48,8 +48,7 @@ class TestGolden : public QObject
 private slots:
     void createHideCreate_data()
     {
-        QTest::addColumn<int>("layout");
-        QTest::addColumn<QStringList>("sums");
+        columns<int, QStringList>({"layout", "sums"});
         QTest::newRow("recorder") << int(Layout::Recorder)
                                  << QStringList{"AA0001_01.WAV=22c44a085902a508", "AA0001_02.WAV=42b72b65d082c6fe",
                                                 "AA0001_03.DEL1=6eddec1da639fafd", "AA0001_04.WAV=0f05779409205b0b",

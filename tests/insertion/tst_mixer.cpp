@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The mono track engine: sample-exact segments across its blocks and I/O runs
-// (its reader thread), the header, peaks and filler of the new file, sources of
-// other recorders (written by sox and ffmpeg, RF64 past 4 GB), and the checks
-// that keep it from writing anything.
+// (its reader thread), header fields, peaks and filler of the new file (the
+// whole bytes: tst_golden), sources of other recorders (written by sox and
+// ffmpeg, RF64 past 4 GB), and the checks that keep it from writing anything.
 
 #include "InsertionFixtures.h"
 #include "SourceFiles.h"
@@ -25,10 +25,9 @@ const quint32 k48k = 48000;
 struct EngineRun
 {
     bool failed = true;
-    QString name;
-    QString messages;   // joined by '|'
+    QString name, messages;   // messages joined by '|'
     QList<qint64> progress;
-    QByteArray made;    // the new file
+    QByteArray made;          // the new file
 };
 
 // The engine on track t (0-based) of take `fileId` in `folder`.
@@ -41,14 +40,10 @@ EngineRun runEngine(const QString& source, const QString& folder, int t, const Q
     take.ResetVariables();
     if (!take.InitFilesZZ(folder + QLatin1Char('/') + fileId, QStringLiteral("WAV"))) {
         // A take record with a format but no file: what a caller could hand over.
-        take.m_nSampleRate = 48000;
-        take.m_nBitsPerSample = 16;
-        take.m_nNbChannels = 1;
+        std::tie(take.m_nSampleRate, take.m_nBitsPerSample, take.m_nNbChannels) = std::make_tuple(48000, 16, 1);
     }
     QSoundMixer mixer;
-    QSoundMixer::SourceOptions options;
-    options.channel = channel;
-    mixer.SetSourceOptions(options);
+    mixer.SetSourceOptions([channel] { QSoundMixer::SourceOptions o; o.channel = channel; return o; }());
     QObject::connect(&mixer, &QSoundMixer::signal_ProgressSize, [&](qint64 p) { r.progress << p; });
     QSignalSpy done(&mixer, &QSoundMixer::signal_ImportSourceProgressPct);
     r.failed = mixer.SonalignMono(source, folder, fileId, t, trackName, &take, nullptr, &r.name);
@@ -88,10 +83,7 @@ private slots:
     // the 1 MiB I/O runs.
     void segments_data()
     {
-        QTest::addColumn<int>("bits");
-        QTest::addColumn<quint32>("takeFrames");
-        QTest::addColumn<qint64>("srcStart");
-        QTest::addColumn<quint32>("srcFrames");
+        columns<int, quint32, qint64, quint32>({"bits", "takeFrames", "srcStart", "srcFrames"});
         const quint32 b16 = 7560, b24 = 5040;
         QTest::newRow("missing start, 96000 zeros then 864000 samples") << 16 << 20 * k48k << qint64(2 * k48k) << 58 * k48k;
         QTest::newRow("entire take, exact span") << 24 << 3 * k48k << qint64(0) << 3 * k48k;
@@ -114,19 +106,13 @@ private slots:
     }
     void segments()
     {
-        QFETCH(int, bits);
-        QFETCH(quint32, takeFrames);
-        QFETCH(qint64, srcStart);
-        QFETCH(quint32, srcFrames);
+        QFETCH(int, bits); QFETCH(quint32, takeFrames); QFETCH(qint64, srcStart); QFETCH(quint32, srcFrames);
         QTemporaryDir dir;
         const QString folder = dir.path() + QStringLiteral("/T"), src = dir.path() + QStringLiteral("/S01.WAV");
-        QVERIFY(QDir().mkpath(folder));
-        QVERIFY(RecorderFileWriter::writeMonoTake(folder, QStringLiteral("AA0001"), 2, spec(k48k, quint16(bits), takeFrames, kTen)));
+        QVERIFY(QDir().mkpath(folder) && RecorderFileWriter::writeMonoTake(folder, QStringLiteral("AA0001"), 2, spec(k48k, quint16(bits), takeFrames, kTen)));
         QVERIFY(writeSource(src, k48k, quint16(bits), srcFrames, quint64(qint64(kTen) + srcStart)));
         const EngineRun r = runEngine(src, folder, 2);
-        QVERIFY2(!r.failed, qPrintable(r.messages));
-        QCOMPARE(r.name, QStringLiteral("AA0001_03.WAV"));
-        QCOMPARE(r.messages, QString());
+        QCOMPARE(r.name + r.messages, QStringLiteral("AA0001_03.WAV"));
         const qint64 b = bits / 8, take = takeFrames;
         const qint64 before = qBound<qint64>(0, srcStart, take), copyEnd = qBound<qint64>(0, srcStart + srcFrames, take);
         QVERIFY(body(r.made, "data") == QByteArray(int(before * b), '\0')
@@ -144,55 +130,12 @@ private slots:
         QVERIFY(std::is_sorted(r.progress.begin(), r.progress.end()));
     }
 
-    void headerLayout()
-    {
-        QTemporaryDir dir;
-        RecorderFileSpec base = spec(k48k, 24, 4800, kTen);
-        base.umid = QByteArray(64, '\x11');
-        const EngineRun r = makeTrack(dir, base, 4, QStringLiteral("Source Take %s.wav"));
-        QVERIFY2(!r.failed, qPrintable(r.messages));
-        const QByteArray ref = take1(dir), made = r.made;
-        QCOMPARE(made.left(16), QByteArray("RIFF") + ref.mid(4, 4) + "WAVEbext");
-        QCOMPARE(u32At(made, 16), 858u);                                              // bext at 12, fmt at 878 unchanged
-        QCOMPARE(made.mid(878, 24), ref.mid(int(find(ref, "fmt ").offset), 24));
-        const int filmAt = 878 + 8 + 16, refFilm = int(find(ref, "film").offset);    // film after fmt, source name at 812
-        QCOMPARE(made.mid(filmAt, 812), ref.mid(refFilm, 812));
-        QCOMPARE(made.mid(filmAt + 812, 20), QByteArray("Source Take %s.wav\0\0", 20));
-        QCOMPARE(made.mid(filmAt + 1068, 1580 - 1068), ref.mid(refFilm + 1068, 1580 - 1068));
-        const int vltaAt = filmAt + 1580;                                             // vlta with a zero body, then data
-        QCOMPARE(made.mid(vltaAt, 8), QByteArray("vlta\x40\0\0\0", 8));
-        QCOMPARE(made.mid(vltaAt + 8, 64), QByteArray(64, '\0'));
-        QCOMPARE(made.mid(vltaAt + 72, 8), QByteArray("data\x40\x38\0\0", 8));       // 4800 * 3
-        // Description: the rewritten lines, then the type line added at the end.
-        QCOMPARE(made.mid(20, 256).left(int(qstrnlen(made.constData() + 20, 256))),
-                 QByteArray("aUBITS=$\r\naSCENE=12A      \r\naTAKE=3     \r\naTAPE=DAY1\r\naSPEED=025.000-ND\r\n"
-                            "aTAG=AA0001\r\naCHNL=C5  \r\naTRK5=Boom\r\naNOTE=good\r\naTYP=mono \r\n"));
-        QCOMPARE(int(made.at(20 + 348 + 31)), 4);   // UMID byte 31 is the track index
-        // onde after data, then iXML ending the file at the reference's length.
-        QCOMPARE(chunkIds(made), QStringLiteral("bext,fmt ,film,vlta,data,ond5,iXML"));
-        QCOMPARE(find(made, "ond5").size, 404u);
-        QCOMPARE(u32At(made, find(made, "ond5").offset + 8), 4800u);
-        QCOMPARE(made.size(), ref.size());
-        QCOMPARE(body(made, "iXML").size(), 61440);
-        const QString ixml = QString::fromUtf8(body(made, "iXML")).trimmed();
-        QStringList values;
-        for (const char* key : {"TRACK_LIST/TRACK/CHANNEL_INDEX", "TRACK_LIST/TRACK/NAME", "HISTORY/ORIGINAL_FILENAME", "NOTE",
-                                "FILE_SET/FILE_SET_INDEX"})
-            values << xmlValue(ixml, QLatin1String(key));
-        QCOMPARE(values.join(QLatin1Char('|')), QStringLiteral("5|Boom|AA0001_05.WAV|good|5"));
-        QVERIFY(xmlValue(ixml, QStringLiteral("FILE_UID")).endsWith(QLatin1String("0005")));
-    }
-
     // Other shapes of reference: without film and vlta; with extra chunks that
     // make it longer, ended by a "sonl" filler carrying the source's name (all
     // zero when the name is 255 characters long).
     void otherReferences_data()
     {
-        QTest::addColumn<bool>("filmAndVlta");
-        QTest::addColumn<int>("extra");
-        QTest::addColumn<QString>("srcName");
-        QTest::addColumn<QString>("chunks");
-        QTest::addColumn<QByteArray>("filler");
+        columns<bool, int, QString, QString, QByteArray>({"filmAndVlta", "extra", "srcName", "chunks", "filler"});
         QTest::newRow("no film, no vlta") << false << 0 << "s.wav" << "bext,fmt ,data,ond2,iXML" << QByteArray();
         QTest::newRow("LIST after data: filler") << true << 1000 << "Mic 1.wav" << "bext,fmt ,film,vlta,data,ond2,iXML,sonl"
                                                  << QByteArray("Mic 1.wav") + QByteArray(991, '\0');
@@ -201,9 +144,7 @@ private slots:
     }
     void otherReferences()
     {
-        QFETCH(bool, filmAndVlta);
-        QFETCH(int, extra);
-        QFETCH(QString, srcName);
+        QFETCH(bool, filmAndVlta); QFETCH(int, extra); QFETCH(QString, srcName);
         QTemporaryDir dir;
         RecorderFileSpec base = spec(k48k, 16, 4800, kTen);
         base.withFilm = base.withVlta = filmAndVlta;
@@ -221,28 +162,11 @@ private slots:
             QCOMPARE(r.made.mid(int(find(r.made, "film").offset) + 812, srcName.size() + 1), srcName.toLatin1() + QByteArray(1, '\0'));
     }
 
-    // Files for tracks 2 and 3 only: the header comes from the track-2 file.
-    void referenceInLaterSlot()
-    {
-        QTemporaryDir dir;
-        for (int n : {2, 3}) {
-            RecorderFileSpec s = RecorderFileWriter::monoTrackSpec(spec(k48k, 16, 4800, kTen), 3, n);
-            s.umid = QByteArray(64, char('0' + n));
-            QVERIFY(RecorderFileWriter::write(dir.path() + QStringLiteral("/AA0001_0%1.WAV").arg(n), s));
-        }
-        QVERIFY(writeSource(dir.path() + QStringLiteral("/s.wav"), k48k, 16, 4800, kTen));
-        const EngineRun r = runEngine(dir.path() + QStringLiteral("/s.wav"), dir.path(), 0);
-        QVERIFY2(!r.failed, qPrintable(r.messages));
-        QCOMPARE(r.name, QStringLiteral("AA0001_01.WAV"));
-        QCOMPARE(r.made.mid(20 + 348, 64), QByteArray(31, '2') + '\0' + QByteArray(32, '2'));   // UMID byte 31: track index 0
-        QCOMPARE(r.made.size(), int(QFileInfo(dir.path() + QStringLiteral("/AA0001_02.WAV")).size()));
-    }
-
     // Refusals the command line tests do not meet; each leaves the folder as it was.
     void refusals_data()
     {
-        QTest::addColumn<QString>("caseName");
-        QTest::addColumn<QString>("expected");   // %S = source path, %D = the test folder
+        // expected: %S = source path, %D = the test folder
+        columns<QString, QString>({"caseName", "expected"});
         QTest::newRow("44.1 kHz stereo: both messages") << "rate+stereo"
             << "%S [44100/16 bits] \nTarget [48000/16 bits]\nThe source is at 44100 Hz and the take at 48000 Hz: the source must be "
                "resampled to 48000 Hz first.|%S \n Is not a monophonic file.\nIt has 2 channels: choose one with --channel K (the "
@@ -265,8 +189,7 @@ private slots:
     }
     void refusals()
     {
-        QFETCH(QString, caseName);
-        QFETCH(QString, expected);
+        QFETCH(QString, caseName); QFETCH(QString, expected);
         QTemporaryDir dir;
         const QString folder = dir.path() + QStringLiteral("/take");
         QVERIFY(QDir().mkpath(folder));
@@ -300,38 +223,44 @@ private slots:
         QCOMPARE(sha1Folder(folder), before);
     }
 
-    void originatorReferenceAndUmid_data()
+    // The header comes from the take's first file (track 2 when only tracks 2
+    // and 3 exist, its UMID a run of '2'); the recorder's originator reference
+    // and UMID byte 31 carry the new track's index, another maker's reference is kept.
+    void headerFromTheReference_data()
     {
-        QTest::addColumn<QByteArray>("reference");
-        QTest::addColumn<int>("t");
-        QTest::addColumn<QByteArray>("expected");
-        QTest::newRow("VEL, track index 2") << QByteArray("VELPAV0000000000000000000000000A") << 2 << QByteArray("VELPAV00000000000000000000000003");
-        QTest::newRow("VEL, track index 0") << QByteArray("VELPAV0000000000000000000000000A") << 0 << QByteArray("VELPAV00000000000000000000000001");
-        QTest::newRow("other maker kept") << QByteArray("XYZ00000000000000000000000000000") << 2 << QByteArray("XYZ00000000000000000000000000000");
+        columns<QList<int>, QByteArray, int, QByteArray, QByteArray>({"tracks", "reference", "t", "expected", "umid"});
+        const QByteArray vel("VELPAV0000000000000000000000000A");
+        QTest::newRow("VEL, track index 2") << QList<int>{5} << vel << 2 << QByteArray("VELPAV00000000000000000000000003") << QByteArray(31, '5') + '\2';
+        QTest::newRow("VEL, track index 0") << QList<int>{5} << vel << 0 << QByteArray("VELPAV00000000000000000000000001") << QByteArray(31, '5') + '\0';
+        QTest::newRow("other maker kept") << QList<int>{5} << QByteArray("XYZ00000000000000000000000000000") << 2
+                                          << QByteArray("XYZ00000000000000000000000000000") << QByteArray(31, '5') + '\2';
+        QTest::newRow("tracks 2 and 3 only") << QList<int>{2, 3} << vel << 0 << QByteArray("VELPAV00000000000000000000000001") << QByteArray(31, '2') + '\0';
     }
-    void originatorReferenceAndUmid()
+    void headerFromTheReference()
     {
-        QFETCH(QByteArray, reference);
-        QFETCH(int, t);
+        QFETCH(QList<int>, tracks); QFETCH(QByteArray, reference); QFETCH(int, t);
         QTemporaryDir dir;
-        RecorderFileSpec base = spec(k48k, 16, 4800, kTen);
-        base.originatorReference = reference;
-        base.umid = QByteArray(64, '\x7f');
-        QVERIFY(RecorderFileWriter::write(dir.path() + QStringLiteral("/AA0001_05.WAV"), RecorderFileWriter::monoTrackSpec(base, 5, 5)));
+        for (int n : tracks) {
+            RecorderFileSpec s = RecorderFileWriter::monoTrackSpec(spec(k48k, 16, 4800, kTen), tracks.last(), n);
+            s.originatorReference = reference;
+            s.umid = QByteArray(64, char('0' + n));
+            QVERIFY(RecorderFileWriter::write(dir.path() + QStringLiteral("/AA0001_0%1.WAV").arg(n), s));
+        }
         QVERIFY(writeSource(dir.path() + QStringLiteral("/s.wav"), k48k, 16, 4800, kTen));
         const EngineRun r = runEngine(dir.path() + QStringLiteral("/s.wav"), dir.path(), t);
         QVERIFY2(!r.failed, qPrintable(r.messages));
+        QCOMPARE(r.name, QStringLiteral("AA0001_0%1.WAV").arg(t + 1));
         QTEST(r.made.mid(20 + 288, 32), "expected");
-        QCOMPARE(r.made.mid(20 + 348, 32), QByteArray(31, '\x7f') + char(t));
+        QTEST(r.made.mid(20 + 348, 32), "umid");
+        QCOMPARE(r.made.mid(20 + 380, 32), QByteArray(32, char('0' + tracks.first())));
+        QCOMPARE(r.made.size(), int(QFileInfo(dir.path() + QStringLiteral("/AA0001_0%1.WAV").arg(tracks.first())).size()));
     }
 
     // 1000 Hz: 100 samples per point; 350 samples give 3 points and a rest. The
     // loudest sample is in the second period only, small values after it.
     void peaks_data()
     {
-        QTest::addColumn<int>("bits");
-        QTest::addColumn<qint32>("loudest");
-        QTest::addColumn<int>("point");
+        columns<int, qint32, int>({"bits", "loudest", "point"});
         QTest::newRow("16-bit -32768 gives 255") << 16 << -32768 << 255;
         QTest::newRow("16-bit 32767 gives 255") << 16 << 32767 << 255;
         QTest::newRow("16-bit -1000 gives 7") << 16 << -1000 << 7;
@@ -341,9 +270,7 @@ private slots:
     }
     void peaks()
     {
-        QFETCH(int, bits);
-        QFETCH(qint32, loudest);
-        QFETCH(int, point);
+        QFETCH(int, bits); QFETCH(qint32, loudest); QFETCH(int, point);
         QTemporaryDir dir;
         QVERIFY(RecorderFileWriter::writeMonoTake(dir.path(), QStringLiteral("AA0001"), 1, spec(1000, quint16(bits), 350, 36000000)));
         QByteArray bytes = RecorderFileWriter::build(sourceSpec(spec(1000, quint16(bits), 350, 36000000)));
@@ -381,11 +308,8 @@ private slots:
     // long cut so the text and its NUL fit (byte 256 kept).
     void rewriteBextDescriptor_data()
     {
-        QTest::addColumn<QByteArray>("before");
-        QTest::addColumn<QStringList>("given");   // scene, take, note, tape, tag, frame rate; "-" = none
-        QTest::addColumn<int>("index");
-        QTest::addColumn<QByteArray>("name");
-        QTest::addColumn<QByteArrayList>("parts");   // the text holds each; a part starting "aUBITS" is the whole text
+        // given: scene, take, note, tape, tag, frame rate; "-" = none; parts: the text holds each; a part starting "aUBITS" is the whole text
+        columns<QByteArray, QStringList, int, QByteArray, QByteArrayList>({"before", "given", "index", "name", "parts"});
         const QStringList tag{"-", "-", "-", "-", "AA0001", "-"};
         QTest::newRow("keys anywhere, widths") << QByteArray("aSCENE=12A_LONGSCENE\r\naTAKE=1234567890\r\naUBITS=$11223344\r\naTAPE=DAY1\r\n"
                                                              "aSPEED=025.000-ND\r\naTAG=ZZ9999\r\naNOTE=nice one\r\n") << tag << 2 << QByteArray("Boom")
@@ -405,11 +329,7 @@ private slots:
     }
     void rewriteBextDescriptor()
     {
-        QFETCH(QByteArray, before);
-        QFETCH(QStringList, given);
-        QFETCH(int, index);
-        QFETCH(QByteArray, name);
-        QFETCH(QByteArrayList, parts);
+        QFETCH(QByteArray, before); QFETCH(QStringList, given); QFETCH(int, index); QFETCH(QByteArray, name); QFETCH(QByteArrayList, parts);
         char d[256] = {};
         std::memcpy(d, before.constData(), size_t(qMin(256, before.size())));
         QByteArrayList g;
@@ -425,34 +345,10 @@ private slots:
         QCOMPARE(d[255], before.size() == 256 ? before.at(255) : '\0');
     }
 
-    // sox decodes exactly the expected samples; ffprobe sees the take's time reference.
-    void checkedByOtherTools()
-    {
-        if (!testsupport::haveTool(QStringLiteral("sox")) || !testsupport::haveTool(QStringLiteral("ffprobe")))
-            QSKIP("sox or ffprobe missing");
-        QTemporaryDir dir;
-        QVERIFY(RecorderFileWriter::writeMonoTake(dir.path(), QStringLiteral("AA0001"), 1, spec(k48k, 24, 3 * k48k, kTen + 12345)));
-        QVERIFY(writeSource(dir.path() + QStringLiteral("/s.wav"), k48k, 24, 2 * k48k, kTen + 12345 + k48k / 2));
-        const EngineRun r = runEngine(dir.path() + QStringLiteral("/s.wav"), dir.path(), 1);
-        QVERIFY2(!r.failed, qPrintable(r.messages));
-        const QString made = dir.path() + QStringLiteral("/AA0001_02.WAV");
-        const auto sox = testsupport::run(QStringLiteral("sox"), QStringLiteral("%1 -t raw -e signed-integer -b 24 -L -").arg(made).split(QLatin1Char(' ')));
-        QCOMPARE(sox.exitCode, 0);
-        const QByteArray half(int(k48k / 2) * 3, '\0');
-        QVERIFY(sox.out == half + audio(77, 0, 2 * k48k, 24) + half);
-        const auto probe = testsupport::run(QStringLiteral("ffprobe"), {QStringLiteral("-v"), QStringLiteral("error"), QStringLiteral("-show_entries"),
-            QStringLiteral("format_tags=time_reference:stream=sample_rate,channels,duration_ts"), QStringLiteral("-of"),
-            QStringLiteral("default=noprint_wrappers=1"), made});
-        QCOMPARE(probe.exitCode, 0);
-        QCOMPARE(QString::fromUtf8(probe.out),
-                 QStringLiteral("sample_rate=48000\nchannels=1\nduration_ts=%1\nTAG:time_reference=%2\n").arg(3 * k48k).arg(kTen + 12345));
-    }
-
     void createFromEveryFormat_data()
     {
-        QTest::addColumn<QString>("command");
-        QTest::addColumn<int>("takeBits");
-        QTest::addColumn<int>("channel");   // 1-based; 0 = mono source
+        // channel: 1-based; 0 = mono source
+        columns<QString, int, int>({"command", "takeBits", "channel"});
         const QString ff = QStringLiteral("ffmpeg -f lavfi -i aevalsrc=%1:s=48000:d=0.25 -c:a %2 -write_bext 1 "
                                           "-metadata time_reference=1728000000 %3 %OUT");
         const QString loud = QStringLiteral("1.3*sin(2*PI*440*t)"), sine = QStringLiteral("0.8*sin(2*PI*440*t)");
@@ -477,9 +373,7 @@ private slots:
     // the same samples.
     void createFromEveryFormat()
     {
-        QFETCH(QString, command);
-        QFETCH(int, takeBits);
-        QFETCH(int, channel);
+        QFETCH(QString, command); QFETCH(int, takeBits); QFETCH(int, channel);
         if (!sources::haveTools())
             QSKIP("sox and ffmpeg are needed to write the sources");
         QTemporaryDir dir;

@@ -165,9 +165,7 @@ private slots:
     // hide; the poly take stops the run and keeps every byte.
     void polyTakeStopsTheRun_data()
     {
-        QTest::addColumn<bool>("hide");
-        QTest::addColumn<QString>("done");
-        QTest::addColumn<QString>("total");
+        columns<bool, QString, QString>({"hide", "done", "total"});
         QTest::newRow("create") << false << "AA0001_03.WAV" << "3";
         QTest::newRow("hide") << true << "AA0001_02.DEL1" << "2";
     }
@@ -191,10 +189,8 @@ private slots:
     // is pinned by the command-line tests): "title|text|kind" of each message.
     void preconditions_data()
     {
-        QTest::addColumn<bool>("hide");
-        QTest::addColumn<bool>("withSource");   // hiding: false = in an empty folder
-        QTest::addColumn<QStringList>("ids");
-        QTest::addColumn<QString>("messages");
+        // withSource: hiding: false = in an empty folder
+        columns<bool, bool, QStringList, QString>({"hide", "withSource", "ids", "messages"});
         const QString none = QStringLiteral("QMainWindow::OnPushButton_CreateSoundTrack()|No file selected in target zone\n Use Analyse to identify the compatible target takes.|1");
         QTest::newRow("no source, no take") << false << false << QStringList() << none;
         QTest::newRow("no take") << false << true << QStringList() << none;
@@ -208,9 +204,7 @@ private slots:
     }
     void preconditions()
     {
-        QFETCH(bool, hide);
-        QFETCH(bool, withSource);
-        QFETCH(QStringList, ids);
+        QFETCH(bool, hide); QFETCH(bool, withSource); QFETCH(QStringList, ids);
         Project p;
         const QMap<QString, QByteArray> before = sha1Folder(p.target);
         Relay relay;
@@ -296,7 +290,7 @@ private slots:
 
     void restoreGivesTheTrackBackByteForByte_data()
     {
-        QTest::addColumn<int>("track");
+        columns<int>({"track"});
         QTest::newRow("middle track") << 3;
         QTest::newRow("first track") << 1;
         QTest::newRow("last track") << 4;
@@ -430,11 +424,8 @@ private slots:
 
     void restoreCommandLine_data()
     {
-        QTest::addColumn<QStringList>("args");   // after "restore"; %T = target folder
-        QTest::addColumn<bool>("hideFirst");
-        QTest::addColumn<int>("exitCode");
-        QTest::addColumn<QString>("out");
-        QTest::addColumn<QString>("errEnd");
+        // args: after "restore"; %T = target folder
+        columns<QStringList, bool, int, QString, QString>({"args", "hideFirst", "exitCode", "out", "errEnd"});
         const QString usage = QStringLiteral("usage: sonalign-cli restore --track N TARGET_FOLDER FILE_ID...\n");
         QTest::newRow("restores") << QStringList{"--track", "2", "%T", "AA0001"} << true << 0 << "AA0001_02.WAV\n" << "";
         QTest::newRow("occupied") << QStringList{"--track", "2", "%T", "AA0001"} << false << 1 << "" << "Track 2 is occupied: nothing was restored.\n";
@@ -446,10 +437,7 @@ private slots:
     }
     void restoreCommandLine()
     {
-        QFETCH(QStringList, args);
-        QFETCH(bool, hideFirst);
-        QFETCH(int, exitCode);
-        QFETCH(QString, errEnd);
+        QFETCH(QStringList, args); QFETCH(bool, hideFirst); QFETCH(int, exitCode); QFETCH(QString, errEnd);
         Project p(4);
         {
             Relay relay;
@@ -473,9 +461,7 @@ private slots:
     // Each command's help says what it does, in one line after the usage.
     void everyCommandHasHelpAndAVersion_data()
     {
-        QTest::addColumn<QStringList>("args");
-        QTest::addColumn<QString>("firstLine");
-        QTest::addColumn<QString>("contains");
+        columns<QStringList, QString, QString>({"args", "firstLine", "contains"});
         QTest::newRow("version") << QStringList{"--version"} << "sonalign-cli 1.14\n" << "";
         QTest::newRow("tool help") << QStringList{"--help"} << "usage: sonalign-cli COMMAND [ARGS]" << "  restore --track N TARGET_FOLDER FILE_ID...\n      Undoes a hide";
         for (const char* command : {"info", "list", "analyse", "create", "delete", "restore", "verify", "demo"})
@@ -486,9 +472,7 @@ private slots:
     }
     void everyCommandHasHelpAndAVersion()
     {
-        QFETCH(QStringList, args);
-        QFETCH(QString, firstLine);
-        QFETCH(QString, contains);
+        QFETCH(QStringList, args); QFETCH(QString, firstLine); QFETCH(QString, contains);
         const testsupport::ProcessResult r = testsupport::run(testsupport::cliPath(), args);
         const QString out = QString::fromUtf8(r.out);
         QCOMPARE(r.exitCode, 0);
