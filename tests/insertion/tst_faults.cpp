@@ -1,14 +1,14 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// Failing disks, failing renames, read-only folders, sources that shrink,
-// cancels, stale temporaries, and takes whose files other tools wrote their
-// own way: the user is told which file, the take keeps every byte (or every
-// file stays whole and readable), and no half-written file is left under a
-// track name.
+// Failing disks and renames, read-only folders, shrinking sources, cancels,
+// stale temporaries, takes whose files other tools wrote their own way: the user
+// is told which file, every file keeps its bytes or stays whole and readable,
+// and no half-written file is left under a track name.
 
 #include "InsertionFixtures.h"
 
 #include "QSoundFile.h"
 
+#include <QRegularExpression>
 #include <QtTest>
 
 #include <fcntl.h>
@@ -35,17 +35,12 @@ struct FaultProject : Project
         s.extraAfter << ExtraChunk{"LIST", QByteArray(500, 'x'), false, 0};
         return s;
     }
-    WorkflowResult create(bool* keepGoing = nullptr, std::function<void(qint64)> progress = nullptr) const
+    WorkflowResult create(bool* keepGoing = nullptr, std::function<void(qint64)> progress = [](qint64) {}) const
     {
-        CreateTrackRequest r{};
-        r.targetFolder = target;
-        r.sourcePath = source;
-        r.trackIndex = 2;
-        r.fileIds = QStringList{QStringLiteral("AA0001")};
-        r.keepGoing = keepGoing;
+        CreateTrackRequest r;
+        std::tie(r.targetFolder, r.sourcePath, r.trackIndex, r.fileIds, r.keepGoing) = std::make_tuple(target, source, 2, QStringList{QStringLiteral("AA0001")}, keepGoing);
         CreateTrackWorkflow w;
-        if (progress)
-            QObject::connect(&w, &CreateTrackWorkflow::signal_ProgressSize, progress);
+        QObject::connect(&w, &CreateTrackWorkflow::signal_ProgressSize, progress);
         return w.Run(r);
     }
 };
@@ -148,7 +143,8 @@ QString writeMixedTake(const QString& root)
 // takes an unprivileged identity (the saved identity stays root to come back).
 struct WithoutPrivileges
 {
-    bool dropped = ::geteuid() == 0 && ::setegid(65534) == 0 && ::seteuid(65534) == 0;
+    explicit WithoutPrivileges(bool drop) : dropped(drop && ::geteuid() == 0 && ::setegid(65534) == 0 && ::seteuid(65534) == 0) {}
+    const bool dropped;
     ~WithoutPrivileges()
     {
         if (dropped && (::seteuid(0) != 0 || ::setegid(0) != 0))
@@ -221,20 +217,24 @@ private slots:
         }
     }
 
-    // A rename or an open refused, a source cut to a third at the first progress
-    // report, a cancel at the 50th: one message naming the file, the run fails,
-    // the folder keeps every byte.
+    // A rename or an open refused, a real read-only folder, a source cut to a
+    // third at the first progress report, a cancel at the 50th, the final name
+    // taken before or while the file is written: the run fails with these
+    // messages, the folder keeps every byte and the taken name its file.
     void failsAndChangesNothing_data()
     {
-        // messages: %N = the new track, %S = the source, %F = AA0001_02.WAV, %T = the take folder
-        columns<QString, QString>({"fault", "messages"});
-        const QString bounce = QLatin1Char('|') + kBounce;
-        QTest::newRow("rename refused") << "rename" << "%N\nUnable to give the new track file this name; nothing was written." + bounce;
-        QTest::newRow("target folder read-only") << "open" << "Unable to open files (IO_write)\n%N!" + bounce;
-        QTest::newRow("source shrinks during the copy") << "shrink" << "%S\nThe source file holds fewer audio bytes than its data chunk declares." + bounce;
-        QTest::newRow("cancel mid-copy") << "cancel" << "%N\nCancelled: the new track was not written." + bounce;
-        QTest::newRow("hiding: rename refused") << "hide" << QStringLiteral("%F\nUnable to rename this file: the track was not hidden.");
-        QTest::newRow("a file the take cannot load holds the name") << "taken" << QStringLiteral("Path:%T/\nFile:AA0001_03.WAV\nis not a sound file !|AA0001\nError during InitFilesZZ process.");
+        // messages: %N = the new track, %S = the source, %F = AA0001_02.WAV, %T = the take folder; newTrack: what holds its name after
+        columns<QString, QString, QByteArray>({"fault", "messages", "newTrack"});
+        const QString bounce = QLatin1Char('|') + kBounce, renamed = QStringLiteral("%N\nUnable to give the new track file this name; nothing was written.") + bounce;
+        QTest::newRow("rename refused") << "rename" << renamed << QByteArray();
+        QTest::newRow("open refused") << "open" << "Unable to open files (IO_write)\n%N!" + bounce << QByteArray();
+        QTest::newRow("real read-only folder") << "readonly" << "Unable to open files (IO_write)\n%N!" + bounce << QByteArray();
+        QTest::newRow("source shrinks during the copy") << "shrink" << "%S\nThe source file holds fewer audio bytes than its data chunk declares." + bounce << QByteArray();
+        QTest::newRow("cancel mid-copy") << "cancel" << "%N\nCancelled: the new track was not written." + bounce << QByteArray();
+        QTest::newRow("hiding: rename refused") << "hide" << "%F\nUnable to rename this file: the track was not hidden." << QByteArray();
+        QTest::newRow("a file the take cannot load holds the name") << "taken" << "Path:%T/\nFile:AA0001_03.WAV\nis not a sound file !|AA0001\nError during InitFilesZZ process."
+                                                                    << QByteArray("not a sound file");
+        QTest::newRow("the name is taken meanwhile") << "meanwhile" << renamed << QByteArray("written meanwhile");
     }
     void failsAndChangesNothing()
     {
@@ -242,95 +242,67 @@ private slots:
         FaultProject p(25, 16);   // about three 1 MiB runs
         if (fault == QLatin1String("taken"))
             QVERIFY(writeFile(p.track(3), "not a sound file"));
-        const QMap<QString, QByteArray> before = sha1Folder(p.target);
+        QMap<QString, QByteArray> before = sha1Folder(p.target);
         Faults faults;
         faults.refuseRename = fault == QLatin1String("rename") || fault == QLatin1String("hide");
         faults.refuseOpen = fault == QLatin1String("open") ? QStringLiteral(".partial") : QString();
+        faults.write = [&](const QString&, qint64 requested, int index) {   // another program, another user
+            return index == 1 && fault == QLatin1String("meanwhile") && !writeFile(p.track(3), "written meanwhile") ? -1 : requested;
+        };
+        // Permissions do not bind the super-user: the read-only row takes an unprivileged identity for the write.
+        const auto readable = QFile::ReadOwner | QFile::ExeOwner | QFile::ReadOther | QFile::ExeOther | QFile::ReadGroup | QFile::ExeGroup;
+        QVERIFY(fault != QLatin1String("readonly") || (QFile::setPermissions(p.dir.path(), readable | QFile::WriteOwner) && QFile::setPermissions(p.target, readable)));
         bool goOn = true;
         int reports = 0;
         Relay relay;
-        const WorkflowResult r = fault == QLatin1String("hide") ? hideTrack(p.target, 2, {QStringLiteral("AA0001")}) : p.create(&goOn, [&](qint64) {
-            if (++reports == 1 && fault == QLatin1String("shrink")) {
-                QFile f(p.source);
-                f.resize(f.size() / 3);
-            }
-            goOn = !(reports == 50 && fault == QLatin1String("cancel")) && goOn;
-        });
+        WorkflowResult r;
+        {
+            WithoutPrivileges unprivileged(fault == QLatin1String("readonly"));
+            QVERIFY(fault != QLatin1String("readonly") || ::geteuid() != 0);
+            r = fault == QLatin1String("hide") ? hideTrack(p.target, 2, {QStringLiteral("AA0001")}) : p.create(&goOn, [&](qint64) {
+                if (++reports == 1 && fault == QLatin1String("shrink"))
+                    QFile(p.source).resize(QFileInfo(p.source).size() / 3);
+                goOn = goOn && !(reports == 50 && fault == QLatin1String("cancel"));
+            });
+        }
+        QFile::setPermissions(p.target, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
         QVERIFY(!r.success);
-        QCOMPARE(relay.texts().join(QLatin1Char('|')), messages.replace(QLatin1String("%N"), p.track(3)).replace(QLatin1String("%S"), p.source).replace(QLatin1String("%F"), p.track(2)).replace(QLatin1String("%T"), p.target));
+        // (the unprivileged identity may not write the action log: that warning is not this test's)
+        QCOMPARE(relay.texts().filter(QRegularExpression(QStringLiteral("^(?![\\s\\S]*action log cannot)"))).join(QLatin1Char('|')),
+                 messages.replace(QLatin1String("%N"), p.track(3)).replace(QLatin1String("%S"), p.source).replace(QLatin1String("%F"), p.track(2)).replace(QLatin1String("%T"), p.target));
         if (fault == QLatin1String("open"))
             QCOMPARE(relay.kind(0), 1);
         if (fault == QLatin1String("cancel"))
             QCOMPARE(reports, 50);
-        QCOMPARE(sha1Folder(p.target), before);
+        QTEST(readFile(p.track(3)), "newTrack");
+        QCOMPARE(partialFiles(p.target), QStringList());
+        QMap<QString, QByteArray> after = sha1Folder(p.target);
+        after.remove(QStringLiteral("AA0001_03.WAV"));
+        before.remove(QStringLiteral("AA0001_03.WAV"));
+        QCOMPARE(after, before);
     }
 
-    void realReadOnlyFolder()
+    // A run that succeeds beside temporary files left by runs that ended (older
+    // fixed name, or a unique one) removes them, not one a running writer holds
+    // a lock on nor another track's; the new file is not world-writable.
+    void staleTemporariesGoAndTheNewFileIsPrivate()
     {
         FaultProject p;
-        const QMap<QString, QByteArray> before = sha1Folder(p.target);
-        // Readable and searchable by everyone, writable by no one.
-        const auto readable = QFile::ReadOwner | QFile::ExeOwner | QFile::ReadOther | QFile::ExeOther | QFile::ReadGroup | QFile::ExeGroup;
-        QVERIFY(QFile::setPermissions(p.dir.path(), readable | QFile::WriteOwner) && QFile::setPermissions(p.target, readable));
-        Relay relay;
-        bool ok = true;
-        {
-            WithoutPrivileges unprivileged;
-            QVERIFY(::geteuid() != 0);
-            ok = p.create().success;
-        }
-        QFile::setPermissions(p.target, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-        QVERIFY(!ok);
-        QCOMPARE(relay.text(0), QStringLiteral("Unable to open files (IO_write)\n") + p.track(3) + QLatin1Char('!'));
-        QCOMPARE(sha1Folder(p.target), before);
-    }
-
-    // Temporary files left by runs that ended (older fixed name, or a unique
-    // one) are removed; one that a running writer still holds a lock on is not.
-    void staleTemporaryFileIsReplaced()
-    {
-        FaultProject p;
-        const QString staleOld = p.file(QStringLiteral(".AA0001_03.WAV.partial")), staleUnique = p.file(QStringLiteral(".AA0001_03.WAV.00000000deadbeef.partial"));
-        const QString owned = p.file(QStringLiteral(".AA0001_03.WAV.0123456789abcdef.partial")), otherTrack = p.file(QStringLiteral(".AA0001_04.WAV.00000000deadbeef.partial"));
-        for (const QString& f : {staleOld, staleUnique, owned, otherTrack})
+        const QStringList stale{p.file(QStringLiteral(".AA0001_03.WAV.partial")), p.file(QStringLiteral(".AA0001_03.WAV.00000000deadbeef.partial"))};
+        const QStringList kept{p.file(QStringLiteral(".AA0001_03.WAV.0123456789abcdef.partial")), p.file(QStringLiteral(".AA0001_04.WAV.00000000deadbeef.partial"))};
+        for (const QString& f : stale + kept)
             QVERIFY(writeFile(f, QByteArray(100, 'z')));
-        const int fd = ::open(QFile::encodeName(owned).constData(), O_RDONLY);
+        const int fd = ::open(QFile::encodeName(kept.first()).constData(), O_RDONLY);
         QVERIFY(fd >= 0 && ::flock(fd, LOCK_EX) == 0);
-        Relay relay;
-        QVERIFY2(p.create().success, qPrintable(relay.all()));
-        ::close(fd);
-        QVERIFY(!QFile::exists(staleOld) && !QFile::exists(staleUnique) && QFile::exists(otherTrack));
-        QCOMPARE(readFile(owned), QByteArray(100, 'z'));
-        QCOMPARE(QFileInfo(p.track(3)).size(), QFileInfo(p.track(1)).size());
-    }
-
-    // The name is taken while the new file is being written (another program,
-    // another user): the finished file never replaces it.
-    void finalNameTakenMeanwhile()
-    {
-        FaultProject p;
-        Faults faults;
-        bool raced = false;
-        faults.write = [&](const QString&, qint64 requested, int index) {
-            raced = raced || (index == 1 && writeFile(p.track(3), "written meanwhile"));
-            return requested;
-        };
-        Relay relay;
-        QVERIFY(!p.create().success);
-        QVERIFY(raced);
-        QCOMPARE(relay.texts(), QStringList({p.track(3) + QStringLiteral("\nUnable to give the new track file this name; nothing was written."), kBounce}));
-        QCOMPARE(readFile(p.track(3)), QByteArray("written meanwhile"));
-        QVERIFY(partialFiles(p.target).isEmpty());
-    }
-
-    void newFileIsNotWorldWritable()
-    {
-        FaultProject p;
         const mode_t old = ::umask(027);
         Relay relay;
         const bool ok = p.create().success;
         ::umask(old);
+        ::close(fd);
         QVERIFY2(ok, qPrintable(relay.all()));
+        QCOMPARE(partialFiles(p.target), QStringList({".AA0001_03.WAV.0123456789abcdef.partial", ".AA0001_04.WAV.00000000deadbeef.partial"}));
+        QCOMPARE(readFile(kept.first()) + readFile(kept.last()), QByteArray(200, 'z'));
+        QCOMPARE(QFileInfo(p.track(3)).size(), QFileInfo(p.track(1)).size());
         struct stat st;
         QCOMPARE(::stat(QFile::encodeName(p.track(3)).constData(), &st), 0);
         QCOMPARE(int(st.st_mode & 0777), 0640);
