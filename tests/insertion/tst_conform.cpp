@@ -77,7 +77,6 @@ qint64 tc(int h, int m, int s) { return (qint64(h) * 3600 + m * 60 + s) * 48000;
 class TestConform : public QObject
 {
     Q_OBJECT
-
 private slots:
     void planOfADay_data()
     {
@@ -128,7 +127,6 @@ private slots:
         QTEST(excluded.join(QLatin1String("; ")), "excluded");
         QCOMPARE(t->trackIndex, id == QLatin1String("AA0013") ? -1 : 2);
     }
-
     // The track a take gets, and the sources it can use: another depth is
     // converted, one channel of several is taken when the run names one, a mono
     // source is used whatever the channel; several channels without a choice
@@ -178,7 +176,6 @@ private slots:
             QCOMPARE(sha1Folder(day.target), before);
         QCOMPARE(relay.count(), 0);
     }
-
     void applyWritesEverySampleExactly()
     {
         Day day;
@@ -201,7 +198,6 @@ private slots:
         QCOMPARE(QDir(day.target).entryList({QStringLiteral(".*")}, QDir::Hidden | QDir::Files), QStringList());
         QCOMPARE(relay.count(), 0);
     }
-
     // The engine moves 15120-byte blocks (7560 frames here) gathered into runs of
     // about 1 MiB: a boundary between two sources or a gap may fall anywhere.
     void sourceBoundariesAnywhereInTheBlocks_data()
@@ -231,7 +227,6 @@ private slots:
         QVERIFY(data == expectedAudio(day, plan, plan.takes.at(0)));
         QCOMPARE(data.mid(int(split) * 2 - 2, 2), audio(day.seeds.value(QStringLiteral("A.WAV")), 1000 + split - 1, 1, 16));
     }
-
     void singleSourceIsCreateByteForByte()
     {
         Day a, b;
@@ -248,7 +243,6 @@ private slots:
         QCOMPARE(sha1Folder(a.target).size(), 6);
         QCOMPARE(sha1Folder(a.target), sha1Folder(b.target));
     }
-
     void trackNameAndHeaderFromTheSourceFillingMost()
     {
         Day day;
@@ -270,7 +264,6 @@ private slots:
         std::tie(named.sourceFolder, named.targetFolder, named.track, named.trackName, named.hasTrackName) = std::make_tuple(day.source, day.target, 4, QStringLiteral("Lav"), true);
         QCOMPARE(BuildConformPlan(named).takes.at(0).trackName, QStringLiteral("Lav"));
     }
-
     // A counting run gives the number of writes of a two-source take (new track,
     // update pass of every file, length equalisation); each row fails one, or
     // every rename, or cancels during the second take: each take is written
@@ -327,7 +320,6 @@ private slots:
         QCOMPARE(after, before);
         QCOMPARE(plan.takes.at(2).reason, failAt == -1 ? QStringLiteral("the run was cancelled before this take") : QString());
     }
-
     // A real process dies (SIGKILL) right after each journal record in turn;
     // the next run's recovery gives back every file of the take byte for byte.
     void processKilledAtEachJournalRecord()
@@ -368,7 +360,6 @@ private slots:
         }
         QVERIFY(completed);
     }
-
     void reportRows()
     {
         Day day;
@@ -388,7 +379,6 @@ private slots:
                  QStringLiteral("AA0003,12A,3,10:00:18:00,3,create,,gaps,planned,A_0002.WAV 0-16000 from 64000 at "
                                 "10:00:18:00; A_0003.WAV 56000-96000 from 0 at 10:00:25:00,16000-56000,"));
     }
-
     // A journal this program did not write (or one cut short by a crash) is
     // read with care: names outside its folder and damaged files are refused
     // whole, a record cut short ends it.
@@ -424,7 +414,6 @@ private slots:
         QCOMPARE(relay.count(), 1);
         QCOMPARE(relay.kind(0), 1);
     }
-
     void classify_data()
     {
         columns<qint64, qint64, Coverage>({"sIn", "sOut", "expected"});
@@ -448,7 +437,6 @@ private slots:
         QFETCH(qint64, sIn); QFETCH(qint64, sOut);
         QTEST(ClassifyCoverage(SampleSpan{sIn, sOut}, SampleSpan{tc(10, 0, 0), tc(10, 0, 20)}), "expected");
     }
-
     void statusText_data()
     {
         // counts: entire, missing start, partial, missing end
@@ -469,7 +457,6 @@ private slots:
                 c.add(kinds[k]);
         QTEST(CoverageStatusText(c), "text");
     }
-
     // The span of a source; a file that opens but is no sound file has no chunks
     // and no span; a missing one fails with a message.
     void sourceSpan()
@@ -486,7 +473,6 @@ private slots:
         QVERIFY(GetInOutTimecode(dir.path() + QStringLiteral("/missing.wav"), &in, &out));
         QCOMPARE(QString::number(relay.count()) + relay.title(0), QStringLiteral("1QSoundFile::Open()"));
     }
-
     void trackNameFiles_data()
     {
         columns<QString, QString, QString>({"folder", "file", "path"});

@@ -157,7 +157,6 @@ struct WithoutPrivileges
 class TestFaults : public QObject
 {
     Q_OBJECT
-
 private slots:
     // A dry run counts the writes to the new file (or to the take's other files
     // in the update pass of a mixed take); each row makes one of them store
@@ -216,7 +215,6 @@ private slots:
             QVERIFY2(why.isEmpty(), qPrintable(why + relay.all()));
         }
     }
-
     // A rename or an open refused, a real read-only folder, a source cut to a
     // third at the first progress report, a cancel at the 50th, the final name
     // taken before or while the file is written: the run fails with these
@@ -281,7 +279,6 @@ private slots:
         before.remove(QStringLiteral("AA0001_03.WAV"));
         QCOMPARE(after, before);
     }
-
     // A run that succeeds beside temporary files left by runs that ended (older
     // fixed name, or a unique one) removes them, not one a running writer holds
     // a lock on nor another track's; the new file is not world-writable.
@@ -307,7 +304,6 @@ private slots:
         QCOMPARE(::stat(QFile::encodeName(p.track(3)).constData(), &st), 0);
         QCOMPARE(int(st.st_mode & 0777), 0640);
     }
-
     // A file of the take that cannot be opened in the update pass: the user is
     // told which file keeps its old iXML, and that file keeps every byte.
     void trackFileCannotBeOpenedForUpdate_data()
@@ -336,7 +332,6 @@ private slots:
         QCOMPARE(readFile(file(target, 2)), second);
         QCOMPARE(xmlValue(QString::fromUtf8(chunkBody(readFile(file(target, 1)), "iXML")).trimmed(), QStringLiteral("FILE_SET/TOTAL_FILES")), hide ? QStringLiteral("4") : QStringLiteral("3"));
     }
-
     // Create, create, hide, create: after every step each file of the take has
     // one size (the new track is made to the others' length when it can be), no
     // audio byte changed, and our reader (at the end ffprobe and sox) reads it.

@@ -44,7 +44,6 @@ QStringList sums(const QString& folder)
 class TestGolden : public QObject
 {
     Q_OBJECT
-
 private slots:
     void createHideCreate_data()
     {
@@ -91,7 +90,6 @@ private slots:
         QVERIFY2(createTrack(target, early, 5, take, QString()).success, qPrintable(relay.all()));
         QTEST(sums(target), "sums");
     }
-
     // One take filled from two back-to-back source files with a gap before the
     // first, then the take's update pass.
     void conformFromSplitSources()

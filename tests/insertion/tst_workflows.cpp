@@ -100,38 +100,13 @@ Chunk findOnDisk(const QString& path, const QByteArray& id)
 class TestWorkflows : public QObject
 {
     Q_OBJECT
-
     std::unique_ptr<QTemporaryDir> m_data;
-
 private slots:
     void init()
     {
         m_data.reset(new QTemporaryDir);
         qputenv("XDG_DATA_HOME", m_data->path().toUtf8());
     }
-
-    void createThirdTrackAllFilesAgree()
-    {
-        Project p;
-        const QByteArray first = readFile(p.track(1));
-        Relay relay;
-        const WorkflowResult r = p.create(3);
-        QVERIFY2(r.success, qPrintable(relay.all()));
-        QCOMPARE(relay.count(), 0);
-        QCOMPARE(r.createdFiles, QStringList{QStringLiteral("AA0001_03.WAV")});
-        QCOMPARE(r.takesHandled, 1);
-        for (int n = 1; n <= 3; ++n) {
-            QCOMPARE(totalFiles(p.track(n)) + ixmlValue(p.track(n), QStringLiteral("TRACK_LIST/TRACK/CHANNEL_INDEX")), QStringLiteral("3%1").arg(n));
-            // Tracks without a file (5 here): nothing was read for them.
-            QCOMPARE(allTracks(p.track(n), {0, 1, 2, 5}), QStringLiteral("24 0:Trk1/YES/YES/0 1:Trk2/YES/YES/0 2:Boom/YES//0,0 5:///"));
-            // The recorder's 61440-byte chunk is rewritten in place: audio and sizes do not move.
-            QCOMPARE(body(readFile(p.track(n)), "iXML").size(), 61440);
-            QCOMPARE(QFileInfo(p.track(n)).size(), qint64(first.size()));
-        }
-        QCOMPARE(ixmlValue(p.track(3), QStringLiteral("TRACK_LIST/TRACK/NAME")), QStringLiteral("Boom"));
-        QCOMPARE(body(readFile(p.track(1)), "data"), body(first, "data"));
-    }
-
     // Default and empty names; the progress the window shows.
     void createNamesAndSignals()
     {
@@ -159,186 +134,127 @@ private slots:
             QCOMPARE(allTracks(p.track(n), {3}).section(QLatin1Char(' '), 1) + totalFiles(p.track(n)), QStringLiteral("3:/YES//0,03"));
         QVERIFY(readFile(p.track(4)).mid(20, 256).contains("\r\naTRK4=\r\naNOTE="));
     }
-
-    // The mono take is done first, iXML update included for a create, not for a
-    // hide; the poly take stops the run and keeps every byte.
-    void polyTakeStopsTheRun_data()
+    // Scenarios on takes of four named, panned tracks: the steps run in turn
+    // ("create|hide|restore TRACK IDS [NAME|nosource|empty]", "rm|write FILE",
+    // "cp FROM TO", "poly", "wait"); each workflow step leaves "verb track: result
+    // files | title: message (kind)" in the trace; the folder ends as `listing`:
+    // file=origin (the file whose chunks but the iXML it holds, or "new:" and its
+    // track name)/TOTAL_FILES, then the track table of the first file.
+    void scenarios_data()
     {
-        columns<bool, QString, QString>({"hide", "done", "total"});
-        QTest::newRow("create") << false << "AA0001_03.WAV" << "3";
-        QTest::newRow("hide") << true << "AA0001_02.DEL1" << "2";
+        columns<QStringList, QString, QString, QString>({"takes", "steps", "trace", "listing"});
+        QTest::newRow("create track 5") << kOne << "create 5 AA0001"
+            << "create 5: ok AA0001_05.WAV"
+            << "AA0001_01.WAV=t1/5 AA0001_02.WAV=t2/5 AA0001_03.WAV=t3/5 AA0001_04.WAV=t4/5 AA0001_05.WAV=new:Boom/5 | 24 0:Mix/YES/YES/0 1:Boom/YES/YES/-20 2:Lav A/YES/YES/35 3:Lav B/YES/YES/0 4:Boom/YES//0,0";
+        QTest::newRow("hide then restore track 3") << kOne << "hide 3 AA0001; restore 3 AA0001"
+            << "hide 3: ok AA0001_03.DEL1; restore 3: ok AA0001_03.WAV"
+            << "AA0001_01.WAV=t1/4 AA0001_02.WAV=t2/4 AA0001_03.WAV=t3/4 AA0001_04.WAV=t4/4 | 24 0:Mix/YES/YES/0 1:Boom/YES/YES/-20 2:Lav A/YES/YES/35 3:Lav B/YES/YES/0 4:///";
+        QTest::newRow("hide then restore track 1") << kOne << "hide 1 AA0001; restore 1 AA0001"
+            << "hide 1: ok AA0001_01.DEL1; restore 1: ok AA0001_01.WAV"
+            << "AA0001_01.WAV=t1/4 AA0001_02.WAV=t2/4 AA0001_03.WAV=t3/4 AA0001_04.WAV=t4/4 | 24 0:Mix/YES/YES/0 1:Boom/YES/YES/-20 2:Lav A/YES/YES/35 3:Lav B/YES/YES/0 4:///";
+        QTest::newRow("hide then restore track 4") << kOne << "hide 4 AA0001; restore 4 AA0001"
+            << "hide 4: ok AA0001_04.DEL1; restore 4: ok AA0001_04.WAV"
+            << "AA0001_01.WAV=t1/4 AA0001_02.WAV=t2/4 AA0001_03.WAV=t3/4 AA0001_04.WAV=t4/4 | 24 0:Mix/YES/YES/0 1:Boom/YES/YES/-20 2:Lav A/YES/YES/35 3:Lav B/YES/YES/0 4:///";
+        QTest::newRow("the newest hidden file comes back") << kOne << "hide 3 AA0001; wait; create 3 AA0001 New; hide 3 AA0001; restore 3 AA0001"
+            << "hide 3: ok AA0001_03.DEL1; create 3: ok AA0001_03.WAV; hide 3: ok AA0001_03.DEL2; restore 3: ok AA0001_03.WAV"
+            << "AA0001_01.WAV=t1/4 AA0001_02.WAV=t2/4 AA0001_03.DEL1=t3 AA0001_03.WAV=new:New/4 AA0001_04.WAV=t4/4 | 24 0:Mix/YES/YES/0 1:Boom/YES/YES/-20 2:New/YES//0,0 3:Lav B/YES/YES/0 4:///";
+        QTest::newRow("the newest, not the highest number") << kOne << "hide 3 AA0001; wait; create 3 AA0001 New; hide 3 AA0001; rm AA0001_03.DEL1; wait; create 3 AA0001 Newer; hide 3 AA0001; restore 3 AA0001"
+            << "hide 3: ok AA0001_03.DEL1; create 3: ok AA0001_03.WAV; hide 3: ok AA0001_03.DEL2; create 3: ok AA0001_03.WAV; hide 3: ok AA0001_03.DEL1; restore 3: ok AA0001_03.WAV"
+            << "AA0001_01.WAV=t1/4 AA0001_02.WAV=t2/4 AA0001_03.DEL2=new:New AA0001_03.WAV=new:Newer/4 AA0001_04.WAV=t4/4 | 24 0:Mix/YES/YES/0 1:Boom/YES/YES/-20 2:Newer/YES//0,0 3:Lav B/YES/YES/0 4:///";
+        QTest::newRow("hidden files are never replaced") << kOne << "hide 3 AA0001; create 3 AA0001; hide 3 AA0001; create 3 AA0001 Other; hide 3 AA0001"
+            << "hide 3: ok AA0001_03.DEL1; create 3: ok AA0001_03.WAV; hide 3: ok AA0001_03.DEL2; create 3: ok AA0001_03.WAV; hide 3: ok AA0001_03.DEL3"
+            << "AA0001_01.WAV=t1/3 AA0001_02.WAV=t2/3 AA0001_03.DEL1=t3 AA0001_03.DEL2=new:Boom AA0001_03.DEL3=new:Other AA0001_04.WAV=t4/3 | 24 0:Mix/YES/YES/0 1:Boom/YES/YES/-20 2:/// 3:Lav B/YES/YES/0 4:///";
+        QTest::newRow("restore on an occupied track changes nothing") << kTwo << "hide 2 AA0001; restore 2 AA0001,AA0002"
+            << "hide 2: ok AA0001_02.DEL1; restore 2: failed | MainWindow::OnPushButton_RestoreSoundTrack(): %T/AA0002_02.WAV\nTrack 2 is occupied: nothing was restored. (0)"
+            << "AA0001_01.WAV=t1/3 AA0001_02.DEL1=t2 AA0001_03.WAV=t3/3 AA0001_04.WAV=t4/3 AA0002_01.WAV=t1/4 AA0002_02.WAV=t2/4 AA0002_03.WAV=t3/4 AA0002_04.WAV=t4/4 | 24 0:Mix/YES/YES/0 1:/// 2:Lav A/YES/YES/35 3:Lav B/YES/YES/0 4:///";
+        QTest::newRow("a take without a hidden file is passed over") << kTwo << "hide 4 AA0001,AA0002; rm AA0002_04.DEL1; restore 4 AA0002,AA0001"
+            << "hide 4: ok AA0001_04.DEL1,AA0002_04.DEL1; restore 4: ok AA0001_04.WAV | MainWindow::OnPushButton_RestoreSoundTrack(): AA0002\nNo hidden file of track 4: this take was passed over. (2)"
+            << "AA0001_01.WAV=t1/4 AA0001_02.WAV=t2/4 AA0001_03.WAV=t3/4 AA0001_04.WAV=t4/4 AA0002_01.WAV=t1/3 AA0002_02.WAV=t2/3 AA0002_03.WAV=t3/3 | 24 0:Mix/YES/YES/0 1:Boom/YES/YES/-20 2:Lav A/YES/YES/35 3:Lav B/YES/YES/0 4:///";
+        QTest::newRow("hiding passes over a take without the track") << kTwo << "cp AA0001_02.WAV AA0002_05.DEL2; write AA0001_05.WAV; hide 5 AA0002,AA0001"
+            << "hide 5: ok AA0001_05.DEL1"
+            << "AA0001_01.WAV=t1/4 AA0001_02.WAV=t2/4 AA0001_03.WAV=t3/4 AA0001_04.WAV=t4/4 AA0001_05.DEL1=AA0001_05 AA0002_01.WAV=t1/4 AA0002_02.WAV=t2/4 AA0002_03.WAV=t3/4 AA0002_04.WAV=t4/4 AA0002_05.DEL2=t2 | 24 0:Mix/YES/YES/0 1:Boom/YES/YES/-20 2:Lav A/YES/YES/35 3:Lav B/YES/YES/0 4:///";
+        QTest::newRow("a poly take stops a create") << kOne << "poly; create 5 AA0001,AA0002"
+            << "create 5: failed AA0001_05.WAV | MainWindow::OnPushButton_CreateSoundTrack(): AA0002\nOnly monophonic file can be used as target in the process. (0)"
+            << "AA0001_01.WAV=t1/5 AA0001_02.WAV=t2/5 AA0001_03.WAV=t3/5 AA0001_04.WAV=t4/5 AA0001_05.WAV=new:Boom/5 AA0002PX.WAV=AA0002PX/1 | 24 0:Mix/YES/YES/0 1:Boom/YES/YES/-20 2:Lav A/YES/YES/35 3:Lav B/YES/YES/0 4:Boom/YES//0,0";
+        QTest::newRow("a poly take stops a hide") << kOne << "poly; hide 2 AA0001,AA0002"
+            << "hide 2: failed AA0001_02.DEL1 | MainWindow::OnPushButton_DeleteSoundTrack(): AA0002\nOnly monophonic file can be used as target in the process. (0)"
+            << "AA0001_01.WAV=t1/4 AA0001_02.DEL1=t2 AA0001_03.WAV=t3/4 AA0001_04.WAV=t4/4 AA0002PX.WAV=AA0002PX/1 | 24 0:Mix/YES/YES/0 1:Boom/YES/YES/-20 2:Lav A/YES/YES/35 3:Lav B/YES/YES/0 4:/NO/NO/0";
+        QTest::newRow("create: no source, no take") << kOne << "create 5 - nosource"
+            << "create 5: failed | QMainWindow::OnPushButton_CreateSoundTrack(): No file selected in target zone\n Use Analyse to identify the compatible target takes. (1)"
+            << "AA0001_01.WAV=t1/4 AA0001_02.WAV=t2/4 AA0001_03.WAV=t3/4 AA0001_04.WAV=t4/4 | 24 0:Mix/YES/YES/0 1:Boom/YES/YES/-20 2:Lav A/YES/YES/35 3:Lav B/YES/YES/0 4:/NO/NO/0";
+        QTest::newRow("create: no take") << kOne << "create 5 -"
+            << "create 5: failed | QMainWindow::OnPushButton_CreateSoundTrack(): No file selected in target zone\n Use Analyse to identify the compatible target takes. (1)"
+            << "AA0001_01.WAV=t1/4 AA0001_02.WAV=t2/4 AA0001_03.WAV=t3/4 AA0001_04.WAV=t4/4 | 24 0:Mix/YES/YES/0 1:Boom/YES/YES/-20 2:Lav A/YES/YES/35 3:Lav B/YES/YES/0 4:/NO/NO/0";
+        QTest::newRow("create: no source (the window has said it)") << kOne << "create 5 AA0001 nosource"
+            << "create 5: failed"
+            << "AA0001_01.WAV=t1/4 AA0001_02.WAV=t2/4 AA0001_03.WAV=t3/4 AA0001_04.WAV=t4/4 | 24 0:Mix/YES/YES/0 1:Boom/YES/YES/-20 2:Lav A/YES/YES/35 3:Lav B/YES/YES/0 4:/NO/NO/0";
+        QTest::newRow("create: a file ID is matched whole, case-sensitive") << kOne << "create 5 aa0001"
+            << "create 5: failed | MainWindow::OnPushButton_CreateSoundTrack(): aa0001\nNo corresponding file found matching with this tag. (0)"
+            << "AA0001_01.WAV=t1/4 AA0001_02.WAV=t2/4 AA0001_03.WAV=t3/4 AA0001_04.WAV=t4/4 | 24 0:Mix/YES/YES/0 1:Boom/YES/YES/-20 2:Lav A/YES/YES/35 3:Lav B/YES/YES/0 4:/NO/NO/0";
+        QTest::newRow("hide: no take") << kOne << "hide 2 -"
+            << "hide 2: failed | QMainWindow::OnPushButton_DeleteSoundTrack(): No file selected in target area. (1)"
+            << "AA0001_01.WAV=t1/4 AA0001_02.WAV=t2/4 AA0001_03.WAV=t3/4 AA0001_04.WAV=t4/4 | 24 0:Mix/YES/YES/0 1:Boom/YES/YES/-20 2:Lav A/YES/YES/35 3:Lav B/YES/YES/0 4:/NO/NO/0";
+        QTest::newRow("hide: no such take") << kOne << "hide 2 AA0009"
+            << "hide 2: failed | MainWindow::OnPushButton_DeleteSoundTrack(): AA0009\nNo corresponding file found matching with this tag. (0)"
+            << "AA0001_01.WAV=t1/4 AA0001_02.WAV=t2/4 AA0001_03.WAV=t3/4 AA0001_04.WAV=t4/4 | 24 0:Mix/YES/YES/0 1:Boom/YES/YES/-20 2:Lav A/YES/YES/35 3:Lav B/YES/YES/0 4:/NO/NO/0";
+        QTest::newRow("hide: an empty folder") << kOne << "hide 2 AA0001 empty"
+            << "hide 2: failed"
+            << "AA0001_01.WAV=t1/4 AA0001_02.WAV=t2/4 AA0001_03.WAV=t3/4 AA0001_04.WAV=t4/4 | 24 0:Mix/YES/YES/0 1:Boom/YES/YES/-20 2:Lav A/YES/YES/35 3:Lav B/YES/YES/0 4:/NO/NO/0";
     }
-    void polyTakeStopsTheRun()
+    void scenarios()
     {
-        QFETCH(bool, hide);
-        Project p;
-        RecorderFileSpec stereo = spec(48000, 24, 9600, kTen);
-        stereo.channels = 2;
-        stereo.ixml.polyTrackNames = QStringList{QStringLiteral("L"), QStringLiteral("R")};
-        QVERIFY(RecorderFileWriter::write(p.file(QStringLiteral("AA0002PX.WAV")), stereo));
-        const QByteArray poly = readFile(p.file(QStringLiteral("AA0002PX.WAV")));
-        Relay relay;
-        const WorkflowResult r = hide ? hideTrack(p.target, 2, kTwo) : p.create(3, kTwo);
-        QVERIFY(!r.success);
-        QCOMPARE(relay.texts(), QStringList{kPoly});
-        QCOMPARE(relay.title(0), hide ? QStringLiteral("MainWindow::OnPushButton_DeleteSoundTrack()") : QStringLiteral("MainWindow::OnPushButton_CreateSoundTrack()"));
-        QTEST((hide ? r.hiddenFiles : r.createdFiles).join(QLatin1Char(',')), "done");
-        QTEST(totalFiles(p.track(1)), "total");
-        QCOMPARE(readFile(p.file(QStringLiteral("AA0002PX.WAV"))), poly);
-    }
-
-    // What the window can hand over before any take is touched (an unknown take
-    // is pinned by the command-line tests): "title|text|kind" of each message.
-    void preconditions_data()
-    {
-        // withSource: hiding: false = in an empty folder
-        columns<bool, bool, QStringList, QString>({"hide", "withSource", "ids", "messages"});
-        const QString none = QStringLiteral("QMainWindow::OnPushButton_CreateSoundTrack()|No file selected in target zone\n Use Analyse to identify the compatible target takes.|1");
-        QTest::newRow("no source, no take") << false << false << QStringList() << none;
-        QTest::newRow("no take") << false << true << QStringList() << none;
-        QTest::newRow("no source: the window has said it") << false << false << kOne << QString();
-        QTest::newRow("a file ID is matched whole, case-sensitive") << false << true << QStringList{QStringLiteral("aa0001")}
-            << "MainWindow::OnPushButton_CreateSoundTrack()|aa0001\nNo corresponding file found matching with this tag.|0";
-        QTest::newRow("hide, no take") << true << true << QStringList() << "QMainWindow::OnPushButton_DeleteSoundTrack()|No file selected in target area.|1";
-        QTest::newRow("hide, no such take") << true << true << QStringList{QStringLiteral("AA0009")}
-                                            << "MainWindow::OnPushButton_DeleteSoundTrack()|AA0009\nNo corresponding file found matching with this tag.|0";
-        QTest::newRow("hide, an empty folder") << true << false << kOne << QString();
-    }
-    void preconditions()
-    {
-        QFETCH(bool, hide); QFETCH(bool, withSource); QFETCH(QStringList, ids);
-        Project p;
-        const QMap<QString, QByteArray> before = sha1Folder(p.target);
-        Relay relay;
+        QFETCH(QStringList, takes); QFETCH(QString, steps);
+        Project p(4, takes, namedTracks());
         QVERIFY(QDir().mkpath(p.dir.path() + QStringLiteral("/empty")));
-        QVERIFY(!(hide ? hideTrack(withSource ? p.target : p.dir.path() + QStringLiteral("/empty"), 2, ids) : createTrack(p.target, withSource ? p.source : QString(), 3, ids)).success);
-        QStringList got;
-        for (int i = 0; i < relay.count(); ++i)
-            got << relay.title(i) + QLatin1Char('|') + relay.text(i) + QLatin1Char('|') + QString::number(relay.kind(i));
-        QTEST(got.join(QStringLiteral(" || ")), "messages");
-        QCOMPARE(sha1Folder(p.target), before);
-    }
-
-    void deleteHidesAndUpdates()
-    {
-        Project p(4);
-        const QByteArray track3 = readFile(p.track(3));
+        auto hash = [](const QString& path) { return chunksButIxml(readFile(path)).join(QLatin1Char(',')); };
+        QMap<QString, QString> origin;   // the take's files are "t<track>", files a step wrote their names
+        auto scan = [&](bool take) {
+            for (const QString& n : QDir(p.target).entryList(QDir::Files))
+                if (!origin.contains(hash(p.file(n))))
+                    origin.insert(hash(p.file(n)), take ? QStringLiteral("t%1").arg(n.mid(7, 2).toInt()) : n.section(QLatin1Char('.'), 0, 0));
+        };
+        scan(true);
         Relay relay;
-        const WorkflowResult r = hideTrack(p.target, 3, kOne);
-        QVERIFY2(r.success, qPrintable(relay.all()));
-        QCOMPARE(relay.count(), 0);
-        QCOMPARE(r.hiddenFiles, QStringList{QStringLiteral("AA0001_03.DEL1")});
-        QVERIFY(!QFile::exists(p.track(3)));
-        QCOMPARE(readFile(p.file(QStringLiteral("AA0001_03.DEL1"))), track3);
-        for (int n : {1, 2, 4})   // track 3's entries are empty now
-            QCOMPARE(totalFiles(p.track(n)) + ' ' + allTracks(p.track(n), {0, 1, 2, 3}),
-                     QStringLiteral("3 24 0:Trk1/YES/YES/0 1:Trk2/YES/YES/0 2:/// 3:Trk4/YES/YES/0"));
+        QStringList trace;
+        for (const QString& step : steps.split(QStringLiteral("; "))) {
+            const QStringList w = step.split(QLatin1Char(' '));
+            const QStringList ids = w.value(2) == QLatin1String("-") ? QStringList() : w.value(2).split(QLatin1Char(','));
+            const QString folder = w.value(3) == QLatin1String("empty") ? p.dir.path() + QStringLiteral("/empty") : p.target;
+            const int track = w.value(1).toInt();
+            relay.clear();
+            WorkflowResult r;
+            if (w[0] == QLatin1String("create"))
+                r = createTrack(folder, w.value(3) == QLatin1String("nosource") ? QString() : p.source, track, ids, w.size() > 3 ? w[3] : QStringLiteral("Boom"));
+            else if (w[0] == QLatin1String("hide"))
+                r = hideTrack(folder, track, ids);
+            else if (w[0] == QLatin1String("restore"))
+                r = restoreTrack(folder, track, ids);
+            else if (w[0] == QLatin1String("rm"))
+                QVERIFY(QFile::remove(p.file(w[1])));
+            else if (w[0] == QLatin1String("cp"))
+                QVERIFY(QFile::copy(p.file(w[1]), p.file(w[2])));
+            else if (w[0] == QLatin1String("write"))
+                QVERIFY(RecorderFileWriter::write(p.file(w[1]), RecorderFileWriter::monoTrackSpec(spec(48000, 24, 9600, kTen, 100), 5, 5)));
+            else if (w[0] == QLatin1String("poly"))
+                QVERIFY(RecorderFileWriter::write(p.file(QStringLiteral("AA0002PX.WAV")), [] { RecorderFileSpec s = spec(48000, 24, 9600, kTen); s.channels = 2; return s; }()));
+            else if (w[0] == QLatin1String("wait"))
+                QTest::qWait(20);   // a later change time
+            if (w[0] == QLatin1String("poly") || w[0] == QLatin1String("write"))
+                scan(false);
+            if (!QStringList{"create", "hide", "restore"}.contains(w[0]))
+                continue;
+            QStringList said;
+            for (int i = 0; i < relay.count(); ++i)
+                said << QStringLiteral(" | %1: %2 (%3)").arg(relay.title(i), QString(relay.text(i)).replace(p.target, QStringLiteral("%T")), QString::number(relay.kind(i)));
+            const QStringList files = r.createdFiles + r.hiddenFiles + r.restoredFiles;
+            trace << QStringLiteral("%1 %2: %3").arg(w[0], w[1], QLatin1String(r.success ? "ok" : "failed")) + (files.isEmpty() ? QString() : QLatin1Char(' ') + files.join(QLatin1Char(','))) + said.join(QString());
+        }
+        QTEST(trace.join(QStringLiteral("; ")), "trace");
+        QStringList listing;
+        for (const QString& n : QDir(p.target).entryList(QDir::Files))
+            listing << n + QLatin1Char('=') + origin.value(hash(p.file(n)), QStringLiteral("new:") + ixmlValue(p.file(n), QStringLiteral("TRACK_LIST/TRACK/NAME"))) + (n.endsWith(QLatin1String(".WAV")) ? QLatin1Char('/') + totalFiles(p.file(n)) : QString());
+        QTEST(listing.join(QLatin1Char(' ')) + QStringLiteral(" | ") + allTracks(p.track(QFile::exists(p.track(1)) ? 1 : 2), {0, 1, 2, 3, 4}), "listing");
     }
-
-    void deletePassesOverTakeWithoutTrack()
-    {
-        Project p(2, kTwo);
-        QVERIFY(QFile::copy(p.track(2), p.file(QStringLiteral("AA0002_05.DEL2"))));
-        const QByteArray oldHidden = readFile(p.file(QStringLiteral("AA0002_05.DEL2")));
-        QVERIFY(RecorderFileWriter::write(p.track(5), RecorderFileWriter::monoTrackSpec(spec(48000, 24, 9600, kTen), 5, 5)));
-        Relay relay;
-        const WorkflowResult r = hideTrack(p.target, 5, {QStringLiteral("AA0002"), QStringLiteral("AA0001")});
-        QVERIFY2(r.success, qPrintable(relay.all()));
-        QCOMPARE(r.hiddenFiles, QStringList{QStringLiteral("AA0001_05.DEL1")});
-        QCOMPARE(r.takesHandled, 2);
-        QCOMPARE(readFile(p.file(QStringLiteral("AA0002_05.DEL2"))), oldHidden);
-        QCOMPARE(totalFiles(p.track(1, "AA0002")) + totalFiles(p.track(1)), QStringLiteral("22"));   // both takes updated
-    }
-
-    void restoreGivesTheTrackBackByteForByte_data()
-    {
-        columns<int>({"track"});
-        QTest::newRow("middle track") << 3;
-        QTest::newRow("first track") << 1;
-        QTest::newRow("last track") << 4;
-    }
-    void restoreGivesTheTrackBackByteForByte()
-    {
-        QFETCH(int, track);
-        Project p(4, kOne, namedTracks());
-        Relay relay;
-        const QByteArray before = readFile(p.track(track));
-        const QString names = allTracks(p.track(1), {0, 1, 2, 3});
-        QCOMPARE(names, QStringLiteral("24 0:Mix/YES/YES/0 1:Boom/YES/YES/-20 2:Lav A/YES/YES/35 3:Lav B/YES/YES/0"));
-        QVERIFY(hideTrack(p.target, track, kOne).success);
-        QVERIFY(!QFile::exists(p.track(track)));
-        QCOMPARE(totalFiles(p.track(track == 1 ? 2 : 1)), QStringLiteral("3"));
-        const WorkflowResult r = restoreTrack(p.target, track, kOne);
-        QVERIFY2(r.success, qPrintable(relay.all()));
-        QCOMPARE(r.restoredFiles, QStringList{QFileInfo(p.track(track)).fileName()});
-        QCOMPARE(relay.count(), 0);
-        QCOMPARE(chunksButIxml(readFile(p.track(track))), chunksButIxml(before));
-        // Every file of the take agrees again, the restored track with its own name and pan.
-        for (int t = 1; t <= 4; ++t)
-            QCOMPARE(totalFiles(p.track(t)) + ' ' + allTracks(p.track(t), {0, 1, 2, 3}), QStringLiteral("4 ") + names);
-    }
-
-    void newestHiddenFileComesBack()
-    {
-        Project p(4);
-        Relay relay;
-        const QByteArray original = body(readFile(p.track(3)), "data");
-        QVERIFY(hideTrack(p.target, 3, kOne).success);   // original -> .DEL1, never replaced
-        QTest::qWait(20);                                 // a later change time
-        QVERIFY(createTrack(p.target, p.source, 3, kOne, QStringLiteral("New")).success);
-        const QByteArray created = body(readFile(p.track(3)), "data");
-        QVERIFY(created != original);
-        QVERIFY(hideTrack(p.target, 3, kOne).success);   // new one -> .DEL2
-        QCOMPARE(RestoreTrackWorkflow::NewestHiddenFile(p.file(QStringLiteral("AA0001")), 3), p.file(QStringLiteral("AA0001_03.DEL2")));
-        QVERIFY(restoreTrack(p.target, 3, kOne).success);
-        QCOMPARE(body(readFile(p.track(3)), "data"), created);
-        QCOMPARE(body(readFile(p.file(QStringLiteral("AA0001_03.DEL1"))), "data"), original);
-        QVERIFY(allTracks(p.track(3), {2}).endsWith(QLatin1String(" 2:New/YES//0,0")));
-        // After hidden files were removed by hand the first free number is not
-        // the highest: the newest hide (.DEL1 here) still comes back, .DEL2 stays.
-        QTest::qWait(20);
-        QVERIFY(hideTrack(p.target, 3, kOne).success);   // created -> .DEL2
-        QVERIFY(QFile::remove(p.file(QStringLiteral("AA0001_03.DEL1"))));
-        QTest::qWait(20);
-        QVERIFY(p.create(3).success);
-        QVERIFY(hideTrack(p.target, 3, kOne).success);   // -> .DEL1, the newest
-        QVERIFY(restoreTrack(p.target, 3, kOne).success);
-        QVERIFY(!QFile::exists(p.file(QStringLiteral("AA0001_03.DEL1"))));
-        QVERIFY(QFile::exists(p.file(QStringLiteral("AA0001_03.DEL2"))));
-    }
-
-    void restoreOnAnOccupiedTrackChangesNothing()
-    {
-        Project p(4, kTwo);
-        Relay relay;
-        QVERIFY(hideTrack(p.target, 2, kOne).success);
-        const auto before = sha1Folder(p.target);
-        // AA0002 still has its track 2: the whole run is refused, AA0001 included.
-        QVERIFY(!restoreTrack(p.target, 2, kTwo).success);
-        QCOMPARE(sha1Folder(p.target), before);
-        QCOMPARE(relay.count(), 1);
-        QCOMPARE(relay.title(0) + QLatin1Char('|') + relay.text(0), QStringLiteral("MainWindow::OnPushButton_RestoreSoundTrack()|")
-                     + p.track(2, "AA0002") + QStringLiteral("\nTrack 2 is occupied: nothing was restored."));
-        QVERIFY(logLines(QStringLiteral("restore --track 2")).isEmpty());
-    }
-
-    void takeWithoutHiddenFileIsPassedOver()
-    {
-        Project p(4, kTwo);
-        Relay relay;
-        QVERIFY(hideTrack(p.target, 4, kTwo).success);
-        QVERIFY(QFile::remove(p.file(QStringLiteral("AA0002_04.DEL1"))));
-        const QByteArray untouched = readFile(p.track(1, "AA0002"));
-        relay.clear();
-        const WorkflowResult r = restoreTrack(p.target, 4, {QStringLiteral("AA0002"), QStringLiteral("AA0001")});
-        QVERIFY(r.success);
-        QCOMPARE(r.restoredFiles, QStringList{QStringLiteral("AA0001_04.WAV")});
-        QCOMPARE(relay.texts(), QStringList{QStringLiteral("AA0002\nNo hidden file of track 4: this take was passed over.")});
-        QCOMPARE(relay.kind(0), 2);
-        QCOMPARE(readFile(p.track(1, "AA0002")), untouched);
-        QCOMPARE(totalFiles(p.track(1)), QStringLiteral("4"));
-    }
-
     // Every action is logged, a failed one as failed; a log that cannot be written only warns.
     void everyActionIsLogged()
     {
@@ -376,7 +292,6 @@ private slots:
         QCOMPARE(relay.kind(0), 2);
         QCOMPARE(relay.title(0) + relay.text(0).section(QLatin1Char('\n'), -1), QStringLiteral("ActionLog::Append()The action log cannot be written; the work itself goes on."));
     }
-
     // `sonalign-cli restore` and the help of every command: exit code, and the
     // whole stdout and stderr against patterns (`lit` for literal text).
     void commandLine_data()
@@ -426,7 +341,6 @@ private slots:
             QCOMPARE(ActionLog::ReadAll(m_data->path() + QStringLiteral("/sonalign/actions.jsonl")).first().value(QStringLiteral("action")).toString(),
                      QStringLiteral("restore"));
     }
-
     // Five hours and a minute at 8 kHz, 16 bits: the take's file is sparse on
     // disk (its data chunk declared and the file extended, not written). The
     // listing shows its length; the new track is sample-exact where the source
