@@ -1,8 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// Create, delete (hide) and restore workflows: new tracks, hidden tracks, their
-// undo, the iXML update pass that makes every file of a take agree again, the
-// action log every workflow appends to, `sonalign-cli restore` and the help of
-// every command, and a take longer than the five hours the overview holds.
+// Create, hide and restore workflows and the update pass that makes every file
+// of a take agree again; the action log; `sonalign-cli restore` and every
+// command's help; a take longer than the five hours the overview holds.
 
 #include "InsertionFixtures.h"
 
@@ -19,7 +18,6 @@ using namespace ins;
 
 namespace {
 
-const QString kPoly = QStringLiteral("AA0002\nOnly monophonic file can be used as target in the process.");
 const QStringList kOne{QStringLiteral("AA0001")}, kTwo{QStringLiteral("AA0001"), QStringLiteral("AA0002")};
 
 // VELTA_PAVANE/ALL_TRK_NAME of a file: "INDICE:NAME/ACTIVE/IN_GRID/PAN_POT" of
@@ -48,8 +46,7 @@ QString totalFiles(const QString& path) { return ixmlValue(path, QStringLiteral(
 RecorderFileSpec namedTracks()
 {
     RecorderFileSpec s = spec(48000, 24, 9600, kTen);
-    s.ixml.allTrackNames = QStringList{QStringLiteral("Mix"), QStringLiteral("Boom"), QStringLiteral("Lav A"), QStringLiteral("Lav B")};
-    s.ixml.allTrackPanPot = QStringList{QStringLiteral("0"), QStringLiteral("-20"), QStringLiteral("35"), QStringLiteral("0")};
+    std::tie(s.ixml.allTrackNames, s.ixml.allTrackPanPot) = std::make_tuple(QStringList{"Mix", "Boom", "Lav A", "Lav B"}, QStringList{"0", "-20", "35", "0"});
     return s;
 }
 
@@ -85,14 +82,10 @@ QByteArray readAt(const QString& path, qint64 offset, qint64 size)
 // The first chunk `id` of a file on disk, found without loading its data.
 Chunk findOnDisk(const QString& path, const QByteArray& id)
 {
-    for (qint64 pos = 12, end = QFileInfo(path).size(); pos + 8 <= end;) {
-        const QByteArray h = readAt(path, pos, 8);
-        const Chunk c{h.left(4), pos, u32At(h, 4)};
-        if (c.id == id || (id.size() == 3 && c.id.startsWith(id)))
-            return c;
-        pos += 8 + qint64(c.size);
-    }
-    return Chunk();
+    Chunk c;
+    for (qint64 pos = 12, end = QFileInfo(path).size(); pos + 8 <= end && c.id != id && !(id.size() == 3 && c.id.startsWith(id)); pos += 8 + qint64(c.size))
+        c = Chunk{readAt(path, pos, 4), pos, u32At(readAt(path, pos + 4, 4), 0)};
+    return c;
 }
 
 } // namespace
@@ -107,35 +100,8 @@ private slots:
         m_data.reset(new QTemporaryDir);
         qputenv("XDG_DATA_HOME", m_data->path().toUtf8());
     }
-    // Default and empty names; the progress the window shows.
-    void createNamesAndSignals()
-    {
-        Project p(1, kTwo);
-        Relay relay;
-        CreateTrackRequest r;
-        r.targetFolder = p.target;
-        r.sourcePath = p.source;
-        r.trackIndex = 2;
-        r.fileIds = QStringList{QStringLiteral("AA0002"), QStringLiteral("AA0001")};
-        r.hasTrackName = false;
-        CreateTrackWorkflow w;
-        QSignalSpy count(&w, &CreateTrackWorkflow::signal_TakeCount), done(&w, &CreateTrackWorkflow::signal_TakesDone),
-            progress(&w, &CreateTrackWorkflow::signal_ProgressSize);
-        QVERIFY2(w.Run(r).success, qPrintable(relay.all()));
-        QCOMPARE(QList<qint64>({count.count(), count.at(0).at(0).toInt(), done.count(), done.at(1).at(0).toInt(), progress.last().at(0).toLongLong()}),
-                 QList<qint64>({1, 2, 2, 2, 100}));
-        // No name entry: "SONALIGN <position in the tag list>".
-        QCOMPARE(ixmlValue(p.track(3, "AA0002"), QStringLiteral("TRACK_LIST/TRACK/NAME")), QStringLiteral("SONALIGN 0"));
-        QVERIFY(allTracks(p.track(1), {2}).endsWith(QLatin1String(" 2:SONALIGN 1/YES//0,0")));
-        // An empty name: "T4" in the track list, a blank in the vendor table of every file.
-        QVERIFY2(createTrack(p.target, p.source, 4, kOne, QString()).success, qPrintable(relay.all()));
-        QCOMPARE(ixmlValue(p.track(4), QStringLiteral("TRACK_LIST/TRACK/NAME")), QStringLiteral("T4"));
-        for (int n : {1, 3, 4})
-            QCOMPARE(allTracks(p.track(n), {3}).section(QLatin1Char(' '), 1) + totalFiles(p.track(n)), QStringLiteral("3:/YES//0,03"));
-        QVERIFY(readFile(p.track(4)).mid(20, 256).contains("\r\naTRK4=\r\naNOTE="));
-    }
     // Scenarios on takes of four named, panned tracks: the steps run in turn
-    // ("create|hide|restore TRACK IDS [NAME|nosource|empty]", "rm|write FILE",
+    // ("create|hide|restore TRACK IDS [NAME|_|-|nosource|empty]", "rm|write FILE",
     // "cp FROM TO", "poly", "wait"); each workflow step leaves "verb track: result
     // files | title: message (kind)" in the trace; the folder ends as `listing`:
     // file=origin (the file whose chunks but the iXML it holds, or "new:" and its
@@ -146,6 +112,15 @@ private slots:
         QTest::newRow("create track 5") << kOne << "create 5 AA0001"
             << "create 5: ok AA0001_05.WAV"
             << "AA0001_01.WAV=t1/5 AA0001_02.WAV=t2/5 AA0001_03.WAV=t3/5 AA0001_04.WAV=t4/5 AA0001_05.WAV=new:Boom/5 | 24 0:Mix/YES/YES/0 1:Boom/YES/YES/-20 2:Lav A/YES/YES/35 3:Lav B/YES/YES/0 4:Boom/YES//0,0";
+        QTest::newRow("no name entry: SONALIGN and the position in the list") << kTwo << "create 5 AA0002,AA0001 -"
+            << "create 5: ok AA0002_05.WAV,AA0001_05.WAV"
+            << "AA0001_01.WAV=t1/5 AA0001_02.WAV=t2/5 AA0001_03.WAV=t3/5 AA0001_04.WAV=t4/5 AA0001_05.WAV=new:SONALIGN 1/5 AA0002_01.WAV=t1/5 AA0002_02.WAV=t2/5 AA0002_03.WAV=t3/5 AA0002_04.WAV=t4/5 AA0002_05.WAV=new:SONALIGN 0/5 | 24 0:Mix/YES/YES/0 1:Boom/YES/YES/-20 2:Lav A/YES/YES/35 3:Lav B/YES/YES/0 4:SONALIGN 1/YES//0,0";
+        QTest::newRow("an empty name: T and the track") << kOne << "create 5 AA0001 _"
+            << "create 5: ok AA0001_05.WAV"
+            << "AA0001_01.WAV=t1/5 AA0001_02.WAV=t2/5 AA0001_03.WAV=t3/5 AA0001_04.WAV=t4/5 AA0001_05.WAV=new:T5/5 | 24 0:Mix/YES/YES/0 1:Boom/YES/YES/-20 2:Lav A/YES/YES/35 3:Lav B/YES/YES/0 4:/YES//0,0";
+        QTest::newRow("an occupied track is refused") << kOne << "create 4 AA0001"
+            << "create 4: failed | QSoundMixer::SonalignMono(): AA0001 \nTargeted track #4 is not empty. Process aborted. (0) | MainWindow::OnPushButton_CreateSoundTrack(): AA0001\nError during bounce Sonalign process. (0)"
+            << "AA0001_01.WAV=t1/4 AA0001_02.WAV=t2/4 AA0001_03.WAV=t3/4 AA0001_04.WAV=t4/4 | 24 0:Mix/YES/YES/0 1:Boom/YES/YES/-20 2:Lav A/YES/YES/35 3:Lav B/YES/YES/0 4:/NO/NO/0";
         QTest::newRow("hide then restore track 3") << kOne << "hide 3 AA0001; restore 3 AA0001"
             << "hide 3: ok AA0001_03.DEL1; restore 3: ok AA0001_03.WAV"
             << "AA0001_01.WAV=t1/4 AA0001_02.WAV=t2/4 AA0001_03.WAV=t3/4 AA0001_04.WAV=t4/4 | 24 0:Mix/YES/YES/0 1:Boom/YES/YES/-20 2:Lav A/YES/YES/35 3:Lav B/YES/YES/0 4:///";
@@ -223,8 +198,13 @@ private slots:
             const int track = w.value(1).toInt();
             relay.clear();
             WorkflowResult r;
-            if (w[0] == QLatin1String("create"))
-                r = createTrack(folder, w.value(3) == QLatin1String("nosource") ? QString() : p.source, track, ids, w.size() > 3 ? w[3] : QStringLiteral("Boom"));
+            if (w[0] == QLatin1String("create")) {
+                CreateTrackRequest c;   // name "_": empty, "-": the source has no name entry
+                std::tie(c.targetFolder, c.sourcePath, c.trackIndex, c.fileIds) = std::make_tuple(folder, w.value(3) == QLatin1String("nosource") ? QString() : p.source, track - 1, ids);
+                c.trackName = w.size() > 3 && w[3] != QLatin1String("_") ? w[3] : w.size() > 3 ? QString() : QStringLiteral("Boom");
+                c.hasTrackName = w.value(3) != QLatin1String("-");
+                r = CreateTrackWorkflow().Run(c);
+            }
             else if (w[0] == QLatin1String("hide"))
                 r = hideTrack(folder, track, ids);
             else if (w[0] == QLatin1String("restore"))
