@@ -109,7 +109,8 @@ QByteArray chunkBody(const QByteArray& file, const QByteArray& id)
 
 QString file(const QString& target, int n) { return target + QStringLiteral("/AA0001_%1.WAV").arg(n, 2, 10, QLatin1Char('0')); }
 
-// Why the file at `path` is not a whole file of 9600 samples our reader takes (or ffprobe and sox when asked), or nothing.
+// Why the file at `path` is not a whole file of 9600 samples from 10:00:00 that our
+// reader takes (and ffprobe and sox, when asked), or nothing.
 QString notWhole(const QString& path, const QByteArray& data, int totalFiles = 0)
 {
     const QByteArray bytes = readFile(path);
@@ -120,8 +121,8 @@ QString notWhole(const QString& path, const QByteArray& data, int totalFiles = 0
         return path + QStringLiteral(": our reader refuses it");
     if (totalFiles == 0)
         return QString();
-    const auto probe = testsupport::run(QStringLiteral("ffprobe"), QStringLiteral("-v error -show_entries stream=duration_ts -of default=noprint_wrappers=1 %1").arg(path).split(QLatin1Char(' ')));
-    if (probe.exitCode != 0 || !probe.err.isEmpty() || probe.out != "duration_ts=9600\n")
+    const auto probe = testsupport::run(QStringLiteral("ffprobe"), QStringLiteral("-v error -show_entries format_tags=time_reference:stream=duration_ts -of default=noprint_wrappers=1 %1").arg(path).split(QLatin1Char(' ')));
+    if (probe.exitCode != 0 || !probe.err.isEmpty() || probe.out != "duration_ts=9600\nTAG:time_reference=1728000000\n")
         return path + QStringLiteral(": ffprobe: ") + QString::fromUtf8(probe.out + probe.err);
     if (testsupport::run(QStringLiteral("sox"), QStringLiteral("%1 -t raw -e signed-integer -b 24 -L -").arg(path).split(QLatin1Char(' '))).out != chunkBody(bytes, "data"))
         return path + QStringLiteral(": sox reads other samples");
