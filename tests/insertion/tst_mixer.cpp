@@ -56,19 +56,21 @@ EngineRun runEngine(const QString& source, const QString& folder, int t, const Q
     return r;
 }
 
-// A one-file take from `base` in `dir`, a source of the same span named
-// `srcName`, then the engine on track t.
-EngineRun makeTrack(const QTemporaryDir& dir, const RecorderFileSpec& base, int t = 1,
-                    const QString& srcName = QStringLiteral("s.wav"), const QString& trackName = QStringLiteral("Boom"))
+// A token of a row ("key=value" or a bare word) of `tokens`, or `fallback`.
+QString token(const QString& tokens, const QString& key, const QString& fallback = QString())
 {
-    const QString src = dir.path() + QLatin1Char('/') + srcName;
-    if (!RecorderFileWriter::writeMonoTake(dir.path(), QStringLiteral("AA0001"), 1, base)
-        || !writeSource(src, base.sampleRate, base.bitsPerSample, base.frames, base.timeReference))
-        return EngineRun();
-    return runEngine(src, dir.path(), t, trackName);
+    for (const QString& t : tokens.split(QLatin1Char(' '), Qt::SkipEmptyParts))
+        if (t == key || t.startsWith(key + QLatin1Char('=')))
+            return t == key ? key : t.mid(key.size() + 1);
+    return fallback;
 }
 
-QByteArray take1(const QTemporaryDir& dir) { return readFile(dir.path() + QStringLiteral("/AA0001_01.WAV")); }
+// A byte run as text: its printable start, then "+<n>z" for the zeros that end it.
+QString shown(const QByteArray& b)
+{
+    const int text = b.indexOf('\0') < 0 ? b.size() : b.indexOf('\0');
+    return QString::fromUtf8(b.left(text)) + (text < b.size() ? QStringLiteral("+%1z").arg(b.size() - text) : QString());
+}
 
 } // namespace
 
@@ -76,226 +78,171 @@ class TestMixer : public QObject
 {
     Q_OBJECT
 private slots:
-    // Take 10:00:00 + takeFrames; source placed `srcStart` frames from the take
-    // start (may be negative). The new track: zeros, the source's overlap, zeros,
-    // whatever the 15120-byte blocks (7560 frames at 16 bits, 5040 at 24) and
-    // the 1 MiB I/O runs.
-    void segments_data()
+    // The engine on a take (16 bits, 4800 samples from 10:00:00 unless the row
+    // says otherwise: bits, frames, rate, files=N written like the recorder or
+    // slots=a,b with their own UMIDs, nofilm, list=N after the audio, ref, umid,
+    // id, trackname) and a source placed `at` samples from the take's start
+    // (frames, rate, bits, channels, nobext, tag, cut, missing, ds64, name, peak).
+    // Refused: exactly these messages, the folder as it was. Written: the zeros,
+    // the source's overlap, zeros, whatever the 15120-byte blocks (7560 frames at
+    // 16 bits, 5040 at 24) and the 1 MiB I/O runs, as long as the reference, one
+    // progress report per block; then the facts the row names, "|"-separated.
+    void engine_data()
     {
-        columns<int, quint32, qint64, quint32>({"bits", "takeFrames", "srcStart", "srcFrames"});
-        const quint32 b16 = 7560, b24 = 5040;
-        QTest::newRow("missing start, 96000 zeros then 864000 samples") << 16 << 20 * k48k << qint64(2 * k48k) << 58 * k48k;
-        QTest::newRow("entire take, exact span") << 24 << 3 * k48k << qint64(0) << 3 * k48k;
-        QTest::newRow("entire take, source around it") << 16 << 3 * k48k << -qint64(k48k) << 6 * k48k;
-        QTest::newRow("missing end: 60 s in, 10 s copied, 10 s silence") << 16 << 20 * k48k << -qint64(60 * k48k) << 70 * k48k;
-        QTest::newRow("partial coverage") << 24 << 4 * k48k << qint64(k48k + 7) << 2 * k48k;
-        QTest::newRow("missing start by one sample") << 16 << 2 * k48k << qint64(1) << 3 * k48k;
-        QTest::newRow("missing end by one sample") << 24 << 2 * k48k << -qint64(5) << 2 * k48k;
-        QTest::newRow("16-bit, one block exactly") << 16 << b16 << qint64(0) << b16;
-        QTest::newRow("16-bit, block - 1, partial") << 16 << b16 - 1 << qint64(3) << b16 - 10;
-        QTest::newRow("16-bit, block + 1, missing start") << 16 << b16 + 1 << qint64(b16) << 5 * b16;
-        QTest::newRow("16-bit, 3 blocks + 1, missing end") << 16 << 3 * b16 + 1 << -qint64(b16 + 1) << 3 * b16 + 2;
-        QTest::newRow("24-bit, one block exactly") << 24 << b24 << qint64(0) << b24;
-        QTest::newRow("24-bit, 2 blocks - 1, partial") << 24 << 2 * b24 - 1 << qint64(b24 - 1) << b24 / 2;
-        QTest::newRow("24-bit, beyond one I/O run (69 blocks)") << 24 << 75 * b24 + 13 << qint64(71 * b24 + 5) << 100 * b24;
-        QTest::newRow("16-bit, one frame take") << 16 << 1u << qint64(0) << 1u;
-        QTest::newRow("one-sample source at the first sample") << 24 << 4800u << qint64(0) << 1u;
-        QTest::newRow("one-sample source inside") << 24 << 100u << qint64(50) << 1u;
-        QTest::newRow("one-sample source at the last sample") << 24 << 4800u << qint64(4799) << 1u;
+        columns<QString, QString, int, QString>({"take", "source", "track", "expected"});
+        const int b16 = 7560, b24 = 5040, s = 48000;
+        auto row = [](const char* tag, const QString& take, const QString& source, int track, const QString& expected) {
+            QTest::newRow(tag) << take << source << track << expected;
+        };
+        const QString n = QStringLiteral("files=2 frames=%1"), t = QStringLiteral("at=%1 frames=%2");
+        row("missing start, 96000 zeros then 864000 samples", n.arg(20 * s), t.arg(2 * s).arg(58 * s), 3, "");
+        row("entire take, exact span", n.arg(3 * s) + " bits=24", t.arg(0).arg(3 * s), 3, "");
+        row("entire take, source around it", n.arg(3 * s), t.arg(-s).arg(6 * s), 3, "");
+        row("missing end: 60 s in, 10 s copied, 10 s silence", n.arg(20 * s), t.arg(-60 * s).arg(70 * s), 3, "");
+        row("partial coverage", n.arg(4 * s) + " bits=24", t.arg(s + 7).arg(2 * s), 3, "");
+        row("missing start by one sample", n.arg(2 * s), t.arg(1).arg(3 * s), 3, "");
+        row("missing end by one sample", n.arg(2 * s) + " bits=24", t.arg(-5).arg(2 * s), 3, "");
+        row("16-bit, one block exactly", n.arg(b16), t.arg(0).arg(b16), 3, "");
+        row("16-bit, block - 1, partial", n.arg(b16 - 1), t.arg(3).arg(b16 - 10), 3, "");
+        row("16-bit, block + 1, missing start", n.arg(b16 + 1), t.arg(b16).arg(5 * b16), 3, "");
+        row("16-bit, 3 blocks + 1, missing end", n.arg(3 * b16 + 1), t.arg(-b16 - 1).arg(3 * b16 + 2), 3, "");
+        row("24-bit, one block exactly", n.arg(b24) + " bits=24", t.arg(0).arg(b24), 3, "");
+        row("24-bit, 2 blocks - 1, partial", n.arg(2 * b24 - 1) + " bits=24", t.arg(b24 - 1).arg(b24 / 2), 3, "");
+        row("24-bit, beyond one I/O run (69 blocks)", n.arg(75 * b24 + 13) + " bits=24", t.arg(71 * b24 + 5).arg(100 * b24), 3, "");
+        row("16-bit, one frame take", n.arg(1), t.arg(0).arg(1), 3, "");
+        row("one-sample source at the first sample", n.arg(4800) + " bits=24", t.arg(0).arg(1), 3, "");
+        row("one-sample source inside", n.arg(100) + " bits=24", t.arg(50).arg(1), 3, "");
+        row("one-sample source at the last sample", n.arg(4800) + " bits=24", t.arg(4799).arg(1), 3, "");
+        // Other references: no film and vlta; extra chunks ended by a "sonl" filler with the source's name (all zero for a 255-character name).
+        row("no film, no vlta", "nofilm", "", 2, "chunks=bext,fmt ,data,ond2,iXML|dataAt=902|sonl=");
+        row("LIST after data: filler", "list=1000", "name=Mic1.wav", 2, "chunks=bext,fmt ,film,vlta,data,ond2,iXML,sonl|sonl=Mic1.wav+992z|film=Mic1.wav");
+        row("source name of 255 characters", "list=300 frames=480", "name=" + QString(251, QLatin1Char('n')) + ".wav", 2,
+            "sonl=+300z|film=" + QString(251, QLatin1Char('n')) + ".wav");
+        // The header comes from the take's first file (track 2 when only 2 and 3 exist); the recorder's
+        // originator reference and UMID byte 31 carry the new track's index, another maker's reference is kept.
+        const QString vel = QStringLiteral("ref=VELPAV0000000000000000000000000A umid=5 files=5");
+        row("VEL, track index 2", vel, "", 3, "orig=VELPAV00000000000000000000000003|umid=" + QString::fromLatin1(QByteArray(31, '5').toHex()) + "02");
+        row("VEL, track index 0", vel, "", 1, "orig=VELPAV00000000000000000000000001|umid=" + QString::fromLatin1(QByteArray(31, '5').toHex()) + "00");
+        row("other maker kept", "ref=XYZ00000000000000000000000000000 umid=5 files=5", "", 3, "orig=XYZ00000000000000000000000000000");
+        row("tracks 2 and 3 only", "slots=2,3", "", 1, "orig=VELPAV00000000000000000000000001|umid=" + QString::fromLatin1(QByteArray(31, '2').toHex()) + "00");
+        // Peaks at 1000 Hz: 100 samples a point, none for the rest of 350; the loudest sample in the second period only.
+        for (const auto& p : {std::make_tuple("16-bit -32768 gives 255", 16, -32768, 255), std::make_tuple("16-bit 32767 gives 255", 16, 32767, 255),
+                              std::make_tuple("16-bit -1000 gives 7", 16, -1000, 7), std::make_tuple("16-bit 127 gives 0", 16, 127, 0),
+                              std::make_tuple("24-bit -8388608 gives 255", 24, -8388608, 255), std::make_tuple("24-bit 1000000 gives 30", 24, 1000000, 30)})
+            row(std::get<0>(p), QStringLiteral("rate=1000 frames=350 bits=%1").arg(std::get<1>(p)), QStringLiteral("peak=%1").arg(std::get<2>(p)), 2,
+                QStringLiteral("onde=100,0,%1,0,0").arg(std::get<3>(p)));
+        // The iXML keeps a long name whole; the Description gets what fits with the type line after it: 122 bytes, at a character boundary.
+        const QString name = QString(60, QLatin1Char('a')) + QString(60, QChar(0x00e9));
+        row("long track name", "frames=480 trackname=" + name, "", 12, "ixmlname=" + name + "|trk=" + QString::fromUtf8(name.toUtf8().left(122)) + "|desc=aNOTE=good\r\naTYP=mono \r\n");
+        // Refusals the command line tests do not meet (%S = the source, %D = the test folder).
+        row("44.1 kHz stereo: both messages", "", "rate=44100 channels=2", 3, "%S [44100/16 bits] \nTarget [48000/16 bits]\nThe source is at 44100 Hz and the take at 48000 Hz: the source must be "
+            "resampled to 48000 Hz first.|%S \n Is not a monophonic file.\nIt has 2 channels: choose one with --channel K (the channel choice beside the track in the window).");
+        row("compressed source", "", "tag=2", 3, "%S\nCompressed or unknown audio format (format tag 0x0002): only PCM and IEEE float sources can be used.");
+        row("source without bext", "", "nobext", 3, "%S\nThis source has no bext chunk, so no time reference: it cannot be placed in the take (it would land at midnight).");
+        row("missing source", "", "missing", 3, "Unable to open\n%D/\nnope.wav\nfor reading !|%S\nError returned by clSoundFile.Open().");
+        row("no overlap: source ends at the take start", "", "at=-4800", 3, "Unable to in point Tc sample!");
+        row("no overlap: source starts at the take end", "", "at=4800", 3, "Unable to in point Tc sample!");
+        row("empty take", "id=AA0009", "", 3, "AA0009 \nNo valid index detected.");
+        row("source shorter than its data chunk", "", "cut=1000", 3, "%S\nThe source file holds fewer audio bytes than its data chunk declares.");
+        // RF64 headers that lie, the take in the part of the data the file does not hold.
+        row("RF64 data past the end of the file", "", "ds64=1440000 at=-240000 bits=24 frames=48000", 3, "%S\nThe source file holds fewer audio bytes than its data chunk declares.");
+        row("RF64 data of 2^62 bytes", "", "ds64=4611686018427387904 at=-240000 bits=24 frames=48000", 3, "%S\nThe source's time reference or length is out of range: its header is damaged.");
     }
-    void segments()
+    void engine()
     {
-        QFETCH(int, bits); QFETCH(quint32, takeFrames); QFETCH(qint64, srcStart); QFETCH(quint32, srcFrames);
+        QFETCH(QString, take); QFETCH(QString, source); QFETCH(int, track); QFETCH(QString, expected);
         QTemporaryDir dir;
-        const QString folder = dir.path() + QStringLiteral("/T"), src = dir.path() + QStringLiteral("/S01.WAV");
-        QVERIFY(QDir().mkpath(folder) && RecorderFileWriter::writeMonoTake(folder, QStringLiteral("AA0001"), 2, spec(k48k, quint16(bits), takeFrames, kTen)));
-        QVERIFY(writeSource(src, k48k, quint16(bits), srcFrames, quint64(qint64(kTen) + srcStart)));
-        const EngineRun r = runEngine(src, folder, 2);
-        QCOMPARE(r.name + r.messages, QStringLiteral("AA0001_03.WAV"));
-        const qint64 b = bits / 8, take = takeFrames;
-        const qint64 before = qBound<qint64>(0, srcStart, take), copyEnd = qBound<qint64>(0, srcStart + srcFrames, take);
-        QVERIFY(body(r.made, "data") == QByteArray(int(before * b), '\0')
-                                            + audio(77, quint32(qMax<qint64>(0, -srcStart)), quint32(copyEnd - before), quint16(bits))
-                                            + QByteArray(int((take - copyEnd) * b), '\0'));
-        const QByteArray ref = readFile(folder + QStringLiteral("/AA0001_01.WAV"));
+        const QString folder = dir.path() + QStringLiteral("/T");
+        QVERIFY(QDir().mkpath(folder));
+        const quint32 rate = token(take, QStringLiteral("rate"), QStringLiteral("48000")).toUInt();
+        const quint16 bits = quint16(token(take, QStringLiteral("bits"), QStringLiteral("16")).toUInt());
+        const quint32 frames = token(take, QStringLiteral("frames"), QStringLiteral("4800")).toUInt();
+        const quint64 start = 10 * kHour * rate;
+        RecorderFileSpec base = spec(rate, bits, frames, start);
+        base.withFilm = base.withVlta = token(take, QStringLiteral("nofilm")).isEmpty();
+        base.originatorReference = token(take, QStringLiteral("ref"), QString::fromLatin1(base.originatorReference)).toLatin1();
+        if (!token(take, QStringLiteral("umid")).isEmpty())
+            base.umid = QByteArray(64, token(take, QStringLiteral("umid")).at(0).toLatin1());
+        if (!token(take, QStringLiteral("list")).isEmpty())
+            base.extraAfter << ExtraChunk{"LIST", QByteArray(token(take, QStringLiteral("list")).toInt(), 'x'), false, 0};
+        QList<int> present;
+        for (const QString& n : token(take, QStringLiteral("slots")).split(QLatin1Char(','), Qt::SkipEmptyParts))
+            present << n.toInt();
+        for (int n : present) {
+            RecorderFileSpec f = RecorderFileWriter::monoTrackSpec(base, present.last(), n);
+            f.umid = QByteArray(64, char('0' + n));
+            QVERIFY(RecorderFileWriter::write(folder + QStringLiteral("/AA0001_%1.WAV").arg(n, 2, 10, QLatin1Char('0')), f));
+        }
+        const int files = token(take, QStringLiteral("files"), QStringLiteral("1")).toInt();
+        if (files == 5)   // the fifth file only
+            QVERIFY(RecorderFileWriter::write(folder + QStringLiteral("/AA0001_05.WAV"), RecorderFileWriter::monoTrackSpec(base, 5, 5)));
+        else if (present.isEmpty())
+            QVERIFY(RecorderFileWriter::writeMonoTake(folder, QStringLiteral("AA0001"), files, base));
+        QString src = dir.path() + QLatin1Char('/') + token(source, QStringLiteral("name"), QStringLiteral("S01.WAV"));
+        const qint64 at = token(source, QStringLiteral("at"), QStringLiteral("0")).toLongLong();
+        RecorderFileSpec so = sourceSpec(spec(token(source, QStringLiteral("rate"), QString::number(rate)).toUInt(), quint16(token(source, QStringLiteral("bits"), QString::number(bits)).toUInt()),
+                                              token(source, QStringLiteral("frames"), QString::number(frames)).toUInt(), quint64(qint64(start) + at), 77));
+        so.channels = quint16(token(source, QStringLiteral("channels"), QStringLiteral("1")).toUInt());
+        so.withBext = token(source, QStringLiteral("nobext")).isEmpty();
+        so.formatTag = quint16(token(source, QStringLiteral("tag"), QStringLiteral("1")).toUInt());
+        QByteArray bytes = RecorderFileWriter::build(so);
+        if (!token(source, QStringLiteral("peak")).isEmpty()) {
+            const qint64 d = find(bytes, "data").offset + 8;
+            for (quint32 i = 0; i < so.frames; ++i)
+                for (int k = 0; k < bits / 8; ++k)
+                    bytes[int(d + i * bits / 8 + k)] = char((quint32(i == 150 ? token(source, QStringLiteral("peak")).toInt() : i >= 200 ? 1 : 0) >> (8 * k)) & 0xFF);
+        }
+        QVERIFY(writeFile(src, bytes.left(bytes.size() - token(source, QStringLiteral("cut"), QStringLiteral("0")).toInt())));
+        if (!token(source, QStringLiteral("ds64")).isEmpty()) {   // one second of sparse RF64, its ds64 data size (8 bytes at 28) patched
+            QVERIFY(RecorderFileWriter::writeRf64Sparse(src, spec(rate, so.bitsPerSample, 0, so.timeReference), so.frames, 0, so.frames));
+            bytes = readFile(src);
+            for (int k = 0; k < 8; ++k)
+                bytes[28 + k] = char((token(source, QStringLiteral("ds64")).toULongLong() >> (8 * k)) & 0xFF);
+            QVERIFY(writeFile(src, bytes));
+        }
+        if (!token(source, QStringLiteral("missing")).isEmpty())
+            src = dir.path() + QStringLiteral("/nope.wav");
+        const QMap<QString, QByteArray> before = sha1Folder(folder);
+        const EngineRun r = runEngine(src, folder, track - 1, token(take, QStringLiteral("trackname"), QStringLiteral("Boom")), 0, token(take, QStringLiteral("id"), QStringLiteral("AA0001")));
+        if (r.failed) {
+            QCOMPARE(r.messages, expected.replace(QLatin1String("%S"), src).replace(QLatin1String("%D"), dir.path()));
+            QCOMPARE(sha1Folder(folder), before);
+            return;
+        }
+        QCOMPARE(r.name + r.messages, QStringLiteral("AA0001_%1.WAV").arg(track, 2, 10, QLatin1Char('0')));
+        const qint64 b = bits / 8, length = frames, first = qBound<qint64>(0, at, length), end = qBound<qint64>(0, at + so.frames, length);
+        QVERIFY(body(r.made, "data") == QByteArray(int(first * b), '\0') + body(readFile(src), "data").mid(int(qMax<qint64>(0, -at) * b), int((end - first) * b))
+                                            + QByteArray(int((length - end) * b), '\0'));
+        const QByteArray ref = readFile(folder + QLatin1Char('/') + before.firstKey());
         QCOMPARE(r.made.size(), ref.size());
         QCOMPARE(u32At(r.made, 4), u32At(ref, 4));
         QVERIFY(partialFiles(folder).isEmpty());
-        // One progress report per block of each phase (silence, copy, silence), rising to 100.
         const qint64 k = 15120 / b;
-        auto blocks = [k](qint64 frames) { return (frames + k - 1) / k; };
-        QCOMPARE(qint64(r.progress.size()), blocks(before) + blocks(copyEnd - before) + blocks(take - copyEnd));
+        auto blocks = [k](qint64 n) { return (n + k - 1) / k; };
+        QCOMPARE(qint64(r.progress.size()), blocks(first) + blocks(end - first) + blocks(length - end));
         QCOMPARE(r.progress.last(), qint64(100));
         QVERIFY(std::is_sorted(r.progress.begin(), r.progress.end()));
-    }
-    // Other shapes of reference: without film and vlta; with extra chunks that
-    // make it longer, ended by a "sonl" filler carrying the source's name (all
-    // zero when the name is 255 characters long).
-    void otherReferences_data()
-    {
-        columns<bool, int, QString, QString, QByteArray>({"filmAndVlta", "extra", "srcName", "chunks", "filler"});
-        QTest::newRow("no film, no vlta") << false << 0 << "s.wav" << "bext,fmt ,data,ond2,iXML" << QByteArray();
-        QTest::newRow("LIST after data: filler") << true << 1000 << "Mic 1.wav" << "bext,fmt ,film,vlta,data,ond2,iXML,sonl"
-                                                 << QByteArray("Mic 1.wav") + QByteArray(991, '\0');
-        QTest::newRow("source name of 255 characters") << true << 300 << QString(251, QLatin1Char('n')) + QStringLiteral(".wav")
-                                                       << "bext,fmt ,film,vlta,data,ond2,iXML,sonl" << QByteArray(300, '\0');
-    }
-    void otherReferences()
-    {
-        QFETCH(bool, filmAndVlta); QFETCH(int, extra); QFETCH(QString, srcName);
-        QTemporaryDir dir;
-        RecorderFileSpec base = spec(k48k, 16, 4800, kTen);
-        base.withFilm = base.withVlta = filmAndVlta;
-        if (extra)
-            base.extraAfter << ExtraChunk{"LIST", QByteArray(extra, 'x'), false, 0};
-        const EngineRun r = makeTrack(dir, base, 1, srcName);
-        QVERIFY2(!r.failed, qPrintable(r.messages));
-        QTEST(chunkIds(r.made), "chunks");
-        QTEST(body(r.made, "sonl"), "filler");
-        QCOMPARE(r.made.size(), take1(dir).size());
-        QCOMPARE(u32At(r.made, 4), u32At(take1(dir), 4));
-        if (!filmAndVlta)
-            QCOMPARE(find(r.made, "data").offset, qint64(12 + 866 + 24));
-        else   // the film chunk keeps at most 255 characters and its NUL
-            QCOMPARE(r.made.mid(int(find(r.made, "film").offset) + 812, srcName.size() + 1), srcName.toLatin1() + QByteArray(1, '\0'));
-    }
-    // Refusals the command line tests do not meet; each leaves the folder as it was.
-    void refusals_data()
-    {
-        // expected: %S = source path, %D = the test folder
-        columns<QString, QString>({"caseName", "expected"});
-        QTest::newRow("44.1 kHz stereo: both messages") << "rate+stereo"
-            << "%S [44100/16 bits] \nTarget [48000/16 bits]\nThe source is at 44100 Hz and the take at 48000 Hz: the source must be "
-               "resampled to 48000 Hz first.|%S \n Is not a monophonic file.\nIt has 2 channels: choose one with --channel K (the "
-               "channel choice beside the track in the window).";
-        QTest::newRow("compressed source") << "adpcm"
-            << "%S\nCompressed or unknown audio format (format tag 0x0002): only PCM and IEEE float sources can be used.";
-        QTest::newRow("source without bext") << "nobext"
-            << "%S\nThis source has no bext chunk, so no time reference: it cannot be placed in the take (it would land at midnight).";
-        QTest::newRow("missing source") << "missing" << "Unable to open\n%D/\nnope.wav\nfor reading !|%S\nError returned by clSoundFile.Open().";
-        QTest::newRow("no overlap: source ends at the take start") << "before" << "Unable to in point Tc sample!";
-        QTest::newRow("no overlap: source starts at the take end") << "after" << "Unable to in point Tc sample!";
-        QTest::newRow("empty take") << "notake" << "AA0009 \nNo valid index detected.";
-        QTest::newRow("source shorter than its data chunk") << "truncated"
-            << "%S\nThe source file holds fewer audio bytes than its data chunk declares.";
-        // RF64 headers that lie, the take in the part of the data the file does not hold.
-        QTest::newRow("RF64 data past the end of the file") << "ds64 1440000"
-            << "%S\nThe source file holds fewer audio bytes than its data chunk declares.";
-        QTest::newRow("RF64 data of 2^62 bytes") << "ds64 4611686018427387904"
-            << "%S\nThe source's time reference or length is out of range: its header is damaged.";
-    }
-    void refusals()
-    {
-        QFETCH(QString, caseName); QFETCH(QString, expected);
-        QTemporaryDir dir;
-        const QString folder = dir.path() + QStringLiteral("/take");
-        QVERIFY(QDir().mkpath(folder));
-        QVERIFY(RecorderFileWriter::writeMonoTake(folder, QStringLiteral("AA0001"), 2, spec(k48k, 16, 4800, kTen)));
-        const quint64 start = caseName == QLatin1String("before") ? kTen - 4800 : caseName == QLatin1String("after") ? kTen + 4800 : kTen;
-        RecorderFileSpec source = sourceSpec(spec(caseName.contains(QLatin1String("rate")) ? 44100 : k48k, 16, 4800, start, 77));
-        source.channels = caseName.contains(QLatin1String("stereo")) ? 2 : 1;
-        source.withBext = caseName != QLatin1String("nobext");
-        source.formatTag = caseName == QLatin1String("adpcm") ? 2 : 1;
-        QString src = dir.path() + QStringLiteral("/src.wav");
-        QVERIFY(RecorderFileWriter::write(src, source));
-        if (caseName == QLatin1String("truncated")) {
-            QFile f(src);
-            QVERIFY(f.resize(f.size() - 1000));
-        } else if (caseName == QLatin1String("missing")) {
-            src = dir.path() + QStringLiteral("/nope.wav");
-        } else if (caseName.startsWith(QLatin1String("ds64"))) {
-            // One second of sparse RF64 from 09:59:55; its ds64 data size (8 bytes at 28) patched.
-            QVERIFY(RecorderFileWriter::writeRf64Sparse(src, spec(k48k, 24, 0, kTen - 5 * k48k), 48000, 0, 48000));
-            QByteArray bytes = readFile(src);
-            const quint64 size = caseName.mid(5).toULongLong();
-            for (int k = 0; k < 8; ++k)
-                bytes[28 + k] = char((size >> (8 * k)) & 0xFF);
-            QVERIFY(writeFile(src, bytes));
+        QStringList facts;
+        const QByteArray desc = r.made.mid(20, 256), onde = body(r.made, "ond");
+        const int trk = desc.indexOf("aTRK");
+        for (const QString& fact : expected.split(QLatin1Char('|'), Qt::SkipEmptyParts)) {
+            const QString key = fact.section(QLatin1Char('='), 0, 0);
+            const QMap<QString, QString> value{
+                {QStringLiteral("chunks"), chunkIds(r.made)},
+                {QStringLiteral("dataAt"), QString::number(find(r.made, "data").offset)},
+                {QStringLiteral("sonl"), shown(body(r.made, "sonl"))},
+                {QStringLiteral("film"), shown(r.made.mid(int(find(r.made, "film").offset) + 812, 256)).section(QLatin1Char('+'), 0, 0)},
+                {QStringLiteral("orig"), QString::fromLatin1(r.made.mid(20 + 288, 32))},
+                {QStringLiteral("umid"), QString::fromLatin1(r.made.mid(20 + 348, 32).toHex())},
+                {QStringLiteral("onde"), QStringLiteral("%1,%2,%3,%4,%5").arg(u32At(onde, 0)).arg(quint8(onde.at(8))).arg(quint8(onde.at(9))).arg(quint8(onde.at(10))).arg(quint8(onde.at(11)))},
+                {QStringLiteral("ixmlname"), xmlValue(QString::fromUtf8(body(r.made, "iXML")).trimmed(), QStringLiteral("TRACK_LIST/TRACK/NAME"))},
+                {QStringLiteral("trk"), QString::fromUtf8(desc.mid(desc.indexOf('=', trk) + 1, desc.indexOf("\r\n", trk) - desc.indexOf('=', trk) - 1))},
+                {QStringLiteral("desc"), QString::fromLatin1(desc.mid(desc.indexOf("aNOTE="), desc.indexOf('\0') - desc.indexOf("aNOTE=")))}};
+            facts << key + QLatin1Char('=') + value.value(key, QStringLiteral("<unknown fact>"));
         }
-        const QMap<QString, QByteArray> before = sha1Folder(folder);
-        const EngineRun r = runEngine(src, folder, 2, QStringLiteral("Boom"), 0,
-                                      caseName == QLatin1String("notake") ? QStringLiteral("AA0009") : QStringLiteral("AA0001"));
-        QVERIFY(r.failed);
-        QCOMPARE(r.messages, expected.replace(QLatin1String("%S"), src).replace(QLatin1String("%D"), dir.path()));
-        QCOMPARE(sha1Folder(folder), before);
+        QCOMPARE(facts.join(QLatin1Char('|')), expected);
     }
-    // The header comes from the take's first file (track 2 when only tracks 2
-    // and 3 exist, its UMID a run of '2'); the recorder's originator reference
-    // and UMID byte 31 carry the new track's index, another maker's reference is kept.
-    void headerFromTheReference_data()
-    {
-        columns<QList<int>, QByteArray, int, QByteArray, QByteArray>({"tracks", "reference", "t", "expected", "umid"});
-        const QByteArray vel("VELPAV0000000000000000000000000A");
-        QTest::newRow("VEL, track index 2") << QList<int>{5} << vel << 2 << QByteArray("VELPAV00000000000000000000000003") << QByteArray(31, '5') + '\2';
-        QTest::newRow("VEL, track index 0") << QList<int>{5} << vel << 0 << QByteArray("VELPAV00000000000000000000000001") << QByteArray(31, '5') + '\0';
-        QTest::newRow("other maker kept") << QList<int>{5} << QByteArray("XYZ00000000000000000000000000000") << 2
-                                          << QByteArray("XYZ00000000000000000000000000000") << QByteArray(31, '5') + '\2';
-        QTest::newRow("tracks 2 and 3 only") << QList<int>{2, 3} << vel << 0 << QByteArray("VELPAV00000000000000000000000001") << QByteArray(31, '2') + '\0';
-    }
-    void headerFromTheReference()
-    {
-        QFETCH(QList<int>, tracks); QFETCH(QByteArray, reference); QFETCH(int, t);
-        QTemporaryDir dir;
-        for (int n : tracks) {
-            RecorderFileSpec s = RecorderFileWriter::monoTrackSpec(spec(k48k, 16, 4800, kTen), tracks.last(), n);
-            s.originatorReference = reference;
-            s.umid = QByteArray(64, char('0' + n));
-            QVERIFY(RecorderFileWriter::write(dir.path() + QStringLiteral("/AA0001_0%1.WAV").arg(n), s));
-        }
-        QVERIFY(writeSource(dir.path() + QStringLiteral("/s.wav"), k48k, 16, 4800, kTen));
-        const EngineRun r = runEngine(dir.path() + QStringLiteral("/s.wav"), dir.path(), t);
-        QVERIFY2(!r.failed, qPrintable(r.messages));
-        QCOMPARE(r.name, QStringLiteral("AA0001_0%1.WAV").arg(t + 1));
-        QTEST(r.made.mid(20 + 288, 32), "expected");
-        QTEST(r.made.mid(20 + 348, 32), "umid");
-        QCOMPARE(r.made.mid(20 + 380, 32), QByteArray(32, char('0' + tracks.first())));
-        QCOMPARE(r.made.size(), int(QFileInfo(dir.path() + QStringLiteral("/AA0001_0%1.WAV").arg(tracks.first())).size()));
-    }
-    // 1000 Hz: 100 samples per point; 350 samples give 3 points and a rest. The
-    // loudest sample is in the second period only, small values after it.
-    void peaks_data()
-    {
-        columns<int, qint32, int>({"bits", "loudest", "point"});
-        QTest::newRow("16-bit -32768 gives 255") << 16 << -32768 << 255;
-        QTest::newRow("16-bit 32767 gives 255") << 16 << 32767 << 255;
-        QTest::newRow("16-bit -1000 gives 7") << 16 << -1000 << 7;
-        QTest::newRow("16-bit 127 gives 0") << 16 << 127 << 0;
-        QTest::newRow("24-bit -8388608 gives 255") << 24 << -8388608 << 255;
-        QTest::newRow("24-bit 1000000 gives 30") << 24 << 1000000 << 30;
-    }
-    void peaks()
-    {
-        QFETCH(int, bits); QFETCH(qint32, loudest); QFETCH(int, point);
-        QTemporaryDir dir;
-        QVERIFY(RecorderFileWriter::writeMonoTake(dir.path(), QStringLiteral("AA0001"), 1, spec(1000, quint16(bits), 350, 36000000)));
-        QByteArray bytes = RecorderFileWriter::build(sourceSpec(spec(1000, quint16(bits), 350, 36000000)));
-        const qint64 at = find(bytes, "data").offset + 8;
-        for (int i = 0; i < 350; ++i)
-            for (int k = 0; k < bits / 8; ++k)
-                bytes[int(at + i * bits / 8 + k)] = char((quint32(i == 150 ? loudest : i >= 200 ? 1 : 0) >> (8 * k)) & 0xFF);
-        QVERIFY(writeFile(dir.path() + QStringLiteral("/s.wav"), bytes));
-        const EngineRun r = runEngine(dir.path() + QStringLiteral("/s.wav"), dir.path(), 1);
-        QVERIFY2(!r.failed, qPrintable(r.messages));
-        QCOMPARE(find(r.made, "ond").id, QByteArray("ond2"));
-        const QByteArray onde = body(r.made, "ond");
-        QCOMPARE(onde.size(), 404);
-        QCOMPARE(u32At(onde, 0), 100u);   // samples per point
-        QCOMPARE(onde.mid(8, 4), QByteArray("\0", 1) + char(point) + QByteArray(2, '\0'));   // none for the rest
-    }
-    void longTrackNameIsCut()
-    {
-        QTemporaryDir dir;
-        const QString name = QString(60, QLatin1Char('a')) + QString(60, QChar(0x00e9));   // 60 + 120 bytes in UTF-8
-        const EngineRun r = makeTrack(dir, spec(k48k, 16, 480, kTen), 11, QStringLiteral("s.wav"), name);
-        QVERIFY2(!r.failed, qPrintable(r.messages));
-        // The iXML keeps the whole name; the Description gets what fits: 130 bytes of
-        // other lines, 253 kept so that the type line still fits, so 123 bytes of
-        // name cut back to 122 at a character boundary.
-        QCOMPARE(xmlValue(QString::fromUtf8(body(r.made, "iXML")).trimmed(), QStringLiteral("TRACK_LIST/TRACK/NAME")), name);
-        const QByteArray desc = r.made.mid(20, 256);
-        QVERIFY(desc.contains("aTRK12=" + name.toUtf8().left(122) + "\r\naNOTE=good\r\naTYP=mono \r\n"));
-        QVERIFY(desc.indexOf('\0') > 0 && desc.indexOf('\0') <= 255);
-    }
+
     void createFromEveryFormat_data()
     {
         // channel: 1-based; 0 = mono source
