@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// Conform of a generated shooting day: the plan and the samples of every take,
-// all or nothing per take whatever fails; the coverage classes and track-name
-// files the plan is built from.
+// Conform of a generated shooting day: the plan and samples of every take, all
+// or nothing per take whatever fails; coverage classes and track-name files.
 
 #include "ConformFixtures.h"
 #include "SourceFiles.h"
@@ -139,10 +138,8 @@ private slots:
         QCOMPARE(after.keys(), before.keys());
         QCOMPARE(relay.count(), 0);
     }
-    // The track a take gets, and the sources it can use: another depth is
-    // converted, one channel of several is taken when the run names one, a mono
-    // source is used whatever the channel; several channels without a choice
-    // leave the source out. The written samples are the source's, converted.
+    // The track a take gets; another depth is converted, one channel of several taken when
+    // the run names one, a mono source used whatever the channel, several left out without a choice.
     void planOfOneTake_data()
     {
         columns<QList<int>, int, int, int, int, int, QString, QString>({"present", "track", "bits", "channels", "channel", "chosen", "reason", "excluded"});
@@ -254,10 +251,8 @@ private slots:
         std::tie(named.sourceFolder, named.targetFolder, named.track, named.trackName, named.hasTrackName) = std::make_tuple(day.source, day.target, 4, QStringLiteral("Lav"), true);
         QCOMPARE(BuildConformPlan(named).takes.at(0).trackName, QStringLiteral("Lav"));
     }
-    // A counting run gives the number of writes of a two-source take (new track,
-    // update pass of every file, length equalisation); each row fails one, or
-    // every rename, or cancels during the second take: each take is written
-    // whole or given back byte for byte.
+    // A counting run gives the writes of a two-source take (new track, update pass, lengths); each row
+    // fails one, or every rename, or cancels the second take: each take is written whole or given back.
     void interruptedRunRestoresEachTake_data()
     {
         columns<int, QString>({"failAt", "results"});   // failAt: 0 = renames fail, -1 = cancelled
@@ -369,9 +364,8 @@ private slots:
                  QStringLiteral("AA0003,12A,3,10:00:18:00,3,create,,gaps,planned,A_0002.WAV 0-16000 from 64000 at "
                                 "10:00:18:00; A_0003.WAV 56000-96000 from 0 at 10:00:25:00,16000-56000,"));
     }
-    // A journal this program did not write (or one cut short by a crash) is
-    // read with care: names outside its folder and damaged files are refused
-    // whole, a record cut short ends it.
+    // A journal this program did not write (or one cut short by a crash): names outside its folder
+    // and damaged files are refused whole, a record cut short ends it.
     void journalsFromElsewhere_data()
     {
         columns<QByteArray, QByteArray, QByteArray, bool>({"journal", "fileBefore", "fileAfter", "rolledBack"});
@@ -427,28 +421,7 @@ private slots:
         QFETCH(qint64, sIn); QFETCH(qint64, sOut);
         QTEST(ClassifyCoverage(SampleSpan{sIn, sOut}, SampleSpan{tc(10, 0, 0), tc(10, 0, 20)}), "expected");
     }
-    void statusText_data()
-    {
-        // counts: entire, missing start, partial, missing end
-        columns<QList<int>, QString>({"counts", "text"});
-        QTest::newRow("2, 0, 1, 3") << QList<int>{2, 0, 1, 3} << "2 entire take 1 patial coverage 3 missing end founded";
-        QTest::newRow("missing start only") << QList<int>{0, 4, 0, 0} << "4 missing start founded";
-        QTest::newRow("all four") << QList<int>{1, 1, 1, 1} << "1 entire take 1 missing start 1 patial coverage 1 missing end founded";
-        QTest::newRow("none") << QList<int>{0, 0, 0, 0} << "Source file timecode doesn't match with any target file.";
-    }
-    void statusText()
-    {
-        QFETCH(QList<int>, counts);
-        CoverageCounts c;
-        c.add(Coverage::None);
-        const Coverage kinds[] = {Coverage::EntireTake, Coverage::MissingStart, Coverage::PartialCoverage, Coverage::MissingEnd};
-        for (int k = 0; k < 4; ++k)
-            for (int i = 0; i < counts.at(k); ++i)
-                c.add(kinds[k]);
-        QTEST(CoverageStatusText(c), "text");
-    }
-    // The span of a source; a file that opens but is no sound file has no chunks
-    // and no span; a missing one fails with a message.
+    // The span of a source; none (and no chunks) for a file that is no sound file; a message for a missing one.
     void sourceSpan()
     {
         QTemporaryDir dir;
