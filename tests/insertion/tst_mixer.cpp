@@ -65,11 +65,12 @@ QString token(const QString& tokens, const QString& key, const QString& fallback
     return fallback;
 }
 
-// A byte run as text: its printable start, then "+<n>z" for the zeros that end it.
+// A byte run as text: its text, then "+<n>z" for the zeros that end it (or the rest in hex).
 QString shown(const QByteArray& b)
 {
     const int text = b.indexOf('\0') < 0 ? b.size() : b.indexOf('\0');
-    return QString::fromUtf8(b.left(text)) + (text < b.size() ? QStringLiteral("+%1z").arg(b.size() - text) : QString());
+    const QByteArray rest = b.mid(text);
+    return QString::fromUtf8(b.left(text)) + (rest.isEmpty() ? QString() : rest.count('\0') == rest.size() ? QStringLiteral("+%1z").arg(rest.size()) : QLatin1Char('+') + QString::fromLatin1(rest.toHex()));
 }
 
 } // namespace
