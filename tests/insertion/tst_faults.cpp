@@ -144,11 +144,15 @@ QString writeMixedTake(const QString& root)
 // takes an unprivileged identity (the saved identity stays root to come back).
 struct WithoutPrivileges
 {
-    explicit WithoutPrivileges(bool drop) : dropped(drop && ::geteuid() == 0 && ::setegid(65534) == 0 && ::seteuid(65534) == 0) {}
-    const bool dropped;
+    explicit WithoutPrivileges(bool drop) : root(drop && ::geteuid() == 0)
+    {
+        if (root && (::setegid(65534) != 0 || ::seteuid(65534) != 0))
+            qWarning("could not take an unprivileged identity");
+    }
+    const bool root;   // the identity to take back, whatever part of the drop worked
     ~WithoutPrivileges()
     {
-        if (dropped && (::seteuid(0) != 0 || ::setegid(0) != 0))
+        if (root && (::seteuid(0) != 0 || ::setegid(0) != 0))
             qFatal("cannot take the super-user identity back");
     }
 };
