@@ -235,6 +235,18 @@ private slots:
             listing << n + QLatin1Char('=') + origin.value(hash(p.file(n)), QStringLiteral("new:") + ixmlValue(p.file(n), QStringLiteral("TRACK_LIST/TRACK/NAME"))) + (n.endsWith(QLatin1String(".WAV")) ? QLatin1Char('/') + totalFiles(p.file(n)) : QString());
         QTEST(listing.join(QLatin1Char(' ')) + QStringLiteral(" | ") + allTracks(p.track(QFile::exists(p.track(1)) ? 1 : 2), {0, 1, 2, 3, 4}), "listing");
     }
+    // What the window's progress bar is fed: the number of takes, each take done, the percentage.
+    void createReportsItsProgress()
+    {
+        Project p(1, kTwo);
+        CreateTrackRequest r;
+        std::tie(r.targetFolder, r.sourcePath, r.trackIndex, r.fileIds) = std::make_tuple(p.target, p.source, 1, kTwo);
+        CreateTrackWorkflow w;
+        QSignalSpy count(&w, &CreateTrackWorkflow::signal_TakeCount), done(&w, &CreateTrackWorkflow::signal_TakesDone), progress(&w, &CreateTrackWorkflow::signal_ProgressSize);
+        QVERIFY(w.Run(r).success);
+        QCOMPARE(QList<qint64>({count.count(), count.at(0).at(0).toInt(), done.count(), done.at(0).at(0).toInt(), done.at(1).at(0).toInt(), progress.last().at(0).toLongLong()}),
+                 QList<qint64>({1, 2, 2, 1, 2, 100}));
+    }
     // Every action is logged, a failed one as failed; a log that cannot be written only warns.
     void everyActionIsLogged()
     {
