@@ -13,6 +13,7 @@
 #include "QSoundMixer.h"
 #include "QSoundPerform.h"
 
+#include <QRegularExpression>
 #include <QtTest>
 
 using namespace fixtures;
@@ -244,6 +245,22 @@ private slots:
         QCOMPARE(facts.join(QLatin1Char('|')), expected);
     }
 
+    // Texts a caller gives replace the stored ones (cut to their widths); a frame-rate code gives
+    // the speed when none is stored; no Description, nothing done.
+    void rewriteWithGivenTexts()
+    {
+        QSoundMixer::RewriteBextDescriptor(nullptr, "SC", nullptr, nullptr, nullptr, nullptr, nullptr, 0, "");
+        QStringList speeds;
+        for (const char* rate : {"24.DRIF2", "29.97", "30.DRIFT", "25.00"}) {
+            char d[256] = "aSCENE=1\r\n";
+            QSoundMixer::RewriteBextDescriptor(d, "SC", "T9", "my note", "TAPE99", "AB1", rate, 0, "");
+            speeds << QString::fromLatin1(d);
+        }
+        QCOMPARE(speeds.first(), QStringLiteral("aUBITS=$\r\naSCENE=SC       \r\naTAKE=T9    \r\naTAPE=TAPE\r\naSPEED=023.980-ND\r\naTAG=   AB1\r\n"
+                                                "aTYP=mono\r\naCHNL=C1  \r\naTRK1=\r\naNOTE=my note\r\n"));
+        QCOMPARE(speeds.replaceInStrings(QRegularExpression(QStringLiteral("^.*aSPEED=|\r\naTAG=.*$"), QRegularExpression::DotMatchesEverythingOption), QString()),
+                 QStringList({"023.980-ND", "029.970-DF", "029.970-ND", "025.000-ND"}));
+    }
     void createFromEveryFormat_data()
     {
         // channel: 1-based; 0 = mono source
