@@ -28,24 +28,20 @@ struct Day
 
     Day()
     {
-        source = dir.path() + QStringLiteral("/boom");
-        target = dir.path() + QStringLiteral("/day");
-        QDir().mkpath(source);
-        QDir().mkpath(target);
+        QDir().mkpath(source = dir.path() + QStringLiteral("/boom"));
+        QDir().mkpath(target = dir.path() + QStringLiteral("/day"));
     }
     void addSource(const QString& name, double startSec, double seconds, quint32 rate = kDayRate, quint16 channels = 1)
     {
-        const quint32 seed = 100 + quint32(seeds.size());
-        seeds.insert(name, seed);
-        const quint64 start = quint64(10 * kHour * rate + startSec * rate);
-        QVERIFY(writeSource(source + QLatin1Char('/') + name, rate, 16, quint32(seconds * rate), start, seed, channels));
+        seeds.insert(name, 100 + quint32(seeds.size()));
+        QVERIFY(writeSource(source + QLatin1Char('/') + name, rate, 16, quint32(seconds * rate),
+                            quint64(10 * kHour * rate + startSec * rate), seeds.value(name), channels));
     }
     // The same in frames from 10:00:00 at the day's rate.
     void addSourceFrames(const QString& name, quint64 startFrame, quint32 frames)
     {
-        const quint32 seed = 100 + quint32(seeds.size());
-        seeds.insert(name, seed);
-        QVERIFY(writeSource(source + QLatin1Char('/') + name, kDayRate, 16, frames, kT0 + startFrame, seed));
+        seeds.insert(name, 100 + quint32(seeds.size()));
+        QVERIFY(writeSource(source + QLatin1Char('/') + name, kDayRate, 16, frames, kT0 + startFrame, seeds.value(name)));
     }
     void addTake(const QString& root, double startSec, double seconds, const QList<int>& tracks = {1, 2})
     {
@@ -58,41 +54,30 @@ struct Day
     // The day of the plan tests.
     void standard()
     {
-        addSource(QStringLiteral("A_0001.WAV"), 0, 10);
-        addSource(QStringLiteral("A_0002.WAV"), 10, 10);   // back to back with A_0001
-        addSource(QStringLiteral("A_0003.WAV"), 25, 15);   // after a 5 s gap
-        addSource(QStringLiteral("B_0001.WAV"), 60, 10);
-        addSource(QStringLiteral("B_0002.WAV"), 65, 10);   // overlaps B_0001
-        addSource(QStringLiteral("C_0001.WAV"), 80, 10, 16000);
-        addTake(QStringLiteral("AA0001"), 2, 6);
-        addTake(QStringLiteral("AA0002"), 5, 10);
-        addTake(QStringLiteral("AA0003"), 18, 12);
-        addTake(QStringLiteral("AA0004"), 62, 6);
-        addTake(QStringLiteral("AA0005"), 82, 6);
-        addTake(QStringLiteral("AA0006"), 200, 5);
-        addTake(QStringLiteral("AA0007"), 22, 6);
-        addTake(QStringLiteral("AA0008"), 35, 10);
-        addTake(QStringLiteral("AA0009"), 24, 17);
-        addTake(QStringLiteral("AA0010"), 16, 4);
-        addTake(QStringLiteral("AA0011"), 20, 5);
+        const struct { const char* name; double start, seconds; quint32 rate; } sources[] = {
+            {"A_0001.WAV", 0, 10, kDayRate}, {"A_0002.WAV", 10, 10, kDayRate},   // back to back
+            {"A_0003.WAV", 25, 15, kDayRate},                                     // after a 5 s gap
+            {"B_0001.WAV", 60, 10, kDayRate}, {"B_0002.WAV", 65, 10, kDayRate},   // overlapping
+            {"C_0001.WAV", 80, 10, 16000}};
+        for (const auto& s : sources)
+            addSource(QLatin1String(s.name), s.start, s.seconds, s.rate);
+        const double takes[][2] = {{2, 6}, {5, 10}, {18, 12}, {62, 6}, {82, 6}, {200, 5}, {22, 6}, {35, 10}, {24, 17}, {16, 4}, {20, 5}};
+        for (int i = 0; i < 11; ++i)
+            addTake(QStringLiteral("AA%1").arg(i + 1, 4, 10, QLatin1Char('0')), takes[i][0], takes[i][1]);
         addTake(QStringLiteral("AA0012"), 2, 2, {1, 2, 3});
         // A poly take, and a take whose second file is shorter than its first.
         RecorderFileSpec poly = spec(kDayRate, 16, 4 * kDayRate, kT0 + 3 * kDayRate);
         poly.channels = 2;
-        QVERIFY(RecorderFileWriter::write(target + QStringLiteral("/AA0013PX.WAV"), poly));
+        QVERIFY(RecorderFileWriter::write(file(QStringLiteral("AA0013PX.WAV")), poly));
         RecorderFileSpec odd = spec(kDayRate, 16, 4 * kDayRate, kT0 + 3 * kDayRate);
-        QVERIFY(RecorderFileWriter::write(target + QStringLiteral("/AA0014_01.WAV"), RecorderFileWriter::monoTrackSpec(odd, 2, 1)));
+        QVERIFY(RecorderFileWriter::write(file(QStringLiteral("AA0014_01.WAV")), RecorderFileWriter::monoTrackSpec(odd, 2, 1)));
         odd.frames = 3 * kDayRate;
-        QVERIFY(RecorderFileWriter::write(target + QStringLiteral("/AA0014_02.WAV"), RecorderFileWriter::monoTrackSpec(odd, 2, 2)));
+        QVERIFY(RecorderFileWriter::write(file(QStringLiteral("AA0014_02.WAV")), RecorderFileWriter::monoTrackSpec(odd, 2, 2)));
     }
     ConformPlan plan(int track, const QStringList& ids = {}, int sourceChannel = 0) const
     {
         ConformRequest r;
-        r.sourceChannel = sourceChannel;
-        r.sourceFolder = source;
-        r.targetFolder = target;
-        r.track = track;
-        r.fileIds = ids;
+        std::tie(r.sourceChannel, r.sourceFolder, r.targetFolder, r.track, r.fileIds) = std::tie(sourceChannel, source, target, track, ids);
         return BuildConformPlan(r);
     }
     QString file(const QString& name) const { return target + QLatin1Char('/') + name; }

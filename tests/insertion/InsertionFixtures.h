@@ -2,38 +2,31 @@
 #pragma once
 
 // Fixtures of the track insertion tests: recorder-like takes and sources built
-// in code, an independent RIFF walk to look at what the engine wrote, and a
-// relay that records messages.
+// in code, an independent RIFF walk to look at what the engine wrote, a fault
+// injecting disk and a relay that records messages.
 
 #include "FileWriteSeam.h"
-#include "MessageLoging.h"
 #include "RecorderFileWriter.h"
+#include "RelayRecorder.h"
 #include "TestSupport.h"
 #include "TrackWorkflows.h"
 
-#include <QByteArray>
 #include <QCryptographicHash>
 #include <QDir>
 #include <QDomDocument>
-#include <QFile>
-#include <QMap>
-#include <QSignalSpy>
-#include <QString>
-#include <QStringList>
-#include <QTemporaryDir>
 #include <QProcessEnvironment>
+#include <QTest>
+#include <QTemporaryDir>
 #include <QtEndian>
 
 #include <functional>
+#include <tuple>
 
 namespace fixtures {
 
 constexpr quint64 kHour = 3600;
 
-inline quint32 u32At(const QByteArray& b, qint64 at)
-{
-    return qFromLittleEndian<quint32>(reinterpret_cast<const uchar*>(b.constData() + at));
-}
+inline quint32 u32At(const QByteArray& b, qint64 at) { return qFromLittleEndian<quint32>(reinterpret_cast<const uchar*>(b.constData() + at)); }
 
 struct Chunk
 {
@@ -46,18 +39,12 @@ struct Chunk
 inline QList<Chunk> walk(const QByteArray& file)
 {
     QList<Chunk> chunks;
-    qint64 pos = 12;
-    while (pos + 8 <= file.size()) {
-        Chunk c;
-        c.id = file.mid(int(pos), 4);
-        c.offset = pos;
-        c.size = u32At(file, pos + 4);
-        chunks << c;
-        pos += 8 + qint64(c.size);
-    }
+    for (qint64 pos = 12; pos + 8 <= file.size(); pos += 8 + qint64(chunks.last().size))
+        chunks << Chunk{file.mid(int(pos), 4), pos, u32At(file, pos + 4)};
     return chunks;
 }
 
+// The first chunk `id` ("ond" matches any onde chunk).
 inline Chunk find(const QByteArray& file, const QByteArray& id)
 {
     for (const Chunk& c : walk(file))
@@ -69,18 +56,10 @@ inline Chunk find(const QByteArray& file, const QByteArray& id)
 inline QByteArray body(const QByteArray& file, const QByteArray& id)
 {
     const Chunk c = find(file, id);
-    if (c.id.isEmpty())
-        return QByteArray();
-    return file.mid(int(c.offset + 8), int(c.size));
+    return c.id.isEmpty() ? QByteArray() : file.mid(int(c.offset + 8), int(c.size));
 }
 
-inline QByteArray readFile(const QString& path)
-{
-    QFile f(path);
-    if (!f.open(QIODevice::ReadOnly))
-        return QByteArray();
-    return f.readAll();
-}
+inline QByteArray readFile(const QString& path) { return testsupport::readAll(path); }
 
 inline bool writeFile(const QString& path, const QByteArray& bytes)
 {
@@ -91,46 +70,33 @@ inline bool writeFile(const QString& path, const QByteArray& bytes)
 // Little-endian sample bytes of the fixture audio, frames [first, first + count).
 inline QByteArray audio(quint32 seed, quint32 first, quint32 count, quint16 bits)
 {
-    const int b = bits / 8;
     QByteArray out;
-    out.reserve(int(count) * b);
-    for (quint32 i = 0; i < count; ++i) {
-        const quint32 v = quint32(RecorderFileSpec::sampleValue(seed, first + i, 0, bits));
-        for (int k = 0; k < b; ++k)
-            out.append(char((v >> (8 * k)) & 0xFF));
-    }
+    for (quint32 i = 0; i < count; ++i)
+        for (int k = 0, v = RecorderFileSpec::sampleValue(seed, first + i, 0, bits); k < bits / 8; ++k)
+            out.append(char((quint32(v) >> (8 * k)) & 0xFF));
     return out;
 }
 
 inline RecorderFileSpec spec(quint32 rate, quint16 bits, quint32 frames, quint64 timeRef, quint32 seed = 1)
 {
     RecorderFileSpec s;
-    s.sampleRate = rate;
-    s.bitsPerSample = bits;
-    s.frames = frames;
-    s.timeReference = timeRef;
-    s.audioSeed = seed;
+    std::tie(s.sampleRate, s.bitsPerSample, s.frames, s.timeReference, s.audioSeed) = std::make_tuple(rate, bits, frames, timeRef, seed);
     return s;
 }
 
 // A source file of another recorder: bext with a time reference, no iXML.
-inline bool writeSource(const QString& path, quint32 rate, quint16 bits, quint32 frames, quint64 timeRef,
-                        quint32 seed = 77, quint16 channels = 1)
+inline bool writeSource(const QString& path, quint32 rate, quint16 bits, quint32 frames, quint64 timeRef, quint32 seed = 77, quint16 channels = 1)
 {
     RecorderFileSpec s = spec(rate, bits, frames, timeRef, seed);
     s.channels = channels;
-    s.withIxml = false;
-    s.withFilm = false;
-    s.withVlta = false;
-    s.withOnde = false;
+    s.withIxml = s.withFilm = s.withVlta = s.withOnde = false;
     return RecorderFileWriter::write(path, s);
 }
 
 inline QMap<QString, QByteArray> sha1Folder(const QString& folder)
 {
     QMap<QString, QByteArray> sums;
-    const QStringList names = QDir(folder).entryList(QDir::Files | QDir::Hidden | QDir::NoDotAndDotDot, QDir::Name);
-    for (const QString& n : names)
+    for (const QString& n : QDir(folder).entryList(QDir::Files | QDir::Hidden | QDir::NoDotAndDotDot, QDir::Name))
         sums.insert(n, QCryptographicHash::hash(readFile(QDir(folder).filePath(n)), QCryptographicHash::Sha1).toHex());
     return sums;
 }
@@ -142,11 +108,9 @@ inline QString xmlValue(const QString& doc, const QString& path)
     if (!d.setContent(doc))
         return QStringLiteral("<unparsable>");
     QDomElement e = d.documentElement();
-    for (const QString& part : path.split(QLatin1Char('/'))) {
-        e = e.firstChildElement(part);
-        if (e.isNull())
+    for (const QString& part : path.split(QLatin1Char('/')))
+        if ((e = e.firstChildElement(part)).isNull())
             return QStringLiteral("<missing>");
-    }
     return e.text();
 }
 
@@ -154,10 +118,7 @@ inline QString xmlValue(const QString& doc, const QString& path)
 inline QString ixmlText(const QString& path) { return QString::fromUtf8(body(readFile(path), "iXML")).trimmed(); }
 
 // Temporary files a writer left in `folder`.
-inline QStringList partialFiles(const QString& folder)
-{
-    return QDir(folder).entryList(QStringList{QStringLiteral("*.partial")}, QDir::Files | QDir::Hidden);
-}
+inline QStringList partialFiles(const QString& folder) { return QDir(folder).entryList({QStringLiteral("*.partial")}, QDir::Files | QDir::Hidden); }
 
 // `bytes` (a whole file) with `extra` bytes appended to its data chunk, sizes kept coherent.
 inline QByteArray withDataTail(QByteArray bytes, int extra)
@@ -180,8 +141,7 @@ inline WorkflowResult createTrack(const QString& folder, const QString& source, 
     r.fileIds = ids;
     r.trackName = name;
     r.keepGoing = keepGoing;
-    CreateTrackWorkflow w;
-    return w.Run(r);
+    return CreateTrackWorkflow().Run(r);
 }
 
 // The delete (hide) workflow; track is 1-based.
@@ -191,8 +151,7 @@ inline WorkflowResult hideTrack(const QString& folder, int track, const QStringL
     r.targetFolder = folder;
     r.trackIndex = track - 1;
     r.fileIds = ids;
-    DeleteTrackWorkflow w;
-    return w.Run(r);
+    return DeleteTrackWorkflow().Run(r);
 }
 
 // sonalign-cli with its own settings folder and a UTF-8 locale.
@@ -213,10 +172,7 @@ inline QStringList words(const char* line, const QStringList& more = {})
 struct Cli
 {
     QTemporaryDir home;
-    testsupport::ProcessResult operator()(const QStringList& args)
-    {
-        return testsupport::run(testsupport::cliPath(), args, 120000, cliEnv(home.path()));
-    }
+    testsupport::ProcessResult operator()(const QStringList& args) { return testsupport::run(testsupport::cliPath(), args, 120000, cliEnv(home.path())); }
 };
 
 // A disk for the fault-injection tests, installed for its lifetime: `write`
@@ -231,21 +187,24 @@ public:
     std::function<qint64(const QString& path, qint64 requested, int index)> write;
     QString refuseOpen;
     bool refuseRename = false;
-    int newFileWrites = 0;
-    int otherWrites = 0;
+    int newFileWrites = 0, otherWrites = 0, allWrites = 0;
 
     // Makes the n-th write of the new file (or of the other files) store half, or fail.
     void failWrite(int n, bool ioError, bool newFile)
     {
         write = [this, n, ioError, newFile](const QString& path, qint64 requested, int) -> qint64 {
             const bool partial = path.endsWith(QLatin1String(".partial"));
-            if (partial != newFile || (partial ? newFileWrites : otherWrites) != n)
-                return requested;
-            return ioError ? -1 : requested / 2;
+            return partial != newFile || (partial ? newFileWrites : otherWrites) != n ? requested : ioError ? -1 : requested / 2;
         };
+    }
+    // Makes the n-th write of any file fail.
+    void failAnyWrite(int n)
+    {
+        write = [this, n](const QString&, qint64 requested, int) { return allWrites == n ? -1 : requested; };
     }
     qint64 acceptWrite(const QString& path, qint64 requested) override
     {
+        ++allWrites;
         const int index = path.endsWith(QLatin1String(".partial")) ? ++newFileWrites : (++otherWrites, 0);
         return write ? write(path, requested, index) : requested;
     }
@@ -254,19 +213,10 @@ public:
 };
 
 // Installs a relay for the test's lifetime and records its messages.
-class Relay
+class Relay : public testsupport::RelayRecorder
 {
 public:
-    Relay() : m_spy(&m_relay, &MessageLoging::signal_message)
-    {
-        m_previous = global_pLogger;
-        global_pLogger = &m_relay;
-    }
-    ~Relay() { global_pLogger = m_previous; }
-    int count() const { return m_spy.count(); }
-    QString title(int i) const { return m_spy.at(i).at(0).toString(); }
-    QString text(int i) const { return m_spy.at(i).at(1).toString(); }
-    int kind(int i) const { return m_spy.at(i).at(3).toInt(); }
+    int kind(int i) const { return args(i).section(QLatin1Char(','), 1, 1).toInt(); }
     QStringList texts() const
     {
         QStringList l;
@@ -275,12 +225,66 @@ public:
         return l;
     }
     QString all() const { return texts().join(QStringLiteral(" | ")); }
-    void clear() { m_spy.clear(); }
-
-private:
-    MessageLoging m_relay;
-    QSignalSpy m_spy;
-    MessageLoging* m_previous = nullptr;
 };
 
 } // namespace fixtures
+
+// Builders of this folder's tests only (apart, so that no name meets one of another folder).
+namespace ins {
+using namespace fixtures;
+
+constexpr quint64 kTen = 10 * kHour * 48000;   // 10:00:00 at 48 kHz
+
+// The columns of a data-driven test in one line: columns<int, QString>({"a", "b"}).
+template <typename... T>
+void columns(std::initializer_list<const char*> names)
+{
+    auto name = names.begin();
+    (QTest::addColumn<T>(*name++), ...);
+}
+
+// "bext,fmt ,data,..." in file order.
+inline QString chunkIds(const QByteArray& file)
+{
+    QStringList ids;
+    for (const Chunk& c : walk(file))
+        ids << QString::fromLatin1(c.id);
+    return ids.join(QLatin1Char(','));
+}
+
+// A file of another recorder: bext with a time reference, no iXML, film, vlta or onde.
+inline RecorderFileSpec sourceSpec(RecorderFileSpec s)
+{
+    s.withIxml = s.withFilm = s.withVlta = s.withOnde = false;
+    return s;
+}
+
+inline QString ixmlValue(const QString& path, const QString& key) { return xmlValue(ixmlText(path), key); }
+
+inline WorkflowResult restoreTrack(const QString& folder, int track, const QStringList& ids)
+{
+    return RestoreTrackWorkflow().Run(RestoreTrackRequest{folder, track - 1, ids, {}});
+}
+
+// Takes of `tracks` mono files (48 kHz, 24 bits, 0.2 s from 10:00:00 unless
+// `base` says otherwise) in <tmp>/Day1, and a source BOOM.WAV of `srcFrames`
+// from `srcStart` samples after the take's start.
+struct Project
+{
+    QTemporaryDir dir;
+    QString target = dir.path() + QStringLiteral("/Day1"), source = dir.path() + QStringLiteral("/BOOM.WAV");
+
+    explicit Project(int tracks = 2, const QStringList& roots = {QStringLiteral("AA0001")},
+                     const RecorderFileSpec& base = spec(48000, 24, 9600, kTen), quint32 srcFrames = 48000, qint64 srcStart = -1000)
+    {
+        QDir().mkpath(target);
+        for (const QString& root : roots)
+            RecorderFileWriter::writeMonoTake(target, root, tracks, base);
+        writeSource(source, base.sampleRate, base.bitsPerSample, srcFrames, quint64(qint64(base.timeReference) + srcStart));
+    }
+    QString file(const QString& name) const { return target + QLatin1Char('/') + name; }
+    QString track(int n, const char* root = "AA0001") const { return file(QStringLiteral("%1_%2.WAV").arg(QLatin1String(root)).arg(n, 2, 10, QLatin1Char('0'))); }
+    WorkflowResult create(int track, const QStringList& ids = {QStringLiteral("AA0001")}) const { return createTrack(target, source, track, ids); }
+};
+
+} // namespace ins

@@ -1,34 +1,37 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// The mono track engine: sample-exact segments, header, peaks, filler, and the
-// checks that keep it from writing anything.
+// The mono track engine: sample-exact segments across its blocks and I/O runs
+// (its reader thread), header fields, peaks and filler of the new file (the
+// whole bytes: tst_golden), sources of other recorders (written by sox and
+// ffmpeg, RF64 past 4 GB), and the checks that keep it from writing anything.
 
 #include "InsertionFixtures.h"
-#include "TestSupport.h"
+#include "SourceFiles.h"
 
-#include "QSoundFile.h"
+#include "ConformApply.h"
+#include "ConformPlan.h"
+#include "CoverageAnalysis.h"
 #include "QSoundMixer.h"
 #include "QSoundPerform.h"
 
-#include <QTemporaryDir>
+#include <QRegularExpression>
 #include <QtTest>
 
 using namespace fixtures;
+using namespace ins;
 
 namespace {
 
 const quint32 k48k = 48000;
-const quint64 kTen = 10 * kHour * k48k;   // 10:00:00 at 48 kHz
 
 struct EngineRun
 {
     bool failed = true;
-    QString name;
-    QString messages;   // joined by '|'
+    QString name, messages;   // messages joined by '|'
     QList<qint64> progress;
-    QByteArray made;    // the new file
+    QByteArray made;          // the new file
 };
 
-// The engine on track t (0-based) of take AA0001 in `folder`.
+// The engine on track t (0-based) of take `fileId` in `folder`.
 EngineRun runEngine(const QString& source, const QString& folder, int t, const QString& trackName = QStringLiteral("Boom"),
                     int channel = 0, const QString& fileId = QStringLiteral("AA0001"))
 {
@@ -38,14 +41,10 @@ EngineRun runEngine(const QString& source, const QString& folder, int t, const Q
     take.ResetVariables();
     if (!take.InitFilesZZ(folder + QLatin1Char('/') + fileId, QStringLiteral("WAV"))) {
         // A take record with a format but no file: what a caller could hand over.
-        take.m_nSampleRate = 48000;
-        take.m_nBitsPerSample = 16;
-        take.m_nNbChannels = 1;
+        std::tie(take.m_nSampleRate, take.m_nBitsPerSample, take.m_nNbChannels) = std::make_tuple(48000, 16, 1);
     }
     QSoundMixer mixer;
-    QSoundMixer::SourceOptions options;
-    options.channel = channel;
-    mixer.SetSourceOptions(options);
+    mixer.SetSourceOptions([channel] { QSoundMixer::SourceOptions o; o.channel = channel; return o; }());
     QObject::connect(&mixer, &QSoundMixer::signal_ProgressSize, [&](qint64 p) { r.progress << p; });
     QSignalSpy done(&mixer, &QSoundMixer::signal_ImportSourceProgressPct);
     r.failed = mixer.SonalignMono(source, folder, fileId, t, trackName, &take, nullptr, &r.name);
@@ -58,460 +57,310 @@ EngineRun runEngine(const QString& source, const QString& folder, int t, const Q
     return r;
 }
 
-// A one-file take from `base` and a source of the same span named `srcName`,
-// then the engine on track t.
-EngineRun makeTrack(const QTemporaryDir& dir, const RecorderFileSpec& base, int t = 1,
-                    const QString& srcName = QStringLiteral("s.wav"), const QString& trackName = QStringLiteral("Boom"))
+// A token of a row ("key=value" or a bare word) of `tokens`, or `fallback`.
+QString token(const QString& tokens, const QString& key, const QString& fallback = QString())
 {
-    if (!RecorderFileWriter::writeMonoTake(dir.path(), QStringLiteral("AA0001"), 1, base))
-        return EngineRun();
-    RecorderFileSpec source = spec(base.sampleRate, base.bitsPerSample, base.frames, base.timeReference, 77);
-    source.withIxml = source.withFilm = source.withVlta = source.withOnde = false;
-    const QString src = dir.path() + QLatin1Char('/') + srcName;
-    if (!writeFile(src, RecorderFileWriter::build(source)))
-        return EngineRun();
-    return runEngine(src, dir.path(), t, trackName);
+    for (const QString& t : tokens.split(QLatin1Char(' '), Qt::SkipEmptyParts))
+        if (t == key || t.startsWith(key + QLatin1Char('=')))
+            return t == key ? key : t.mid(key.size() + 1);
+    return fallback;
 }
 
-QString chunkIds(const QByteArray& file)
+// A byte run as text: its text, then "+<n>z" for the zeros that end it (or the rest in hex).
+QString shown(const QByteArray& b)
 {
-    QStringList ids;
-    for (const Chunk& c : walk(file))
-        ids << QString::fromLatin1(c.id);
-    return ids.join(QLatin1Char(','));
+    const int text = b.indexOf('\0') < 0 ? b.size() : b.indexOf('\0');
+    const QByteArray rest = b.mid(text);
+    return QString::fromUtf8(b.left(text)) + (rest.isEmpty() ? QString() : rest.count('\0') == rest.size() ? QStringLiteral("+%1z").arg(rest.size()) : QLatin1Char('+') + QString::fromLatin1(rest.toHex()));
 }
-
-QByteArray take1(const QTemporaryDir& dir) { return readFile(dir.path() + QStringLiteral("/AA0001_01.WAV")); }
 
 } // namespace
 
 class TestMixer : public QObject
 {
     Q_OBJECT
-
 private slots:
-    void segments_data();
-    void segments();
-    void headerLayout();
-    void referenceInLaterSlot();
-    void refusals_data();
-    void refusals();
-    void originatorReferenceAndUmid_data();
-    void originatorReferenceAndUmid();
-    void peaks_data();
-    void peaks();
-    void noFilmNoVlta();
-    void filler();
-    void fillerSourceNameTooLong();
-    void longTrackNameIsCut();
-    void rewriteBextDescriptor();
-    void checkedByOtherTools();
+    // The engine on a take (16 bits, 4800 samples from 10:00:00 unless the row
+    // says otherwise: bits, frames, rate, files=N written like the recorder or
+    // slots=a,b with their own UMIDs, nofilm, list=N after the audio, ref, umid,
+    // id, trackname) and a source placed `at` samples from the take's start
+    // (frames, rate, bits, channels, nobext, tag, cut, missing, ds64, name, peak).
+    // Refused: exactly these messages, the folder as it was. Written: the zeros,
+    // the source's overlap, zeros, whatever the 15120-byte blocks (7560 frames at
+    // 16 bits, 5040 at 24) and the 1 MiB I/O runs, as long as the reference, one
+    // progress report per block; then the facts the row names, "|"-separated.
+    void engine_data()
+    {
+        columns<QString, QString, int, QString>({"take", "source", "track", "expected"});
+        const int b16 = 7560, b24 = 5040, s = 48000;
+        auto row = [](const char* tag, const QString& take, const QString& source, int track, const QString& expected) {
+            QTest::newRow(tag) << take << source << track << expected;
+        };
+        const QString n = QStringLiteral("files=2 frames=%1"), t = QStringLiteral("at=%1 frames=%2");
+        row("missing start, 96000 zeros then 864000 samples", n.arg(20 * s), t.arg(2 * s).arg(58 * s), 3, "");
+        row("entire take, exact span", n.arg(3 * s) + " bits=24", t.arg(0).arg(3 * s), 3, "");
+        row("entire take, source around it", n.arg(3 * s), t.arg(-s).arg(6 * s), 3, "");
+        row("missing end: 60 s in, 10 s copied, 10 s silence", n.arg(20 * s), t.arg(-60 * s).arg(70 * s), 3, "");
+        row("partial coverage", n.arg(4 * s) + " bits=24", t.arg(s + 7).arg(2 * s), 3, "");
+        row("missing start by one sample", n.arg(2 * s), t.arg(1).arg(3 * s), 3, "");
+        row("missing end by one sample", n.arg(2 * s) + " bits=24", t.arg(-5).arg(2 * s), 3, "");
+        row("16-bit, one block exactly", n.arg(b16), t.arg(0).arg(b16), 3, "");
+        row("16-bit, block - 1, partial", n.arg(b16 - 1), t.arg(3).arg(b16 - 10), 3, "");
+        row("16-bit, block + 1, missing start", n.arg(b16 + 1), t.arg(b16).arg(5 * b16), 3, "");
+        row("16-bit, 3 blocks + 1, missing end", n.arg(3 * b16 + 1), t.arg(-b16 - 1).arg(3 * b16 + 2), 3, "");
+        row("24-bit, one block exactly", n.arg(b24) + " bits=24", t.arg(0).arg(b24), 3, "");
+        row("24-bit, 2 blocks - 1, partial", n.arg(2 * b24 - 1) + " bits=24", t.arg(b24 - 1).arg(b24 / 2), 3, "");
+        row("24-bit, beyond one I/O run (69 blocks)", n.arg(75 * b24 + 13) + " bits=24", t.arg(71 * b24 + 5).arg(100 * b24), 3, "");
+        row("16-bit, one frame take", n.arg(1), t.arg(0).arg(1), 3, "");
+        row("one-sample source at the first sample", n.arg(4800) + " bits=24", t.arg(0).arg(1), 3, "");
+        row("one-sample source inside", n.arg(100) + " bits=24", t.arg(50).arg(1), 3, "");
+        row("one-sample source at the last sample", n.arg(4800) + " bits=24", t.arg(4799).arg(1), 3, "");
+        // Other references: no film and vlta; extra chunks ended by a "sonl" filler with the source's name (all zero for a 255-character name).
+        row("no film, no vlta", "nofilm", "", 2, "chunks=bext,fmt ,data,ond2,iXML|dataAt=902|sonl=");
+        row("LIST after data: filler", "list=1000", "name=Mic1.wav", 2, "chunks=bext,fmt ,film,vlta,data,ond2,iXML,sonl|sonl=Mic1.wav+992z|film=Mic1.wav");
+        row("source name of 255 characters", "list=300 frames=480", "name=" + QString(251, QLatin1Char('n')) + ".wav", 2,
+            "sonl=+300z|film=" + QString(251, QLatin1Char('n')) + ".wav");
+        // The header comes from the take's first file (track 2 when only 2 and 3 exist); the recorder's
+        // originator reference and UMID byte 31 carry the new track's index, another maker's reference is kept.
+        const QString vel = QStringLiteral("ref=VELPAV0000000000000000000000000A umid=5 files=5");
+        row("VEL, track index 2", vel, "", 3, "orig=VELPAV00000000000000000000000003|umid=" + QString::fromLatin1(QByteArray(31, '5').toHex()) + "02");
+        row("VEL, track index 0", vel, "", 1, "orig=VELPAV00000000000000000000000001|umid=" + QString::fromLatin1(QByteArray(31, '5').toHex()) + "00");
+        row("other maker kept", "ref=XYZ00000000000000000000000000000 umid=5 files=5", "", 3, "orig=XYZ00000000000000000000000000000");
+        row("tracks 2 and 3 only", "slots=2,3", "", 1, "orig=VELPAV00000000000000000000000001|umid=" + QString::fromLatin1(QByteArray(31, '2').toHex()) + "00");
+        // Peaks at 1000 Hz: 100 samples a point, none for the rest of 350; the loudest sample in the second period only.
+        for (const auto& p : {std::make_tuple("16-bit -32768 gives 255", 16, -32768, 255), std::make_tuple("16-bit 32767 gives 255", 16, 32767, 255),
+                              std::make_tuple("16-bit -1000 gives 7", 16, -1000, 7), std::make_tuple("16-bit 127 gives 0", 16, 127, 0),
+                              std::make_tuple("24-bit -8388608 gives 255", 24, -8388608, 255), std::make_tuple("24-bit 1000000 gives 30", 24, 1000000, 30)})
+            row(std::get<0>(p), QStringLiteral("rate=1000 frames=350 bits=%1").arg(std::get<1>(p)), QStringLiteral("peak=%1").arg(std::get<2>(p)), 2,
+                QStringLiteral("onde=100,0,%1,0,0").arg(std::get<3>(p)));
+        // The iXML keeps a long name whole; the Description gets what fits with the type line after it: 122 bytes, at a character boundary.
+        const QString name = QString(60, QLatin1Char('a')) + QString(60, QChar(0x00e9));
+        row("long track name", "frames=480 trackname=" + name, "", 12, "ixmlname=" + name + "|trk=" + QString::fromUtf8(name.toUtf8().left(122)) + "|desc=aNOTE=good\r\naTYP=mono \r\n");
+        // Refusals the command line tests do not meet (%S = the source, %D = the test folder).
+        row("44.1 kHz stereo: both messages", "", "rate=44100 channels=2", 3, "%S [44100/16 bits] \nTarget [48000/16 bits]\nThe source is at 44100 Hz and the take at 48000 Hz: the source must be "
+            "resampled to 48000 Hz first.|%S \n Is not a monophonic file.\nIt has 2 channels: choose one with --channel K (the channel choice beside the track in the window).");
+        row("compressed source", "", "tag=2", 3, "%S\nCompressed or unknown audio format (format tag 0x0002): only PCM and IEEE float sources can be used.");
+        row("source without bext", "", "nobext", 3, "%S\nThis source has no bext chunk, so no time reference: it cannot be placed in the take (it would land at midnight).");
+        row("missing source", "", "missing", 3, "Unable to open\n%D/\nnope.wav\nfor reading !|%S\nError returned by clSoundFile.Open().");
+        row("no overlap: source ends at the take start", "", "at=-4800", 3, "Unable to in point Tc sample!");
+        row("no overlap: source starts at the take end", "", "at=4800", 3, "Unable to in point Tc sample!");
+        row("empty take", "id=AA0009", "", 3, "AA0009 \nNo valid index detected.");
+        row("source shorter than its data chunk", "", "cut=1000", 3, "%S\nThe source file holds fewer audio bytes than its data chunk declares.");
+        // RF64 headers that lie, the take in the part of the data the file does not hold.
+        row("RF64 data past the end of the file", "", "ds64=1440000 at=-240000 bits=24 frames=48000", 3, "%S\nThe source file holds fewer audio bytes than its data chunk declares.");
+        row("RF64 data of 2^62 bytes", "", "ds64=4611686018427387904 at=-240000 bits=24 frames=48000", 3, "%S\nThe source's time reference or length is out of range: its header is damaged.");
+    }
+    void engine()
+    {
+        QFETCH(QString, take); QFETCH(QString, source); QFETCH(int, track); QFETCH(QString, expected);
+        QTemporaryDir dir;
+        const QString folder = dir.path() + QStringLiteral("/T");
+        QVERIFY(QDir().mkpath(folder));
+        const quint32 rate = token(take, QStringLiteral("rate"), QStringLiteral("48000")).toUInt();
+        const quint16 bits = quint16(token(take, QStringLiteral("bits"), QStringLiteral("16")).toUInt());
+        const quint32 frames = token(take, QStringLiteral("frames"), QStringLiteral("4800")).toUInt();
+        const quint64 start = 10 * kHour * rate;
+        RecorderFileSpec base = spec(rate, bits, frames, start);
+        base.withFilm = base.withVlta = token(take, QStringLiteral("nofilm")).isEmpty();
+        base.originatorReference = token(take, QStringLiteral("ref"), QString::fromLatin1(base.originatorReference)).toLatin1();
+        if (!token(take, QStringLiteral("umid")).isEmpty())
+            base.umid = QByteArray(64, token(take, QStringLiteral("umid")).at(0).toLatin1());
+        if (!token(take, QStringLiteral("list")).isEmpty())
+            base.extraAfter << ExtraChunk{"LIST", QByteArray(token(take, QStringLiteral("list")).toInt(), 'x'), false, 0};
+        QList<int> present;
+        for (const QString& n : token(take, QStringLiteral("slots")).split(QLatin1Char(','), Qt::SkipEmptyParts))
+            present << n.toInt();
+        for (int n : present) {
+            RecorderFileSpec f = RecorderFileWriter::monoTrackSpec(base, present.last(), n);
+            f.umid = QByteArray(64, char('0' + n));
+            QVERIFY(RecorderFileWriter::write(folder + QStringLiteral("/AA0001_%1.WAV").arg(n, 2, 10, QLatin1Char('0')), f));
+        }
+        const int files = token(take, QStringLiteral("files"), QStringLiteral("1")).toInt();
+        if (files == 5)   // the fifth file only
+            QVERIFY(RecorderFileWriter::write(folder + QStringLiteral("/AA0001_05.WAV"), RecorderFileWriter::monoTrackSpec(base, 5, 5)));
+        else if (present.isEmpty())
+            QVERIFY(RecorderFileWriter::writeMonoTake(folder, QStringLiteral("AA0001"), files, base));
+        QString src = dir.path() + QLatin1Char('/') + token(source, QStringLiteral("name"), QStringLiteral("S01.WAV"));
+        const qint64 at = token(source, QStringLiteral("at"), QStringLiteral("0")).toLongLong();
+        RecorderFileSpec so = sourceSpec(spec(token(source, QStringLiteral("rate"), QString::number(rate)).toUInt(), quint16(token(source, QStringLiteral("bits"), QString::number(bits)).toUInt()),
+                                              token(source, QStringLiteral("frames"), QString::number(frames)).toUInt(), quint64(qint64(start) + at), 77));
+        so.channels = quint16(token(source, QStringLiteral("channels"), QStringLiteral("1")).toUInt());
+        so.withBext = token(source, QStringLiteral("nobext")).isEmpty();
+        so.formatTag = quint16(token(source, QStringLiteral("tag"), QStringLiteral("1")).toUInt());
+        QByteArray bytes = RecorderFileWriter::build(so);
+        if (!token(source, QStringLiteral("peak")).isEmpty()) {
+            const qint64 d = find(bytes, "data").offset + 8;
+            for (quint32 i = 0; i < so.frames; ++i)
+                for (int k = 0; k < bits / 8; ++k)
+                    bytes[int(d + i * bits / 8 + k)] = char((quint32(i == 150 ? token(source, QStringLiteral("peak")).toInt() : i >= 200 ? 1 : 0) >> (8 * k)) & 0xFF);
+        }
+        QVERIFY(writeFile(src, bytes.left(bytes.size() - token(source, QStringLiteral("cut"), QStringLiteral("0")).toInt())));
+        if (!token(source, QStringLiteral("ds64")).isEmpty()) {   // one second of sparse RF64, its ds64 data size (8 bytes at 28) patched
+            QVERIFY(RecorderFileWriter::writeRf64Sparse(src, spec(rate, so.bitsPerSample, 0, so.timeReference), so.frames, 0, so.frames));
+            bytes = readFile(src);
+            for (int k = 0; k < 8; ++k)
+                bytes[28 + k] = char((token(source, QStringLiteral("ds64")).toULongLong() >> (8 * k)) & 0xFF);
+            QVERIFY(writeFile(src, bytes));
+        }
+        if (!token(source, QStringLiteral("missing")).isEmpty())
+            src = dir.path() + QStringLiteral("/nope.wav");
+        const QMap<QString, QByteArray> before = sha1Folder(folder);
+        const EngineRun r = runEngine(src, folder, track - 1, token(take, QStringLiteral("trackname"), QStringLiteral("Boom")), 0, token(take, QStringLiteral("id"), QStringLiteral("AA0001")));
+        if (r.failed) {
+            QCOMPARE(r.messages, expected.replace(QLatin1String("%S"), src).replace(QLatin1String("%D"), dir.path()));
+            QCOMPARE(sha1Folder(folder), before);
+            return;
+        }
+        QCOMPARE(r.name + r.messages, QStringLiteral("AA0001_%1.WAV").arg(track, 2, 10, QLatin1Char('0')));
+        const qint64 b = bits / 8, length = frames, first = qBound<qint64>(0, at, length), end = qBound<qint64>(0, at + so.frames, length);
+        QVERIFY(body(r.made, "data") == QByteArray(int(first * b), '\0') + body(readFile(src), "data").mid(int(qMax<qint64>(0, -at) * b), int((end - first) * b))
+                                            + QByteArray(int((length - end) * b), '\0'));
+        const QByteArray ref = readFile(folder + QLatin1Char('/') + before.firstKey());
+        QCOMPARE(r.made.size(), ref.size());
+        QCOMPARE(u32At(r.made, 4), u32At(ref, 4));
+        QVERIFY(partialFiles(folder).isEmpty());
+        const qint64 k = 15120 / b;
+        auto blocks = [k](qint64 n) { return (n + k - 1) / k; };
+        QCOMPARE(qint64(r.progress.size()), blocks(first) + blocks(end - first) + blocks(length - end));
+        QCOMPARE(r.progress.last(), qint64(100));
+        QVERIFY(std::is_sorted(r.progress.begin(), r.progress.end()));
+        QStringList facts;
+        const QByteArray desc = r.made.mid(20, 256), onde = body(r.made, "ond");
+        const int trk = desc.indexOf("aTRK");
+        for (const QString& fact : expected.split(QLatin1Char('|'), Qt::SkipEmptyParts)) {
+            const QString key = fact.section(QLatin1Char('='), 0, 0);
+            const QMap<QString, QString> value{
+                {QStringLiteral("chunks"), chunkIds(r.made)},
+                {QStringLiteral("dataAt"), QString::number(find(r.made, "data").offset)},
+                {QStringLiteral("sonl"), shown(body(r.made, "sonl"))},
+                {QStringLiteral("film"), shown(r.made.mid(int(find(r.made, "film").offset) + 812, 256)).section(QLatin1Char('+'), 0, 0)},
+                {QStringLiteral("orig"), QString::fromLatin1(r.made.mid(20 + 288, 32))},
+                {QStringLiteral("umid"), QString::fromLatin1(r.made.mid(20 + 348, 32).toHex())},
+                {QStringLiteral("onde"), QStringLiteral("%1,%2,%3,%4,%5").arg(u32At(onde, 0)).arg(quint8(onde.at(8))).arg(quint8(onde.at(9))).arg(quint8(onde.at(10))).arg(quint8(onde.at(11)))},
+                {QStringLiteral("ixmlname"), xmlValue(QString::fromUtf8(body(r.made, "iXML")).trimmed(), QStringLiteral("TRACK_LIST/TRACK/NAME"))},
+                {QStringLiteral("trk"), QString::fromUtf8(desc.mid(desc.indexOf('=', trk) + 1, desc.indexOf("\r\n", trk) - desc.indexOf('=', trk) - 1))},
+                {QStringLiteral("desc"), QString::fromLatin1(desc.mid(desc.indexOf("aNOTE="), desc.indexOf('\0') - desc.indexOf("aNOTE=")))}};
+            facts << key + QLatin1Char('=') + value.value(key, QStringLiteral("<unknown fact>"));
+        }
+        QCOMPARE(facts.join(QLatin1Char('|')), expected);
+    }
+
+    // Texts a caller gives replace the stored ones (cut to their widths); a frame-rate code gives
+    // the speed when none is stored; no Description, nothing done.
+    void rewriteWithGivenTexts()
+    {
+        QSoundMixer::RewriteBextDescriptor(nullptr, "SC", nullptr, nullptr, nullptr, nullptr, nullptr, 0, "");
+        QStringList speeds;
+        for (const char* rate : {"24.DRIF2", "29.97", "30.DRIFT", "25.00"}) {
+            char d[256] = "aSCENE=1\r\n";
+            QSoundMixer::RewriteBextDescriptor(d, "SC", "T9", "my note", "TAPE99", "AB1", rate, 0, "");
+            speeds << QString::fromLatin1(d);
+        }
+        QCOMPARE(speeds.first(), QStringLiteral("aUBITS=$\r\naSCENE=SC       \r\naTAKE=T9    \r\naTAPE=TAPE\r\naSPEED=023.980-ND\r\naTAG=   AB1\r\n"
+                                                "aTYP=mono\r\naCHNL=C1  \r\naTRK1=\r\naNOTE=my note\r\n"));
+        QCOMPARE(speeds.replaceInStrings(QRegularExpression(QStringLiteral("^.*aSPEED=|\r\naTAG=.*$"), QRegularExpression::DotMatchesEverythingOption), QString()),
+                 QStringList({"023.980-ND", "029.970-DF", "029.970-ND", "025.000-ND"}));
+    }
+    void createFromEveryFormat_data()
+    {
+        // channel: 1-based; 0 = mono source
+        columns<QString, int, int>({"command", "takeBits", "channel"});
+        const QString ff = QStringLiteral("ffmpeg -f lavfi -i aevalsrc=%1:s=48000:d=0.25 -c:a %2 -write_bext 1 "
+                                          "-metadata time_reference=1728000000 %3 %OUT");
+        const QString loud = QStringLiteral("1.3*sin(2*PI*440*t)"), sine = QStringLiteral("0.8*sin(2*PI*440*t)");
+        const QString three = QStringLiteral("0.5*sin(2*PI*440*t)|0.7*sin(2*PI*660*t)|-0.9*sin(2*PI*880*t)");
+        const QString sox = QStringLiteral("sox -n -r 48000 -c %1 -b %2 -e %3 %OUT synth 0.25 sine 440 sine 1000");
+        QTest::newRow("32-bit float into 24 bits, clipping") << ff.arg(loud, QStringLiteral("pcm_f32le"), QString()) << 24 << 0;
+        QTest::newRow("64-bit float into 16 bits") << ff.arg(loud, QStringLiteral("pcm_f64le"), QString()) << 16 << 0;
+        QTest::newRow("RF64 float into 24 bits") << ff.arg(loud, QStringLiteral("pcm_f32le"), QStringLiteral("-rf64 always")) << 24 << 0;
+        QTest::newRow("extensible 24-bit, copied") << ff.arg(sine, QStringLiteral("pcm_s24le"), QString()) << 24 << 0;
+        QTest::newRow("24-bit into 16 bits") << ff.arg(sine, QStringLiteral("pcm_s24le"), QString()) << 16 << 0;
+        QTest::newRow("32-bit into 24 bits") << ff.arg(sine, QStringLiteral("pcm_s32le"), QString()) << 24 << 0;
+        QTest::newRow("8-bit unsigned into 16 bits") << ff.arg(sine, QStringLiteral("pcm_u8"), QString()) << 16 << 0;
+        QTest::newRow("three channels, the third") << ff.arg(three, QStringLiteral("pcm_s24le"), QString()) << 24 << 3;
+        QTest::newRow("three channels, the first, into 16 bits") << ff.arg(three, QStringLiteral("pcm_s24le"), QString()) << 16 << 1;
+        QTest::newRow("sox 16-bit into 24 bits") << sox.arg(1).arg(16).arg(QStringLiteral("signed-integer")) << 24 << 0;
+        QTest::newRow("sox stereo 16-bit, the second") << sox.arg(2).arg(16).arg(QStringLiteral("signed-integer")) << 16 << 2;
+        QTest::newRow("sox 32-bit float into 16 bits") << sox.arg(1).arg(32).arg(QStringLiteral("floating-point")) << 16 << 0;
+    }
+    // Take 09:59:59.98 .. +10000 samples; the source from 10:00:00 (sox writes
+    // no bext: one is added): 1000 samples of silence, then the source's first
+    // 9000 samples converted, with peaks of the converted samples; conform gives
+    // the same samples.
+    void createFromEveryFormat()
+    {
+        QFETCH(QString, command); QFETCH(int, takeBits); QFETCH(int, channel);
+        if (!sources::haveTools())
+            QSKIP("sox and ffmpeg are needed to write the sources");
+        QTemporaryDir dir;
+        const QString src = dir.path() + QStringLiteral("/source.wav"), folder = dir.path() + QStringLiteral("/take");
+        QString error;
+        QVERIFY2(sources::runTool(command, src, &error), qPrintable(error));
+        if (command.startsWith(QLatin1String("sox")))
+            QVERIFY(writeFile(src, sources::withBext(readFile(src), kTen)));
+        const sources::RawWav raw = sources::parseWav(readFile(src));
+        QVERIFY(raw.dataSize >= 9000ull * raw.channels * (raw.bits / 8));
+        const RecorderFileSpec take = spec(k48k, quint16(takeBits), 10000, kTen - 1000);
+        QVERIFY(QDir().mkpath(folder) && RecorderFileWriter::writeMonoTake(folder, QStringLiteral("AA0001"), 1, take));
+        const EngineRun r = runEngine(src, folder, 1, QStringLiteral("Lav"), channel);
+        QVERIFY2(!r.failed, qPrintable(r.messages));
+        // Independent expectation, sample by sample (peaks of the converted samples: the peaks test).
+        const int b = takeBits / 8;
+        QByteArray expected(1000 * b, '\0');
+        quint64 clipped = 0, firstClipped = 0;
+        for (quint64 i = 0; i < 9000; ++i) {
+            bool isFloat = false;
+            const double v = sources::sampleAt(raw, i, std::max(channel, 1) - 1, &isFloat);
+            const sources::Expected e = sources::expectedSample(v, isFloat, raw.bits, takeBits);
+            sources::appendSample(expected, e.value, takeBits);
+            if (e.clipped && clipped++ == 0)
+                firstClipped = i;
+        }
+        QVERIFY(body(r.made, "data") == expected);
+        QCOMPARE(body(r.made, "fmt ").mid(12, 4), body(readFile(folder + QStringLiteral("/AA0001_01.WAV")), "fmt ").mid(12, 4));   // block align, depth of the take
+        // Clipping is reported with where it first happened (25 fps timecode); no NaN here.
+        QVERIFY(clipped > 0 || !QByteArray(QTest::currentDataTag()).contains("clipping"));
+        const QTime first = QTime(0, 0).addMSecs(int((kTen + firstClipped) * 1000 / k48k));
+        QCOMPARE(r.messages.contains(QStringLiteral("to %1-bit: %2 sample(s) clipped (first at %3:%4), 0 NaN or infinite sample(s) set to 0.")
+                                         .arg(takeBits).arg(clipped).arg(first.toString(QStringLiteral("HH:mm:ss"))).arg(first.msec() / 40, 2, 10, QLatin1Char('0'))),
+                 clipped > 0);
+        QCOMPARE(r.messages.isEmpty(), clipped == 0);
+        // Conform reads the same source through the same engine.
+        const QString sourcesDir = dir.path() + QStringLiteral("/sources"), target = dir.path() + QStringLiteral("/take2");
+        QVERIFY(QDir().mkpath(sourcesDir) && QDir().mkpath(target));
+        QVERIFY(QFile::copy(src, sourcesDir + QStringLiteral("/SOURCE.WAV")));
+        QVERIFY(RecorderFileWriter::writeMonoTake(target, QStringLiteral("AA0001"), 1, take));
+        ConformRequest request;
+        std::tie(request.sourceFolder, request.targetFolder, request.track, request.sourceChannel) = std::make_tuple(sourcesDir, target, 2, channel);
+        ConformPlan plan = BuildConformPlan(request);
+        QCOMPARE(plan.takes.size(), 1);
+        QVERIFY2(plan.takes.at(0).create, qPrintable(plan.takes.at(0).reason));
+        QVERIFY(ConformRun().Apply(plan));
+        QVERIFY(body(readFile(target + QStringLiteral("/AA0001_02.WAV")), "data") == expected);
+    }
+    // A sparse RF64 source of more than 4 GB from our writer: the take lies past
+    // the first 4 GB of its data, found through ds64, read at its 64-bit offset.
+    void rf64PastFourGigabytes()
+    {
+        QTemporaryDir dir;
+        const RecorderFileSpec s = spec(k48k, 24, 0, 3600ull * k48k, 4);   // 01:00:00
+        const quint64 frames = (quint64(1) << 32) / 3 + 96000, at = frames - 48000;   // the take's second is the source's last
+        const QString src = dir.path() + QStringLiteral("/long.wav");
+        QString error;
+        QVERIFY2(RecorderFileWriter::writeRf64Sparse(src, s, frames, at, 48000, &error), qPrintable(error));
+        long long in = 0, out = 0;
+        bool chunks = false;
+        QVERIFY(!GetInOutTimecode(src, &in, &out, &chunks));
+        QCOMPARE(QList<qint64>({in, out, chunks}), QList<qint64>({qint64(s.timeReference), qint64(s.timeReference + frames), 1}));
+        QVERIFY(RecorderFileWriter::writeMonoTake(dir.path(), QStringLiteral("AA0001"), 1, spec(k48k, 24, 48000, s.timeReference + at)));
+        const EngineRun r = runEngine(src, dir.path(), 1);
+        QVERIFY2(!r.failed, qPrintable(r.messages));
+        QByteArray expected;
+        for (quint32 i = 0; i < 48000; ++i)
+            sources::appendSample(expected, RecorderFileSpec::sampleValue(4, quint32(at + i), 0, 24), 24);
+        QVERIFY(body(r.made, "data") == expected);
+    }
 };
-
-// Take 10:00:00 + takeFrames; source placed `srcStart` frames from the take
-// start (may be negative). The new track: zeros, the source's overlap, zeros,
-// whatever the 15120-byte blocks (7560 frames at 16 bits, 5040 at 24) and
-// the 1 MiB I/O runs.
-void TestMixer::segments_data()
-{
-    QTest::addColumn<int>("bits");
-    QTest::addColumn<quint32>("takeFrames");
-    QTest::addColumn<qint64>("srcStart");
-    QTest::addColumn<quint32>("srcFrames");
-    // The recorder case: take 20 s, source from 10:00:02 to 10:01:00.
-    QTest::newRow("missing start, 96000 zeros then 864000 samples") << 16 << 20 * k48k << qint64(2 * k48k) << 58 * k48k;
-    QTest::newRow("entire take, exact span") << 24 << 3 * k48k << qint64(0) << 3 * k48k;
-    QTest::newRow("entire take, source around it") << 16 << 3 * k48k << -qint64(k48k) << 6 * k48k;
-    QTest::newRow("missing end: 60 s in, 10 s copied, 10 s silence") << 16 << 20 * k48k << -qint64(60 * k48k) << 70 * k48k;
-    QTest::newRow("partial coverage") << 24 << 4 * k48k << qint64(k48k + 7) << 2 * k48k;
-    QTest::newRow("missing start by one sample") << 16 << 2 * k48k << qint64(1) << 3 * k48k;
-    QTest::newRow("missing end by one sample") << 24 << 2 * k48k << -qint64(5) << 2 * k48k;
-    const quint32 b16 = 7560, b24 = 5040;
-    QTest::newRow("16-bit, one block exactly") << 16 << b16 << qint64(0) << b16;
-    QTest::newRow("16-bit, block - 1, partial") << 16 << b16 - 1 << qint64(3) << b16 - 10;
-    QTest::newRow("16-bit, block + 1, missing start") << 16 << b16 + 1 << qint64(b16) << 5 * b16;
-    QTest::newRow("16-bit, 3 blocks + 1, missing end") << 16 << 3 * b16 + 1 << -qint64(b16 + 1) << 3 * b16 + 2;
-    QTest::newRow("24-bit, one block exactly") << 24 << b24 << qint64(0) << b24;
-    QTest::newRow("24-bit, 2 blocks - 1, partial") << 24 << 2 * b24 - 1 << qint64(b24 - 1) << b24 / 2;
-    QTest::newRow("24-bit, beyond one I/O run (69 blocks)") << 24 << 75 * b24 + 13 << qint64(71 * b24 + 5) << 100 * b24;
-    QTest::newRow("16-bit, one frame take") << 16 << 1u << qint64(0) << 1u;
-    QTest::newRow("one-sample source at the first sample") << 24 << 4800u << qint64(0) << 1u;
-    QTest::newRow("one-sample source inside") << 24 << 100u << qint64(50) << 1u;
-    QTest::newRow("one-sample source at the last sample") << 24 << 4800u << qint64(4799) << 1u;
-}
-
-void TestMixer::segments()
-{
-    QFETCH(int, bits);
-    QFETCH(quint32, takeFrames);
-    QFETCH(qint64, srcStart);
-    QFETCH(quint32, srcFrames);
-    QTemporaryDir dir;
-    const QString folder = dir.path() + QStringLiteral("/T");
-    QVERIFY(QDir().mkpath(folder));
-    QVERIFY(RecorderFileWriter::writeMonoTake(folder, QStringLiteral("AA0001"), 2, spec(k48k, quint16(bits), takeFrames, kTen)));
-    const QString src = dir.path() + QStringLiteral("/S01.WAV");
-    QVERIFY(writeSource(src, k48k, quint16(bits), srcFrames, quint64(qint64(kTen) + srcStart)));
-
-    const EngineRun r = runEngine(src, folder, 2);
-    QVERIFY2(!r.failed, qPrintable(r.messages));
-    QCOMPARE(r.name, QStringLiteral("AA0001_03.WAV"));
-    QCOMPARE(r.messages, QString());
-
-    const qint64 b = bits / 8, take = takeFrames;
-    const qint64 before = qBound<qint64>(0, srcStart, take), copyEnd = qBound<qint64>(0, srcStart + srcFrames, take);
-    const QByteArray expected = QByteArray(int(before * b), '\0')
-                                + audio(77, quint32(qMax<qint64>(0, -srcStart)), quint32(copyEnd - before), quint16(bits))
-                                + QByteArray(int((take - copyEnd) * b), '\0');
-    QVERIFY(body(r.made, "data") == expected);
-    const QByteArray ref = readFile(folder + QStringLiteral("/AA0001_01.WAV"));
-    QCOMPARE(r.made.size(), ref.size());
-    QCOMPARE(u32At(r.made, 4), u32At(ref, 4));
-    QVERIFY(partialFiles(folder).isEmpty());
-    // One progress report per block of each phase (silence, copy, silence), rising to 100.
-    const qint64 k = 15120 / b;
-    auto blocks = [k](qint64 frames) { return (frames + k - 1) / k; };
-    QCOMPARE(qint64(r.progress.size()), blocks(before) + blocks(copyEnd - before) + blocks(take - copyEnd));
-    QCOMPARE(r.progress.last(), qint64(100));
-    QVERIFY(std::is_sorted(r.progress.begin(), r.progress.end()));
-}
-
-void TestMixer::headerLayout()
-{
-    QTemporaryDir dir;
-    RecorderFileSpec base = spec(k48k, 24, 4800, kTen);
-    base.umid = QByteArray(64, '\x11');
-    const EngineRun r = makeTrack(dir, base, 4, QStringLiteral("Source Take %s.wav"));
-    QVERIFY2(!r.failed, qPrintable(r.messages));
-    const QByteArray ref = take1(dir), made = r.made;
-
-    QCOMPARE(made.left(4), QByteArray("RIFF"));
-    QCOMPARE(made.mid(8, 8), QByteArray("WAVEbext"));
-    // bext at 12 with ChunkSize 858, fmt at 878 unchanged.
-    QCOMPARE(u32At(made, 16), 858u);
-    QCOMPARE(made.mid(878, 24), ref.mid(int(find(ref, "fmt ").offset), 24));
-    // film follows fmt, with the source's name at record offset 812.
-    const int filmAt = 878 + 8 + 16, refFilm = int(find(ref, "film").offset);
-    QCOMPARE(made.mid(filmAt, 812), ref.mid(refFilm, 812));
-    QCOMPARE(made.mid(filmAt + 812, 20), QByteArray("Source Take %s.wav\0\0", 20));
-    QCOMPARE(made.mid(filmAt + 1068, 1580 - 1068), ref.mid(refFilm + 1068, 1580 - 1068));
-    // vlta with a zero body, then the data header.
-    const int vltaAt = filmAt + 1580;
-    QCOMPARE(made.mid(vltaAt, 4), QByteArray("vlta"));
-    QCOMPARE(u32At(made, vltaAt + 4), 64u);
-    QCOMPARE(made.mid(vltaAt + 8, 64), QByteArray(64, '\0'));
-    QCOMPARE(made.mid(vltaAt + 72, 4), QByteArray("data"));
-    QCOMPARE(u32At(made, vltaAt + 76), 4800u * 3);
-
-    // Description: the rewritten lines, then the type line added at the end.
-    QVERIFY2(made.mid(20, 256).startsWith("aUBITS=$\r\naSCENE=12A      \r\naTAKE=3     \r\naTAPE=DAY1\r\naSPEED=025.000-ND\r\n"
-                                          "aTAG=AA0001\r\naCHNL=C5  \r\naTRK5=Boom\r\naNOTE=good\r\naTYP=mono \r\n"),
-             made.mid(20, 256).constData());
-    QCOMPARE(int(made.at(20 + 348 + 31)), 4);   // UMID byte 31 is the track index
-
-    // onde after data, then iXML; the new file has the reference's length.
-    QCOMPARE(chunkIds(made), QStringLiteral("bext,fmt ,film,vlta,data,ond5,iXML"));
-    QCOMPARE(find(made, "ond5").size, 404u);
-    QCOMPARE(u32At(made, find(made, "ond5").offset + 8), 4800u);
-    QCOMPARE(made.size(), ref.size());
-
-    const QString ixml = QString::fromUtf8(body(made, "iXML")).trimmed();
-    QCOMPARE(xmlValue(ixml, QStringLiteral("TRACK_LIST/TRACK/CHANNEL_INDEX")), QStringLiteral("5"));
-    QCOMPARE(xmlValue(ixml, QStringLiteral("TRACK_LIST/TRACK/NAME")), QStringLiteral("Boom"));
-    QCOMPARE(xmlValue(ixml, QStringLiteral("HISTORY/ORIGINAL_FILENAME")), QStringLiteral("AA0001_05.WAV"));
-    QCOMPARE(xmlValue(ixml, QStringLiteral("NOTE")), QStringLiteral("good"));
-    QCOMPARE(xmlValue(ixml, QStringLiteral("FILE_SET/FILE_SET_INDEX")), QStringLiteral("5"));
-    QVERIFY(xmlValue(ixml, QStringLiteral("FILE_UID")).endsWith(QLatin1String("0005")));
-    QCOMPARE(body(made, "iXML").size(), 61440);
-    QCOMPARE(find(made, "iXML").offset, qint64(u32At(made, 4)) + 8 - 61448);
-}
-
-// Files for tracks 2 and 3 only: the header comes from the track-2 file.
-void TestMixer::referenceInLaterSlot()
-{
-    QTemporaryDir dir;
-    for (int n : {2, 3}) {
-        RecorderFileSpec s = RecorderFileWriter::monoTrackSpec(spec(k48k, 16, 4800, kTen), 3, n);
-        s.umid = QByteArray(64, char('0' + n));
-        QVERIFY(RecorderFileWriter::write(dir.path() + QStringLiteral("/AA0001_0%1.WAV").arg(n), s));
-    }
-    const QString src = dir.path() + QStringLiteral("/s.wav");
-    QVERIFY(writeSource(src, k48k, 16, 4800, kTen));
-    const EngineRun r = runEngine(src, dir.path(), 0);
-    QVERIFY2(!r.failed, qPrintable(r.messages));
-    QCOMPARE(r.name, QStringLiteral("AA0001_01.WAV"));
-    QByteArray umid(64, '2');   // its UMID, byte 31 set to the track index 0
-    umid[31] = '\0';
-    QCOMPARE(r.made.mid(20 + 348, 64), umid);
-    QCOMPARE(r.made.size(), int(QFileInfo(dir.path() + QStringLiteral("/AA0001_02.WAV")).size()));
-}
-
-// Refusals the command line tests do not meet; each leaves the folder as it was.
-void TestMixer::refusals_data()
-{
-    QTest::addColumn<QString>("caseName");
-    QTest::addColumn<QString>("expected");   // %S = source path, %T = take folder, %D = the test folder
-    QTest::newRow("44.1 kHz stereo: both messages")
-        << QStringLiteral("rate+stereo")
-        << QStringLiteral("%S [44100/16 bits] \nTarget [48000/16 bits]\nThe source is at 44100 Hz and the take at 48000 Hz: "
-                          "the source must be resampled to 48000 Hz first.|%S \n Is not a monophonic file.\nIt has 2 channels: "
-                          "choose one with --channel K (the channel choice beside the track in the window).");
-    QTest::newRow("compressed source")
-        << QStringLiteral("adpcm")
-        << QStringLiteral("%S\nCompressed or unknown audio format (format tag 0x0002): only PCM and IEEE float sources can be used.");
-    QTest::newRow("source without bext")
-        << QStringLiteral("nobext")
-        << QStringLiteral("%S\nThis source has no bext chunk, so no time reference: it cannot be placed in the take "
-                          "(it would land at midnight).");
-    QTest::newRow("missing source") << QStringLiteral("missing")
-                                    << QStringLiteral("Unable to open\n%D/\nnope.wav\nfor reading !|%S\nError returned by clSoundFile.Open().");
-    QTest::newRow("no overlap: source ends at the take start") << QStringLiteral("before") << QStringLiteral("Unable to in point Tc sample!");
-    QTest::newRow("no overlap: source starts at the take end") << QStringLiteral("after") << QStringLiteral("Unable to in point Tc sample!");
-    QTest::newRow("empty take") << QStringLiteral("notake") << QStringLiteral("AA0009 \nNo valid index detected.");
-    QTest::newRow("source shorter than its data chunk")
-        << QStringLiteral("truncated") << QStringLiteral("%S\nThe source file holds fewer audio bytes than its data chunk declares.");
-}
-
-void TestMixer::refusals()
-{
-    QFETCH(QString, caseName);
-    QFETCH(QString, expected);
-    QTemporaryDir dir;
-    const QString folder = dir.path() + QStringLiteral("/take");
-    QVERIFY(QDir().mkpath(folder));
-    QVERIFY(RecorderFileWriter::writeMonoTake(folder, QStringLiteral("AA0001"), 2, spec(k48k, 16, 4800, kTen)));
-    const quint64 start = caseName == QLatin1String("before") ? kTen - 4800 : caseName == QLatin1String("after") ? kTen + 4800 : kTen;
-    RecorderFileSpec source = spec(caseName.contains(QLatin1String("rate")) ? 44100 : k48k, 16, 4800, start, 77);
-    source.channels = caseName.contains(QLatin1String("stereo")) ? 2 : 1;
-    source.withIxml = source.withFilm = source.withVlta = source.withOnde = false;
-    source.withBext = caseName != QLatin1String("nobext");
-    if (caseName == QLatin1String("adpcm"))
-        source.formatTag = 2;
-    QString src = dir.path() + QStringLiteral("/src.wav");
-    QVERIFY(RecorderFileWriter::write(src, source));
-    if (caseName == QLatin1String("truncated")) {
-        QFile f(src);
-        QVERIFY(f.resize(f.size() - 1000));
-    }
-    if (caseName == QLatin1String("missing"))
-        src = dir.path() + QStringLiteral("/nope.wav");
-
-    const QMap<QString, QByteArray> before = sha1Folder(folder);
-    const EngineRun r = runEngine(src, folder, 2, QStringLiteral("Boom"), caseName == QLatin1String("channel2") ? 2 : 0,
-                                  caseName == QLatin1String("notake") ? QStringLiteral("AA0009") : QStringLiteral("AA0001"));
-    QVERIFY(r.failed);
-    QCOMPARE(r.messages, expected.replace(QLatin1String("%S"), src).replace(QLatin1String("%T"), folder).replace(QLatin1String("%D"), dir.path()));
-    QCOMPARE(sha1Folder(folder), before);
-}
-
-void TestMixer::originatorReferenceAndUmid_data()
-{
-    QTest::addColumn<QByteArray>("reference");
-    QTest::addColumn<int>("t");
-    QTest::addColumn<QByteArray>("expected");
-    QTest::newRow("VEL, track index 2") << QByteArray("VELPAV0000000000000000000000000A") << 2
-                                        << QByteArray("VELPAV00000000000000000000000003");
-    QTest::newRow("VEL, track index 0") << QByteArray("VELPAV0000000000000000000000000A") << 0
-                                        << QByteArray("VELPAV00000000000000000000000001");
-    QTest::newRow("other maker kept") << QByteArray("XYZ00000000000000000000000000000") << 2
-                                      << QByteArray("XYZ00000000000000000000000000000");
-}
-
-void TestMixer::originatorReferenceAndUmid()
-{
-    QFETCH(QByteArray, reference);
-    QFETCH(int, t);
-    QTemporaryDir dir;
-    RecorderFileSpec base = spec(k48k, 16, 4800, kTen);
-    base.originatorReference = reference;
-    base.umid = QByteArray(64, '\x7f');
-    QVERIFY(RecorderFileWriter::write(dir.path() + QStringLiteral("/AA0001_05.WAV"), RecorderFileWriter::monoTrackSpec(base, 5, 5)));
-    const QString src = dir.path() + QStringLiteral("/s.wav");
-    QVERIFY(writeSource(src, k48k, 16, 4800, kTen));
-    const EngineRun r = runEngine(src, dir.path(), t);
-    QVERIFY2(!r.failed, qPrintable(r.messages));
-    QTEST(r.made.mid(20 + 288, 32), "expected");
-    QCOMPARE(r.made.mid(20 + 348, 32), QByteArray(31, '\x7f') + char(t));
-}
-
-void TestMixer::peaks_data()
-{
-    QTest::addColumn<int>("bits");
-    QTest::addColumn<qint32>("loudest");
-    QTest::addColumn<int>("point");
-    QTest::newRow("16-bit -32768 gives 255") << 16 << -32768 << 255;
-    QTest::newRow("16-bit 32767 gives 255") << 16 << 32767 << 255;
-    QTest::newRow("16-bit -1000 gives 7") << 16 << -1000 << 7;
-    QTest::newRow("16-bit 127 gives 0") << 16 << 127 << 0;
-    QTest::newRow("24-bit -8388608 gives 255") << 24 << -8388608 << 255;
-    QTest::newRow("24-bit 1000000 gives 30") << 24 << 1000000 << 30;
-}
-
-void TestMixer::peaks()
-{
-    QFETCH(int, bits);
-    QFETCH(qint32, loudest);
-    QTemporaryDir dir;
-    // 1000 Hz: 100 samples per point; 350 samples give 3 points and a rest.
-    QVERIFY(RecorderFileWriter::writeMonoTake(dir.path(), QStringLiteral("AA0001"), 1, spec(1000, quint16(bits), 350, 36000000)));
-    RecorderFileSpec s = spec(1000, quint16(bits), 350, 36000000);
-    s.withIxml = s.withFilm = s.withVlta = s.withOnde = false;
-    QByteArray bytes = RecorderFileWriter::build(s);
-    const Chunk data = find(bytes, "data");
-    const int b = bits / 8;
-    // Silence, then the loudest sample in the second period only, then small values.
-    for (int i = 0; i < 350; ++i) {
-        const qint32 v = i == 150 ? loudest : (i >= 200 ? 1 : 0);
-        for (int k = 0; k < b; ++k)
-            bytes[int(data.offset + 8 + i * b + k)] = char((quint32(v) >> (8 * k)) & 0xFF);
-    }
-    const QString src = dir.path() + QStringLiteral("/s.wav");
-    QVERIFY(writeFile(src, bytes));
-    const EngineRun r = runEngine(src, dir.path(), 1);
-    QVERIFY2(!r.failed, qPrintable(r.messages));
-    QCOMPARE(QString::fromLatin1(find(r.made, "ond").id), QStringLiteral("ond2"));
-    const QByteArray onde = body(r.made, "ond");
-    QCOMPARE(onde.size(), 404);
-    QCOMPARE(u32At(onde, 0), 100u);   // samples per point
-    // Silence, the loudest, small values, and no point for the incomplete last period.
-    QFETCH(int, point);
-    QCOMPARE(onde.mid(8, 4), QByteArray("\0", 1) + char(point) + QByteArray(2, '\0'));
-}
-
-void TestMixer::noFilmNoVlta()
-{
-    QTemporaryDir dir;
-    RecorderFileSpec base = spec(k48k, 16, 4800, kTen);
-    base.withFilm = base.withVlta = false;
-    const EngineRun r = makeTrack(dir, base);
-    QVERIFY2(!r.failed, qPrintable(r.messages));
-    QCOMPARE(chunkIds(r.made), QStringLiteral("bext,fmt ,data,ond2,iXML"));
-    QCOMPARE(find(r.made, "data").offset, qint64(12 + 866 + 24));
-    QCOMPARE(qint64(u32At(r.made, 4)) + 8, qint64(r.made.size()));
-    QCOMPARE(r.made.size(), take1(dir).size());
-}
-
-// The reference's extra chunks make it longer: a "sonl" filler carrying the
-// source's name ends the new file at the reference's length.
-void TestMixer::filler()
-{
-    QTemporaryDir dir;
-    RecorderFileSpec base = spec(k48k, 16, 4800, kTen);
-    base.extraAfter << ExtraChunk{"LIST", QByteArray(1000, 'x'), false, 0};
-    const EngineRun r = makeTrack(dir, base, 1, QStringLiteral("Mic 1.wav"));
-    QVERIFY2(!r.failed, qPrintable(r.messages));
-    QCOMPARE(r.made.size(), take1(dir).size());
-    QCOMPARE(u32At(r.made, 4), u32At(take1(dir), 4));
-    const Chunk sonl = find(r.made, "sonl");
-    QCOMPARE(sonl.offset + 8 + sonl.size, qint64(r.made.size()));
-    QCOMPARE(body(r.made, "sonl"), QByteArray("Mic 1.wav") + QByteArray(991, '\0'));
-}
-
-void TestMixer::fillerSourceNameTooLong()
-{
-    QTemporaryDir dir;
-    RecorderFileSpec base = spec(k48k, 16, 480, kTen);
-    base.extraAfter << ExtraChunk{"LIST", QByteArray(300, 'x'), false, 0};
-    // 255 characters: the filler is all zero bytes.
-    const QString name = QString(251, QLatin1Char('n')) + QStringLiteral(".wav");
-    if (!writeFile(dir.path() + QLatin1Char('/') + name, "x"))
-        QSKIP("the file system refuses 255-character names");
-    const EngineRun r = makeTrack(dir, base, 1, name);
-    QVERIFY2(!r.failed, qPrintable(r.messages));
-    QCOMPARE(body(r.made, "sonl"), QByteArray(300, '\0'));
-    // The film chunk keeps at most 255 characters and its NUL.
-    QCOMPARE(r.made.mid(int(find(r.made, "film").offset) + 812, 256), name.toLatin1() + QByteArray(1, '\0'));
-}
-
-void TestMixer::longTrackNameIsCut()
-{
-    QTemporaryDir dir;
-    const QString name = QString(60, QLatin1Char('a')) + QString(60, QChar(0x00e9));   // 60 + 120 bytes in UTF-8
-    const EngineRun r = makeTrack(dir, spec(k48k, 16, 480, kTen), 11, QStringLiteral("s.wav"), name);
-    QVERIFY2(!r.failed, qPrintable(r.messages));
-    // The iXML keeps the whole name; the Description gets what fits.
-    QCOMPARE(xmlValue(QString::fromUtf8(body(r.made, "iXML")).trimmed(), QStringLiteral("TRACK_LIST/TRACK/NAME")), name);
-    const QByteArray desc = r.made.mid(20, 256);
-    const int trk = desc.indexOf("aTRK12=");
-    QVERIFY(trk > 0);
-    const QByteArray stored = desc.mid(trk + 7, desc.indexOf("\r\n", trk) - trk - 7);
-    // 130 bytes of other lines with this take; the rewrite keeps 253 bytes so
-    // that the type line written after it still fits: 123 bytes of name, cut
-    // back to 122 at a character boundary.
-    QCOMPARE(stored, name.toUtf8().left(122));
-    QVERIFY(desc.contains("\r\naNOTE=good\r\naTYP=mono \r\n"));
-    QVERIFY(desc.indexOf('\0') > 0 && desc.indexOf('\0') <= 255);
-}
-
-void TestMixer::rewriteBextDescriptor()
-{
-    char d[256];
-    auto fill = [&](const QByteArray& text) {
-        std::memset(d, 0, 256);
-        std::memcpy(d, text.constData(), size_t(qMin(256, text.size())));
-    };
-    auto text = [&]() { return QByteArray(d, int(qstrnlen(d, 256))); };
-
-    // Keys found anywhere, through their "a" prefixes; widths cut the values.
-    fill("aSCENE=12A_LONGSCENE\r\naTAKE=1234567890\r\naUBITS=$11223344\r\naTAPE=DAY1\r\n"
-         "aSPEED=025.000-ND\r\naTAG=ZZ9999\r\naNOTE=nice one\r\n");
-    QSoundMixer::RewriteBextDescriptor(d, nullptr, nullptr, nullptr, nullptr, "AA0001", nullptr, 2, "Boom");
-    QCOMPARE(text(), QByteArray("aUBITS=$11223344\r\naSCENE=12A_LONG \r\naTAKE=123456\r\naTAPE=DAY1\r\naSPEED=025.000-ND\r\n"
-                                "aTAG=AA0001\r\naTYP=mono\r\naCHNL=C3  \r\naTRK3=Boom\r\naNOTE=nice one\r\n"));
-
-    // Given texts replace; frame-rate codes give the speed when none is stored.
-    fill("aSCENE=1\r\n");
-    QSoundMixer::RewriteBextDescriptor(d, "SC", "T9", "my note", "TAPE99", "AB1", "24.DRIF2", 0, "");
-    QCOMPARE(text(), QByteArray("aUBITS=$\r\naSCENE=SC       \r\naTAKE=T9    \r\naTAPE=TAPE\r\naSPEED=023.980-ND\r\n"
-                                "aTAG=   AB1\r\naTYP=mono\r\naCHNL=C1  \r\naTRK1=\r\naNOTE=my note\r\n"));
-    fill(QByteArray());
-    QSoundMixer::RewriteBextDescriptor(d, nullptr, nullptr, nullptr, nullptr, nullptr, "29.97", 23, "x");
-    QVERIFY(text().contains("aSPEED=029.970-DF\r\n"));
-    QVERIFY(text().contains("aCHNL=C24 \r\naTRK24=x\r\n"));
-    fill(QByteArray());
-    QSoundMixer::RewriteBextDescriptor(d, nullptr, nullptr, nullptr, nullptr, nullptr, "30.DRIFT", 0, "x");
-    QVERIFY(text().contains("aSPEED=029.970-ND\r\n"));
-    fill(QByteArray());
-    QSoundMixer::RewriteBextDescriptor(d, nullptr, nullptr, nullptr, nullptr, nullptr, "25.00", 0, "x");
-    QVERIFY(text().contains("aSPEED=025.000-ND\r\n"));
-    // An empty note still prints one blank (the "%1.49s" minimum width).
-    QVERIFY(text().endsWith("aNOTE= \r\n"));
-
-    // A name too long is cut so the text and its NUL fit; byte 256 is kept.
-    fill(QByteArray(256, 'Q'));
-    QSoundMixer::RewriteBextDescriptor(d, nullptr, nullptr, nullptr, nullptr, "AA0001", nullptr, 9,
-                                       QByteArray(300, 'N').constData());
-    QCOMPARE(int(qstrnlen(d, 256)), 253);
-    QVERIFY(text().endsWith(QByteArray("NNN\r\naNOTE= \r\n")));
-    QCOMPARE(d[254], '\0');
-    QCOMPARE(d[255], 'Q');
-}
-
-// sox decodes exactly the expected samples; ffprobe sees the take's time reference.
-void TestMixer::checkedByOtherTools()
-{
-    if (!testsupport::haveTool(QStringLiteral("sox")) || !testsupport::haveTool(QStringLiteral("ffprobe")))
-        QSKIP("sox or ffprobe missing");
-    QTemporaryDir dir;
-    QVERIFY(RecorderFileWriter::writeMonoTake(dir.path(), QStringLiteral("AA0001"), 1, spec(k48k, 24, 3 * k48k, kTen + 12345)));
-    const QString src = dir.path() + QStringLiteral("/s.wav");
-    QVERIFY(writeSource(src, k48k, 24, 2 * k48k, kTen + 12345 + k48k / 2));
-    const EngineRun r = runEngine(src, dir.path(), 1);
-    QVERIFY2(!r.failed, qPrintable(r.messages));
-    const QString made = dir.path() + QStringLiteral("/AA0001_02.WAV");
-    const auto sox = testsupport::run(QStringLiteral("sox"), QStringLiteral("%1 -t raw -e signed-integer -b 24 -L -").arg(made).split(QLatin1Char(' ')));
-    QCOMPARE(sox.exitCode, 0);
-    const QByteArray half(int(k48k / 2) * 3, '\0');
-    QVERIFY(sox.out == half + audio(77, 0, 2 * k48k, 24) + half);
-
-    const auto probe = testsupport::run(QStringLiteral("ffprobe"),
-                                        {QStringLiteral("-v"), QStringLiteral("error"), QStringLiteral("-show_entries"),
-                                         QStringLiteral("format_tags=time_reference:stream=sample_rate,channels,duration_ts"),
-                                         QStringLiteral("-of"), QStringLiteral("default=noprint_wrappers=1"), made});
-    QCOMPARE(probe.exitCode, 0);
-    QCOMPARE(QString::fromUtf8(probe.out), QStringLiteral("sample_rate=48000\nchannels=1\nduration_ts=%1\nTAG:time_reference=%2\n")
-                                               .arg(3 * k48k).arg(kTen + 12345));
-}
 
 QTEST_MAIN(TestMixer)
 #include "tst_mixer.moc"

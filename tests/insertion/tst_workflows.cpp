@@ -1,24 +1,27 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// Create and delete workflows: new tracks, hidden tracks and the iXML update
-// pass that makes every file of a take agree again.
+// Create, hide and restore workflows and the update pass that makes every file
+// of a take agree again; the action log; `sonalign-cli restore` and every
+// command's help; a take longer than the five hours the overview holds.
 
 #include "InsertionFixtures.h"
-#include "TestSupport.h"
 
-#include <QTemporaryDir>
+#include "ActionLog.h"
+#include "QSoundPerform.h"
+#include "TakeGrouping.h"
+
+#include <QJsonObject>
+#include <QRegularExpression>
 #include <QtTest>
 
 using namespace fixtures;
+using namespace ins;
 
 namespace {
 
-const quint64 kTen = 10 * kHour * 48000;
-const QString kPoly = QStringLiteral("AA0002\nOnly monophonic file can be used as target in the process.");
-
-QString value(const QString& path, const QString& key) { return xmlValue(ixmlText(path), key); }
+const QStringList kOne{QStringLiteral("AA0001")}, kTwo{QStringLiteral("AA0001"), QStringLiteral("AA0002")};
 
 // VELTA_PAVANE/ALL_TRK_NAME of a file: "INDICE:NAME/ACTIVE/IN_GRID/PAN_POT" of
-// the entries asked for, texts trimmed.
+// the entries asked for, texts trimmed, after the number of entries.
 QString allTracks(const QString& path, const QList<int>& indices)
 {
     QDomDocument d;
@@ -31,261 +34,360 @@ QString allTracks(const QString& path, const QList<int>& indices)
             f << e.firstChildElement(QLatin1String(key)).text().trimmed();
         m.insert(e.firstChildElement(QStringLiteral("INDICE")).text().toInt(), f.join(QLatin1Char('/')));
     }
-    QStringList out;
+    QStringList out{QString::number(m.size())};
     for (int i : indices)
         out << QString::number(i) + QLatin1Char(':') + m.value(i, QStringLiteral("<none>"));
-    return QString::number(m.size()) + QLatin1Char(' ') + out.join(QLatin1Char(' '));
+    return out.join(QLatin1Char(' '));
 }
 
-struct Project
-{
-    QTemporaryDir dir;
-    QString target;
-    QString source;
+QString totalFiles(const QString& path) { return ixmlValue(path, QStringLiteral("FILE_SET/TOTAL_FILES")); }
 
-    explicit Project(int tracks = 2, const QStringList& roots = {QStringLiteral("AA0001")})
-    {
-        target = dir.path() + QStringLiteral("/Day1");
-        QDir().mkpath(target);
-        for (const QString& root : roots)
-            RecorderFileWriter::writeMonoTake(target, root, tracks, spec(48000, 24, 9600, kTen));
-        source = dir.path() + QStringLiteral("/BOOM.WAV");
-        writeSource(source, 48000, 24, 48000, kTen - 1000);
-    }
-    QString file(const QString& name) const { return target + QLatin1Char('/') + name; }
-    void addPoly() const
-    {
-        RecorderFileSpec poly = spec(48000, 24, 9600, kTen);
-        poly.channels = 2;
-        poly.ixml.polyTrackNames = QStringList{QStringLiteral("L"), QStringLiteral("R")};
-        RecorderFileWriter::write(file(QStringLiteral("AA0002PX.WAV")), poly);
-    }
-};
+// Four named and panned tracks per take.
+RecorderFileSpec namedTracks()
+{
+    RecorderFileSpec s = spec(48000, 24, 9600, kTen);
+    std::tie(s.ixml.allTrackNames, s.ixml.allTrackPanPot) = std::make_tuple(QStringList{"Mix", "Boom", "Lav A", "Lav B"}, QStringList{"0", "-20", "35", "0"});
+    return s;
+}
+
+// Every chunk but the iXML (and the JUNK / filler chunks an iXML rewrite may leave), as "id:sha1".
+QStringList chunksButIxml(const QByteArray& file)
+{
+    QStringList out;
+    for (const Chunk& c : walk(file))
+        if (c.id != "iXML" && c.id != "JUNK" && c.id != "FLLR" && c.id != "filr")
+            out << QString::fromLatin1(c.id + ':' + QCryptographicHash::hash(file.mid(int(c.offset + 8), int(c.size)), QCryptographicHash::Sha1).toHex());
+    return out;
+}
+
+// The log of `command` as "action file[ -> to] result".
+QStringList logLines(const QString& command)
+{
+    QStringList out;
+    for (const QJsonObject& o : ActionLog::ReadAll())
+        if (o.value(QStringLiteral("command")).toString() == command)
+            out << QStringLiteral("%1 %2%3 %4").arg(o.value(QStringLiteral("action")).toString(),
+                                                    QFileInfo(o.value(QStringLiteral("file")).toString()).fileName(),
+                                                    o.contains(QStringLiteral("to")) ? QStringLiteral(" -> ") + QFileInfo(o.value(QStringLiteral("to")).toString()).fileName() : QString(),
+                                                    o.value(QStringLiteral("result")).toString());
+    return out;
+}
+
+QByteArray readAt(const QString& path, qint64 offset, qint64 size)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) && f.seek(offset) ? f.read(size) : QByteArray();
+}
+
+// The first chunk `id` of a file on disk, found without loading its data.
+Chunk findOnDisk(const QString& path, const QByteArray& id)
+{
+    Chunk c;
+    for (qint64 pos = 12, end = QFileInfo(path).size(); pos + 8 <= end && c.id != id && !(id.size() == 3 && c.id.startsWith(id)); pos += 8 + qint64(c.size))
+        c = Chunk{readAt(path, pos, 4), pos, u32At(readAt(path, pos + 4, 4), 0)};
+    return c;
+}
 
 } // namespace
 
 class TestWorkflows : public QObject
 {
     Q_OBJECT
-
+    std::unique_ptr<QTemporaryDir> m_data;
 private slots:
-    void createThirdTrackAllFilesAgree();
-    void createEmptyNameAndDefaultNames();
-    void createStopsAtPolyTake();
-    void createPreconditions_data();
-    void createPreconditions();
-    void createSignals();
-    void deleteHidesAndUpdates();
-    void deleteNeverReplacesHiddenFiles();
-    void deletePassesOverTakeWithoutTrack();
-    void deleteFailures();
-};
-
-void TestWorkflows::createThirdTrackAllFilesAgree()
-{
-    Project p;
-    const QByteArray data1 = body(readFile(p.file(QStringLiteral("AA0001_01.WAV"))), "data");
-    Relay relay;
-    const WorkflowResult r = createTrack(p.target, p.source, 3, {QStringLiteral("AA0001")});
-    QVERIFY2(r.success, qPrintable(relay.all()));
-    QCOMPARE(relay.count(), 0);
-    QCOMPARE(r.createdFiles, QStringList{QStringLiteral("AA0001_03.WAV")});
-    QCOMPARE(r.takesHandled, 1);
-    for (int n = 1; n <= 3; ++n) {
-        const QString path = p.file(QStringLiteral("AA0001_0%1.WAV").arg(n));
-        QCOMPARE(value(path, QStringLiteral("FILE_SET/TOTAL_FILES")), QStringLiteral("3"));
-        QCOMPARE(value(path, QStringLiteral("TRACK_LIST/TRACK/CHANNEL_INDEX")), QString::number(n));
-        // Tracks without a file (5 here): nothing was read for them.
-        QCOMPARE(allTracks(path, {0, 1, 2, 5}), QStringLiteral("24 0:Trk1/YES/YES/0 1:Trk2/YES/YES/0 2:Boom/YES//0,0 5:///"));
-        // The recorder's 61440-byte chunk is rewritten in place: the take's audio and sizes do not move.
-        QCOMPARE(body(readFile(path), "iXML").size(), 61440);
-        QCOMPARE(QFileInfo(path).size(), QFileInfo(p.file(QStringLiteral("AA0001_01.WAV"))).size());
-    }
-    QCOMPARE(value(p.file(QStringLiteral("AA0001_03.WAV")), QStringLiteral("TRACK_LIST/TRACK/NAME")), QStringLiteral("Boom"));
-    QCOMPARE(body(readFile(p.file(QStringLiteral("AA0001_01.WAV"))), "data"), data1);
-}
-
-void TestWorkflows::createEmptyNameAndDefaultNames()
-{
-    Project p(1, {QStringLiteral("AA0001"), QStringLiteral("AA0002")});
-    Relay relay;
-    CreateTrackRequest r;
-    r.targetFolder = p.target;
-    r.sourcePath = p.source;
-    r.trackIndex = 2;
-    r.fileIds = QStringList{QStringLiteral("AA0002"), QStringLiteral("AA0001")};
-    r.hasTrackName = false;
-    CreateTrackWorkflow w;
-    QVERIFY2(w.Run(r).success, qPrintable(relay.all()));
-    // No name entry: "SONALIGN <position in the tag list>".
-    QCOMPARE(value(p.file(QStringLiteral("AA0002_03.WAV")), QStringLiteral("TRACK_LIST/TRACK/NAME")), QStringLiteral("SONALIGN 0"));
-    QVERIFY(allTracks(p.file(QStringLiteral("AA0001_01.WAV")), {2}).endsWith(QLatin1String(" 2:SONALIGN 1/YES//0,0")));
-
-    // An empty name: "T4" in the track list, a blank in the vendor table of every file.
-    QVERIFY2(createTrack(p.target, p.source, 4, {QStringLiteral("AA0001")}, QString()).success, qPrintable(relay.all()));
-    const QString made = p.file(QStringLiteral("AA0001_04.WAV"));
-    QCOMPARE(value(made, QStringLiteral("TRACK_LIST/TRACK/NAME")), QStringLiteral("T4"));
-    for (const QString& f : {QStringLiteral("AA0001_01.WAV"), QStringLiteral("AA0001_03.WAV"), QStringLiteral("AA0001_04.WAV")}) {
-        QVERIFY(allTracks(p.file(f), {3}).endsWith(QLatin1String(" 3:/YES//0,0")));
-        QCOMPARE(value(p.file(f), QStringLiteral("FILE_SET/TOTAL_FILES")), QStringLiteral("3"));
-    }
-    QVERIFY(readFile(made).mid(20, 256).contains("\r\naTRK4=\r\naNOTE="));
-}
-
-// The first take is done, iXML update included; the poly take stops the run.
-void TestWorkflows::createStopsAtPolyTake()
-{
-    Project p;
-    p.addPoly();
-    const QByteArray polyBefore = testsupport::sha1Of(p.file(QStringLiteral("AA0002PX.WAV")));
-    Relay relay;
-    const WorkflowResult r = createTrack(p.target, p.source, 3, {QStringLiteral("AA0001"), QStringLiteral("AA0002")});
-    QVERIFY(!r.success);
-    QCOMPARE(relay.texts(), QStringList{kPoly});
-    QCOMPARE(relay.title(0), QStringLiteral("MainWindow::OnPushButton_CreateSoundTrack()"));
-    QCOMPARE(r.createdFiles, QStringList{QStringLiteral("AA0001_03.WAV")});
-    QCOMPARE(value(p.file(QStringLiteral("AA0001_01.WAV")), QStringLiteral("FILE_SET/TOTAL_FILES")), QStringLiteral("3"));
-    QCOMPARE(testsupport::sha1Of(p.file(QStringLiteral("AA0002PX.WAV"))), polyBefore);
-}
-
-// What the window can hand over before any take is touched (an unknown take
-// is pinned by the command-line tests).
-void TestWorkflows::createPreconditions_data()
-{
-    QTest::addColumn<bool>("withSource");
-    QTest::addColumn<QStringList>("ids");
-    QTest::addColumn<QString>("messages");   // "title|text|kind"
-    const QString none = QStringLiteral("QMainWindow::OnPushButton_CreateSoundTrack()|No file selected in target zone\n Use Analyse to identify the compatible target takes.|1");
-    QTest::newRow("no source, no take") << false << QStringList() << none;
-    QTest::newRow("no take") << true << QStringList() << none;
-    QTest::newRow("no source: the window has said it") << false << QStringList{QStringLiteral("AA0001")} << QString();
-    QTest::newRow("a file ID is matched whole, case-sensitive")
-        << true << QStringList{QStringLiteral("aa0001")}
-        << QStringLiteral("MainWindow::OnPushButton_CreateSoundTrack()|aa0001\nNo corresponding file found matching with this tag.|0");
-}
-
-void TestWorkflows::createPreconditions()
-{
-    QFETCH(bool, withSource);
-    QFETCH(QStringList, ids);
-    Project p;
-    const QMap<QString, QByteArray> before = sha1Folder(p.target);
-    Relay relay;
-    QVERIFY(!createTrack(p.target, withSource ? p.source : QString(), 3, ids).success);
-    QStringList got;
-    for (int i = 0; i < relay.count(); ++i)
-        got << relay.title(i) + QLatin1Char('|') + relay.text(i) + QLatin1Char('|') + QString::number(relay.kind(i));
-    QTEST(got.join(QStringLiteral(" || ")), "messages");
-    QCOMPARE(sha1Folder(p.target), before);
-}
-
-void TestWorkflows::createSignals()
-{
-    Project p(1, {QStringLiteral("AA0001"), QStringLiteral("AA0002")});
-    Relay relay;
-    bool busy = true;
-    CreateTrackRequest r;
-    r.targetFolder = p.target;
-    r.sourcePath = p.source;
-    r.trackIndex = 1;
-    r.fileIds = QStringList{QStringLiteral("AA0001"), QStringLiteral("AA0002")};
-    r.keepGoing = &busy;
-    CreateTrackWorkflow w;
-    QSignalSpy count(&w, &CreateTrackWorkflow::signal_TakeCount);
-    QSignalSpy done(&w, &CreateTrackWorkflow::signal_TakesDone);
-    QSignalSpy progress(&w, &CreateTrackWorkflow::signal_ProgressSize);
-    QVERIFY(w.Run(r).success);
-    QCOMPARE(count.count(), 1);
-    QCOMPARE(count.at(0).at(0).toInt(), 2);
-    QCOMPARE(done.count(), 2);
-    QCOMPARE(done.at(1).at(0).toInt(), 2);
-    QCOMPARE(progress.last().at(0).toLongLong(), 100);
-    QVERIFY(busy);
-}
-
-void TestWorkflows::deleteHidesAndUpdates()
-{
-    Project p(4);
-    const QByteArray track3 = testsupport::sha1Of(p.file(QStringLiteral("AA0001_03.WAV")));
-    Relay relay;
-    const WorkflowResult r = hideTrack(p.target, 3, {QStringLiteral("AA0001")});
-    QVERIFY2(r.success, qPrintable(relay.all()));
-    QCOMPARE(relay.count(), 0);
-    QCOMPARE(r.hiddenFiles, QStringList{QStringLiteral("AA0001_03.DEL1")});
-    QVERIFY(!QFile::exists(p.file(QStringLiteral("AA0001_03.WAV"))));
-    QCOMPARE(testsupport::sha1Of(p.file(QStringLiteral("AA0001_03.DEL1"))), track3);
-    for (int n : {1, 2, 4}) {
-        const QString path = p.file(QStringLiteral("AA0001_0%1.WAV").arg(n));
-        QCOMPARE(value(path, QStringLiteral("FILE_SET/TOTAL_FILES")), QStringLiteral("3"));
-        // Track 3's entries are empty now.
-        QCOMPARE(allTracks(path, {0, 1, 2, 3}), QStringLiteral("24 0:Trk1/YES/YES/0 1:Trk2/YES/YES/0 2:/// 3:Trk4/YES/YES/0"));
-    }
-}
-
-// A different file hidden each time: the earlier hidden ones survive.
-void TestWorkflows::deleteNeverReplacesHiddenFiles()
-{
-    Project p(3);
-    QStringList hidden;
-    QList<QByteArray> sums;
-    Relay relay;
-    for (int round = 1; round <= 3; ++round) {
-        RecorderFileSpec s = RecorderFileWriter::monoTrackSpec(spec(48000, 24, 9600, kTen), 3, 3);
-        s.audioSeed = 100u + quint32(round);
-        QVERIFY(RecorderFileWriter::write(p.file(QStringLiteral("AA0001_03.WAV")), s));
-        sums << testsupport::sha1Of(p.file(QStringLiteral("AA0001_03.WAV")));
-        const WorkflowResult r = hideTrack(p.target, 3, {QStringLiteral("AA0001")});
-        QVERIFY2(r.success, qPrintable(relay.all()));
-        hidden << r.hiddenFiles;
-    }
-    QCOMPARE(hidden, QStringList({QStringLiteral("AA0001_03.DEL1"), QStringLiteral("AA0001_03.DEL2"), QStringLiteral("AA0001_03.DEL3")}));
-    for (int i = 0; i < 3; ++i)
-        QCOMPARE(testsupport::sha1Of(p.file(hidden.at(i))), sums.at(i));
-}
-
-void TestWorkflows::deletePassesOverTakeWithoutTrack()
-{
-    Project p(2, {QStringLiteral("AA0001"), QStringLiteral("AA0002")});
-    QVERIFY(QFile::copy(p.file(QStringLiteral("AA0001_02.WAV")), p.file(QStringLiteral("AA0002_05.DEL2"))));
-    const QByteArray oldHidden = testsupport::sha1Of(p.file(QStringLiteral("AA0002_05.DEL2")));
-    QVERIFY(RecorderFileWriter::write(p.file(QStringLiteral("AA0001_05.WAV")),
-                                      RecorderFileWriter::monoTrackSpec(spec(48000, 24, 9600, kTen), 5, 5)));
-    Relay relay;
-    const WorkflowResult r = hideTrack(p.target, 5, {QStringLiteral("AA0002"), QStringLiteral("AA0001")});
-    QVERIFY2(r.success, qPrintable(relay.all()));
-    QCOMPARE(r.hiddenFiles, QStringList{QStringLiteral("AA0001_05.DEL1")});
-    QCOMPARE(r.takesHandled, 2);
-    QCOMPARE(testsupport::sha1Of(p.file(QStringLiteral("AA0002_05.DEL2"))), oldHidden);
-    // Both takes still get the update pass.
-    for (const QString& f : {QStringLiteral("AA0002_01.WAV"), QStringLiteral("AA0001_01.WAV")})
-        QCOMPARE(value(p.file(f), QStringLiteral("FILE_SET/TOTAL_FILES")), QStringLiteral("2"));
-}
-
-void TestWorkflows::deleteFailures()
-{
-    Project p(2);
-    p.addPoly();
+    void init()
     {
+        m_data.reset(new QTemporaryDir);
+        qputenv("XDG_DATA_HOME", m_data->path().toUtf8());
+    }
+    // Scenarios on takes of four named, panned tracks: the steps run in turn
+    // ("create|hide|restore TRACK IDS [NAME|_|-|nosource|empty]", "rm|write FILE",
+    // "cp FROM TO", "poly", "wait"); each workflow step leaves "verb track: result
+    // files | title: message (kind)" in the trace; the folder ends as `listing`:
+    // file=origin (the file whose chunks but the iXML it holds, or "new:" and its
+    // track name)/TOTAL_FILES, then the track table of the first file.
+    void scenarios_data()
+    {
+        columns<QStringList, QString, QString, QString>({"takes", "steps", "trace", "listing"});
+        QTest::newRow("create track 5") << kOne << "create 5 AA0001"
+            << "create 5: ok AA0001_05.WAV"
+            << "AA0001_01.WAV=t1/5 AA0001_02.WAV=t2/5 AA0001_03.WAV=t3/5 AA0001_04.WAV=t4/5 AA0001_05.WAV=new:Boom/5 | 24 0:Mix/YES/YES/0 1:Boom/YES/YES/-20 2:Lav A/YES/YES/35 3:Lav B/YES/YES/0 4:Boom/YES//0,0";
+        QTest::newRow("no name entry: SONALIGN and the position in the list") << kTwo << "create 5 AA0002,AA0001 -"
+            << "create 5: ok AA0002_05.WAV,AA0001_05.WAV"
+            << "AA0001_01.WAV=t1/5 AA0001_02.WAV=t2/5 AA0001_03.WAV=t3/5 AA0001_04.WAV=t4/5 AA0001_05.WAV=new:SONALIGN 1/5 AA0002_01.WAV=t1/5 AA0002_02.WAV=t2/5 AA0002_03.WAV=t3/5 AA0002_04.WAV=t4/5 AA0002_05.WAV=new:SONALIGN 0/5 | 24 0:Mix/YES/YES/0 1:Boom/YES/YES/-20 2:Lav A/YES/YES/35 3:Lav B/YES/YES/0 4:SONALIGN 1/YES//0,0";
+        QTest::newRow("an empty name: T and the track") << kOne << "create 5 AA0001 _"
+            << "create 5: ok AA0001_05.WAV"
+            << "AA0001_01.WAV=t1/5 AA0001_02.WAV=t2/5 AA0001_03.WAV=t3/5 AA0001_04.WAV=t4/5 AA0001_05.WAV=new:T5/5 | 24 0:Mix/YES/YES/0 1:Boom/YES/YES/-20 2:Lav A/YES/YES/35 3:Lav B/YES/YES/0 4:/YES//0,0";
+        QTest::newRow("an occupied track is refused") << kOne << "create 4 AA0001"
+            << "create 4: failed | QSoundMixer::SonalignMono(): AA0001 \nTargeted track #4 is not empty. Process aborted. (0) | MainWindow::OnPushButton_CreateSoundTrack(): AA0001\nError during bounce Sonalign process. (0)"
+            << "AA0001_01.WAV=t1/4 AA0001_02.WAV=t2/4 AA0001_03.WAV=t3/4 AA0001_04.WAV=t4/4 | 24 0:Mix/YES/YES/0 1:Boom/YES/YES/-20 2:Lav A/YES/YES/35 3:Lav B/YES/YES/0 4:/NO/NO/0";
+        QTest::newRow("hide then restore track 3") << kOne << "hide 3 AA0001; restore 3 AA0001"
+            << "hide 3: ok AA0001_03.DEL1; restore 3: ok AA0001_03.WAV"
+            << "AA0001_01.WAV=t1/4 AA0001_02.WAV=t2/4 AA0001_03.WAV=t3/4 AA0001_04.WAV=t4/4 | 24 0:Mix/YES/YES/0 1:Boom/YES/YES/-20 2:Lav A/YES/YES/35 3:Lav B/YES/YES/0 4:///";
+        QTest::newRow("hide then restore track 1") << kOne << "hide 1 AA0001; restore 1 AA0001"
+            << "hide 1: ok AA0001_01.DEL1; restore 1: ok AA0001_01.WAV"
+            << "AA0001_01.WAV=t1/4 AA0001_02.WAV=t2/4 AA0001_03.WAV=t3/4 AA0001_04.WAV=t4/4 | 24 0:Mix/YES/YES/0 1:Boom/YES/YES/-20 2:Lav A/YES/YES/35 3:Lav B/YES/YES/0 4:///";
+        QTest::newRow("hide then restore track 4") << kOne << "hide 4 AA0001; restore 4 AA0001"
+            << "hide 4: ok AA0001_04.DEL1; restore 4: ok AA0001_04.WAV"
+            << "AA0001_01.WAV=t1/4 AA0001_02.WAV=t2/4 AA0001_03.WAV=t3/4 AA0001_04.WAV=t4/4 | 24 0:Mix/YES/YES/0 1:Boom/YES/YES/-20 2:Lav A/YES/YES/35 3:Lav B/YES/YES/0 4:///";
+        QTest::newRow("the newest hidden file comes back") << kOne << "hide 3 AA0001; wait; create 3 AA0001 New; hide 3 AA0001; restore 3 AA0001"
+            << "hide 3: ok AA0001_03.DEL1; create 3: ok AA0001_03.WAV; hide 3: ok AA0001_03.DEL2; restore 3: ok AA0001_03.WAV"
+            << "AA0001_01.WAV=t1/4 AA0001_02.WAV=t2/4 AA0001_03.DEL1=t3 AA0001_03.WAV=new:New/4 AA0001_04.WAV=t4/4 | 24 0:Mix/YES/YES/0 1:Boom/YES/YES/-20 2:New/YES//0,0 3:Lav B/YES/YES/0 4:///";
+        QTest::newRow("the newest, not the highest number") << kOne << "hide 3 AA0001; wait; create 3 AA0001 New; hide 3 AA0001; rm AA0001_03.DEL1; wait; create 3 AA0001 Newer; hide 3 AA0001; restore 3 AA0001"
+            << "hide 3: ok AA0001_03.DEL1; create 3: ok AA0001_03.WAV; hide 3: ok AA0001_03.DEL2; create 3: ok AA0001_03.WAV; hide 3: ok AA0001_03.DEL1; restore 3: ok AA0001_03.WAV"
+            << "AA0001_01.WAV=t1/4 AA0001_02.WAV=t2/4 AA0001_03.DEL2=new:New AA0001_03.WAV=new:Newer/4 AA0001_04.WAV=t4/4 | 24 0:Mix/YES/YES/0 1:Boom/YES/YES/-20 2:Newer/YES//0,0 3:Lav B/YES/YES/0 4:///";
+        QTest::newRow("hidden files are never replaced") << kOne << "hide 3 AA0001; create 3 AA0001; hide 3 AA0001; create 3 AA0001 Other; hide 3 AA0001"
+            << "hide 3: ok AA0001_03.DEL1; create 3: ok AA0001_03.WAV; hide 3: ok AA0001_03.DEL2; create 3: ok AA0001_03.WAV; hide 3: ok AA0001_03.DEL3"
+            << "AA0001_01.WAV=t1/3 AA0001_02.WAV=t2/3 AA0001_03.DEL1=t3 AA0001_03.DEL2=new:Boom AA0001_03.DEL3=new:Other AA0001_04.WAV=t4/3 | 24 0:Mix/YES/YES/0 1:Boom/YES/YES/-20 2:/// 3:Lav B/YES/YES/0 4:///";
+        QTest::newRow("restore on an occupied track changes nothing") << kTwo << "hide 2 AA0001; restore 2 AA0001,AA0002"
+            << "hide 2: ok AA0001_02.DEL1; restore 2: failed | MainWindow::OnPushButton_RestoreSoundTrack(): %T/AA0002_02.WAV\nTrack 2 is occupied: nothing was restored. (0)"
+            << "AA0001_01.WAV=t1/3 AA0001_02.DEL1=t2 AA0001_03.WAV=t3/3 AA0001_04.WAV=t4/3 AA0002_01.WAV=t1/4 AA0002_02.WAV=t2/4 AA0002_03.WAV=t3/4 AA0002_04.WAV=t4/4 | 24 0:Mix/YES/YES/0 1:/// 2:Lav A/YES/YES/35 3:Lav B/YES/YES/0 4:///";
+        QTest::newRow("a take without a hidden file is passed over") << kTwo << "hide 4 AA0001,AA0002; rm AA0002_04.DEL1; restore 4 AA0002,AA0001"
+            << "hide 4: ok AA0001_04.DEL1,AA0002_04.DEL1; restore 4: ok AA0001_04.WAV | MainWindow::OnPushButton_RestoreSoundTrack(): AA0002\nNo hidden file of track 4: this take was passed over. (2)"
+            << "AA0001_01.WAV=t1/4 AA0001_02.WAV=t2/4 AA0001_03.WAV=t3/4 AA0001_04.WAV=t4/4 AA0002_01.WAV=t1/3 AA0002_02.WAV=t2/3 AA0002_03.WAV=t3/3 | 24 0:Mix/YES/YES/0 1:Boom/YES/YES/-20 2:Lav A/YES/YES/35 3:Lav B/YES/YES/0 4:///";
+        QTest::newRow("hiding passes over a take without the track") << kTwo << "cp AA0001_02.WAV AA0002_05.DEL2; write AA0001_05.WAV; hide 5 AA0002,AA0001"
+            << "hide 5: ok AA0001_05.DEL1"
+            << "AA0001_01.WAV=t1/4 AA0001_02.WAV=t2/4 AA0001_03.WAV=t3/4 AA0001_04.WAV=t4/4 AA0001_05.DEL1=AA0001_05 AA0002_01.WAV=t1/4 AA0002_02.WAV=t2/4 AA0002_03.WAV=t3/4 AA0002_04.WAV=t4/4 AA0002_05.DEL2=t2 | 24 0:Mix/YES/YES/0 1:Boom/YES/YES/-20 2:Lav A/YES/YES/35 3:Lav B/YES/YES/0 4:///";
+        QTest::newRow("a poly take stops a create") << kOne << "poly; create 5 AA0001,AA0002"
+            << "create 5: failed AA0001_05.WAV | MainWindow::OnPushButton_CreateSoundTrack(): AA0002\nOnly monophonic file can be used as target in the process. (0)"
+            << "AA0001_01.WAV=t1/5 AA0001_02.WAV=t2/5 AA0001_03.WAV=t3/5 AA0001_04.WAV=t4/5 AA0001_05.WAV=new:Boom/5 AA0002PX.WAV=AA0002PX/1 | 24 0:Mix/YES/YES/0 1:Boom/YES/YES/-20 2:Lav A/YES/YES/35 3:Lav B/YES/YES/0 4:Boom/YES//0,0";
+        QTest::newRow("a poly take stops a hide") << kOne << "poly; hide 2 AA0001,AA0002"
+            << "hide 2: failed AA0001_02.DEL1 | MainWindow::OnPushButton_DeleteSoundTrack(): AA0002\nOnly monophonic file can be used as target in the process. (0)"
+            << "AA0001_01.WAV=t1/4 AA0001_02.DEL1=t2 AA0001_03.WAV=t3/4 AA0001_04.WAV=t4/4 AA0002PX.WAV=AA0002PX/1 | 24 0:Mix/YES/YES/0 1:Boom/YES/YES/-20 2:Lav A/YES/YES/35 3:Lav B/YES/YES/0 4:/NO/NO/0";
+        QTest::newRow("create: no source, no take") << kOne << "create 5 - nosource"
+            << "create 5: failed | QMainWindow::OnPushButton_CreateSoundTrack(): No file selected in target zone\n Use Analyse to identify the compatible target takes. (1)"
+            << "AA0001_01.WAV=t1/4 AA0001_02.WAV=t2/4 AA0001_03.WAV=t3/4 AA0001_04.WAV=t4/4 | 24 0:Mix/YES/YES/0 1:Boom/YES/YES/-20 2:Lav A/YES/YES/35 3:Lav B/YES/YES/0 4:/NO/NO/0";
+        QTest::newRow("create: no take") << kOne << "create 5 -"
+            << "create 5: failed | QMainWindow::OnPushButton_CreateSoundTrack(): No file selected in target zone\n Use Analyse to identify the compatible target takes. (1)"
+            << "AA0001_01.WAV=t1/4 AA0001_02.WAV=t2/4 AA0001_03.WAV=t3/4 AA0001_04.WAV=t4/4 | 24 0:Mix/YES/YES/0 1:Boom/YES/YES/-20 2:Lav A/YES/YES/35 3:Lav B/YES/YES/0 4:/NO/NO/0";
+        QTest::newRow("create: no source (the window has said it)") << kOne << "create 5 AA0001 nosource"
+            << "create 5: failed"
+            << "AA0001_01.WAV=t1/4 AA0001_02.WAV=t2/4 AA0001_03.WAV=t3/4 AA0001_04.WAV=t4/4 | 24 0:Mix/YES/YES/0 1:Boom/YES/YES/-20 2:Lav A/YES/YES/35 3:Lav B/YES/YES/0 4:/NO/NO/0";
+        QTest::newRow("create: a file ID is matched whole, case-sensitive") << kOne << "create 5 aa0001"
+            << "create 5: failed | MainWindow::OnPushButton_CreateSoundTrack(): aa0001\nNo corresponding file found matching with this tag. (0)"
+            << "AA0001_01.WAV=t1/4 AA0001_02.WAV=t2/4 AA0001_03.WAV=t3/4 AA0001_04.WAV=t4/4 | 24 0:Mix/YES/YES/0 1:Boom/YES/YES/-20 2:Lav A/YES/YES/35 3:Lav B/YES/YES/0 4:/NO/NO/0";
+        QTest::newRow("hide: no take") << kOne << "hide 2 -"
+            << "hide 2: failed | QMainWindow::OnPushButton_DeleteSoundTrack(): No file selected in target area. (1)"
+            << "AA0001_01.WAV=t1/4 AA0001_02.WAV=t2/4 AA0001_03.WAV=t3/4 AA0001_04.WAV=t4/4 | 24 0:Mix/YES/YES/0 1:Boom/YES/YES/-20 2:Lav A/YES/YES/35 3:Lav B/YES/YES/0 4:/NO/NO/0";
+        QTest::newRow("hide: no such take") << kOne << "hide 2 AA0009"
+            << "hide 2: failed | MainWindow::OnPushButton_DeleteSoundTrack(): AA0009\nNo corresponding file found matching with this tag. (0)"
+            << "AA0001_01.WAV=t1/4 AA0001_02.WAV=t2/4 AA0001_03.WAV=t3/4 AA0001_04.WAV=t4/4 | 24 0:Mix/YES/YES/0 1:Boom/YES/YES/-20 2:Lav A/YES/YES/35 3:Lav B/YES/YES/0 4:/NO/NO/0";
+        QTest::newRow("hide: an empty folder") << kOne << "hide 2 AA0001 empty"
+            << "hide 2: failed"
+            << "AA0001_01.WAV=t1/4 AA0001_02.WAV=t2/4 AA0001_03.WAV=t3/4 AA0001_04.WAV=t4/4 | 24 0:Mix/YES/YES/0 1:Boom/YES/YES/-20 2:Lav A/YES/YES/35 3:Lav B/YES/YES/0 4:/NO/NO/0";
+    }
+    void scenarios()
+    {
+        QFETCH(QStringList, takes); QFETCH(QString, steps);
+        Project p(4, takes, namedTracks());
+        QVERIFY(QDir().mkpath(p.dir.path() + QStringLiteral("/empty")));
+        auto hash = [](const QString& path) { return chunksButIxml(readFile(path)).join(QLatin1Char(',')); };
+        QMap<QString, QString> origin;   // the take's files are "t<track>", files a step wrote their names
+        auto scan = [&](bool take) {
+            for (const QString& n : QDir(p.target).entryList(QDir::Files))
+                if (!origin.contains(hash(p.file(n))))
+                    origin.insert(hash(p.file(n)), take ? QStringLiteral("t%1").arg(n.mid(7, 2).toInt()) : n.section(QLatin1Char('.'), 0, 0));
+        };
+        scan(true);
         Relay relay;
-        QVERIFY(!hideTrack(p.target, 1, {}).success);
+        QStringList trace;
+        for (const QString& step : steps.split(QStringLiteral("; "))) {
+            const QStringList w = step.split(QLatin1Char(' '));
+            const QStringList ids = w.value(2) == QLatin1String("-") ? QStringList() : w.value(2).split(QLatin1Char(','));
+            const QString folder = w.value(3) == QLatin1String("empty") ? p.dir.path() + QStringLiteral("/empty") : p.target;
+            const int track = w.value(1).toInt();
+            relay.clear();
+            WorkflowResult r;
+            if (w[0] == QLatin1String("create")) {
+                CreateTrackRequest c;   // name "_": empty, "-": the source has no name entry
+                std::tie(c.targetFolder, c.sourcePath, c.trackIndex, c.fileIds) = std::make_tuple(folder, w.value(3) == QLatin1String("nosource") ? QString() : p.source, track - 1, ids);
+                c.trackName = w.size() > 3 && w[3] != QLatin1String("_") ? w[3] : w.size() > 3 ? QString() : QStringLiteral("Boom");
+                c.hasTrackName = w.value(3) != QLatin1String("-");
+                r = CreateTrackWorkflow().Run(c);
+            }
+            else if (w[0] == QLatin1String("hide"))
+                r = hideTrack(folder, track, ids);
+            else if (w[0] == QLatin1String("restore"))
+                r = restoreTrack(folder, track, ids);
+            else if (w[0] == QLatin1String("rm"))
+                QVERIFY(QFile::remove(p.file(w[1])));
+            else if (w[0] == QLatin1String("cp"))
+                QVERIFY(QFile::copy(p.file(w[1]), p.file(w[2])));
+            else if (w[0] == QLatin1String("write"))
+                QVERIFY(RecorderFileWriter::write(p.file(w[1]), RecorderFileWriter::monoTrackSpec(spec(48000, 24, 9600, kTen, 100), 5, 5)));
+            else if (w[0] == QLatin1String("poly"))
+                QVERIFY(RecorderFileWriter::write(p.file(QStringLiteral("AA0002PX.WAV")), [] { RecorderFileSpec s = spec(48000, 24, 9600, kTen); s.channels = 2; return s; }()));
+            else if (w[0] == QLatin1String("wait"))
+                QTest::qWait(20);   // a later change time
+            if (w[0] == QLatin1String("poly") || w[0] == QLatin1String("write"))
+                scan(false);
+            if (!QStringList{"create", "hide", "restore"}.contains(w[0]))
+                continue;
+            QStringList said;
+            for (int i = 0; i < relay.count(); ++i)
+                said << QStringLiteral(" | %1: %2 (%3)").arg(relay.title(i), QString(relay.text(i)).replace(p.target, QStringLiteral("%T")), QString::number(relay.kind(i)));
+            const QStringList files = r.createdFiles + r.hiddenFiles + r.restoredFiles;
+            trace << QStringLiteral("%1 %2: %3").arg(w[0], w[1], QLatin1String(r.success ? "ok" : "failed")) + (files.isEmpty() ? QString() : QLatin1Char(' ') + files.join(QLatin1Char(','))) + said.join(QString());
+        }
+        QTEST(trace.join(QStringLiteral("; ")), "trace");
+        QStringList listing;
+        for (const QString& n : QDir(p.target).entryList(QDir::Files))
+            listing << n + QLatin1Char('=') + origin.value(hash(p.file(n)), QStringLiteral("new:") + ixmlValue(p.file(n), QStringLiteral("TRACK_LIST/TRACK/NAME"))) + (n.endsWith(QLatin1String(".WAV")) ? QLatin1Char('/') + totalFiles(p.file(n)) : QString());
+        QTEST(listing.join(QLatin1Char(' ')) + QStringLiteral(" | ") + allTracks(p.track(QFile::exists(p.track(1)) ? 1 : 2), {0, 1, 2, 3, 4}), "listing");
+    }
+    // What the window's progress bar is fed: the number of takes, each take done, the percentage.
+    void createReportsItsProgress()
+    {
+        Project p(1, kTwo);
+        CreateTrackRequest r;
+        std::tie(r.targetFolder, r.sourcePath, r.trackIndex, r.fileIds) = std::make_tuple(p.target, p.source, 1, kTwo);
+        CreateTrackWorkflow w;
+        QSignalSpy count(&w, &CreateTrackWorkflow::signal_TakeCount), done(&w, &CreateTrackWorkflow::signal_TakesDone), progress(&w, &CreateTrackWorkflow::signal_ProgressSize);
+        QVERIFY(w.Run(r).success);
+        QCOMPARE(QList<qint64>({count.count(), count.at(0).at(0).toInt(), done.count(), done.at(0).at(0).toInt(), done.at(1).at(0).toInt(), progress.last().at(0).toLongLong()}),
+                 QList<qint64>({1, 2, 2, 1, 2, 100}));
+    }
+    // Every action is logged, a failed one as failed; a log that cannot be written only warns.
+    void everyActionIsLogged()
+    {
+        Project p(4);
+        Relay relay;
+        QVERIFY(p.create(5).success);
+        QVERIFY(hideTrack(p.target, 2, kOne).success);
+        QVERIFY(restoreTrack(p.target, 2, kOne).success);
+        QCOMPARE(logLines(QStringLiteral("create --track 5 BOOM.WAV")),
+                 QStringList({"write AA0001_05.WAV ok", "update iXML AA0001_01.WAV ok", "update iXML AA0001_02.WAV ok",
+                              "update iXML AA0001_03.WAV ok", "update iXML AA0001_04.WAV ok", "update iXML AA0001_05.WAV ok"}));
+        QCOMPARE(logLines(QStringLiteral("delete --track 2")),
+                 QStringList({"hide AA0001_02.WAV -> AA0001_02.DEL1 ok", "update iXML AA0001_01.WAV ok", "update iXML AA0001_03.WAV ok",
+                              "update iXML AA0001_04.WAV ok", "update iXML AA0001_05.WAV ok"}));
+        const QStringList restored = logLines(QStringLiteral("restore --track 2"));
+        QCOMPARE(restored.size(), 6);
+        QCOMPARE(restored.first(), QStringLiteral("restore AA0001_02.DEL1 -> AA0001_02.WAV ok"));
+        QVERIFY(QDateTime::fromString(ActionLog::ReadAll().first().value(QStringLiteral("time")).toString(), Qt::ISODateWithMs).isValid());
+        QVERIFY(ActionLog::FilePath().startsWith(m_data->path() + QLatin1Char('/')));
+        // A failed rename is logged as failed.
+        QVERIFY(QFile::copy(p.track(3), p.file(QStringLiteral("AA0001_06.DEL1"))));
+        {
+            Faults failing;
+            failing.refuseRename = true;
+            QVERIFY(!restoreTrack(p.target, 6, kOne).success);
+        }
+        QCOMPARE(logLines(QStringLiteral("restore --track 6")), QStringList{"restore AA0001_06.DEL1 -> AA0001_06.WAV failed"});
+        QVERIFY(QFile::exists(p.file(QStringLiteral("AA0001_06.DEL1"))));
+        // A log that cannot be written (the data folder is a plain file): one warning for the process, never a failure.
+        relay.clear();
+        QVERIFY(writeFile(m_data->path() + QStringLiteral("/not-a-folder"), "x"));
+        qputenv("XDG_DATA_HOME", (m_data->path() + QStringLiteral("/not-a-folder")).toUtf8());
+        QVERIFY(hideTrack(p.target, 1, kOne).success && restoreTrack(p.target, 1, kOne).success);
         QCOMPARE(relay.count(), 1);
-        QCOMPARE(relay.title(0) + QLatin1Char('|') + relay.text(0) + QLatin1Char('|') + QString::number(relay.kind(0)),
-                 QStringLiteral("QMainWindow::OnPushButton_DeleteSoundTrack()|No file selected in target area.|1"));
+        QCOMPARE(relay.kind(0), 2);
+        QCOMPARE(relay.title(0) + relay.text(0).section(QLatin1Char('\n'), -1), QStringLiteral("ActionLog::Append()The action log cannot be written; the work itself goes on."));
     }
+    // `sonalign-cli restore` and the help of every command: exit code, and the
+    // whole stdout and stderr against patterns (`lit` for literal text).
+    void commandLine_data()
     {
-        // The mono take is hidden first; the poly one stops the run before the update pass.
-        Relay relay;
-        const WorkflowResult r = hideTrack(p.target, 2, {QStringLiteral("AA0001"), QStringLiteral("AA0002")});
-        QVERIFY(!r.success);
-        QCOMPARE(relay.texts(), QStringList{kPoly});
-        QCOMPARE(r.hiddenFiles, QStringList{QStringLiteral("AA0001_02.DEL1")});
-        QCOMPARE(value(p.file(QStringLiteral("AA0001_01.WAV")), QStringLiteral("FILE_SET/TOTAL_FILES")), QStringLiteral("2"));
+        columns<QStringList, bool, int, QString, QString>({"args", "hideFirst", "exitCode", "out", "err"});   // %T = the take folder
+        auto lit = [](const QString& text) { return QRegularExpression::escape(text); };
+        const QString usage = lit(QStringLiteral("usage: sonalign-cli restore --track N TARGET_FOLDER FILE_ID...\n"));
+        QTest::newRow("restores") << QStringList{"restore", "--track", "2", "%T", "AA0001"} << true << 0 << "AA0001_02\\.WAV\n" << "";
+        QTest::newRow("occupied") << QStringList{"restore", "--track", "2", "%T", "AA0001"} << false << 1 << "" << ".*\nTrack 2 is occupied: nothing was restored\\.\n";
+        QTest::newRow("track out of range") << QStringList{"restore", "--track", "25", "%T", "AA0001"} << true << 2 << "" << ".*" + usage;
+        QTest::newRow("no file id") << QStringList{"restore", "--track", "2", "%T"} << true << 2 << "" << ".*" + usage;
+        QTest::newRow("restore help") << QStringList{"restore", "--help"} << false << 0 << usage + lit(QStringLiteral(
+            "\nUndoes a hide: the newest hidden file (.DELn) of track N of each take becomes its .WAV again, then every file of the take "
+            "agrees again. Refused, changing nothing, when track N of a take is occupied.\n")) << "";
+        QTest::newRow("version") << QStringList{"--version"} << false << 0 << "sonalign-cli 1\\.14\n.*" << "";
+        QTest::newRow("tool help") << QStringList{"--help"} << false << 0
+                                   << "usage: sonalign-cli COMMAND \\[ARGS\\]\n.*\n  restore --track N TARGET_FOLDER FILE_ID\\.\\.\\.\n      Undoes a hide.*" << "";
+        // Each command's help says what it does, in one line after the usage.
+        for (const char* command : {"info", "list", "analyse", "create", "delete", "verify", "demo"})
+            QTest::newRow(command) << QStringList{QLatin1String(command), "--help"} << false << 0 << QStringLiteral("usage: sonalign-cli %1 [^\n]*\n\n[^\n]+\n").arg(QLatin1String(command)) << "";
+        QTest::newRow("help after other arguments") << QStringList{"create", "--track", "3", "--help"} << false << 0
+            << lit(QStringLiteral("usage: sonalign-cli create --track N [--name NAME] [--channel K] [--dither tpdf [--dither-seed S]] SOURCE_FILE TARGET_FOLDER FILE_ID...\n\nWrites track N of each take")) + "[^\n]*\n" << "";
     }
-    QTemporaryDir empty;
-    Relay relay;
-    QVERIFY(!hideTrack(empty.path(), 2, {QStringLiteral("AA0001")}).success);
-    QCOMPARE(relay.count(), 0);
-}
+    void commandLine()
+    {
+        QFETCH(QStringList, args); QFETCH(bool, hideFirst); QFETCH(int, exitCode); QFETCH(QString, out); QFETCH(QString, err);
+        Project p(4);
+        {
+            Relay relay;
+            QVERIFY(!hideFirst || hideTrack(p.target, 2, kOne).success);
+        }
+        const bool restores = exitCode == 0 && args.contains(QStringLiteral("%T"));
+        args.replaceInStrings(QStringLiteral("%T"), p.target);
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("XDG_DATA_HOME"), m_data->path());
+        const auto before = sha1Folder(p.target);
+        const testsupport::ProcessResult r = testsupport::run(testsupport::cliPath(), args, 60000, env);
+        QCOMPARE(r.exitCode, exitCode);
+        const auto matches = [](const QString& pattern, const QByteArray& text) {
+            return QRegularExpression(QRegularExpression::anchoredPattern(pattern), QRegularExpression::DotMatchesEverythingOption).match(QString::fromUtf8(text)).hasMatch();
+        };
+        QVERIFY2(matches(out, r.out), r.out.constData());
+        QVERIFY2(matches(err, r.err), r.err.constData());
+        if (!restores)
+            QCOMPARE(sha1Folder(p.target), before);
+        else   // the tool writes to the same log as the window
+            QCOMPARE(ActionLog::ReadAll(m_data->path() + QStringLiteral("/sonalign/actions.jsonl")).first().value(QStringLiteral("action")).toString(),
+                     QStringLiteral("restore"));
+    }
+    // Five hours and a minute at 8 kHz, 16 bits: the take's file is sparse on
+    // disk (its data chunk declared and the file extended, not written). The
+    // listing shows its length; the new track is sample-exact where the source
+    // lies and as long as the take's file; its overview holds five hours of
+    // points and nothing past them.
+    void longerThanFiveHours()
+    {
+        const quint32 rate = 8000, frames = rate * (5 * 3600 + 60), dataBytes = frames * 2;
+        const quint64 start = 10 * kHour * rate, offset = 2 * kHour * rate;   // one second of source, two hours in
+        QTemporaryDir dir, srcDir;
+        const QString take = dir.path() + QStringLiteral("/AA0001_01.WAV"), made = dir.path() + QStringLiteral("/AA0001_02.WAV");
+        RecorderFileSpec s = spec(rate, 16, 8, start);
+        s.ondeSize = 190004;   // the recorder's overview of this length: more than five hours of points
+        QList<RecorderChunkPlace> places;
+        const QByteArray small = RecorderFileWriter::build(s, &places);
+        quint32 dataAt = 0, ondeAt = 0;
+        for (const RecorderChunkPlace& p : places) {
+            dataAt = p.id == "data" ? p.offset : dataAt;
+            ondeAt = p.id.startsWith("ond") ? p.offset : ondeAt;
+        }
+        QVERIFY(dataAt > 0 && ondeAt > dataAt);
+        QByteArray head = small.left(int(dataAt + 8));
+        const QByteArray tail = small.mid(int(ondeAt));
+        const qint64 total = head.size() + qint64(dataBytes) + tail.size();
+        qToLittleEndian<quint32>(dataBytes, reinterpret_cast<uchar*>(head.data() + dataAt + 4));
+        qToLittleEndian<quint32>(quint32(total - 8), reinterpret_cast<uchar*>(head.data() + 4));
+        {
+            QFile f(take);
+            QVERIFY(f.open(QIODevice::WriteOnly) && f.write(head) == head.size() && f.resize(head.size() + qint64(dataBytes)));
+            QVERIFY(f.seek(f.size()) && f.write(tail) == tail.size());
+        }
+        QString duration;
+        BuildTakesOfFolder(dir.path(), [&](std::unique_ptr<QSoundPerform> r, int, int) { duration = r->m_sDuration; });
+        QCOMPARE(duration, QStringLiteral("05:01:00"));
+        QVERIFY(writeSource(srcDir.path() + QStringLiteral("/src.wav"), rate, 16, rate, start + offset));
+        Relay relay;
+        const WorkflowResult r = createTrack(dir.path(), srcDir.path() + QStringLiteral("/src.wav"), 2, kOne);
+        QVERIFY2(r.success, qPrintable(relay.all()));
+        QCOMPARE(r.createdFiles, QStringList{QStringLiteral("AA0001_02.WAV")});
+        QCOMPARE(QFileInfo(made).size(), total);
+        QCOMPARE(QFileInfo(take).size(), total);
+        const Chunk data = findOnDisk(made, "data");
+        QCOMPARE(data.size, dataBytes);
+        const qint64 at = data.offset + 8 + 2 * qint64(offset);
+        QVERIFY(readAt(made, at, 2 * rate) == audio(77, 0, rate, 16));
+        QCOMPARE(readAt(made, at - 64, 64) + readAt(made, at + 2 * rate, 64) + readAt(made, data.offset + 8 + dataBytes - 64, 64), QByteArray(192, '\0'));
+        // 180000 points (five hours at ten a second); the source's second is at points 72000 ... 72009.
+        const Chunk onde = findOnDisk(made, "ond");
+        QCOMPARE(onde.size, 180008u);
+        QVERIFY(onde.offset > data.offset && onde.offset + 8 + onde.size <= total);
+        const QByteArray points = readAt(made, onde.offset + 16, 180000);
+        QCOMPARE(points.left(72000) + points.mid(72010), QByteArray(180000 - 10, '\0'));
+        QVERIFY(!points.mid(72000, 10).contains('\0'));
+    }
+};
 
 QTEST_MAIN(TestWorkflows)
 #include "tst_workflows.moc"
