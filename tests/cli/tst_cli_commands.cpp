@@ -1,0 +1,765 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// sonalign-cli as a black box: exact stdout, stderr and exit code of every
+// command on a generated day; hostile names, files and folders. A refusal
+// leaves every file as it was.
+
+#include "../insertion/ConformFixtures.h"
+#include "QSoundFile.h"
+
+#include <QDirIterator>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QSettings>
+
+#include <cmath>
+#include <cstring>
+#include <unistd.h>
+
+using namespace fixtures;
+
+Q_DECLARE_METATYPE(RecorderFileSpec)
+
+namespace {
+
+// A thousand samples per second keeps the takes tiny.
+const quint32 kRate = 1000;
+quint64 at(int h, int m, int s) { return (quint64(h) * 3600 + quint64(m) * 60 + quint64(s)) * kRate; }
+
+bool writeTake(const QString& folder, const QString& root, int tracks, quint64 start = at(10, 0, 0), quint32 seconds = 20,
+               quint16 bits = 16)
+{
+    return QDir().mkpath(folder) && RecorderFileWriter::writeMonoTake(folder, root, tracks, spec(kRate, bits, seconds * kRate, start));
+}
+
+// Every file under `root`, hidden ones included, with its hash.
+QMap<QString, QByteArray> tree(const QString& root)
+{
+    QMap<QString, QByteArray> all;
+    QDirIterator it(root, QDir::Files | QDir::Hidden | QDir::NoDotAndDotDot, QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        const QString p = it.next();
+        all.insert(QDir(root).relativeFilePath(p), testsupport::sha1Of(p));
+    }
+    return all;
+}
+
+// The folders every row of `commands` starts from, fresh for each row; "$T"
+// etc. in a row stand for their paths.
+struct World
+{
+    QTemporaryDir dir;
+    QMap<QString, QString> vars;
+    QString path(const char* var) const { return vars.value(QLatin1String(var)); }
+
+    World()
+    {
+        for (const char* v : {"$T/Master", "$X/Extra", "$E/Empty", "$N/Other", "$B/Bad", "$W/Ragged", "$P/Dotted", "$Q/Dashes"})
+            vars.insert(QString::fromLatin1(v, 2), dir.path() + QString::fromLatin1(v + 2));
+        for (const QString& f : vars)
+            QDir().mkpath(f);
+        vars.insert("$H", dir.path());
+        const QString t = path("$T"), x = path("$X");
+        writeTake(t, "AA0001", 2, at(10, 0, 0), 20);    // the source covers 10:00:10 .. 10:00:30: missing start
+        writeTake(t, "AA0002", 1, at(10, 0, 12), 2);    // entire
+        writeTake(t, "AA0003", 1, at(10, 0, 20), 20);   // missing end
+        writeTake(t, "AA0004", 1, at(10, 0, 5), 35);    // partial
+        writeTake(t, "AA0005", 1, at(11, 0, 0), 1);     // none
+        writeTake(path("$N"), "ZZ0001", 1, at(1, 0, 0), 1);
+        writeTake(path("$P"), "AB.001", 3);
+        vars.insert("$S", x + "/Boom 1.wav");
+        vars.insert("$2", x + "/Two lavs.wav");
+        vars.insert("$R", x + "/Rate.wav");
+        vars.insert("$D", x + "/Deep.wav");
+        vars.insert("$F", x + "/Float.wav");
+        writeSource(path("$S"), kRate, 16, 20 * kRate, at(10, 0, 10));
+        writeSource(path("$2"), kRate, 16, 20 * kRate, at(10, 0, 10), 5, 2);
+        writeSource(path("$R"), 2 * kRate, 16, 40 * kRate, 2 * at(10, 0, 10));
+        writeSource(path("$D"), kRate, 24, 20 * kRate, at(10, 0, 10), 8);
+        // A float source reaching full scale, with a NaN.
+        RecorderFileSpec s = spec(kRate, 32, 20 * kRate, at(10, 0, 10));
+        s.formatTag = 3;
+        s.withIxml = s.withFilm = s.withVlta = s.withOnde = false;
+        QByteArray bytes = RecorderFileWriter::build(s);
+        float* data = reinterpret_cast<float*>(bytes.data() + find(bytes, "data").offset + 8);
+        std::fill(data, data + 20 * kRate, 0.25f);
+        data[2500] = 1.0f;        // 10:00:12.5 -> frame 12 at 25 fps
+        data[2501] = -1.0f;       // exact: not counted
+        data[2750] = std::nanf("");
+        data[2900] = 3.0f;
+        writeFile(path("$F"), bytes);
+        // The window keeps a track name per source in "<folder>./<source>.snl".
+        QDir().mkpath(x + ".");
+        QSettings(x + "./Boom 1.snl", QSettings::IniFormat).setValue("LastSetup/TrackName", "Perche");
+        // Files no reader should accept, and a long file of another recorder.
+        const QString b = path("$B");
+        writeFile(b + "/empty.WAV", QByteArray());
+        RecorderFileSpec bad;
+        bad.riffId = "RIFX";
+        writeFile(b + "/rifx.WAV", RecorderFileWriter::build(bad));
+        bad = RecorderFileSpec();
+        bad.truncateTo = 200;
+        writeFile(b + "/cut.WAV", RecorderFileWriter::build(bad));
+        bad = RecorderFileSpec();
+        bad.withBext = false;
+        writeFile(b + "/nobext.WAV", RecorderFileWriter::build(bad));
+        bad = RecorderFileSpec();
+        bad.ixmlDeclaredSize = 0xFFFFFFF0u;   // before data: the scan ends there
+        writeFile(b + "/lying.WAV", RecorderFileWriter::build(bad));
+        bad = RecorderFileSpec();
+        bad.timeReference = 48000ULL * 3600;
+        RecorderFileWriter::writeRf64Sparse(b + "/LONG.WAV", bad, 100, 0, 100);
+        // Takes whose data chunk is not a whole number of samples.
+        writeFile(path("$W") + "/WA0001_01.WAV", withDataTail(RecorderFileWriter::build(spec(kRate, 16, 20 * kRate, at(10, 0, 0))), 1));
+        writeFile(path("$W") + "/WB0001_01.WAV", withDataTail(RecorderFileWriter::build(spec(kRate, 24, 20 * kRate, at(10, 0, 0))), 1));
+        writeFile(path("$W") + "/WC0001_01.WAV", withDataTail(RecorderFileWriter::build(spec(kRate, 24, 20 * kRate, at(10, 0, 0))), 2));
+        // A take of "-1", "-2" files.
+        for (int n = 1; n <= 2; ++n) {
+            RecorderFileSpec d = RecorderFileWriter::monoTrackSpec(spec(kRate, 16, 20 * kRate, at(10, 0, 0)), 2, n);
+            d.ixml.originalFileName = QStringLiteral("AA0001-%1.WAV").arg(n);
+            RecorderFileWriter::write(path("$Q") + "/" + d.ixml.originalFileName, d);
+        }
+    }
+    QString expand(QString s) const
+    {
+        for (auto it = vars.begin(); it != vars.end(); ++it)
+            s.replace(it.key(), it.value());
+        return s;
+    }
+};
+
+QJsonObject parseJson(const QByteArray& out) { return QJsonDocument::fromJson(out).object(); }
+
+// Rows of `list --json`, keyed by file ID, in `order` as listed.
+QMap<QString, QJsonObject> listRows(Cli& cli, const QString& folder, QStringList* order = nullptr)
+{
+    QMap<QString, QJsonObject> rows;
+    for (const QJsonValue& v : QJsonDocument::fromJson(cli({"list", folder, "--json"}).out).array()) {
+        rows.insert(v["file_id"].toString(), v.toObject());
+        if (order)
+            order->append(v["file_id"].toString());
+    }
+    return rows;
+}
+
+} // namespace
+
+class TestCliCommands : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void commands_data();
+    void commands();
+    void createChannelAndDither();
+    void listJsonAndTable();
+    void infoJsonAndText();
+    void infoOnOtherWritersFiles_data();
+    void infoOnOtherWritersFiles();
+    void conformRowsDryAndReal();
+    void conformTruncatedSourceFailsItsTakeOnly();
+    void conformVerifyAddsEachTakesVerdict();
+    void oddNamesEndToEnd_data();
+    void oddNamesEndToEnd();
+    void namesNearNameMax();
+    void crowdedFolder();
+    void twentyFourTracks();
+};
+
+void TestCliCommands::commands_data()
+{
+    QTest::addColumn<QString>("args");       // split at blanks, then $X -> a folder or file of World
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QString>("out");        // exact
+    QTest::addColumn<QString>("err");        // exact
+    QTest::addColumn<QStringList>("fileHas");   // "FILE|TEXT": FILE exists after the run and holds TEXT
+    const auto row = [](const char* name, const char* args, int exitCode, const QString& out, const QString& err,
+                        const QStringList& fileHas = {}) {
+        QTest::newRow(name) << QString::fromUtf8(args) << exitCode << out << err << fileHas;
+    };
+    const QString usage = "usage: sonalign-cli ";
+    const QString uList = usage + "list FOLDER [--json]\n", uInfo = usage + "info FILE [--json]\n";
+    const QString uAnalyse = usage + "analyse SOURCE_FILE TARGET_FOLDER [--json]\n";
+    const QString uCreate = usage + "create --track N [--name NAME] [--channel K] [--dither tpdf [--dither-seed S]] "
+                                    "SOURCE_FILE TARGET_FOLDER FILE_ID...\n";
+    const QString uDelete = usage + "delete --track N TARGET_FOLDER FILE_ID...\n";
+    const QString uConform = usage + "conform SOURCE_FOLDER TARGET_FOLDER --track N|next [--name NAME] [--channel K] "
+                                     "[--verify] [--dry-run] [--json] [--report FILE] [FILE_ID...]\n";
+    const QString uVerify = usage + "verify TARGET_FOLDER --track N [--against M] [--tolerance-ms X] [--json] [FILE_ID...]\n";
+    const QString mixer = "QSoundMixer::SonalignMono(): ";
+    const QString bounce = "MainWindow::OnPushButton_CreateSoundTrack(): %1\nError during bounce Sonalign process.\n";
+    const QString noTag = "\nNo corresponding file found matching with this tag.\n";
+    const QString open = "QSoundFile::Open(): Unable to open\n$B/\n%1\nfor reading !\n";
+    const QString chunks = "QSoundFile::ReadChunks(): Path:$B/\nFile:%1\n%2 !\n";
+    const QString ragged = mixer + "$W/%1_01.WAV\nThe take's data size (%2 bytes) is not a whole number of %3-byte samples.\n";
+
+    row("list: empty folder, JSON", "list $E --json", 0, "[]\n", "");
+    row("list: empty folder, table", "list $E", 0, "FILE_ID  TYPE  TRACKS  SCENE  TAKE  START  END  STATUS  NOTES  TRACK_NAMES\n", "");
+    row("list: missing folder", "list $T/nope", 1, "", "sonalign-cli list: no such folder: $T/nope\n");
+    row("list: a file, not a folder", "list $S", 1, "", "sonalign-cli list: no such folder: $S\n");
+    row("list: no folder", "list", 2, "", uList);
+    row("list: only --json", "list --json", 2, "", uList);
+    row("list: two folders", "list $T $T", 2, "", uList);
+    row("list: unknown option", "list $T --xml", 2, "", uList);
+
+    row("info: no file", "info", 2, "", uInfo);
+    row("info: only --json", "info --json", 2, "", uInfo);
+    row("info: two files", "info a.WAV b.WAV", 2, "", uInfo);
+    row("info: unknown option", "info a.WAV --yaml", 2, "", uInfo);
+    row("info: empty name", "info ", 2, "", uInfo);
+    row("info: missing file", "info $B/missing.WAV", 1, "", open.arg("missing.WAV"));
+    row("info: missing file, JSON", "info $B/missing.WAV --json", 1, "", open.arg("missing.WAV"));
+    row("info: percent in the name", "info $B/x%1%2.WAV", 1, "", open.arg("x%1%2.WAV"));
+    row("info: zero-length", "info $B/empty.WAV", 1, "", chunks.arg("empty.WAV", "is empty"));
+    row("info: RIFX", "info $B/rifx.WAV --json", 1, "", chunks.arg("rifx.WAV", "is not a sound file"));
+    row("info: truncated in bext", "info $B/cut.WAV", 1, "", chunks.arg("cut.WAV", "hasn't Format Chunk"));
+    row("info: no bext", "info $B/nobext.WAV --json", 1, "", chunks.arg("nobext.WAV", "hasn't Bext Chunk"));
+    row("info: lying iXML size before data", "info $B/lying.WAV", 1, "", chunks.arg("lying.WAV", "hasn't Data Chunk"));
+    // RF64 header 12, ds64 8 + 28, bext 8 + 858, fmt 8 + 16, data header 8.
+    row("info: RF64", "info $B/LONG.WAV", 0,
+        "file: $B/LONG.WAV\nformat_tag: 1\ncontainer: RF64\nformat_name: PCM\nsubformat: \nencoding: integer\nvalid_bits: 0\n"
+        "sample_rate: 48000\nchannels: 1\nbits: 24\nblock_align: 3\ndata_offset: 946\ndata_size: 300\nsamples: 100\n"
+        "time_reference: 172800000\nds64.riff_size: 1238\nds64.data_size: 300\nds64.sample_count: 100\n", "");
+
+    const QString format = "source 36010000 36030000\nsource_format 16-bit integer, 1 channel, 1000 Hz\n";
+    row("analyse: JSON", "analyse $S $T --json", 0,
+        "{\"source\": {\"start\": 36010000, \"end\": 36030000, \"format\": {\"container\": \"RIFF\", \"format_tag\": 1, "
+        "\"subformat\": \"\", \"encoding\": \"integer\", \"bits\": 16, \"channels\": 1, \"sample_rate\": 1000}}, \"takes\": ["
+        "{\"file_id\": \"AA0001\", \"class\": \"missing_start\", \"conversion\": \"copy\"}, "
+        "{\"file_id\": \"AA0002\", \"class\": \"entire\", \"conversion\": \"copy\"}, "
+        "{\"file_id\": \"AA0003\", \"class\": \"missing_end\", \"conversion\": \"copy\"}, "
+        "{\"file_id\": \"AA0004\", \"class\": \"partial\", \"conversion\": \"copy\"}, "
+        "{\"file_id\": \"AA0005\", \"class\": \"none\", \"conversion\": \"copy\"}], "
+        "\"counts\": {\"entire\": 1, \"missing_start\": 1, \"partial\": 1, \"missing_end\": 1}}\n", "");
+    row("analyse: text", "analyse $S $T/", 0,
+        format + "AA0001\tmissing_start\tcopy\nAA0002\tentire\tcopy\nAA0003\tmissing_end\tcopy\nAA0004\tpartial\tcopy\n"
+                 "AA0005\tnone\tcopy\n1 entire take 1 missing start 1 patial coverage 1 missing end founded\n", "");
+    row("analyse: no overlap is an answer", "analyse $S $N", 0,
+        format + "ZZ0001\tnone\tcopy\nSource file timecode doesn't match with any target file.\n", "");
+    const QString noTimecode = "QSoundFile::Open(): Unable to open\n%1/\n%2\nfor reading !\nsonalign-cli analyse: %1/%2\n"
+                               "Error, no timecode founded in this source file.\n";
+    row("analyse: missing source", "analyse $X/none.wav $T", 1, "", noTimecode.arg("$X", "none.wav"));
+    row("analyse: a folder as source", "analyse $X $T", 1, "", noTimecode.arg("$H", "Extra"));
+    row("analyse: missing folder", "analyse $S $T/nope", 1, "", "sonalign-cli analyse: $T/nope\nNo such folder.\n");
+    row("analyse: one argument", "analyse $S", 2, "", uAnalyse);
+    row("analyse: unknown option", "analyse $S $T --xml", 2, "", uAnalyse);
+
+    row("create: missing start, named", "create --track 3 --name Boom $S $T AA0001 AA0003", 0, "AA0001_03.WAV\nAA0003_03.WAV\n", "",
+        {"$T/AA0001_03.WAV|<NAME>Boom</NAME>", "$T/AA0003_03.WAV|<NAME>Boom</NAME>"});
+    row("create: name from the source's track-name file", "create --track 2 $S $T AA0002", 0, "AA0002_02.WAV\n", "",
+        {"$T/AA0002_02.WAV|<NAME>Perche</NAME>"});
+    row("create: no stored name gives T<N>", "create --track 2 --channel 1 $2 $T AA0002", 0, "AA0002_02.WAV\n", "",
+        {"$T/AA0002_02.WAV|<NAME>T2</NAME>"});
+    row("create: float source clips and has a NaN", "create --track 2 $F $T AA0002", 0, "AA0002_02.WAV\n",
+        mixer + "$F\nConverted from 32-bit float, 1 channel, 1000 Hz to 16-bit: 2 sample(s) clipped (first at 10:00:12:12), "
+                "1 NaN or infinite sample(s) set to 0 (first at 10:00:12:18).\n");
+    row("create: joins a take of another family", "create --track 3 --name Boom $S $Q AA0001", 0, "AA0001_03.WAV\n", "",
+        {"$Q/AA0001-1.WAV|<TOTAL_FILES>3</TOTAL_FILES>", "$Q/AA0001-2.WAV|<NAME>Boom</NAME>",
+         "$Q/AA0001_03.WAV|<TOTAL_FILES>3</TOTAL_FILES>"});
+    row("create: occupied track", "create --track 2 $S $T AA0001", 1, "",
+        mixer + "AA0001 \nTargeted track #2 is not empty. Process aborted.\n" + bounce.arg("AA0001"));
+    row("create: no overlap", "create --track 4 $S $T AA0005", 1, "", mixer + "Unable to in point Tc sample!\n" + bounce.arg("AA0005"));
+    row("create: unknown take", "create --track 4 $S $T ZZ0001", 1, "", "MainWindow::OnPushButton_CreateSoundTrack(): ZZ0001" + noTag);
+    row("create: empty folder", "create --track 4 $S $E AA0001", 1, "", "sonalign-cli create: $E\nNo .WAV file in this folder.\n");
+    row("create: two channels, none chosen", "create --track 4 $2 $T AA0002", 1, "",
+        mixer + "$2 \n Is not a monophonic file.\nIt has 2 channels: choose one with --channel K (the channel choice beside "
+                "the track in the window).\n" + bounce.arg("AA0002"));
+    row("create: channel 3 of two", "create --track 4 --channel 3 $2 $T AA0002", 1, "",
+        mixer + "$2\nThere is no channel 3: this source has 2 channels.\n" + bounce.arg("AA0002"));
+    row("create: another sample rate", "create --track 4 $R $T AA0002", 1, "",
+        mixer + "$R [2000/16 bits] \nTarget [1000/16 bits]\nThe source is at 2000 Hz and the take at 1000 Hz: the source must "
+                "be resampled to 1000 Hz first.\n" + bounce.arg("AA0002"));
+    row("create: 16-bit data one byte over", "create --track 2 $S $W WA0001", 1, "", ragged.arg("WA0001", "40001", "2") + bounce.arg("WA0001"));
+    row("create: 24-bit data one byte over", "create --track 2 $D $W WB0001", 1, "", ragged.arg("WB0001", "60001", "3") + bounce.arg("WB0001"));
+    row("create: 24-bit data two bytes over", "create --track 2 $D $W WC0001", 1, "", ragged.arg("WC0001", "60002", "3") + bounce.arg("WC0001"));
+    for (const char* args : {"create --track 25 $S $T AA0001", "create --track 0 $S $T AA0001", "create --track 3 $S $T",
+                             "create $S $T AA0001", "create --track 4 --channel 0 $2 $T AA0002", "create --track 4 --channel two $2 $T AA0002",
+                             "create --track 4 --dither rect $S $T AA0002", "create --track 4 --dither-seed 5 $S $T AA0002"})
+        row(args, args, 2, "", uCreate);
+
+    row("delete: passes over a take without the track", "delete --track 2 $T AA0001 AA0003", 0, "AA0001_02.DEL1\n", "",
+        {"$T/AA0001_02.DEL1|<TOTAL_FILES>2</TOTAL_FILES>"});
+    row("delete: hidingADottedTakeKeepsItsBaseName", "delete --track 3 $P AB.001", 0, "AB.001_03.DEL1\n", "", {"$P/AB.001_03.DEL1|"});
+    row("delete: unknown take", "delete --track 1 $T ZZ0001", 1, "", "MainWindow::OnPushButton_DeleteSoundTrack(): ZZ0001" + noTag);
+    row("delete: no track", "delete $T AA0001", 2, "", uDelete);
+    row("delete: track not a number", "delete --track x $T AA0001", 2, "", uDelete);
+
+    row("conform: no track", "conform $X $T", 2, "", uConform);
+    row("conform: track 25", "conform $X $T --track 25", 2, "", uConform);
+    row("conform: report of another kind", "conform $X $T --track 3 --report r.txt", 2, "", uConform);
+    row("conform: unknown option", "conform $X $T --track 3 --fast", 2, "", uConform);
+    row("conform: unknown take", "conform $X $T --track 3 --dry-run ZZ9999", 1, "", "sonalign-cli conform: ZZ9999" + noTag);
+
+    for (const char* args : {"verify $T", "verify $T --track 25", "verify $T --track 2 --against 0", "verify $T --track 2 --against 2",
+                             "verify $T --track 2 --tolerance-ms 0", "verify $T --track 2 --tolerance-ms ten",
+                             "verify $T --track 2 --tolerance-ms nan"})
+        row(args, args, 2, "", uVerify);
+    row("verify: unknown take", "verify $T --track 2 ZZ0009", 1, "", "sonalign-cli verify: ZZ0009" + noTag);
+    row("verify: take without the track", "verify $T --track 7 AA0001", 1, "", "sonalign-cli verify: AA0001\nThe take has no track 7.\n");
+    row("verify: no such folder", "verify $T/nope --track 2", 1, "", "sonalign-cli verify: $T/nope\nNo such folder.\n");
+}
+
+void TestCliCommands::commands()
+{
+    QFETCH(QString, args);
+    QFETCH(int, exitCode);
+    QFETCH(QStringList, fileHas);
+    World w;
+    QStringList list = args.split(QLatin1Char(' '));
+    for (QString& a : list)
+        a = w.expand(a);
+    const QMap<QString, QByteArray> before = tree(w.dir.path());
+    Cli cli;
+    const auto r = cli(list);
+    QFETCH(QString, out);
+    QFETCH(QString, err);
+    QCOMPARE(QString::fromUtf8(r.err), w.expand(err));
+    QCOMPARE(QString::fromUtf8(r.out), w.expand(out));
+    QCOMPARE(r.exitCode, exitCode);
+    if (exitCode != 0)
+        QCOMPARE(tree(w.dir.path()), before);
+    for (const QString& check : fileHas) {
+        const QString file = w.expand(check.section(QLatin1Char('|'), 0, 0));
+        QVERIFY2(QFile::exists(file), qPrintable(file));
+        QVERIFY2(readFile(file).contains(check.section(QLatin1Char('|'), 1).toUtf8()), qPrintable(check));
+    }
+}
+
+// One channel of two, exactly; dither with a seed gives the same bytes every
+// run, another seed other bytes; without dither, 24 bits are rounded to 16.
+void TestCliCommands::createChannelAndDither()
+{
+    World w;
+    Cli cli;
+    const auto make = [&](int track, const QString& options, const QString& source) {
+        const QStringList args = words("create --track") + QStringList{QString::number(track)}
+                                 + options.split(' ', Qt::SkipEmptyParts) + QStringList{source, w.path("$T"), "AA0002"};
+        return cli(args).exitCode == 0 ? body(readFile(w.path("$T") + QStringLiteral("/AA0002_%1.WAV").arg(track, 2, 10, QChar('0'))), "data")
+                                       : QByteArray("failed");
+    };
+    QByteArray channel2, rounded;
+    for (quint32 i = 0; i < 2 * kRate; ++i) {
+        const qint64 v = RecorderFileSpec::sampleValue(5, 2 * kRate + i, 1, 16);
+        const qint64 q = qBound<qint64>(-32768, std::llround(RecorderFileSpec::sampleValue(8, 2 * kRate + i, 0, 24) / 256.0), 32767);
+        channel2.append(char(v & 0xFF)).append(char((v >> 8) & 0xFF));
+        rounded.append(char(q & 0xFF)).append(char((q >> 8) & 0xFF));
+    }
+    QVERIFY(make(2, "--channel 2", w.path("$2")) == channel2);
+    const QByteArray a = make(3, "--dither tpdf --dither-seed 5", w.path("$D"));
+    QCOMPARE(a.size(), int(4 * kRate));
+    QVERIFY(make(4, "--dither tpdf --dither-seed 5", w.path("$D")) == a);
+    QVERIFY(make(5, "--dither tpdf --dither-seed 6", w.path("$D")) != a);
+    const QByteArray plain = make(6, "", w.path("$D"));
+    QVERIFY(plain != a);
+    QVERIFY(plain == rounded);
+}
+
+void TestCliCommands::listJsonAndTable()
+{
+    QTemporaryDir dir;
+    const QString d = dir.path();
+    RecorderFileSpec base = spec(48000, 24, 4800, quint64(48000) * 3600 + 12);
+    QVERIFY(RecorderFileWriter::writeMonoTake(d, "AA0001", 4, base));
+    RecorderFileSpec poly = base;
+    poly.channels = 2;
+    poly.frames = 9600;
+    poly.timeReference = 1000;
+    poly.ixml.scene = "  14B ";
+    poly.ixml.take = "t7";
+    poly.ixml.note = "wind \"gusts\"";
+    poly.ixml.trackCount = 2;
+    poly.ixml.polyTrackNames = QStringList{"Boom", QString()};
+    QVERIFY(RecorderFileWriter::write(d + "/AA0002PX.WAV", poly));
+    RecorderFileSpec noIxml = base;
+    noIxml.withIxml = false;
+    noIxml.timeReference = 500;
+    QVERIFY(RecorderFileWriter::write(d + "/AA0003_01.WAV", noIxml));
+    QVERIFY(writeFile(d + "/AA0004_01.WAV", "RIFX0000WAVE"));
+    // A '%' in a name, and a malformed iXML document (its diagnostic must not reach stdout).
+    RecorderFileSpec odd = base;
+    odd.ixmlRaw = "<BWFXML><NOTE>x</BWFXML>";
+    odd.timeReference = 0;
+    QVERIFY(RecorderFileWriter::write(d + "/AA%d05_01.WAV", odd));
+    QVERIFY(writeFile(d + "/AB.WAV", "x"));
+
+    Cli cli;
+    const auto r = cli({"list", d, "--json"});
+    QCOMPARE(r.exitCode, 0);
+    QVERIFY(r.err.contains("QSoundFile::ReadChunks(): ") && r.err.contains("AA0004_01.WAV"));
+    const auto row = [](const char* id, const char* type, int tracks, const char* scene, const char* take, QJsonValue start,
+                        QJsonValue end, int status, const QString& notes, QStringList names) {
+        while (names.size() < 24)
+            names << QString();
+        return QJsonObject{{"file_id", id}, {"type", type}, {"tracks", tracks}, {"scene", scene}, {"take", take}, {"start", start},
+                           {"end", end}, {"status", status}, {"notes", notes}, {"track_names", QJsonArray::fromStringList(names)}};
+    };
+    const QString error = " *** Error #%1 detected on audio file *** ";
+    // Byte order of the names: "%" (0x25) sorts before the digits.
+    const QJsonArray expected{
+        row("AA%d05", "Mono", 1, "", "0", 0, 4800, 0, " ", {"T1"}),
+        row("AA0001", "Mono", 4, "12A", "3", 172800012, 172804812, 0, "good", {"Trk1", "Trk2", "Trk3", "Trk4"}),
+        row("AA0002", "Poly", 2, "14B", "t7", 1000, 10600, 0, "wind \"gusts\"", {"Boom", "x"}),
+        row("AA0003", "Mono", 1, "", "0", 500, 5300, 1, error.arg(1), {"T1"}),
+        row("AA0004", "Mono", 0, "", "0", QJsonValue(), QJsonValue(), 3, error.arg(3), {}),
+    };
+    const QJsonArray got = QJsonDocument::fromJson(r.out).array();
+    QCOMPARE(got.size(), expected.size());
+    for (int i = 0; i < got.size(); ++i)
+        QCOMPARE(got.at(i).toObject(), expected.at(i).toObject());
+
+    const QList<QByteArray> lines = cli({"list", d}).out.split('\n');
+    QCOMPARE(lines.size(), 7);
+    QCOMPARE(lines.at(2), QByteArray("AA0001   Mono  4       12A    3     172800012  172804812  0       good                                     "
+                                         "1:Trk1 2:Trk2 3:Trk3 4:Trk4"));
+    QVERIFY(lines.at(5).contains("*** Error #3 detected on audio file ***"));
+}
+
+void TestCliCommands::infoJsonAndText()
+{
+    QTemporaryDir dir;
+    RecorderFileSpec spec;
+    spec.timeReference = 48000ULL * 3600 * 10 + 48000 * 62 + 7;
+    spec.frames = 48000 * 3 + 5;
+    spec.frameRateCode = "29.97";
+    spec.ixml.scene = QString::fromUtf8("Scène \"4\"");
+    spec.ixml.take = "r12";
+    spec.ixml.note = "a\nb";
+    spec.ixml.channelIndex = 2;
+    spec.ixml.trackName = "Boom";
+    spec.ixml.totalFiles = 3;
+    QList<RecorderChunkPlace> places;
+    const QByteArray bytes = RecorderFileWriter::build(spec, &places);
+    const QString file = dir.filePath("AA0001_02.WAV");
+    QVERIFY(writeFile(file, bytes));
+
+    Cli cli;
+    const auto r = cli({"info", file, "--json"});
+    QCOMPARE(r.exitCode, 0);
+    QCOMPARE(r.err, QByteArray());
+    const QJsonObject o = parseJson(r.out);
+    const QJsonArray chunks = o["chunks"].toArray();
+    QCOMPARE(chunks.size(), places.size());
+    QString chunkLines;
+    for (int i = 0; i < places.size(); ++i) {
+        const RecorderChunkPlace& p = places.at(i);
+        QCOMPARE(chunks.at(i).toObject(), QJsonObject({{"id", QString::fromLatin1(p.id)}, {"offset", double(p.offset)}, {"size", double(p.size)}}));
+        chunkLines += QStringLiteral("  %1 offset=%2 size=%3\n").arg(QString::fromLatin1(p.id)).arg(p.offset).arg(p.size);
+    }
+    const QString scene = QString::fromUtf8("Scène \"4\"");
+    // Numbers as numbers, texts with their quotes and accents.
+    const QJsonObject expected{
+        {"file", file}, {"riff_size", double(bytes.size() - 8)}, {"sample_rate", 48000}, {"channels", 1}, {"bits", 24},
+        {"format_tag", 1}, {"block_align", 3}, {"sampling", "48kHz/24bits"}, {"data_size", (48000 * 3 + 5) * 3},
+        {"samples", 48000 * 3 + 5}, {"duration", "00:00:03"}, {"duration_seconds", 3}, {"time_reference", double(spec.timeReference)},
+        {"timecode", "10:01:02"}, {"frame_rate", "29.97df"}, {"frames_per_second", 30},
+        {"ixml", QString::fromUtf8(body(bytes, "iXML")).trimmed()},
+        {"bext", QJsonObject{{"description", "aSCENE=" + scene + "\r\naTAKE=r12\r\naTAPE=DAY1\r\naUBITS=00000000\r\naSPEED=029.970-DF\r\naNOTE=a\nb\r\n"},
+                             {"originator", "PAVANE V01.23.45 SN000123"}, {"originator_reference", "VELPAV0000000000000000000000000A"},
+                             {"origination_date", "2019-05-14"}, {"origination_time", "10:15:30"}, {"version", 1}, {"take", "r12"}}},
+        {"ixml_summary", QJsonObject{{"scene", scene}, {"take", "r12"}, {"note", "a\nb"}, {"track_number", 2}, {"track_name", "Boom"},
+                                     {"total_files", "3"}}}};
+    for (const QString& key : expected.keys()) {
+        if (!expected[key].isObject())
+            QCOMPARE(o[key], expected[key]);
+        for (const QString& k : expected[key].toObject().keys())
+            QCOMPARE(o[key].toObject()[k], expected[key].toObject()[k]);
+    }
+    QVERIFY(o["ixml"].toString().endsWith("</BWFXML>"));
+
+    // The text form: the same values, control characters escaped.
+    const QString text = QString::fromUtf8(cli({"info", file}).out);
+    for (const QString& line : {"file: " + file + "\nriff_size: " + QString::number(bytes.size() - 8) + "\nchunks:\n" + chunkLines,
+                                "\nbext.description: aSCENE=" + scene + "\\r\\naTAKE=r12\\r\\naTAPE=DAY1\\r\\naUBITS=00000000\\r\\n"
+                                "aSPEED=029.970-DF\\r\\naNOTE=a\\nb\\r\\n\n", QStringLiteral("\nixml.note: a\\nb\nixml.track_number: 2\n"),
+                                QStringLiteral("\ntimecode: 10:01:02\nframe_rate: 29.97df\nframes_per_second: 30\n")})
+        QVERIFY2(text.contains(line), qPrintable(line));
+}
+
+void TestCliCommands::infoOnOtherWritersFiles_data()
+{
+    QTest::addColumn<RecorderFileSpec>("spec");
+    QTest::addColumn<QStringList>("ids");
+    QTest::addColumn<QString>("ixmlSummary");   // a key of the summary, "=", its value; empty: no iXML
+    RecorderFileSpec s;
+    s.withFilm = s.withVlta = s.withOnde = false;
+    const RecorderFileSpec plain = s;
+    s.extraBefore = {ExtraChunk{"JUNK", "abc", true, 0}};
+    s.extraAfter = {ExtraChunk{"LIST", "12345", true, 0}, ExtraChunk{"cue ", "x", true, 0}};
+    QTest::newRow("odd chunks with pad bytes") << s << QStringList{"JUNK", "bext", "fmt ", "iXML", "data", "LIST", "cue "} << "scene=12A";
+    s = plain;
+    s.ixmlLast = true;
+    s.ixmlRaw = "<BWFXML><SCENE>s</SCENE></BWFXML>";
+    s.ixmlDeclaredSize = 0xFFFFFFF0u;
+    QTest::newRow("iXML size far past the end") << s << QStringList{"bext", "fmt ", "data", "iXML"} << "scene=s";
+    s = plain;
+    s.ixmlRaw = "<BWFXML/>";
+    QStringList ids{"bext", "fmt ", "iXML", "data"};
+    for (int i = 0; i < 31; ++i) {
+        s.extraAfter << ExtraChunk{"u" + QByteArray::number(100 + i), "", false, 0};
+        ids << QStringLiteral("u%1").arg(100 + i);
+    }
+    QTest::newRow("31 unknown chunks: iXML ignored, all listed") << s << ids << "";
+    s = plain;
+    s.withIxml = false;
+    s.extraAfter = {ExtraChunk{QByteArray("\x01\xFFz\\", 4), "", false, 0}};
+    QTest::newRow("binary chunk identifier") << s << QStringList{"bext", "fmt ", "data", "\\x01\\xffz\\x5c"} << "";
+    s = plain;
+    s.ixmlRaw = "<BWFXML>\n<SCENE>1</TAKE>\n</BWFXML>";
+    QTest::newRow("malformed iXML still reads") << s << QStringList{"bext", "fmt ", "iXML", "data"} << "line=2";
+    s.ixmlRaw = "<ROOT/>";
+    QTest::newRow("iXML of another root") << s << QStringList{"bext", "fmt ", "iXML", "data"} << "error=No <BWFXML> tag !";
+}
+
+void TestCliCommands::infoOnOtherWritersFiles()
+{
+    QFETCH(RecorderFileSpec, spec);
+    QFETCH(QString, ixmlSummary);
+    QTemporaryDir dir;
+    QList<RecorderChunkPlace> places;
+    const QString file = dir.filePath("other.WAV");
+    QVERIFY(writeFile(file, RecorderFileWriter::build(spec, &places)));
+    Cli cli;
+    const auto r = cli({"info", "--json", file});
+    QCOMPARE(r.exitCode, 0);
+    const QJsonObject o = parseJson(r.out);
+    QStringList ids;
+    for (int i = 0; i < o["chunks"].toArray().size(); ++i) {
+        const QJsonObject c = o["chunks"].toArray().at(i).toObject();
+        ids << c["id"].toString();
+        QCOMPARE(c["offset"].toDouble(), double(places.at(i).offset));
+        QCOMPARE(c["size"].toDouble(), double(places.at(i).size));
+    }
+    QTEST(ids, "ids");
+    QCOMPARE(o["samples"].toInt(), 4800);
+    QCOMPARE(o["ixml"].isNull(), ixmlSummary.isEmpty());
+    if (!ixmlSummary.isEmpty()) {
+        const QJsonValue v = o["ixml_summary"].toObject()[ixmlSummary.section('=', 0, 0)];
+        QCOMPARE(v.isDouble() ? QString::number(v.toInt()) : v.toString(), ixmlSummary.section('=', 1));
+        QVERIFY(ixmlSummary.startsWith("error") || spec.ixmlRaw.isEmpty() || o["ixml"].toString() == QString::fromLatin1(spec.ixmlRaw));
+    }
+}
+
+// A take across two files, one with a gap, one without source: the rows of a
+// dry run and of a real run, the reports, and --track next.
+void TestCliCommands::conformRowsDryAndReal()
+{
+    Day day;
+    day.addSource("A_0001.WAV", 0, 10);
+    day.addSource("A_0002.WAV", 10, 10);
+    day.addSource("A_0003.WAV", 25, 15);
+    day.addTake("AA0001", 5, 10);
+    day.addTake("AA0002", 18, 12);
+    day.addTake("AA0003", 200, 5);
+    const QString format = "\"format\": \"16-bit integer, 1 channel, 8000 Hz\", \"converted\": false}";
+    const QString rows = QStringLiteral(
+        "[{\"file_id\": \"AA0001\", \"track\": 3, \"action\": \"create\", \"reason\": null, \"class\": \"entire\", \"sources\": ["
+        "{\"file\": \"A_0001.WAV\", \"take_from\": 0, \"take_to\": 40000, \"source_from\": 40000, %2, "
+        "{\"file\": \"A_0002.WAV\", \"take_from\": 40000, \"take_to\": 80000, \"source_from\": 0, %2], \"silence\": [], "
+        "\"excluded\": [], \"result\": \"%1\"},\n"
+        " {\"file_id\": \"AA0002\", \"track\": 3, \"action\": \"create\", \"reason\": null, \"class\": \"gaps\", \"sources\": ["
+        "{\"file\": \"A_0002.WAV\", \"take_from\": 0, \"take_to\": 16000, \"source_from\": 64000, %2, "
+        "{\"file\": \"A_0003.WAV\", \"take_from\": 56000, \"take_to\": 96000, \"source_from\": 0, %2], "
+        "\"silence\": [[16000, 56000]], \"excluded\": [], \"result\": \"%1\"},\n"
+        " {\"file_id\": \"AA0003\", \"track\": 3, \"action\": \"skip\", \"reason\": \"no source covers this take\", "
+        "\"class\": \"none\", \"sources\": [], \"silence\": [[0, 40000]], \"excluded\": [], \"result\": \"skipped\"}]\n");
+    const QMap<QString, QByteArray> before = tree(day.dir.path());
+    const QString csv = day.dir.filePath("report.csv"), json = day.dir.filePath("report.json");
+    const QStringList conform{"conform", day.source, day.target, "--track"};
+    Cli cli;
+    const auto dry = cli(conform + QStringList{"3", "--dry-run", "--json", "--report", csv});
+    QCOMPARE(dry.exitCode, 0);
+    QCOMPARE(dry.err, QByteArray());
+    QCOMPARE(QString::fromUtf8(dry.out), rows.arg("planned", format));
+    // The report is the only file a dry run writes, and only where asked.
+    QMap<QString, QByteArray> after = tree(day.dir.path());
+    QCOMPARE(after.remove("report.csv"), 1);
+    QCOMPARE(after, before);
+    const QStringList lines = QString::fromUtf8(readFile(csv)).split("\r\n");
+    QCOMPARE(lines.at(0), QStringLiteral("file_id,scene,take,timecode,track,action,reason,class,result,sources,silence,excluded"));
+    QCOMPARE(lines.at(3), QStringLiteral("AA0003,12A,3,10:03:20:00,3,skip,no source covers this take,none,skipped,,0-40000,"));
+
+    const auto real = cli(conform + QStringList{"next", "--json", "--report", json});
+    QCOMPARE(real.exitCode, 0);
+    QCOMPARE(QString::fromUtf8(real.out), rows.arg("written", format));
+    QVERIFY(QFileInfo::exists(day.file("AA0001_03.WAV")) && QFileInfo::exists(day.file("AA0002_03.WAV")));
+    QVERIFY(readFile(json).contains("\"timecode\": \"10:00:25:00\""));
+    QCOMPARE(QDir(day.target).entryList(QDir::Hidden | QDir::Files).filter(QRegularExpression("^\\.")), QStringList());
+    QCOMPARE(cli(conform + QStringList{"next", "--dry-run", "AA0001"}).out, QByteArray("AA0001\t4\tcreate\tentire\tplanned\n"));
+}
+
+// A_0003 loses its last 12 s while its data chunk still promises them, and
+// AA0002 needs 5 s of them: that take fails, the others go on.
+void TestCliCommands::conformTruncatedSourceFailsItsTakeOnly()
+{
+    Day day;
+    day.addSource("A_0001.WAV", 0, 10);
+    day.addSource("A_0002.WAV", 10, 10);
+    day.addSource("A_0003.WAV", 25, 15);
+    day.addTake("AA0001", 5, 10);
+    day.addTake("AA0002", 18, 12);
+    day.addTake("AA0003", 200, 5);
+    const QString cut = day.source + "/A_0003.WAV";
+    QVERIFY(QFile::resize(cut, QFileInfo(cut).size() - 12 * kDayRate * 2));
+    const QMap<QString, QByteArray> before = sha1Folder(day.target);
+    Cli cli;
+    const auto r = cli({"conform", day.source, day.target, "--track", "3"});
+    QCOMPARE(r.exitCode, 1);
+    QCOMPARE(r.out, QByteArray("AA0001\t3\tcreate\tentire\twritten\nAA0002\t3\tcreate\tgaps\tfailed\n"
+                               "AA0003\t3\tskip\tnone\tskipped\tno source covers this take\n"));
+    QVERIFY(r.err.contains("ConformRun::Apply(): AA0002\n"));
+    const QMap<QString, QByteArray> after = sha1Folder(day.target);
+    for (const char* f : {"AA0002_01.WAV", "AA0002_02.WAV"})
+        QCOMPARE(after.value(f), before.value(f));
+    QVERIFY(!after.contains("AA0002_03.WAV") && after.contains("AA0001_03.WAV"));
+}
+
+// A source that is the take's own first track, and one that is unrelated:
+// the rows and the report say in sync for one and no match for the other.
+void TestCliCommands::conformVerifyAddsEachTakesVerdict()
+{
+    Day day;
+    const quint64 start = kT0 + 100 * kDayRate;
+    QVERIFY(RecorderFileWriter::writeMonoTake(day.target, "AA0001", 1, spec(kDayRate, 16, 12 * kDayRate, kT0)));
+    QVERIFY(RecorderFileWriter::writeMonoTake(day.target, "AA0002", 1, spec(kDayRate, 16, 12 * kDayRate, start)));
+    QVERIFY(writeSource(day.source + "/SAME.WAV", kDayRate, 16, 12 * kDayRate, kT0, 1));
+    QVERIFY(writeSource(day.source + "/OTHER.WAV", kDayRate, 16, 12 * kDayRate, start, 99));
+    const QString report = day.dir.filePath("report.csv");
+    Cli cli;
+    const auto r = cli({"conform", day.source, day.target, "--track", "2", "--verify", "--json", "--report", report});
+    QCOMPARE(r.exitCode, 0);
+    QVERIFY2(r.out.contains("\"result\": \"written\", \"verdict\": \"in_sync\", \"offset_ms\": 0.000}"), r.out.constData());
+    QVERIFY2(r.out.contains("\"result\": \"written\", \"verdict\": \"no_match\", \"offset_ms\": null}"), r.out.constData());
+    const QList<QByteArray> lines = readFile(report).split('\n');
+    QVERIFY(lines.at(0).endsWith(",verdict,offset_ms\r") && lines.at(1).endsWith(",in_sync,0.000\r") && lines.at(2).endsWith(",no_match,\r"));
+}
+
+// A take with an odd root, source name and track name goes through info,
+// create, list and delete; the take beside it is untouched.
+void TestCliCommands::oddNamesEndToEnd_data()
+{
+    QTest::addColumn<QString>("root");
+    QTest::addColumn<QString>("trackName");
+    QTest::newRow("spaces") << "A B C1" << "Boom left";
+    QTest::newRow("quotes") << "Q\"'Q'1" << "\"Boom\" 'L'";
+    QTest::newRow("format markers") << "%s%d%1" << "%s%n%d %1 %%";
+    QTest::newRow("markup") << "<&>;01" << "<NAME>&amp;</NAME>";
+    QTest::newRow("accented track name") << "AC0001" << QString::fromUtf8("Perche \xC3\xA9t\xC3\xA9");
+    QTest::newRow("non-ascii") << QString::fromUtf8("\xC3\x89t\xE2\x82\xAC" "01\xC3\xA9") << QString::fromUtf8("Perche \xC3\xA9t\xC3\xA9 \xE2\x82\xAC");
+}
+
+void TestCliCommands::oddNamesEndToEnd()
+{
+    QFETCH(QString, root);
+    QFETCH(QString, trackName);
+    QTemporaryDir dir;
+    const QString target = dir.path() + "/Master %s '1'", first = target + "/" + root + "_01.WAV";
+    const QString source = dir.path() + "/Extra %d \"2\"/src %s%n " + root + ".wav";
+    QVERIFY(writeTake(target, root, 2) && writeTake(target, "ZZ0001", 1) && QDir().mkpath(QFileInfo(source).path()));
+    QVERIFY(writeSource(source, kRate, 16, 30 * kRate, at(10, 0, 0) - 5 * kRate));
+    const QByteArray other = sha1Folder(target).value("ZZ0001_01.WAV");
+    Cli cli;
+    QCOMPARE(parseJson(cli({"info", first, "--json"}).out)["riff_size"].toInt(), int(QFileInfo(first).size() - 8));
+    QVERIFY(cli({"info", first}).out.startsWith(("file: " + first + "\n").toUtf8()));
+
+    const auto created = cli(words("create --track 3 --name", {trackName, source, target, root}));
+    QCOMPARE(QString::fromUtf8(created.err + created.out), root + "_03.WAV\n");
+    const QString made = target + "/" + root + "_03.WAV";
+    // The whole take lies inside the source: its audio is the source's, from 5 s in.
+    QCOMPARE(QFileInfo(made).size(), QFileInfo(first).size());
+    QVERIFY(body(readFile(made), "data") == audio(77, 5 * kRate, 20 * kRate, 16));
+    QSoundFile f;
+    QVERIFY(f.Open(made, 0) && f.ReadChunks(false, false) && f.GetiXMLFileInfos());
+    QCOMPARE(f.GetiXMLMonoTrackName() + f.GetiXMLVeltaTracknames(2) + f.GetBextType(), trackName + trackName + "mono ");
+    f.Close();
+    QCOMPARE(QString::fromUtf8(cli(words("create --track 4", {source, target, root})).err), QString());
+    const QJsonObject row = listRows(cli, target).value(root);
+    QCOMPARE(row["tracks"].toInt(), 4);
+    QCOMPARE(row["track_names"].toArray().at(2).toString(), trackName);
+
+    const auto deleted = cli(words("delete --track 1", {target, root}));
+    QCOMPARE(QString::fromUtf8(deleted.err + deleted.out), root + "_01.DEL1\n");
+    QCOMPARE(listRows(cli, target).value(root)["tracks"].toInt(), 3);
+    QCOMPARE(sha1Folder(target).value("ZZ0001_01.WAV"), other);
+    QCOMPARE(partialFiles(target), QStringList());
+}
+
+// Names at the file system's limit: listed, shown by info; the long mono
+// take gets a new track (written under a shortened temporary name first), and
+// one of its tracks can be hidden (its .DEL1 name is one byte longer).
+void TestCliCommands::namesNearNameMax()
+{
+    QTemporaryDir dir;
+    const long limit = pathconf(QFile::encodeName(dir.path()).constData(), _PC_NAME_MAX);
+    const int max = limit > 0 ? int(limit) : 255;
+    const QString poly = dir.path() + "/LP0001" + QString(max - 10, 'p') + ".WAV", monoRoot = "LM0001" + QString(max - 14, 'm');
+    RecorderFileSpec p = spec(kRate, 16, 2 * kRate, at(10, 0, 0));
+    p.channels = 2;
+    p.ixml.padTo = 0;
+    p.ixml.trackCount = 2;
+    p.ixml.polyTrackNames = QStringList{"Boom", "Lav"};
+    QVERIFY(RecorderFileWriter::write(poly, p) && writeTake(dir.path(), monoRoot, 2));
+    Cli cli;
+    QStringList order;
+    QMap<QString, QJsonObject> rows = listRows(cli, dir.path(), &order);
+    QCOMPARE(order, QStringList({"LM0001", "LP0001"}));
+    QCOMPARE(QStringList({rows["LP0001"]["type"].toString(), rows["LP0001"]["tracks"].toVariant().toString(), rows["LM0001"]["tracks"].toVariant().toString()}), QStringList({"Poly", "2", "2"}));
+    QCOMPARE(parseJson(cli({"info", poly, "--json"}).out)["file"].toString(), poly);
+
+    QTemporaryDir srcDir;
+    QVERIFY(writeSource(srcDir.filePath("src.wav"), kRate, 16, 20 * kRate, at(10, 0, 0)));
+    const auto created = cli(words("create --track 3", {srcDir.filePath("src.wav"), dir.path(), "LM0001"}));
+    QCOMPARE(QString::fromUtf8(created.err + created.out), monoRoot + "_03.WAV\n");
+    QCOMPARE(QFile::encodeName(monoRoot + "_03.WAV").size(), max - 1);
+    QCOMPARE(listRows(cli, dir.path())["LM0001"]["tracks"].toInt(), 3);
+    QCOMPARE(partialFiles(dir.path()), QStringList());
+    const auto deleted = cli(words("delete --track 2", {dir.path(), "LM0001"}));
+    QCOMPARE(QString::fromUtf8(deleted.err + deleted.out), monoRoot + "_02.DEL1\n");
+    QCOMPARE(listRows(cli, dir.path())["LM0001"]["tracks"].toInt(), 2);
+}
+
+// 3000 entries, most of them not sound files: list shows exactly the takes.
+void TestCliCommands::crowdedFolder()
+{
+    QTemporaryDir dir;
+    QStringList ids;
+    for (int i = 1; i <= 40; ++i) {
+        ids << QStringLiteral("AB%1").arg(i, 4, 10, QLatin1Char('0'));
+        QVERIFY(writeTake(dir.path(), ids.last(), 1, at(10, 0, i), 1));
+    }
+    const QStringList noise{".txt", ".wav", ".DEL2", ".jpg"};
+    for (int i = 0; i < 2960; ++i)
+        QVERIFY(writeFile(dir.path() + QStringLiteral("/note %1 %s").arg(i) + noise.at(i % noise.size()), QByteArray()));
+    QCOMPARE(QDir(dir.path()).entryList(QDir::Files).size(), 3000);
+    Cli cli;
+    QStringList order;
+    const QMap<QString, QJsonObject> rows = listRows(cli, dir.path(), &order);
+    QCOMPARE(order, ids);
+    for (int i = 1; i <= 40; ++i)
+        QCOMPARE(rows[ids.at(i - 1)]["start"].toInt() + rows[ids.at(i - 1)]["status"].toInt(), int(at(10, 0, i)));
+}
+
+// 24 tracks: listed as 24, the last one refused while occupied; once hidden it
+// can be made anew, and every file of the take agrees on the file count.
+void TestCliCommands::twentyFourTracks()
+{
+    World w;
+    const QString t = w.path("$E");
+    QVERIFY(writeTake(t, "AA0001", 24));
+    Cli cli;
+    const QJsonArray names = listRows(cli, t)["AA0001"]["track_names"].toArray();
+    QCOMPARE(names.size(), 24);
+    QCOMPARE(names.at(0).toString() + names.at(23).toString(), QStringLiteral("Trk1Trk24"));
+    QCOMPARE(cli(words("create --track 24", {w.path("$S"), t, "AA0001"})).exitCode, 1);
+    QCOMPARE(cli(words("delete --track 24", {t, "AA0001"})).exitCode, 0);
+    QCOMPARE(listRows(cli, t)["AA0001"]["tracks"].toInt(), 23);
+    const auto again = cli(words("create --track 24 --name Last", {w.path("$S"), t, "AA0001"}));
+    QCOMPARE(QString::fromUtf8(again.err + again.out), QStringLiteral("AA0001_24.WAV\n"));
+    QCOMPARE(listRows(cli, t)["AA0001"]["track_names"].toArray().at(23).toString(), QStringLiteral("Last"));
+    for (int n = 1; n <= 24; ++n) {
+        const QString p = t + QStringLiteral("/AA0001_%1.WAV").arg(n, 2, 10, QLatin1Char('0'));
+        QVERIFY2(xmlValue(ixmlText(p), "FILE_SET/TOTAL_FILES") == "24", qPrintable(p));
+    }
+}
+
+QTEST_GUILESS_MAIN(TestCliCommands)
+#include "tst_cli_commands.moc"
