@@ -1,0 +1,323 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// Offset and drift between generated microphone tracks (pure delays, filtered
+// and noisy pairs, a drifting clock, unrelated signals), the frame rate a take
+// carries, and sonalign-cli verify on generated takes. Its usage and refusal
+// texts are rows of tst_cli_commands.
+
+#include "OffsetMeasure.h"
+#include "SyntheticSignal.h"
+#include "TakeFrameRate.h"
+#include "TestSupport.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <cmath>
+#include <optional>
+
+Q_DECLARE_METATYPE(synth::Mic)
+Q_DECLARE_METATYPE(SyncVerdict)
+Q_DECLARE_METATYPE(std::optional<double>)
+
+namespace {
+
+constexpr double kRate = 48000;
+constexpr qint64 kFrames = 12 * 48000;   // a verified take: under three windows, so one window over it
+
+class SynthReader : public SampleReader
+{
+public:
+    SynthReader(quint64 scene, const synth::Mic& mic, qint64 count) : m_track(scene, mic), m_count(count) {}
+    qint64 SampleCount() const override { return m_count; }
+    bool Read(qint64 start, qint64 count, float* out) override
+    {
+        if (start < 0 || count < 0 || start + count > m_count)
+            return false;
+        m_track.render(start, count, out);
+        return true;
+    }
+
+private:
+    synth::Track m_track;
+    qint64 m_count;
+};
+
+synth::Mic mic(double cutoff, QVector<synth::Path> paths, double snrDb, quint64 noiseSeed)
+{
+    return synth::mic(cutoff, std::move(paths), snrDb, noiseSeed, 24);
+}
+
+OffsetMeasurement measure(quint64 sceneN, const synth::Mic& n, quint64 sceneM, const synth::Mic& m, qint64 count, double rate = kRate)
+{
+    SynthReader track(sceneN, n, count), against(sceneM, m, count);
+    OffsetOptions options;
+    options.sampleRate = rate;
+    OffsetMeasurement result;
+    if (!MeasureOffset(track, against, options, &result))
+        qFatal("generated samples could not be read");
+    return result;
+}
+
+// Track 1: the lavalier; track 2: the boom, `delay` samples later; track 3: another scene.
+bool writeTake(const QString& folder, const QString& root, const RecorderFileSpec& base, double delay)
+{
+    QString error;
+    const QVector<synth::Track> tracks{synth::Track(3, synth::mic(0.2, {{0, 1}}, 6, 1)), synth::Track(3, synth::mic(0.35, {{delay, 1}}, 6, 2)),
+                                       synth::Track(4, synth::mic(0.3, {{0, 1}}, 6, 3))};
+    if (!synth::writeTake(folder, root, base, tracks, kFrames, &error))
+        qWarning("%s", qPrintable(error));
+    return error.isEmpty();
+}
+
+// "sonalign-cli verify FOLDER <the words of line>".
+testsupport::ProcessResult verify(const QString& folder, const QString& line)
+{
+    return testsupport::run(testsupport::cliPath(), QStringList{"verify", folder} + line.split(' ', Qt::SkipEmptyParts));
+}
+
+} // namespace
+
+class TestAnalysis : public QObject
+{
+    Q_OBJECT
+
+private:
+    QTemporaryDir m_dir;   // the takes verify reads
+
+private slots:
+    // Takes for verify, each with the frame rate in another place: the film
+    // chunk, the bext speed line, the iXML rate, or none.
+    void initTestCase()
+    {
+        RecorderFileSpec film;            // film chunk "25.00"
+        RecorderFileSpec speed = film;    // no film chunk; bext "aSPEED=024.000-ND"
+        speed.withFilm = false;
+        speed.frameRateCode = "24.00";
+        speed.ixml.timecodeRate = "Unknown";
+        RecorderFileSpec ixml = speed;    // only the iXML timecode rate
+        ixml.frameRateCode = "";
+        ixml.ixml.timecodeRate = "30000/1001";
+        RecorderFileSpec none = ixml;     // no rate anywhere
+        none.ixml.timecodeRate = "Unknown";
+        RecorderFileSpec poly;
+        poly.channels = 2;
+        QVERIFY(writeTake(m_dir.path(), "AA0001", film, 960) && writeTake(m_dir.path(), "AA0002", speed, -96.5)
+                && writeTake(m_dir.path(), "AA0003", ixml, 2002) && writeTake(m_dir.path(), "AA0004", none, 4800)
+                && RecorderFileWriter::write(m_dir.filePath("BB0001.WAV"), poly));
+    }
+
+    void frameRates_data()
+    {
+        QTest::addColumn<int>("place");   // 0 film code, 1 bext speed, 2 iXML rate
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<std::optional<double>>("expected");
+        const double ntsc24 = 24000.0 / 1001.0, ntsc30 = 30000.0 / 1001.0;
+        const auto row = [](int place, const char* text, std::optional<double> rate) {
+            QTest::addRow("%s \"%s\"", place == 0 ? "film" : place == 1 ? "speed" : "iXML", text) << place << QString(text) << rate;
+        };
+        row(0, "25.00", 25); row(0, "29.97", ntsc30); row(0, "24.DRIF2", ntsc24); row(0, "30.DRIFT", ntsc30); row(0, "23.976", ntsc24);
+        row(0, "48.00", 48); row(0, "", std::nullopt); row(0, "AB.CD", std::nullopt);
+        row(1, "025.000-ND", 25); row(1, "023.976-ND", ntsc24); row(1, "029.970-DF", ntsc30); row(1, "000.000-ND", std::nullopt);
+        row(1, "", std::nullopt); row(2, "25/1", 25); row(2, " 30000/1001 ", ntsc30); row(2, "Unknown", std::nullopt);
+        row(2, "25/0", std::nullopt); row(2, "25", std::nullopt);
+    }
+    void frameRates()
+    {
+        QFETCH(int, place);
+        QFETCH(QString, text);
+        QFETCH(std::optional<double>, expected);
+        const std::optional<double> got = place == 0 ? FrameRateOfFilmCode(text.toLatin1())
+                                          : place == 1 ? FrameRateOfSpeedLine(text) : FrameRateOfIxmlRate(text);
+        QCOMPARE(bool(got), bool(expected));
+        QVERIFY2(!got || qAbs(*got - *expected) < 1e-9, qPrintable(QString::number(got.value_or(0), 'g', 12)));
+    }
+
+    // 35 s: three windows. Matched pairs give the offset within `tolerance`
+    // samples in every window; unrelated ones never a confident wrong offset.
+    void offsets_data()
+    {
+        QTest::addColumn<quint64>("sceneN");
+        QTest::addColumn<synth::Mic>("n");
+        QTest::addColumn<quint64>("sceneM");
+        QTest::addColumn<synth::Mic>("m");
+        QTest::addColumn<double>("truth");
+        QTest::addColumn<double>("tolerance");
+        QTest::addColumn<SyncVerdict>("verdict");
+        for (int d : {-2000, -1920, -1, 0, 1, 7, 1920, 2000})   // the same signal, only delayed
+            QTest::addRow("pure delay %d", d) << quint64(7) << mic(0.45, {{double(d), 1}}, 1000, 1) << quint64(7)
+                                              << mic(0.45, {{0, 1}}, 1000, 1) << double(d) << 1.0
+                                              << (std::abs(d) > 480 ? SyncVerdict::Offset : SyncVerdict::InSync);
+        // Two microphones with their own filters, reflections and noise: within 0.2 ms.
+        const synth::Mic lav = mic(0.15, {{0, 1}, {1, -0.6}}, 0, 2);
+        const double ms = 0.2e-3 * kRate;
+        const auto pair = [&](const char* name, const synth::Mic& n, const synth::Mic& m, double truth, SyncVerdict verdict) {
+            QTest::newRow(name) << quint64(11) << n << quint64(11) << m << truth << ms << verdict;
+        };
+        pair("0 dB each, 37 samples late", mic(0.35, {{37, 1}}, 0, 1), lav, 37, SyncVerdict::InSync);
+        pair("0 dB, wall reflection, 20.8 ms early", mic(0.3, {{-1000.4, 1}, {-870.4, 0.5}}, 0, 3), lav, -1000.4, SyncVerdict::Offset);
+        pair("3 dB, opposite polarity, 2 frames late", mic(0.4, {{3840.5, -1}}, 3, 4), mic(0.2, {{0, 1}}, 3, 5), 3840.5, SyncVerdict::Offset);
+        pair("0 dB, 11 ms late", mic(0.25, {{528, 1}}, 0, 6), lav, 528, SyncVerdict::Offset);
+        pair("6 dB, 9 ms early", mic(0.25, {{-432.3, 1}}, 6, 7), lav, -432.3, SyncVerdict::InSync);
+        const synth::Mic plain = mic(0.3, {{0, 1}}, 20, 1);
+        synth::Mic quiet = mic(1.0, {{0, 1}}, 80, 3), quiet2 = quiet, zero = plain;
+        quiet.bits = quiet2.bits = 16;
+        quiet2.noiseSeed = 4;
+        zero.level = 0;
+        const auto none = [](const char* name, quint64 sceneN, const synth::Mic& n, quint64 sceneM, const synth::Mic& m) {
+            QTest::newRow(name) << sceneN << n << sceneM << m << 0.0 << 0.0 << SyncVerdict::NoMatch;
+        };
+        none("two independent noises", 1, plain, 2, mic(0.3, {{0, 1}}, 20, 2));
+        none("near-silence at 16 bits", 0, quiet, 0, quiet2);
+        none("digital zero against a signal", 1, zero, 1, plain);
+        none("digital zero on both", 1, zero, 1, zero);
+    }
+    void offsets()
+    {
+        QFETCH(quint64, sceneN);
+        QFETCH(synth::Mic, n);
+        QFETCH(quint64, sceneM);
+        QFETCH(synth::Mic, m);
+        QFETCH(double, truth);
+        QFETCH(double, tolerance);
+        const OffsetMeasurement r = measure(sceneN, n, sceneM, m, qint64(35 * kRate));
+        QTEST(r.verdict, "verdict");
+        QCOMPARE(r.windows.size(), 3);
+        const bool matched = r.verdict != SyncVerdict::NoMatch;
+        QCOMPARE(bool(r.offsetSamples) + bool(r.driftSamples), matched ? 2 : 0);
+        QVERIFY2(!matched || std::fabs(*r.offsetSamples - truth) <= tolerance, qPrintable(QString::number(r.offsetSamples.value_or(0))));
+        QVERIFY(!matched || std::fabs(*r.driftSamples) <= tolerance);
+        for (const OffsetWindow& w : r.windows)
+            QVERIFY(matched ? w.offsetSamples && std::fabs(*w.offsetSamples - truth) <= tolerance
+                            : !w.offsetSamples && w.confidence < OffsetOptions().minConfidence);
+    }
+
+    // A recorder whose clock runs 50 ppm fast: 30 ms over ten minutes, within 1 ms in every window.
+    void drift()
+    {
+        synth::Mic n = mic(0.3, {{0, 1}}, 10, 1);
+        n.ppm = 50;
+        const OffsetMeasurement r = measure(5, n, 5, mic(0.2, {{0, 1}}, 10, 2), qint64(600 * kRate));
+        QCOMPARE(r.verdict, SyncVerdict::Drift);
+        QCOMPARE(r.windows.size(), 9);
+        for (const OffsetWindow& w : r.windows)
+            QVERIFY(w.offsetSamples && std::fabs(*w.offsetSamples - 50e-6 * double(w.startSample + w.length / 2)) <= kRate / 1000);
+        const double truthDrift = 50e-6 * double(r.windows.last().startSample - r.windows.first().startSample);
+        QVERIFY(std::fabs(r.driftSamples.value_or(0) - truthDrift) <= kRate / 1000);
+    }
+
+    // A file claiming 10^9 samples per second must not make one window of the
+    // whole take: windows stay bounded, the offset is still found.
+    void absurdRateKeepsWindowsBounded()
+    {
+        const OffsetMeasurement r = measure(3, mic(1.0, {{25, 1}}, 10, 1), 3, mic(1.0, {{0, 1}}, 10, 2), 9000000, 1e9);
+        QCOMPARE(r.windows.size(), 3);
+        for (const OffsetWindow& w : r.windows)
+            QCOMPARE(w.length, OffsetOptions::kMaxWindowSamples / 3);
+        QCOMPARE(r.windows.last().startSample + r.windows.last().length, qint64(9000000));
+        QVERIFY(std::fabs(r.offsetSamples.value_or(0) - 25.0) < 0.01);
+    }
+
+    void verifyJson_data()
+    {
+        QTest::addColumn<QString>("fileId");
+        QTest::addColumn<int>("offset");
+        QTest::addColumn<double>("offsetMs");
+        QTest::addColumn<QJsonValue>("offsetFrames");
+        QTest::addColumn<QString>("verdict");
+        QTest::newRow("film code 25") << "AA0001" << 960 << 20.0 << QJsonValue(0.5) << "offset";
+        QTest::newRow("bext speed 24") << "AA0002" << -96 << -2.01 << QJsonValue(-0.0482) << "in_sync";
+        QTest::newRow("iXML rate 29.97") << "AA0003" << 2002 << 41.708 << QJsonValue(1.25) << "offset";
+        QTest::newRow("no rate: no frames") << "AA0004" << 4800 << 100.0 << QJsonValue() << "offset";
+    }
+    void verifyJson()
+    {
+        QFETCH(QString, fileId);
+        QFETCH(int, offset);
+        QFETCH(double, offsetMs);
+        QFETCH(QJsonValue, offsetFrames);
+        const auto r = verify(m_dir.path(), "--track 2 --json " + fileId);
+        QCOMPARE(r.exitCode, 0);
+        const QJsonArray rows = QJsonDocument::fromJson(r.out).array();
+        QCOMPARE(rows.size(), 1);
+        const QJsonObject o = rows.at(0).toObject(), w = o["windows"].toArray().at(0).toObject();
+        QCOMPARE(o["file_id"].toString(), fileId);
+        QTEST(o["verdict"].toString(), "verdict");
+        QCOMPARE(QList<int>({o["track"].toInt(), o["against"].toInt(), o["drift_samples"].toInt(-1), o["windows"].toArray().size()}),
+                 QList<int>({2, 1, 0, 1}));
+        QVERIFY2(qAbs(o["offset_samples"].toInt() - offset) <= 1 && qAbs(o["offset_ms"].toDouble() - offsetMs) <= 0.03, r.out.constData());
+        QCOMPARE(o["offset_frames"].isNull(), offsetFrames.isNull());
+        QVERIFY(qAbs(o["offset_frames"].toDouble() - offsetFrames.toDouble()) <= 0.001 && o["confidence"].toDouble() >= 12);
+        QCOMPARE(QList<int>({w["start_sample"].toInt(-1), w["length"].toInt(), w["offset_samples"].toInt()}),
+                 QList<int>({0, int(kFrames), o["offset_samples"].toInt()}));
+    }
+
+    void verifyText_data()
+    {
+        QTest::addColumn<QString>("args");
+        QTest::addColumn<QString>("pattern");
+        QTest::addColumn<QString>("err");
+        // 20 ms is within a 25 ms tolerance; against track 3 (another scene) nothing matches.
+        QTest::newRow("wider tolerance") << "--track 2 --tolerance-ms 25 AA0001"
+                                         << "^AA0001\ttrack 2 against 1\tin_sync\toffset 20(\\.0\\d*)? ms \\(960 samples, 0\\.5\\d* frames\\)"
+                                            "\tdrift 0 ms\tconfidence \\d+(\\.\\d)?\n$" << "";
+        QTest::newRow("against another scene") << "--track 2 --against 3 AA0001"
+                                               << "^AA0001\ttrack 2 against 3\tno_match\tconfidence \\d(\\.\\d)?\n$" << "";
+        QString all = "^";
+        for (int i = 1; i <= 4; ++i)
+            all += QStringLiteral("AA000%1\ttrack 3 against 1\tno_match\tconfidence \\d+(\\.\\d)?\n").arg(i);
+        QTest::newRow("whole folder in table order, poly named") << "--track 3" << all + "$"
+                                                                 << "sonalign-cli verify: BB0001\nPoly takes are not verified.\n";
+    }
+    void verifyText()
+    {
+        QFETCH(QString, args);
+        QFETCH(QString, pattern);
+        const auto r = verify(m_dir.path(), args);
+        QCOMPARE(r.exitCode, 0);
+        QTEST(QString::fromUtf8(r.err), "err");
+        QVERIFY2(QString::fromUtf8(r.out).contains(QRegularExpression(pattern)), r.out.constData());
+    }
+
+    // Other depths are read as well; what cannot be read is said, and a data
+    // chunk that claims more than the file holds is read up to the file's end.
+    void verifyTrackFormats_data()
+    {
+        QTest::addColumn<int>("bits");
+        QTest::addColumn<int>("formatTag");
+        QTest::addColumn<qint64>("truncateBytes");
+        QTest::addColumn<QString>("err");
+        QTest::newRow("16 bits") << 16 << 1 << qint64(0) << QString();
+        QTest::newRow("32 bits") << 32 << 1 << qint64(0) << QString();
+        QTest::newRow("data chunk longer than the file") << 24 << 1 << qint64(3 * 48000 * 3) << QString();
+        QTest::newRow("float samples") << 32 << 3 << qint64(0)
+                                       << "sonalign-cli verify: CC0001\n%1/CC0001_02.WAV\nOnly mono PCM files of 16, 24 or "
+                                          "32 bits can be verified (this one: 1 channels, 32 bits, format 3).\n";
+    }
+    void verifyTrackFormats()
+    {
+        QFETCH(int, bits);
+        QFETCH(int, formatTag);
+        QFETCH(qint64, truncateBytes);
+        QFETCH(QString, err);
+        QTemporaryDir dir;
+        RecorderFileSpec spec;
+        spec.bitsPerSample = quint16(bits);
+        spec.formatTag = quint16(formatTag);
+        QVERIFY(writeTake(dir.path(), "CC0001", spec, 960));
+        QVERIFY(QFile::resize(dir.filePath("CC0001_02.WAV"), QFileInfo(dir.filePath("CC0001_02.WAV")).size() - truncateBytes));
+        const auto r = verify(dir.path(), "--track 2 --json CC0001");
+        QCOMPARE(QString::fromUtf8(r.err), err.isEmpty() ? err : err.arg(dir.path()));
+        QCOMPARE(r.exitCode, err.isEmpty() ? 0 : 1);
+        const QJsonArray rows = QJsonDocument::fromJson(r.out).array();
+        QCOMPARE(rows.size(), err.isEmpty() ? 1 : 0);
+        QVERIFY(rows.isEmpty() || rows.at(0).toObject()["offset_samples"].toInt() == 960);
+        QVERIFY(rows.isEmpty() || rows.at(0).toObject()["windows"].toArray().at(0).toObject()["length"].toInt() == int(kFrames - truncateBytes / 3));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestAnalysis)
+#include "tst_analysis.moc"
