@@ -56,7 +56,7 @@ struct World
     World()
     {
         for (const char* v : {"$T/Master", "$X/Extra", "$E/Empty", "$N/Other", "$B/Bad", "$W/Ragged", "$P/Dotted", "$Q/Dashes",
-                              "$L/List", "$Y/Boom", "$Z/Day", "$C/Cut", "$J/Lav", "$K/Verified", "$V/Full", "$M/Long"})
+                              "$L/List", "$Y/Boom", "$Z/Day", "$C/Cut", "$J/Lav", "$K/Verified", "$V/Full", "$M/Long", "$G/Floats"})
             QDir().mkpath(vars[QString::fromLatin1(v, 2)] = dir.path() + QString::fromLatin1(v + 2));
         vars.insert("$H", dir.path());
         const QString t = path("$T"), x = path("$X"), b = path("$B");
@@ -86,6 +86,8 @@ struct World
         data[2501] = -1.0f;               // exact: not counted
         data[2750] = std::nanf("");       // frame 18
         writeFile(path("$F"), bytes);
+        s.withIxml = s.withFilm = s.withVlta = s.withOnde = true;
+        RecorderFileWriter::writeMonoTake(path("$G"), "CC0001", 2, s);
         // The window keeps a track name per source in "<folder>./<source>.snl".
         QDir().mkpath(x + ".");
         QSettings(x + "./Boom 1.snl", QSettings::IniFormat).setValue("LastSetup/TrackName", "Perche");
@@ -458,6 +460,8 @@ void TestCliCommands::commands_data()
         row(args, args, 2, "", uVerify);
     row("verify: unknown take", "verify $T --track 2 ZZ0009", 1, "", "sonalign-cli verify: ZZ0009" + noTag);
     row("verify: take without the track", "verify $T --track 7 AA0001", 1, "", "sonalign-cli verify: AA0001\nThe take has no track 7.\n");
+    row("verify: a take of float samples", "verify $G --track 2 CC0001", 1, "", "sonalign-cli verify: CC0001\n$G/CC0001_02.WAV\nOnly mono PCM "
+        "files of 16, 24 or 32 bits can be verified (this one: 1 channels, 32 bits, format 3).\n");
     row("verify: no such folder", "verify $T/nope --track 2", 1, "", "sonalign-cli verify: $T/nope\nNo such folder.\n");
 }
 
