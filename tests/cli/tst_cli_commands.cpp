@@ -55,7 +55,7 @@ struct World
 
     World()
     {
-        for (const char* v : {"$T/Master", "$X/Extra", "$E/Empty", "$N/Other", "$B/Bad", "$W/Ragged", "$P/Dotted", "$Q/Dashes",
+        for (const char* v : {"$T/Master", "$X/Extra", "$E/Empty", "$N/Other", "$B/Bad", "$W/Ragged", "$P/Day1_PV1", "$Q/Dashes",
                               "$L/List", "$Y/Boom", "$Z/Day", "$C/Cut", "$J/Lav", "$K/Verified", "$V/Full", "$M/Long", "$G/Floats"})
             QDir().mkpath(vars[QString::fromLatin1(v, 2)] = dir.path() + QString::fromLatin1(v + 2));
         vars.insert("$H", dir.path());
@@ -415,6 +415,9 @@ void TestCliCommands::commands_data()
     row("info: a name at the limit", "info $M/$p --json", 0, "~\"file\": \"$M/$p\",\n", "");
     row("create: a name one byte short of the limit", "create --track 3 $S $M LM0001", 0, "$m_03.WAV\n", "", {"$M/$m_03.WAV|<NAME>Perche</NAME>"});
     row("delete: a hidden name one byte longer", "delete --track 2 $M LM0001", 0, "$m_02.DEL1\n", "", {"$M/$m_02.DEL1|"});
+    row("create: paths typed relative to the folder run from", "cd $P create --track 4 ./../Extra//Deep.wav ../Day1_PV1/ AB.001", 0,
+        "AB.001_04.WAV\n", "", {"$P/AB.001_04.WAV|<PROJECT>Day1</PROJECT>", "$P/AB.001_04.WAV|<ORIGINAL_FILENAME>AB.001_04.WAV</"});
+    row("delete: paths typed relative", "cd $P delete --track 2 . AB.001", 0, "AB.001_02.DEL1\n", "", {"$P/AB.001_01.WAV|<TOTAL_FILES>2<"});
     row("delete: passes over a take without the track", "delete --track 2 $T AA0001 AA0003", 0, "AA0001_02.DEL1\n", "",
         {"$T/AA0001_02.DEL1|<TOTAL_FILES>2</TOTAL_FILES>"});
     row("delete: hidingADottedTakeKeepsItsBaseName", "delete --track 3 $P AB.001", 0, "AB.001_03.DEL1\n", "", {"$P/AB.001_03.DEL1|"});
@@ -475,8 +478,12 @@ void TestCliCommands::commands()
     for (QString& a : list)
         a = w.expand(a);
     QMap<QString, QByteArray> before = tree(w.dir.path());
-    Cli cli;
-    const auto r = cli(list);
+    QProcess p;   // "cd FOLDER" first: run from there
+    p.setWorkingDirectory(list.first() == "cd" ? list.at(1) : w.dir.path());
+    p.setProcessEnvironment(cliEnv(w.dir.path()));
+    p.start(testsupport::cliPath(), list.first() == "cd" ? list.mid(2) : list);
+    QVERIFY(p.waitForFinished(120000));
+    const testsupport::ProcessResult r{p.exitCode(), p.readAllStandardOutput(), p.readAllStandardError(), true};
     QFETCH(QString, err);
     QCOMPARE(QString::fromUtf8(r.err), w.expand(err));
     if (out.startsWith(QLatin1Char('~'))) {
@@ -502,7 +509,7 @@ void TestCliCommands::commands()
         after.remove(relative);
     }
     // Only a create, delete or real conform that names what it wrote changes files.
-    if (!QRegularExpression("^(create|delete|demo|conform(?!.*--dry-run))").match(args).hasMatch() || r.out.isEmpty())
+    if (!QRegularExpression("^(cd \\S+ )?(create|delete|demo|conform(?!.*--dry-run))").match(args).hasMatch() || r.out.isEmpty())
         QCOMPARE(after, before);
 }
 

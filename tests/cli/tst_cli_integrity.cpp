@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // A take stays whole whoever else runs: two real sonalign-cli processes on one
-// track, a folder held by another run, a run killed mid-take, paths typed
-// relative or absolute.
+// track, a folder held by another run, a run killed mid-take.
 
 #include "../insertion/InsertionFixtures.h"
 
@@ -30,10 +29,9 @@ bool writeDay(const QString& target, const QString& sources, int tracks, quint32
            && writeSource(sources + "/B.WAV", 48000, 24, frames / 2, kTen + frames / 2, 6);
 }
 
-void start(QProcess& p, const QString& home, const QStringList& args, const QString& workingDir = QString())
+void start(QProcess& p, const QString& home, const QStringList& args)
 {
     p.setProcessEnvironment(cliEnv(home));
-    p.setWorkingDirectory(workingDir);
     p.start(testsupport::cliPath(), args);
 }
 
@@ -155,42 +153,6 @@ private slots:
         QCOMPARE(after.keys(), before.keys());
         if (made.isEmpty() && !args.startsWith("delete"))   // delete rewrites the take's iXML even for an absent track
             QCOMPARE(after, before);
-    }
-
-    // Twin folders, one command typed two ways: the same output (paths aside)
-    // and the same bytes in every file.
-    void typedPathsGiveTheSameBytes_data()
-    {
-        QTest::addColumn<QString>("relative");   // run from inside the target folder
-        QTest::addColumn<QString>("absolute");   // %T = target folder, %S = sources
-        QTest::newRow("create") << "create --track 3 ../source/A.WAV . AA0001" << "create --track 3 %S/A.WAV %T AA0001";
-        QTest::newRow("create, dotted path") << "create --track 3 ./../source//A.WAV ../Day1_PV1/ AA0001" << "create --track 3 %S/A.WAV %T AA0001";
-        QTest::newRow("delete") << "delete --track 2 . AA0001" << "delete --track 2 %T AA0001";
-        QTest::newRow("analyse") << "analyse ../source/A.WAV . --json" << "analyse %S/A.WAV %T --json";
-        QTest::newRow("list") << "list . --json" << "list %T --json";
-    }
-    void typedPathsGiveTheSameBytes()
-    {
-        QFETCH(QString, relative);
-        QFETCH(QString, absolute);
-        QTemporaryDir dir;
-        const QString twins[2] = {dir.path() + "/typed", dir.path() + "/full"};
-        QByteArray outputs[2];
-        for (int i = 0; i < 2; ++i) {
-            const QString target = twins[i] + "/Day1_PV1", sources = twins[i] + "/source";
-            QVERIFY(writeDay(target, sources, 2));
-            QProcess p;
-            start(p, dir.path(), QString(i == 0 ? relative : absolute).replace("%T", target).replace("%S", sources).split(' '), target);
-            QVERIFY(p.waitForFinished(60000));
-            QCOMPARE(p.exitCode(), 0);
-            outputs[i] = QByteArray(p.readAllStandardOutput() + p.readAllStandardError()).replace(twins[i].toUtf8(), "TWIN");
-        }
-        QCOMPARE(outputs[0], outputs[1]);
-        QCOMPARE(sha1Folder(twins[0] + "/Day1_PV1"), sha1Folder(twins[1] + "/Day1_PV1"));
-        if (QString(QTest::currentDataTag()).startsWith("create")) {
-            const QString ixml = ixmlText(twins[0] + "/Day1_PV1/AA0001_03.WAV");
-            QVERIFY(ixml.contains("<ORIGINAL_FILENAME>AA0001_03.WAV</ORIGINAL_FILENAME>") && ixml.contains("<PROJECT>Day1</PROJECT>"));
-        }
     }
 };
 
