@@ -1,17 +1,14 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-// Test signals made in code: one band-limited noise "scene" heard by
-// microphones with their own filters, paths (delays, reflections), clock rate
-// and independent noise. Every sample is computed from its position alone, so
-// a reader can ask for any window of an hour-long take without holding it.
-// Also writes such tracks as recorder-like take files, streaming.
+// Test signals made in code: a band-limited noise "scene" heard by microphones
+// with their own filters, paths, clock rate and noise. A sample depends on its
+// position alone: any window of an hour-long take, written streaming.
 
 #include "RecorderFileWriter.h"
 
 #include <QDir>
 #include <QFile>
-#include <QFileInfo>
 #include <QVector>
 #include <QtEndian>
 
@@ -49,13 +46,7 @@ struct Mic
 
 inline Mic mic(double cutoff, QVector<Path> paths, double snrDb, quint64 noiseSeed, int bits = 0)
 {
-    Mic m;
-    m.cutoff = cutoff;
-    m.paths = std::move(paths);
-    m.snrDb = snrDb;
-    m.noiseSeed = noiseSeed;
-    m.bits = bits;
-    return m;
+    return Mic{cutoff, std::move(paths), Mic().ppm, snrDb, noiseSeed, Mic().level, bits};
 }
 
 // One microphone's track of the scene `sceneSeed` (sceneSeed 0: the scene is silent).
@@ -138,7 +129,7 @@ inline bool writeTrackFile(const QString& path, RecorderFileSpec spec, const Tra
         return false;
     };
     if (spec.ixml.originalFileName.isEmpty())
-        spec.ixml.originalFileName = QFileInfo(path).fileName();
+        spec.ixml.originalFileName = path.section(QLatin1Char('/'), -1);
     spec.frames = 0;
     spec.withOnde = spec.ixmlLast = false;
     spec.extraAfter.clear();
