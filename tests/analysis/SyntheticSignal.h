@@ -1,9 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-// Test signals made in code: a band-limited noise "scene" heard by microphones
-// with their own filters, paths, clock rate and noise. A sample depends on its
-// position alone: any window of an hour-long take, written streaming.
+// A noise "scene" heard by microphones with their own filter, paths, clock and noise; each sample from its position alone.
 
 #include "RecorderFileWriter.h"
 
@@ -27,11 +25,7 @@ inline float white(quint64 seed, qint64 k)
     return float(double(z >> 40) / double(1ull << 23) - 1.0);
 }
 
-struct Path
-{
-    double delay = 0;   // samples; > 0: heard later
-    double gain = 1;
-};
+struct Path { double delay = 0; double gain = 1; };   // delay in samples; > 0: heard later
 
 struct Mic
 {
@@ -69,7 +63,6 @@ public:
         m_noiseGain = float(std::sqrt(scenePower * 3.0 * std::pow(10.0, -mic.snrDb / 10.0)));
     }
 
-    // Samples start ... start + count - 1.
     void render(qint64 start, qint64 count, float* out) const
     {
         std::fill(out, out + count, 0.0f);
@@ -117,9 +110,7 @@ private:
     float m_noiseGain = 0;
 };
 
-// Writes a mono track file whose samples come from `track`, streaming: the
-// recorder's header chunks from RecorderFileWriter (data last), then the
-// samples, then the sizes.
+// Writes a mono track file of `track`'s samples, streaming: the recorder's header chunks (data last), then the samples.
 inline bool writeTrackFile(const QString& path, RecorderFileSpec spec, const Track& track, qint64 frames,
                            QString* error = nullptr)
 {

@@ -1,6 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// A take stays whole whoever else runs: two real sonalign-cli processes on one
-// track, a folder held by another run, a run killed mid-take.
+// A take stays whole whoever else runs: two sonalign-cli runs on one track, a held folder, a run killed mid-take.
 
 #include "../insertion/InsertionFixtures.h"
 
@@ -19,12 +18,10 @@ namespace {
 
 const quint64 kTen = 10 * kHour * 48000;
 
-// A take of `tracks` 48 kHz files, `frames` long, in `target`, and sources
-// A.WAV (the take's first half, audio seed 5) and B.WAV (the second, seed 6).
-bool writeDay(const QString& target, const QString& sources, int tracks, quint32 frames = 5 * 48000)
+// A two-track 48 kHz take and sources A.WAV (its first half, seed 5) and B.WAV (its second, seed 6).
+bool writeDay(const QString& target, const QString& sources, quint32 frames = 5 * 48000)
 {
-    return QDir().mkpath(target) && QDir().mkpath(sources)
-           && RecorderFileWriter::writeMonoTake(target, "AA0001", tracks, spec(48000, 24, frames, kTen))
+    return QDir().mkpath(target) && QDir().mkpath(sources) && RecorderFileWriter::writeMonoTake(target, "AA0001", 2, spec(48000, 24, frames, kTen))
            && writeSource(sources + "/A.WAV", 48000, 24, frames / 2, kTen, 5)
            && writeSource(sources + "/B.WAV", 48000, 24, frames / 2, kTen + frames / 2, 6);
 }
@@ -42,15 +39,13 @@ class TestCliIntegrity : public QObject
     Q_OBJECT
 
 private slots:
-    // Two creates of one track started together, many times: one wins with
-    // its own audio and name, the other fails for its own reason, and neither
-    // leaves a file behind or a take of two lengths.
+    // Two creates of one track at once, many times: one wins whole, the other fails for its own reason.
     void twoRunsOnOneTrackNeverMix()
     {
         QTemporaryDir dir;
         for (int round = 0; round < 12; ++round) {
             const QString target = dir.path() + QStringLiteral("/round%1").arg(round), sources = target + "-sources";
-            QVERIFY(writeDay(target, sources, 2, 10 * 48000));
+            QVERIFY(writeDay(target, sources, 10 * 48000));
             QProcess runs[2];
             const QString names[2] = {"Alpha", "Bravo"};
             for (int i = 0; i < 2; ++i)
@@ -75,13 +70,12 @@ private slots:
         }
     }
 
-    // While another run holds the folder, the window's run (no wait) refuses
-    // with the reason and changes nothing; the command line waits its turn.
+    // While another run holds the folder the window's run refuses, changing nothing; the command line waits.
     void aLockedFolderMakesARunWaitOrRefuse()
     {
         QTemporaryDir dir;
         const QString target = dir.path() + "/Day1", source = dir.path() + "/source/A.WAV";
-        QVERIFY(writeDay(target, dir.path() + "/source", 2));
+        QVERIFY(writeDay(target, dir.path() + "/source"));
         const QMap<QString, QByteArray> before = sha1Folder(target);
         FolderLock other;
         QCOMPARE(other.tryLock(target), FolderLock::Result::Acquired);
@@ -100,9 +94,7 @@ private slots:
         QCOMPARE(waiting.readAllStandardOutput(), QByteArray("AA0001_03.WAV\n"));
     }
 
-    // A conform of a long take killed with SIGKILL while it writes; the next
-    // command on the folder, whichever it is, puts the take back first and
-    // says so on stderr, keeping stdout clean.
+    // A conform killed mid-take: the next command, whichever, puts the take back and says so on stderr only.
     void killedMidTakeIsPutBackByTheNextRun_data()
     {
         QTest::addColumn<QString>("args");     // %S sources, %T target
@@ -110,7 +102,6 @@ private slots:
         QTest::addColumn<QString>("out");      // a part of stdout
         QTest::addColumn<QString>("made");     // the track the command writes
         QTest::newRow("list") << "list %T --json" << "sonalign-cli" << "\"file_id\": \"AA0001\"" << "";
-        QTest::newRow("analyse") << "analyse %S/A.WAV %T --json" << "sonalign-cli" << "\"class\": \"missing_end\"" << "";
         QTest::newRow("create") << "create --track 4 %S/A.WAV %T AA0001" << "MainWindow::OnPushButton_CreateSoundTrack()" << "AA0001_04.WAV"
                                 << "AA0001_04.WAV";
         QTest::newRow("delete: track 5 absent") << "delete --track 5 %T AA0001" << "MainWindow::OnPushButton_DeleteSoundTrack()" << "" << "";
@@ -122,7 +113,7 @@ private slots:
         QFETCH(QString, out);
         QTemporaryDir dir;
         const QString target = dir.path() + "/day", sources = dir.path() + "/boom";
-        QVERIFY(writeDay(target, sources, 2, 8 * 60 * 48000));   // 8 minutes at 48 kHz, 24-bit
+        QVERIFY(writeDay(target, sources, 8 * 60 * 48000));   // 8 minutes at 48 kHz, 24-bit
         const QMap<QString, QByteArray> before = sha1Folder(target);
         QProcess p;
         start(p, dir.path(), {"conform", sources, target, "--track", "3"});
@@ -146,7 +137,6 @@ private slots:
                  next.err.constData());
         QVERIFY(next.out.contains(out.toUtf8()) && !next.out.contains("earlier run"));
         QVERIFY(!TakeJournal::HasJournal(target));
-        // Hidden files included: no journal and no temporary file is left.
         QFETCH(QString, made);
         QMap<QString, QByteArray> after = sha1Folder(target);
         QCOMPARE(after.remove(made), made.isEmpty() ? 0 : 1);
