@@ -190,7 +190,7 @@ private slots:
                             : !w.offsetSamples && w.confidence < OffsetOptions().minConfidence);
     }
 
-    // A claimed rate of 10^9/s must not make one window of the whole take: windows stay bounded.
+    // A claimed rate of 10^9/s must not make one window of the whole take: windows stay bounded; none for an empty take.
     void absurdRateKeepsWindowsBounded()
     {
         const OffsetMeasurement r = measure(3, mic(1.0, {{25, 1}}, 10, 1), 3, mic(1.0, {{0, 1}}, 10, 2), 9000000, 1e9);
@@ -198,6 +198,7 @@ private slots:
         for (const OffsetWindow& w : r.windows)
             QCOMPARE(w.length, OffsetOptions::kMaxWindowSamples / 3);
         QCOMPARE(r.windows.last().startSample + r.windows.last().length, qint64(9000000));
+        QVERIFY(PlanWindows(0, 400, 9).isEmpty() && PlanWindows(1199, 400, 9) == (QVector<QPair<qint64, qint64>>{{0, 1199}}));
         QVERIFY(std::fabs(r.offsetSamples.value_or(0) - 25.0) < 0.01);
     }
 

@@ -17,8 +17,7 @@ using namespace fixtures;
 
 namespace {
 
-// A thousand samples per second keeps the takes tiny.
-const quint32 kRate = 1000;
+const quint32 kRate = 1000;   // a thousand samples per second keeps the takes tiny
 quint64 at(int h, int m, int s) { return (quint64(h) * 3600 + quint64(m) * 60 + quint64(s)) * kRate; }
 
 bool writeTake(const QString& folder, const QString& root, int tracks, quint64 start = at(10, 0, 0), quint32 seconds = 20)
@@ -227,11 +226,12 @@ private slots:
         row("info: truncated in bext", "info $B/cut.WAV", 1, "", chunks.arg("cut.WAV", "hasn't Format Chunk"));
         row("info: no bext", "info $B/nobext.WAV --json", 1, "", chunks.arg("nobext.WAV", "hasn't Bext Chunk"));
         row("info: lying iXML size before data", "info $B/lying.WAV", 1, "", chunks.arg("lying.WAV", "hasn't Data Chunk"));
-        // RF64 header 12, ds64 8 + 28, bext 8 + 858, fmt 8 + 16, data header 8.
-        row("info: RF64", "info $B/LONG.WAV", 0,
+        row("info: RF64 (header 12, ds64 8 + 28, bext 8 + 858, fmt 8 + 16, data header 8)", "info $B/LONG.WAV", 0,
             "file: $B/LONG.WAV\nformat_tag: 1\ncontainer: RF64\nformat_name: PCM\nsubformat: \nencoding: integer\nvalid_bits: 0\n"
             "sample_rate: 48000\nchannels: 1\nbits: 24\nblock_align: 3\ndata_offset: 946\ndata_size: 300\nsamples: 100\n"
             "time_reference: 172800000\nds64.riff_size: 1238\nds64.data_size: 300\nds64.sample_count: 100\n", "");
+        row("info: RF64, JSON", "info $B/LONG.WAV --json", 0, "~\"container\": \"RF64\",\n~\"time_reference\": 172800000,\n  \"ds64\": "
+            "{\"riff_size\": 1238, \"data_size\": 300, \"sample_count\": 100}\n}\n", "");
 
         // Numbers as numbers; quotes, accents and line ends escaped.
         row("info: a recorder file, JSON", "info $B/AA0001_02.WAV --json", 0,
