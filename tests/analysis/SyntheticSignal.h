@@ -1,18 +1,12 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-// Test signals made in code: one band-limited noise "scene" heard by
-// microphones with their own filters, paths (delays, reflections), clock rate
-// and independent noise. Every sample is computed from its position alone, so
-// a reader can ask for any window of an hour-long take without holding it.
-// Also writes such tracks as recorder-like take files, streaming.
+// A noise "scene" heard by microphones with their own filter, paths, clock and noise; each sample from its position alone.
 
 #include "RecorderFileWriter.h"
 
 #include <QDir>
 #include <QFile>
-#include <QFileInfo>
-#include <QString>
 #include <QVector>
 #include <QtEndian>
 
@@ -31,57 +25,7 @@ inline float white(quint64 seed, qint64 k)
     return float(double(z >> 40) / double(1ull << 23) - 1.0);
 }
 
-// Windowed-sinc low-pass of the given cutoff (fraction of Nyquist), tabulated
-// finely enough to be read at any fractional position.
-class Kernel
-{
-public:
-    static constexpr int kHalf = 16;
-    static constexpr int kPhases = 256;
-
-    explicit Kernel(double cutoff = 1.0) : m_cutoff(cutoff)
-    {
-        if (cutoff >= 1.0)
-            return;   // no filtering: the noise itself
-        m_table.resize(size_t(2 * kHalf * kPhases + 2));
-        for (size_t i = 0; i < m_table.size(); ++i) {
-            const double x = double(i) / kPhases - kHalf;
-            const double s = x == 0 ? cutoff : std::sin(M_PI * cutoff * x) / (M_PI * x);
-            const double w = 0.42 + 0.5 * std::cos(M_PI * x / kHalf) + 0.08 * std::cos(2 * M_PI * x / kHalf);
-            m_table[i] = float(s * w);
-        }
-    }
-    bool filters() const { return m_cutoff < 1.0; }
-    double cutoff() const { return m_cutoff; }
-
-    // sum_k w[k] * h(t - k), with w[k] = white(seed, k) read from `cache`,
-    // which holds w[first], w[first + 1], ... (see Track::render).
-    float sample(const std::vector<float>& cache, qint64 first, double t) const
-    {
-        const qint64 base = qint64(std::floor(t));
-        const double frac = t - double(base);
-        const float* w = cache.data() + (base - first);
-        double acc = 0;
-        for (int j = -kHalf + 1; j <= kHalf; ++j) {
-            const double pos = (frac - j + kHalf) * kPhases;   // t - (base + j), shifted into the table
-            const int i = int(pos);
-            const float f = float(pos - i);
-            const float h = m_table[size_t(i)] + f * (m_table[size_t(i) + 1] - m_table[size_t(i)]);
-            acc += double(h) * w[j];
-        }
-        return float(acc);
-    }
-
-private:
-    double m_cutoff;
-    std::vector<float> m_table;
-};
-
-struct Path
-{
-    double delay = 0;   // samples; > 0: heard later
-    double gain = 1;
-};
+struct Path { double delay = 0; double gain = 1; };   // delay in samples; > 0: heard later
 
 struct Mic
 {
@@ -96,44 +40,44 @@ struct Mic
 
 inline Mic mic(double cutoff, QVector<Path> paths, double snrDb, quint64 noiseSeed, int bits = 0)
 {
-    Mic m;
-    m.cutoff = cutoff;
-    m.paths = std::move(paths);
-    m.snrDb = snrDb;
-    m.noiseSeed = noiseSeed;
-    m.bits = bits;
-    return m;
+    return Mic{cutoff, std::move(paths), Mic().ppm, snrDb, noiseSeed, Mic().level, bits};
 }
 
 // One microphone's track of the scene `sceneSeed` (sceneSeed 0: the scene is silent).
 class Track
 {
 public:
-    Track(quint64 sceneSeed, const Mic& mic) : m_scene(sceneSeed), m_mic(mic), m_kernel(mic.cutoff)
+    static constexpr int kHalf = 16;     // taps each side of the windowed-sinc low-pass
+    static constexpr int kPhases = 256;  // table steps per sample: read at any fractional position
+
+    Track(quint64 sceneSeed, const Mic& mic) : m_scene(sceneSeed), m_mic(mic)
     {
+        const double c = mic.cutoff;
+        for (int i = 0; c < 1.0 && i < 2 * kHalf * kPhases + 2; ++i) {
+            const double x = double(i) / kPhases - kHalf;
+            const double w = 0.42 + 0.5 * std::cos(M_PI * x / kHalf) + 0.08 * std::cos(2 * M_PI * x / kHalf);
+            m_kernel.push_back(float((x == 0 ? c : std::sin(M_PI * c * x) / (M_PI * x)) * w));
+        }
         // Scene power is cutoff/3 (uniform noise through a low-pass of unit gain).
-        const double scenePower = (m_kernel.filters() ? mic.cutoff : 1.0) / 3.0;
+        const double scenePower = (c < 1.0 ? c : 1.0) / 3.0;
         m_noiseGain = float(std::sqrt(scenePower * 3.0 * std::pow(10.0, -mic.snrDb / 10.0)));
     }
 
-    // Samples start ... start + count - 1.
     void render(qint64 start, qint64 count, float* out) const
     {
         std::fill(out, out + count, 0.0f);
-        if (m_scene != 0 && count > 0) {
-            for (const Path& p : m_mic.paths) {
-                const auto timeOf = [&](qint64 n) { return double(n) - p.delay - m_mic.ppm * 1e-6 * double(n); };
-                const double t0 = timeOf(start), t1 = timeOf(start + count - 1);
-                const qint64 first = qint64(std::floor(qMin(t0, t1))) - Kernel::kHalf - 1;
-                const qint64 last = qint64(std::floor(qMax(t0, t1))) + Kernel::kHalf + 2;
-                std::vector<float> cache(static_cast<size_t>(last - first + 1));
-                for (qint64 k = first; k <= last; ++k)
-                    cache[size_t(k - first)] = white(m_scene, k);
-                for (qint64 i = 0; i < count; ++i) {
-                    const double t = timeOf(start + i);
-                    out[i] += float(p.gain) * (m_kernel.filters() ? m_kernel.sample(cache, first, t)
-                                                                  : cache[size_t(std::llround(t) - first)]);
-                }
+        for (const Path& p : m_mic.paths) {
+            if (m_scene == 0 || count <= 0)
+                break;
+            const auto timeOf = [&](qint64 n) { return double(n) - p.delay - m_mic.ppm * 1e-6 * double(n); };
+            const double t0 = timeOf(start), t1 = timeOf(start + count - 1);
+            const qint64 first = qint64(std::floor(qMin(t0, t1))) - kHalf - 1;
+            std::vector<float> w(size_t(qint64(std::floor(qMax(t0, t1))) + kHalf + 3 - first));
+            for (size_t k = 0; k < w.size(); ++k)
+                w[k] = white(m_scene, first + qint64(k));
+            for (qint64 i = 0; i < count; ++i) {
+                const double t = timeOf(start + i);
+                out[i] += float(p.gain) * (m_kernel.empty() ? w[size_t(std::llround(t) - first)] : filtered(w, first, t));
             }
         }
         const double full = m_mic.bits > 0 ? double(1 << (m_mic.bits - 1)) : 0;
@@ -146,45 +90,50 @@ public:
     }
 
 private:
+    // sum_k w[k] * h(t - k), with w[k - first] = white(scene, k).
+    float filtered(const std::vector<float>& w, qint64 first, double t) const
+    {
+        const qint64 base = qint64(std::floor(t));
+        double acc = 0;
+        for (int j = -kHalf + 1; j <= kHalf; ++j) {
+            const double pos = (t - double(base) - j + kHalf) * kPhases;   // t - (base + j), shifted into the table
+            const size_t i = size_t(pos);
+            const float f = float(pos - double(i));
+            acc += double(m_kernel[i] + f * (m_kernel[i + 1] - m_kernel[i])) * w[size_t(base + j - first)];
+        }
+        return float(acc);
+    }
+
     quint64 m_scene;
     Mic m_mic;
-    Kernel m_kernel;
+    std::vector<float> m_kernel;   // empty: no filtering, the noise itself
     float m_noiseGain = 0;
 };
 
-// Writes track n of a mono take (root_NN.WAV) whose samples come from `track`,
-// streaming: the recorder's header chunks from RecorderFileWriter (data last),
-// then the samples, then the sizes.
+// Writes a mono track file of `track`'s samples, streaming: the recorder's header chunks (data last), then the samples.
 inline bool writeTrackFile(const QString& path, RecorderFileSpec spec, const Track& track, qint64 frames,
                            QString* error = nullptr)
 {
+    const auto fail = [error](const QString& why) {
+        if (error)
+            *error = why;
+        return false;
+    };
     if (spec.ixml.originalFileName.isEmpty())
-        spec.ixml.originalFileName = QFileInfo(path).fileName();
+        spec.ixml.originalFileName = path.section(QLatin1Char('/'), -1);
     spec.frames = 0;
-    spec.withOnde = false;
+    spec.withOnde = spec.ixmlLast = false;
     spec.extraAfter.clear();
-    spec.ixmlLast = false;
-    QList<RecorderChunkPlace> places;
-    QByteArray head = RecorderFileWriter::build(spec, &places);
-    quint32 dataHeader = 0;
-    for (const RecorderChunkPlace& p : places)
-        if (p.id == "data")
-            dataHeader = p.offset;
+    QByteArray head = RecorderFileWriter::build(spec);
     const int bytes = spec.bitsPerSample / 8;
     const qint64 dataBytes = frames * bytes;
-    if (dataHeader == 0 || qint64(dataHeader) + 8 != head.size() || head.size() + dataBytes > 0xFFFFFFFFll) {
-        if (error)
-            *error = QStringLiteral("unexpected layout");
-        return false;
-    }
-    qToLittleEndian<quint32>(quint32(dataBytes), reinterpret_cast<uchar*>(head.data()) + dataHeader + 4);
+    if (!head.endsWith(QByteArray("data", 4) + QByteArray(4, '\0')) || head.size() + dataBytes > 0xFFFFFFFFll)
+        return fail(QStringLiteral("unexpected layout"));
+    qToLittleEndian<quint32>(quint32(dataBytes), reinterpret_cast<uchar*>(head.data()) + head.size() - 4);
     qToLittleEndian<quint32>(quint32(head.size() + dataBytes - 8), reinterpret_cast<uchar*>(head.data()) + 4);
     QFile f(path);
-    if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate) || f.write(head) != head.size()) {
-        if (error)
-            *error = f.errorString();
-        return false;
-    }
+    if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate) || f.write(head) != head.size())
+        return fail(f.errorString());
     const qint64 block = 1 << 16;
     std::vector<float> samples(static_cast<size_t>(block));
     QByteArray out(int(block * bytes), '\0');
@@ -198,11 +147,8 @@ inline bool writeTrackFile(const QString& path, RecorderFileSpec spec, const Tra
             for (int b = 0; b < bytes; ++b)
                 *p++ = uchar((quint64(v) >> (8 * b)) & 0xFF);
         }
-        if (f.write(out.constData(), n * bytes) != n * bytes) {
-            if (error)
-                *error = f.errorString();
-            return false;
-        }
+        if (f.write(out.constData(), n * bytes) != n * bytes)
+            return fail(f.errorString());
     }
     return true;
 }
