@@ -12,37 +12,34 @@
 
 #include <QComboBox>
 #include <QDir>
-#include <QGridLayout>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QSettings>
-#include <QMessageBox>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
-#include <QtGlobal>
 
 namespace apptest {
 
 constexpr quint64 kTen = quint64(10) * 3600 * 48000;   // 10:00:00 in samples at 48 kHz
 
-// Points the configuration folder at a fresh temporary folder before any
-// window reads its settings.
+// Points the configuration and data folders at `dir` before any window reads them.
 inline void isolateConfig(QTemporaryDir& dir)
 {
     qputenv("XDG_CONFIG_HOME", dir.path().toUtf8());
     qputenv("XDG_DATA_HOME", (dir.path() + QStringLiteral("/data")).toUtf8());
 }
 
-inline RecorderFileSpec takeSpec(const QString& scene, const QString& take, quint64 start, quint32 frames)
+inline RecorderFileSpec takeSpec(const QString& scene, quint64 start, quint32 frames)
 {
     RecorderFileSpec s;
     s.frames = frames;
     s.timeReference = start;
     s.ixml.scene = scene;
-    s.ixml.take = take;
+    s.ixml.take = QStringLiteral("1");
     s.ixml.note = QStringLiteral("n") + scene;
     return s;
 }
@@ -58,8 +55,8 @@ inline RecorderFileSpec sourceSpec(quint64 start, quint32 frames)
     return s;
 }
 
-// Visible relay boxes, in creation order (the window's own modal and confirm
-// boxes are never shown in tests).
+// Visible relay boxes, in creation order (the window's own modal boxes go
+// through its hook and are never shown in tests).
 inline QList<QMessageBox*> visibleBoxes(QWidget* window)
 {
     QList<QMessageBox*> boxes;
@@ -73,7 +70,6 @@ inline QList<QMessageBox*> visibleBoxes(QWidget* window)
 // the event loop already.
 inline bool ended(QSignalSpy& end) { return end.count() > 0 || end.wait(20000); }
 
-// A configuration folder of its own, set before the window reads it.
 struct IsolatedConfig
 {
     QTemporaryDir config;
@@ -131,24 +127,25 @@ struct Window : IsolatedConfig, MainWindow
     }
     QColor colour(int row) const { return target()->item(row, 0)->background().color(); }
     QString lastBox() { return visibleBoxes(this).isEmpty() ? QString() : visibleBoxes(this).last()->text(); }
+    QString saved(const char* key) const
+    {
+        return QSettings(SettingsFilePath(), QSettings::IniFormat).value(QStringLiteral("LastSetup/") + QLatin1String(key)).toString();
+    }
 };
 
 // target/: `takes` mono takes AA0001... of `tracks` tracks, one second apart
 // from 10:00:00; source/: `sources` files R01.WAV... covering the first take.
 inline bool writeProject(const QString& root, int takes, int tracks, int sources)
 {
-    const QString target = root + QStringLiteral("/target");
-    const QString source = root + QStringLiteral("/source");
+    const QString target = root + QStringLiteral("/target"), source = root + QStringLiteral("/source");
     if (!QDir().mkpath(target) || !QDir().mkpath(source))
         return false;
-    for (int i = 0; i < takes; ++i) {
-        RecorderFileSpec s = takeSpec(QStringLiteral("S%1").arg(i + 1), QStringLiteral("1"), kTen + quint64(i) * 48000, 4800);
-        if (!RecorderFileWriter::writeMonoTake(target, QStringLiteral("AA%1").arg(i + 1, 4, 10, QLatin1Char('0')), tracks, s))
+    for (int i = 0; i < takes; ++i)
+        if (!RecorderFileWriter::writeMonoTake(target, QStringLiteral("AA%1").arg(i + 1, 4, 10, QLatin1Char('0')), tracks,
+                                               takeSpec(QStringLiteral("S%1").arg(i + 1), kTen + quint64(i) * 48000, 4800)))
             return false;
-    }
     for (int i = 1; i <= sources; ++i)
-        if (!RecorderFileWriter::write(source + QStringLiteral("/R%1.WAV").arg(i, 2, 10, QLatin1Char('0')),
-                                       sourceSpec(kTen, 4800)))
+        if (!RecorderFileWriter::write(source + QStringLiteral("/R%1.WAV").arg(i, 2, 10, QLatin1Char('0')), sourceSpec(kTen, 4800)))
             return false;
     return true;
 }

@@ -1,95 +1,71 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// The window at start: widgets, enabling, title, combo; the settings file;
-// relay messages as non-blocking boxes.
+// The window itself: what it shows at start, its settings file, relay
+// messages as non-blocking boxes, typed and dropped folders, track-name edits
+// level with their rows, taken tracks and coverage colours on selected rows.
 
 #include "AppTestSupport.h"
 #include "QtPlatformLeaks.h"
-#include "MessageLoging.h"
 
-#include <QGroupBox>
+#include "AppStartup.h"
+#include "ColumnKinds.h"
+#include "CoverageColours.h"
+#include "MessageLoging.h"
+#include "TrackNameFile.h"
+
+#include <QApplication>
+#include <QGridLayout>
+#include <QMimeData>
+#include <QScrollBar>
 #include <QThread>
 #include <QtTest>
 
 class tst_MainWindow : public QObject
 {
     Q_OBJECT
+    std::unique_ptr<QTemporaryDir> m_config;
+    QString iniPath() const { return m_config->path() + QStringLiteral("/AudioSonalign.ini"); }
 
 private slots:
     void init()
     {
-        m_Config.reset(new QTemporaryDir);
-        apptest::isolateConfig(*m_Config);
+        m_config = std::make_unique<QTemporaryDir>();
+        apptest::isolateConfig(*m_config);
     }
 
-    void startsWithTheDocumentedWidgetsAndEnabling()
+    // Work on takes needs a Load first; the views and Delete do not. The
+    // buttons keep their grid cells, and the window fits a laptop screen.
+    void startsEmptyAndFitsALaptopScreen()
     {
-        MainWindow w;
-        Ui_MainWindow* ui = w.Ui();
+        apptest::Window w(true);
+        Ui_MainWindow* ui = w.ui;
         QCOMPARE(w.windowTitle(), QStringLiteral("Sonalign Version 1.14"));
-        QCOMPARE(w.size(), QSize(1280, 750));
-        QCOMPARE(w.SettingsFilePath(), iniPath());
         QCOMPARE(ui->m_CtrlLabel_Message->text(), QStringLiteral("Load and select a source file"));
-
         QCOMPARE(ui->m_CtrlComboBox_TargetTrack->count(), 24);
-        QCOMPARE(ui->m_CtrlComboBox_TargetTrack->itemText(0), QStringLiteral(" Track 1"));
-        QCOMPARE(ui->m_CtrlComboBox_TargetTrack->itemText(23), QStringLiteral(" Track 24"));
-
-        // Work on takes needs a Load first; the views and Delete do not.
-        QString enabled;
-        for (QPushButton* b : {ui->m_CtrlButton_CleanAll, ui->m_CtrlButton_Analyse, ui->m_CtrlButton_CreateSoundTrack,
-                               ui->m_CtrlButton_TrackView, ui->m_CtrlButton_SceneView, ui->m_CtrlButton_DeleteSoundTrack,
-                               ui->m_CtrlButton_Load})
-            enabled += b->isEnabled() ? '1' : '0';
-        QCOMPARE(enabled, QStringLiteral("0001111"));
+        QCOMPARE(ui->m_CtrlComboBox_TargetTrack->itemText(0) + ui->m_CtrlComboBox_TargetTrack->itemText(23), QStringLiteral(" Track 1 Track 24"));
+        QStringList buttons;
+        for (QPushButton* b : {ui->m_CtrlButton_Load, ui->m_CtrlButton_Analyse, ui->m_CtrlButton_CleanAll, ui->m_CtrlButton_SceneView,
+                               ui->m_CtrlButton_TrackView, ui->m_CtrlButton_CreateSoundTrack, ui->m_CtrlButton_DeleteSoundTrack}) {
+            int row = -1, column = -1, rowSpan = 0, columnSpan = 0;
+            ui->gridLayout->getItemPosition(ui->gridLayout->indexOf(b), &row, &column, &rowSpan, &columnSpan);
+            buttons << QStringLiteral("%1 %2,%3,%4,%5 %6").arg(b->text()).arg(row).arg(column).arg(rowSpan).arg(columnSpan).arg(b->isEnabled());
+        }
+        QCOMPARE(buttons, QStringList({"Load 0,6,3,1 1", "Analyse 3,1,1,1 0", "Clean Selections 3,2,1,1 0", "Scene View 3,3,1,1 1",
+                                       "Track View 3,4,1,1 1", "Create sound track 3,6,1,2 0", "Delete sound track 3,8,1,1 1"}));
         QCOMPARE(ui->m_CtrlLineEdit_S.size(), 22);
-        for (int k = 0; k < 22; ++k)
-            QVERIFY(!w.findChild<QLineEdit*>(QStringLiteral("m_CtrlLineEdit_S_%1").arg(k + 1))->isEnabled());
-        QCOMPARE(ui->m_CtrlProgressBar_Size->maximum(), 100);
+        for (QLineEdit* edit : ui->m_CtrlLineEdit_S)
+            QVERIFY(!edit->isEnabled());
         QCOMPARE(ui->m_CtrlProgressBar_Size->value(), 0);
-        QCOMPARE(ui->m_CtrlProgressBar_File->maximumHeight(), 14);
-        QCOMPARE(ui->m_CtrlTable_Target->BrowserType(), BROWSER_TAKES);
-        QCOMPARE(ui->m_CtrlTable_Source->BrowserType(), BROWSER_RAW_BWF);
-        QCOMPARE(ui->m_CtrlTable_Source->selectionMode(), QAbstractItemView::SingleSelection);
-        QCOMPARE(ui->m_CtrlTable_Target->columnCount(), 38);
-        QCOMPARE(w.findChild<QGroupBox*>(QStringLiteral("groupBox"))->title(), QStringLiteral("Folder Path"));
-        QCOMPARE(w.findChild<QGroupBox*>(QStringLiteral("groupBox_3"))->minimumSize(), QSize(480, 260));
-        QCOMPARE(w.findChild<QLabel*>(QStringLiteral("label"))->text(), QStringLiteral("New track name"));
-        QCOMPARE(ui->m_CtrlButton_Load->minimumSize(), QSize(78, 82));
-    }
+        // main() of this test sets high DPI up as the program's does.
+        QVERIFY(QCoreApplication::testAttribute(Qt::AA_EnableHighDpiScaling) && QCoreApplication::testAttribute(Qt::AA_UseHighDpiPixmaps));
 
-    void gridCellsOfTheButtons_data()
-    {
-        QTest::addColumn<QString>("name");
-        QTest::addColumn<int>("row");
-        QTest::addColumn<int>("column");
-        QTest::addColumn<int>("rowSpan");
-        QTest::addColumn<int>("columnSpan");
-        QTest::addColumn<QString>("text");
-        QTest::newRow("load") << "m_CtrlButton_Load" << 0 << 6 << 3 << 1 << "Load";
-        QTest::newRow("analyse") << "m_CtrlButton_Analyse" << 3 << 1 << 1 << 1 << "Analyse";
-        QTest::newRow("clean") << "m_CtrlButton_CleanAll" << 3 << 2 << 1 << 1 << "Clean Selections";
-        QTest::newRow("scene view") << "m_CtrlButton_SceneView" << 3 << 3 << 1 << 1 << "Scene View";
-        QTest::newRow("track view") << "m_CtrlButton_TrackView" << 3 << 4 << 1 << 1 << "Track View";
-        QTest::newRow("create") << "m_CtrlButton_CreateSoundTrack" << 3 << 6 << 1 << 2 << "Create sound track";
-        QTest::newRow("delete") << "m_CtrlButton_DeleteSoundTrack" << 3 << 8 << 1 << 1 << "Delete sound track";
-    }
-
-    void gridCellsOfTheButtons()
-    {
-        QFETCH(QString, name);
-        MainWindow w;
-        auto* button = w.findChild<QPushButton*>(name);
-        QVERIFY(button);
-        QTEST(button->text(), "text");
-        QCOMPARE(button->font().pointSize(), 10);
-        const int index = w.Ui()->gridLayout->indexOf(button);
-        QVERIFY(index >= 0);
-        int row, column, rowSpan, columnSpan;
-        w.Ui()->gridLayout->getItemPosition(index, &row, &column, &rowSpan, &columnSpan);
-        QTEST(row, "row");
-        QTEST(column, "column");
-        QTEST(rowSpan, "rowSpan");
-        QTEST(columnSpan, "columnSpan");
+        // 768 less a title bar and a desktop panel; the tables take the height left.
+        const QSize minimum = w.minimumSizeHint().expandedTo(w.minimumSize());
+        QVERIFY2(minimum.width() <= 1366 && minimum.height() <= 698, qPrintable(QStringLiteral("%1 x %2").arg(minimum.width()).arg(minimum.height())));
+        w.resize(1366, 698);
+        QCoreApplication::processEvents();
+        QCOMPARE(w.size(), QSize(1366, 698));
+        QVERIFY(w.target()->height() >= 300 && ui->m_CtrlTable_Source->height() >= 300);
+        QCOMPARE(ui->m_CtrlTable_Source->height(), ui->frame->height());
     }
 
     void savedTrackIndexIsValidated_data()
@@ -97,197 +73,327 @@ private slots:
         QTest::addColumn<QString>("saved");
         QTest::addColumn<int>("expected");
         QTest::newRow("in range") << "23" << 23;
-        QTest::newRow("first") << "0" << 0;
         QTest::newRow("24 is past the last item") << "24" << 0;
         QTest::newRow("negative") << "-1" << 0;
         QTest::newRow("not a number") << "abc" << 0;
         QTest::newRow("absent") << "" << 0;
     }
-
     void savedTrackIndexIsValidated()
     {
         QFETCH(QString, saved);
         {
             QSettings s(iniPath(), QSettings::IniFormat);
-            s.beginGroup(QStringLiteral("LastSetup"));
-            s.setValue(QStringLiteral("SourceFolder"), QStringLiteral("/some/source"));
-            s.setValue(QStringLiteral("TargetFolder"), QStringLiteral("/some/target"));
+            s.setValue(QStringLiteral("LastSetup/SourceFolder"), QStringLiteral("/some/source"));
+            s.setValue(QStringLiteral("LastSetup/TargetFolder"), QStringLiteral("/some/target"));
             if (!saved.isEmpty())
-                s.setValue(QStringLiteral("TargetTrackIndex"), saved);
+                s.setValue(QStringLiteral("LastSetup/TargetTrackIndex"), saved);
         }
         MainWindow w;
         QTEST(w.Ui()->m_CtrlComboBox_TargetTrack->currentIndex(), "expected");
-        QCOMPARE(w.Ui()->m_CtrlLineEdit_SourcePath->text(), QStringLiteral("/some/source"));
-        QCOMPARE(w.Ui()->m_CtrlLineEdit_TargetPath->text(), QStringLiteral("/some/target"));
+        QCOMPARE(w.Ui()->m_CtrlLineEdit_SourcePath->text() + w.Ui()->m_CtrlLineEdit_TargetPath->text(), QStringLiteral("/some/source/some/target"));
     }
 
-    void folderChoiceSavesAndCancelChangesNothing()
+    // A cancelled dialog changes nothing; a choice is saved at once, and the
+    // next dialog starts there (or at the current folder when it is gone).
+    // Closing writes the whole settings file.
+    void folderChoiceAndCloseSaveTheSettings()
     {
         QTemporaryDir existing;
-        QStringList captions;
-        QStringList starts;
+        QStringList calls;
         QString answer;
         {
             MainWindow w;
             w.SetFolderDialogHook([&](const QString& caption, const QString& start) {
-                captions << caption;
-                starts << start;
+                calls << caption + QStringLiteral(" @ ") + start;
                 return answer;
             });
-            answer = QString();   // cancelled
             w.Ui()->m_CtrlButton_SourcePath->click();
             QCOMPARE(w.SourceFolder(), QString());
             QVERIFY(!QFile::exists(iniPath()));
-
             answer = existing.path();
             w.Ui()->m_CtrlButton_SourcePath->click();
-            QCOMPARE(w.SourceFolder(), existing.path());
-            QCOMPARE(w.Ui()->m_CtrlLineEdit_SourcePath->text(), existing.path());
+            QCOMPARE(w.SourceFolder() + w.Ui()->m_CtrlLineEdit_SourcePath->text(), existing.path() + existing.path());
             QVERIFY(QFile::exists(iniPath()));
-
             answer = QStringLiteral("/gone/target");
             w.Ui()->m_CtrlComboBox_TargetTrack->setCurrentIndex(6);
             w.Ui()->m_CtrlButton_TargetPath->click();
-            // The next dialog for the source starts at the chosen folder; a
-            // folder that no longer exists starts at the current folder.
             answer = existing.path();
             w.Ui()->m_CtrlButton_SourcePath->click();
             answer = QString();
             w.Ui()->m_CtrlButton_TargetPath->click();
             QCOMPARE(w.TargetFolder(), QStringLiteral("/gone/target"));
-        }
-        QCOMPARE(captions.at(0), QStringLiteral("Select source folder (additional tracks)"));
-        QCOMPARE(captions.at(2), QStringLiteral("Select target folder (master takes)"));
-        QCOMPARE(starts.at(0), QDir::currentPath());
-        QCOMPARE(starts.at(3), existing.path());
-        QCOMPARE(starts.at(4), QDir::currentPath());
-
-        MainWindow again;
-        QCOMPARE(again.SourceFolder(), existing.path());
-        QCOMPARE(again.TargetFolder(), QStringLiteral("/gone/target"));
-        QCOMPARE(again.Ui()->m_CtrlComboBox_TargetTrack->currentIndex(), 6);
-    }
-
-    void closeWritesTheSettingsFile()
-    {
-        {
-            MainWindow w;
             w.show();
-            QVERIFY(!QFile::exists(iniPath()));
             QVERIFY(w.close());
         }
+        const QString source = QStringLiteral("Select source folder (additional tracks) @ "), target = QStringLiteral("Select target folder (master takes) @ ");
+        QCOMPARE(calls, QStringList({source + QDir::currentPath(), source + QDir::currentPath(), target + QDir::currentPath(),
+                                     source + existing.path(), target + QDir::currentPath()}));
         QSettings s(iniPath(), QSettings::IniFormat);
         s.beginGroup(QStringLiteral("LastSetup"));
         QCOMPARE(s.value(QStringLiteral("Date")).toString(), QDate::currentDate().toString(QStringLiteral("yyyy-MM-dd")));
-        QCOMPARE(s.value(QStringLiteral("Version")).toString(), QStringLiteral("1.14"));
-        QCOMPARE(s.value(QStringLiteral("TargetTrackIndex")).toInt(), 0);
-        QCOMPARE(s.value(QStringLiteral("SysType")).toString(), QSysInfo::productType());
+        QCOMPARE(s.value(QStringLiteral("Version")).toString() + s.value(QStringLiteral("SysType")).toString(), QStringLiteral("1.14") + QSysInfo::productType());
         QCOMPARE(s.childKeys().size(), 7);
+        MainWindow again;
+        QCOMPARE(again.SourceFolder() + again.TargetFolder(), existing.path() + QStringLiteral("/gone/target"));
+        QCOMPARE(again.Ui()->m_CtrlComboBox_TargetTrack->currentIndex(), 6);
     }
 
-    // Relay messages become non-blocking boxes: limit, cascade, prefix, icons,
-    // timeout, and messages sent from another thread.
-    void twelveMessagesGiveNineBoxesThenTooManyThenNothing()
+    // Relay messages become non-blocking boxes: at most nine, then "Too many
+    // messages"; cascaded 10 pixels; code prefix and icon by kind; timeout;
+    // messages from another thread.
+    void relayMessagesBecomeBoxes()
     {
         MainWindow w;
         w.show();
-        QVERIFY(global_pLogger);
+        auto send = [](const QString& title, const QString& text, int code = 0, int kind = 1, int timeout = 0) {
+            global_pLogger->SendMsg(title, text, code, kind, true, timeout);
+        };
         for (int i = 1; i <= 12; ++i)
-            global_pLogger->SendMsg(QStringLiteral("Title %1").arg(i), QStringLiteral("text %1").arg(i), 0, 1, true, 0);
+            send(QStringLiteral("Title %1").arg(i), QStringLiteral("text %1").arg(i));
         QList<QMessageBox*> boxes = apptest::visibleBoxes(&w);
         QCOMPARE(boxes.size(), 10);
-        for (int i = 0; i < 9; ++i) {
-            QCOMPARE(boxes[i]->windowTitle(), QStringLiteral("Title %1").arg(i + 1));
-            QCOMPARE(boxes[i]->text(), QStringLiteral("text %1").arg(i + 1));
-            QCOMPARE(boxes[i]->windowModality(), Qt::ApplicationModal);
-        }
-        QCOMPARE(boxes[9]->windowTitle(), QStringLiteral("Error"));
-        QCOMPARE(boxes[9]->text(), QStringLiteral("Too many messages"));
-        // Each box after the first is moved 10 pixels right and down.
+        for (int i = 0; i < 9; ++i)
+            QCOMPARE(boxes[i]->windowTitle() + boxes[i]->text() + QString::number(boxes[i]->windowModality()),
+                     QStringLiteral("Title %1text %1%2").arg(i + 1).arg(int(Qt::ApplicationModal)));
+        QCOMPARE(boxes[9]->windowTitle() + QLatin1Char('|') + boxes[9]->text(), QStringLiteral("Error|Too many messages"));
         QCOMPARE(boxes[2]->pos(), boxes[1]->pos() + QPoint(10, 10));
         QCOMPARE(boxes[9]->pos(), boxes[1]->pos() + QPoint(80, 80));
-
         // Closing one box makes room for exactly one more message.
         boxes[0]->close();
         QTRY_COMPARE(w.OpenMessageBoxCount(), 9);
-        global_pLogger->SendMsg(QStringLiteral("T"), QStringLiteral("after one closed"), 0, 1, true, 0);
-        boxes = apptest::visibleBoxes(&w);
-        QCOMPARE(boxes.last()->text(), QStringLiteral("Too many messages"));
+        send(QStringLiteral("T"), QStringLiteral("after one closed"));
         QCOMPARE(w.OpenMessageBoxCount(), 10);
-
+        QCOMPARE(apptest::visibleBoxes(&w).last()->text(), QStringLiteral("Too many messages"));
         for (QMessageBox* b : apptest::visibleBoxes(&w))
             b->close();
         QTRY_COMPARE(w.OpenMessageBoxCount(), 0);
 
-        // Counting starts again; the first box is at its default place again and
-        // the cascade restarts from it.
-        global_pLogger->SendMsg(QStringLiteral("A"), QStringLiteral("first again"), 0, 1, true, 0);
-        global_pLogger->SendMsg(QStringLiteral("B"), QStringLiteral("second again"), 0, 1, true, 0);
-        boxes = apptest::visibleBoxes(&w);
-        QCOMPARE(boxes.size(), 2);
-        QCOMPARE(boxes[0]->text(), QStringLiteral("first again"));
-        QCOMPARE(boxes[1]->pos(), boxes[0]->pos() + QPoint(10, 10));
-    }
-
-    void textAndIconFollowCodeAndKind_data()
-    {
-        QTest::addColumn<int>("code");
-        QTest::addColumn<int>("kind");
-        QTest::addColumn<QString>("text");
-        QTest::addColumn<int>("icon");
+        // Counting and the cascade start again.
         const QString x = QStringLiteral("cannot open\n/x/AA.WAV");
-        QTest::newRow("code 5 prefixes the text") << 5 << 1 << "Error #5\n" + x << int(QMessageBox::Critical);
-        QTest::newRow("0 critical") << 0 << 0 << x << int(QMessageBox::Critical);
-        QTest::newRow("2 warning") << 0 << 2 << x << int(QMessageBox::Warning);
-        QTest::newRow("3 information") << 0 << 3 << x << int(QMessageBox::Information);
-        QTest::newRow("7 information") << 0 << 7 << x << int(QMessageBox::Information);
-    }
-
-    void textAndIconFollowCodeAndKind()
-    {
-        QFETCH(int, code);
-        QFETCH(int, kind);
-        MainWindow w;
-        global_pLogger->SendMsg(QStringLiteral("QSoundFile::Open()"), QStringLiteral("cannot open\n/x/AA.WAV"), code, kind, true, 0);
-        const QList<QMessageBox*> boxes = apptest::visibleBoxes(&w);
-        QCOMPARE(boxes.size(), 1);
-        QCOMPARE(boxes[0]->windowTitle(), QStringLiteral("QSoundFile::Open()"));
-        QTEST(boxes[0]->text(), "text");
-        QTEST(int(boxes[0]->icon()), "icon");
-    }
-
-    void timeoutClosesTheBox()
-    {
-        MainWindow w;
-        global_pLogger->SendMsg(QStringLiteral("t"), QStringLiteral("stays"), 0, 1, true, 0);
-        global_pLogger->SendMsg(QStringLiteral("t"), QStringLiteral("goes"), 0, 1, true, 150);
-        QCOMPARE(w.OpenMessageBoxCount(), 2);
-        QTRY_COMPARE_WITH_TIMEOUT(w.OpenMessageBoxCount(), 1, 3000);
-        const QList<QMessageBox*> boxes = apptest::visibleBoxes(&w);
-        QCOMPARE(boxes.size(), 1);
-        QCOMPARE(boxes[0]->text(), QStringLiteral("stays"));
-    }
-
-    void messageFromAnotherThreadBecomesABoxOnTheGuiThread()
-    {
-        MainWindow w;
-        QThread* sender = QThread::create([]() {
-            SendToRelay(QStringLiteral("BuildTableThread"), QStringLiteral("from the worker"), 0, 2, true, 0);
-        });
+        send(QStringLiteral("QSoundFile::Open()"), x, 5, 1);
+        send(QStringLiteral("t"), x, 0, 0);
+        send(QStringLiteral("t"), x, 0, 2);
+        send(QStringLiteral("t"), x, 0, 3);
+        send(QStringLiteral("t"), x, 0, 7, 1500);
+        QThread* sender = QThread::create([] { SendToRelay(QStringLiteral("BuildTableThread"), QStringLiteral("from the worker"), 0, 2, true, 0); });
         sender->start();
         QVERIFY(sender->wait(5000));
         delete sender;
-        QTRY_COMPARE(apptest::visibleBoxes(&w).size(), 1);
-        const QList<QMessageBox*> boxes = apptest::visibleBoxes(&w);
-        QCOMPARE(boxes[0]->text(), QStringLiteral("from the worker"));
-        QCOMPARE(boxes[0]->icon(), QMessageBox::Warning);
-        QCOMPARE(boxes[0]->thread(), w.thread());
+        QTRY_COMPARE(apptest::visibleBoxes(&w).size(), 6);
+        boxes = apptest::visibleBoxes(&w);
+        QCOMPARE(boxes[0]->windowTitle() + QLatin1Char('|') + boxes[0]->text(), QStringLiteral("QSoundFile::Open()|Error #5\n") + x);
+        QCOMPARE(boxes[1]->pos(), boxes[0]->pos() + QPoint(10, 10));
+        QList<int> icons;
+        for (QMessageBox* b : boxes)
+            icons << int(b->icon());
+        QCOMPARE(icons, QList<int>({QMessageBox::Critical, QMessageBox::Critical, QMessageBox::Warning, QMessageBox::Information,
+                                    QMessageBox::Information, QMessageBox::Warning}));
+        QCOMPARE(boxes[5]->text(), QStringLiteral("from the worker"));
+        QCOMPARE(boxes[5]->thread(), w.thread());
+        QTRY_COMPARE_WITH_TIMEOUT(w.OpenMessageBoxCount(), 5, 6000);   // the one with a timeout closed itself
+        QCOMPARE(apptest::visibleBoxes(&w).size(), 5);
+        QCOMPARE(int(apptest::visibleBoxes(&w).at(4)->icon()), int(QMessageBox::Warning));
     }
 
-private:
-    QString iniPath() const { return m_Config->path() + QStringLiteral("/AudioSonalign.ini"); }
-    std::unique_ptr<QTemporaryDir> m_Config;
+    void typedFolderIsLoadedOrRefused_data()
+    {
+        QTest::addColumn<QString>("typedTarget");   // %R = project root
+        QTest::addColumn<bool>("accepted");
+        QTest::newRow("existing folder") << "%R/target" << true;
+        QTest::newRow("with dots and a trailing slash") << "%R/source/../target/" << true;
+        QTest::newRow("missing folder") << "%R/nowhere" << false;
+        QTest::newRow("a file, not a folder") << "%R/target/AA0001_01.WAV" << false;
+        QTest::newRow("emptied field") << "" << false;
+    }
+    void typedFolderIsLoadedOrRefused()
+    {
+        QFETCH(QString, typedTarget);
+        QFETCH(bool, accepted);
+        QTemporaryDir root;
+        QVERIFY(apptest::writeProject(root.path(), 2, 2, 1) && QDir().mkpath(root.path() + QStringLiteral("/other")));
+        apptest::Window w;
+        // The last folder chosen in the dialog is an empty one.
+        w.SetFolders(root.path() + QStringLiteral("/source"), root.path() + QStringLiteral("/other"));
+        typedTarget.replace(QStringLiteral("%R"), root.path());
+        w.ui->m_CtrlLineEdit_TargetPath->setText(typedTarget);
+        if (accepted) {
+            QVERIFY(w.load());
+            QCOMPARE(w.TargetFolder(), root.path() + QStringLiteral("/target"));
+            QCOMPARE(w.ui->m_CtrlLineEdit_TargetPath->text() + w.saved("TargetFolder"), w.TargetFolder() + w.TargetFolder());
+            QCOMPARE(w.target()->rowCount(), 2);
+            QVERIFY(w.texts.isEmpty());
+        } else {
+            w.ui->m_CtrlButton_Load->click();
+            QCOMPARE(w.texts, QStringList{QStringLiteral("The target folder \"%1\" does not exist or is not a folder.\n"
+                                                         "Type or paste the path of an existing folder, or use Browse. Nothing was loaded.").arg(typedTarget)});
+            QCOMPARE(w.TargetFolder(), root.path() + QStringLiteral("/other"));
+            QCOMPARE(w.target()->rowCount() + w.ui->m_CtrlTable_Source->rowCount(), 0);
+            QVERIFY(!QFile::exists(w.SettingsFilePath()));
+        }
+    }
+
+    void droppedFolderIsTakenLikeATypedOne()
+    {
+        QTemporaryDir root;
+        QVERIFY(apptest::writeProject(root.path(), 1, 2, 1));
+        apptest::Window w;
+        QLineEdit* field = w.ui->m_CtrlLineEdit_SourcePath;
+        auto drop = [&](const QString& path) {
+            QMimeData mime;
+            mime.setUrls({QUrl::fromLocalFile(path)});
+            QDragEnterEvent enter(QPoint(5, 5), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+            QApplication::sendEvent(field, &enter);
+            QDropEvent dropped(QPointF(5, 5), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+            return enter.isAccepted() && QApplication::sendEvent(field, &dropped) && dropped.isAccepted();
+        };
+        QVERIFY(!drop(root.path() + QStringLiteral("/source/R01.WAV")));   // a file is refused at the drag
+        QCOMPARE(field->text(), QString());
+        QVERIFY(drop(root.path() + QStringLiteral("/source")));
+        QCOMPARE(w.SourceFolder() + w.saved("SourceFolder"), root.path() + QStringLiteral("/source") + root.path() + QStringLiteral("/source"));
+        QVERIFY(w.texts.isEmpty());
+    }
+
+    void trackNameEditsStayLevelWithTheirRows_data()
+    {
+        QTest::addColumn<QSize>("windowSize");
+        QTest::addColumn<int>("takes");   // the target table's bar shows only when its rows need it
+        QTest::newRow("1280 x 750, 40 takes") << QSize(1280, 750) << 40;
+        QTest::newRow("odd height") << QSize(1100, 611) << 1;
+    }
+    void trackNameEditsStayLevelWithTheirRows()
+    {
+        QFETCH(QSize, windowSize);
+        QFETCH(int, takes);
+        QTemporaryDir root;
+        QVERIFY(apptest::writeProject(root.path(), takes, 1, 30));
+        const QString source = root.path() + QStringLiteral("/source");
+        for (int i = 1; i <= 30; i += 4)
+            SaveTrackNameToSnlFile(source, QStringLiteral("R%1.WAV").arg(i, 2, 10, QLatin1Char('0')), QStringLiteral("Name %1").arg(i));
+        apptest::Window w;
+        w.resize(windowSize);
+        w.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        QVERIFY(w.load(root.path()));
+        QCoreApplication::processEvents();
+        QPavaneBrowsingTable* table = w.ui->m_CtrlTable_Source;
+        QScrollBar* bar = table->verticalScrollBar();
+        QVERIFY(bar->isVisible());
+        QCOMPARE(w.target()->verticalScrollBar()->isVisible(), takes > 1);
+        QVERIFY(w.styleSheet().contains(QStringLiteral("QScrollBar::handle:vertical { min-height: 24px; }")));   // themed bars
+        const QStringList names = w.SourceTrackNames();
+        QCOMPARE(names.size(), 30);
+        QCOMPARE(names.mid(0, 2), QStringList({"Name 1", "S 2"}));
+        bool sawHalfHiddenTop = false;
+        for (int value = bar->minimum(); value <= bar->maximum(); ++value) {
+            bar->setValue(value);
+            QCoreApplication::processEvents();
+            const int top = table->rowAt(0);
+            QCOMPARE(w.FirstVisibleSourceRow(), top);
+            sawHalfHiddenTop |= table->rowViewportPosition(top) < 0;
+            int shown = 0;
+            for (int k = 0; k < 22 && top + k < 30 && table->rowViewportPosition(top + k) < table->viewport()->height(); ++k, ++shown) {
+                QLineEdit* edit = w.ui->m_CtrlLineEdit_S[k];
+                QCOMPARE(edit->mapToGlobal(QPoint(0, 0)).y(), table->viewport()->mapToGlobal(QPoint(0, table->rowViewportPosition(top + k))).y());
+                QCOMPARE(edit->height(), table->rowHeight(top + k));
+                QCOMPARE(edit->text(), names.at(top + k));
+            }
+            QVERIFY(shown >= 10);
+        }
+        QVERIFY(sawHalfHiddenTop);   // the last scroll position leaves the top row half hidden
+
+        // There, the edit beside a row saves to that row's file; only it is enabled.
+        const int row = table->rowAt(0) + 3;
+        const QString file = table->CellText(row, BLK_DATA_FILENAME);
+        QVERIFY(w.selectSource(row));
+        auto enabledEdits = [&] {
+            QList<int> on;
+            for (int k = 0; k < 22; ++k)
+                if (w.ui->m_CtrlLineEdit_S[k]->isEnabled())
+                    on << k;
+            return on;
+        };
+        QCOMPARE(enabledEdits(), QList<int>{3});
+        auto type = [&](const QString& text) {
+            w.ui->m_CtrlLineEdit_S[3]->setText(text);
+            QMetaObject::invokeMethod(w.ui->m_CtrlLineEdit_S[3], "editingFinished");
+            QString stored;
+            LoadTrackNameFromSnlFile(source, file, stored);
+            return stored;
+        };
+        QCOMPARE(type(QStringLiteral("Typed here")), QStringLiteral("Typed here"));
+        QCOMPARE(w.SourceTrackNames().at(row), QStringLiteral("Typed here"));
+        // A row more than 21 rows below the first visible one enables no edit.
+        w.slot_SelectedSourceChanged(QStringLiteral("R30.WAV"), 29, 5);
+        QCOMPARE(enabledEdits(), QList<int>());
+        // An empty name is stored empty, and the next Load shows the default.
+        w.slot_SelectedSourceChanged(file, row, table->rowAt(0));
+        QCOMPARE(type(QString()), QString());
+        QVERIFY(w.load());
+        QCOMPARE(w.SourceTrackNames().at(row), QStringLiteral("S %1").arg(row + 1));
+        QCOMPARE(w.FirstVisibleSourceRow(), 0);
+        QCOMPARE(w.SelectedSourceFile(), QString());
+    }
+
+    void takenTracksAreMarked()
+    {
+        QTemporaryDir root;
+        QVERIFY(apptest::writeProject(root.path(), 2, 2, 1));
+        const QString target = root.path() + QStringLiteral("/target");
+        QVERIFY(QFile::copy(target + QStringLiteral("/AA0002_02.WAV"), target + QStringLiteral("/AA0002_04.WAV")));   // a copy is enough for the marks
+        apptest::Window w;
+        QVERIFY(w.load(root.path()));
+        QComboBox* combo = w.ui->m_CtrlComboBox_TargetTrack;
+        auto texts = [&] {
+            QStringList l;
+            for (int i = 0; i < 5; ++i)
+                l << combo->itemText(i);
+            return l.join(QLatin1Char('|'));
+        };
+        QCOMPARE(texts(), QStringLiteral(" Track 1| Track 2| Track 3| Track 4| Track 5"));
+        w.target()->selectRow(0);
+        QTRY_COMPARE(texts(), QStringLiteral(" Track 1  (taken)| Track 2  (taken)| Track 3  (next free)| Track 4| Track 5"));
+        w.target()->selectAll();
+        QTRY_COMPARE(texts(), QStringLiteral(" Track 1  (taken)| Track 2  (taken)| Track 3| Track 4  (taken on 1 of 2)| Track 5  (next free)"));
+        QCOMPARE(combo->itemData(3, Qt::ForegroundRole).value<QColor>(), QColor(160, 160, 160));
+        w.target()->clearSelection();
+        QTRY_COMPARE(combo->itemText(0), QStringLiteral(" Track 1"));
+    }
+
+    void selectedRowsKeepTheirCoverageColour()
+    {
+        QTemporaryDir root;
+        QVERIFY(apptest::writeProject(root.path(), 3, 2, 1));
+        apptest::Window w(true);
+        QVERIFY(w.load(root.path()));
+        QPavaneBrowsingTable* target = w.target();
+        QVERIFY(!target->verticalScrollBar()->isVisible() && !w.ui->m_CtrlTable_Source->verticalScrollBar()->isVisible());   // few rows
+        QVERIFY(w.selectSource(0));
+        const QColor entire = CoverageColour(Coverage::EntireTake);
+        QCOMPARE(w.colour(0), entire);
+        target->selectRow(0);
+        QCoreApplication::processEvents();
+        const QImage image = target->viewport()->grab().toImage();
+        const QRect cell = target->visualRect(target->model()->index(0, 0)), second = target->visualRect(target->model()->index(0, 1));
+        QCOMPARE(QColor(image.pixel(cell.left() + 6, cell.top() + 4)), entire);        // inside the frame, off the text
+        QVERIFY(QColor(image.pixel(cell.left() + 1, cell.center().y())) != entire);    // the selection frame
+        QVERIFY(QColor(image.pixel(second.right() - 3, second.top() + 4)) != entire);  // the rest of the row is selected
+        QVERIFY(QColor(image.pixel(cell.left() + 6, target->visualRect(target->model()->index(1, 0)).top() + 4)) != entire);   // not covered
+        QStringList words;
+        for (QLabel* l : w.ui->m_CtrlLegend_Coverage->findChildren<QLabel*>())
+            if (!l->text().isEmpty())
+                words << l->text();
+        QCOMPARE(words, (QStringList{"Entire take", "Missing start", "Partial coverage", "Missing end"}));
+        QVERIFY(w.ui->m_CtrlLegend_Coverage->isVisible());
+    }
 };
 
-QTEST_MAIN(tst_MainWindow)
+int main(int argc, char* argv[])
+{
+    ConfigureHighDpiBeforeApplication();
+    QApplication app(argc, argv);
+    QTEST_DISABLE_KEYPAD_NAVIGATION
+    tst_MainWindow test;
+    return QTest::qExec(&test, argc, argv);
+}
+
 #include "tst_MainWindow.moc"

@@ -8,12 +8,8 @@
 #include "MessageLoging.h"
 #include "QPavaneBrowsingTable.h"
 #include "QSoundPerform.h"
-#include "RecorderFileWriter.h"
+#include "SoundFixtures.h"
 
-#include <QElapsedTimer>
-#include <QFile>
-#include <QFontMetrics>
-#include <QHeaderView>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -22,13 +18,12 @@ namespace {
 
 constexpr quint64 kTen = quint64(10) * 3600 * 48000;
 
-RecorderFileSpec takeSpec(const QString& scene, const QString& take, quint64 tr, quint32 frames = 480)
+RecorderFileSpec takeSpec(const QString& scene, quint64 tr = kTen, quint32 frames = 480)
 {
     RecorderFileSpec s;
     s.frames = frames;
     s.timeReference = tr;
     s.ixml.scene = scene;
-    s.ixml.take = take;
     s.ixml.note = QStringLiteral("note ") + scene;
     return s;
 }
@@ -36,20 +31,11 @@ RecorderFileSpec takeSpec(const QString& scene, const QString& take, quint64 tr,
 // `count` short mono takes prefix0001... of `tracks` tracks each.
 bool writeShortTakes(const QString& folder, const QString& prefix, int count, int tracks = 1)
 {
-    RecorderFileSpec s = takeSpec(QStringLiteral("1"), QStringLiteral("1"), kTen, 48);
+    RecorderFileSpec s = takeSpec(QStringLiteral("1"), kTen, 48);
     s.ixml.padTo = 0;
     for (int i = 1; i <= count; ++i)
         if (!RecorderFileWriter::writeMonoTake(folder, prefix + QStringLiteral("%1").arg(i, 4, 10, QLatin1Char('0')), tracks, s))
             return false;
-    return true;
-}
-
-bool writeGarbage(const QString& path)
-{
-    QFile f(path);
-    if (!f.open(QIODevice::WriteOnly))
-        return false;
-    f.write("this is not a sound file at all");
     return true;
 }
 
@@ -62,20 +48,22 @@ QString cells(const QPavaneBrowsingTable& t, int row, std::initializer_list<int>
     return texts.join(QLatin1Char('|'));
 }
 
-int visibleTrackColumns(const QPavaneBrowsingTable& t, int* first, int* last)
+// The shown track columns as "first-last", "" when none.
+QString shownTracks(const QPavaneBrowsingTable& t)
 {
-    int n = 0;
-    *first = *last = -1;
-    for (int k = BLK_DATA_TRACK1; k <= BLK_DATA_TRACK24; ++k) {
-        const int col = t.ColumnOfKind(k);
-        if (col >= 0 && !t.isColumnHidden(col)) {
-            if (*first < 0)
-                *first = k - BLK_DATA_TRACK1 + 1;
-            *last = k - BLK_DATA_TRACK1 + 1;
-            ++n;
-        }
-    }
-    return n;
+    QList<int> shown;
+    for (int k = BLK_DATA_TRACK1; k <= BLK_DATA_TRACK24; ++k)
+        if (t.ColumnOfKind(k) >= 0 && !t.isColumnHidden(t.ColumnOfKind(k)))
+            shown << k - BLK_DATA_TRACK1 + 1;
+    return shown.isEmpty() ? QString() : QStringLiteral("%1-%2").arg(shown.first()).arg(shown.last());
+}
+
+bool hidden(const QPavaneBrowsingTable& t, int kind) { return t.isColumnHidden(t.ColumnOfKind(kind)); }
+
+bool buildAndWait(QPavaneBrowsingTable& t, const QString& folder)
+{
+    QSignalSpy end(&t, SIGNAL(signal_EndOfTableUpdate()));
+    return t.SetupNewTableContent(folder + QStringLiteral("/"), QString(), true) == 0 && (end.count() > 0 || end.wait(20000));
 }
 
 } // namespace
@@ -83,6 +71,7 @@ int visibleTrackColumns(const QPavaneBrowsingTable& t, int* first, int* last)
 class tst_BrowsingTable : public QObject
 {
     Q_OBJECT
+    MessageLoging m_Relay;
 
 private slots:
     void initTestCase()
@@ -94,94 +83,67 @@ private slots:
     void columnKinds_data()
     {
         QTest::addColumn<int>("index");
-        QTest::addColumn<int>("identifier");
-        QTest::addColumn<QString>("longName");
-        QTest::addColumn<QString>("shortName");
-        QTest::addColumn<int>("width");
-        QTest::newRow("tc start keeps its trailing space") << 8 << 8 << "TC Start " << "TC in" << 76;
-        QTest::newRow("bits keeps five spaces") << 14 << 14 << "Bits     " << "Bits" << 56;
-        QTest::newRow("track 24") << 42 << 42 << "Track 24" << "T24" << 70;
-        QTest::newRow("slate B is narrower") << 44 << 44 << "TC Slate B" << "Slt B" << 89;
-        QTest::newRow("marker E is narrower") << 57 << 57 << "TC Marker E" << "Mrk E" << 89;
-        QTest::newRow("unit") << 67 << 67 << "Unit" << "Un." << 25;
-        QTest::newRow("in spltc has identifier 72") << 70 << 72 << "In SplTc" << "ISplT." << 100;
-        QTest::newRow("in out sample tc has identifier 70") << 72 << 70 << "In Out Sample Tc" << "SplTc" << 100;
+        QTest::addColumn<QString>("kind");   // identifier|long name|short name|width
+        QTest::newRow("tc start keeps its trailing space") << 8 << "8|TC Start |TC in|76";
+        QTest::newRow("bits keeps five spaces") << 14 << "14|Bits     |Bits|56";
+        QTest::newRow("slate B is narrower") << 44 << "44|TC Slate B|Slt B|89";
+        QTest::newRow("unit") << 67 << "67|Unit|Un.|25";
+        QTest::newRow("in spltc has identifier 72") << 70 << "72|In SplTc|ISplT.|100";
+        QTest::newRow("in out sample tc has identifier 70") << 72 << "70|In Out Sample Tc|SplTc|100";
     }
-
     void columnKinds()
     {
         QFETCH(int, index);
         const ColumnKind& k = DefaultColumnKinds()[size_t(index)];
-        QTEST(k.identifier, "identifier");
-        QTEST(k.longName, "longName");
-        QTEST(k.shortName, "shortName");
-        QTEST(k.width, "width");
+        QTEST(QStringLiteral("%1|%2|%3|%4").arg(k.identifier).arg(k.longName, k.shortName).arg(k.width), "kind");
         QCOMPARE(k.position, -1);
     }
 
-    void layouts()
+    void layoutsAndHeader()
     {
         const ColumnKindTable takes = ColumnKindsForLayout(BROWSER_TAKES);
-        int positioned = 0;
-        for (const ColumnKind& k : takes)
-            positioned += k.position >= 0 ? 1 : 0;
-        QCOMPARE(positioned, 38);
-        QCOMPARE(takes[BLK_DATA_FILEID].position, 0);
-        QCOMPARE(takes[BLK_DATA_SCENE].position, 1);
-        QCOMPARE(takes[BLK_DATA_TAKE].position, 8);
-        QCOMPARE(takes[BLK_DATA_INOUT_SPLTC].position, 10);   // the take's start
-        QCOMPARE(takes[BLK_DATA_OUT_SPLTC].position, 11);     // the take's end
-        QCOMPARE(takes[BLK_DATA_NOTES].position, 13);
-        QCOMPARE(takes[BLK_DATA_TRACK1].position, 14);
-        QCOMPARE(takes[BLK_DATA_TRACK24].position, 37);
-        QCOMPARE(takes[BLK_DATA_IN_SPLTC].position, -1);
-
+        QList<int> at;
+        for (int k : {BLK_DATA_FILEID, BLK_DATA_SCENE, BLK_DATA_TAKE, BLK_DATA_INOUT_SPLTC, BLK_DATA_OUT_SPLTC, BLK_DATA_NOTES,
+                      BLK_DATA_TRACK1, BLK_DATA_TRACK24, BLK_DATA_IN_SPLTC})
+            at << takes[size_t(k)].position;
+        QCOMPARE(at, QList<int>({0, 1, 8, 10, 11, 13, 14, 37, -1}));
         const ColumnKindTable raw = ColumnKindsForLayout(BROWSER_RAW_BWF);
-        QCOMPARE(raw[BLK_DATA_FILEID].position, 0);
-        QCOMPARE(raw[BLK_DATA_FILENAME].position, 1);
+        QCOMPARE(QList<int>({raw[BLK_DATA_FILEID].position, raw[BLK_DATA_FILENAME].position, ColumnKindsForLayout(BROWSER_NOTES)[BLK_DATA_NOTES].width,
+                             ColumnKindsForLayout(BROWSER_TAKES_TC)[BLK_DATA_TCEND].position}),
+                 QList<int>({0, 1, 120, 11}));
         QCOMPARE(raw[BLK_DATA_FILENAME].alignment, Qt::AlignLeft | Qt::AlignVCenter);
-        QCOMPARE(ColumnKindsForLayout(BROWSER_NOTES)[BLK_DATA_NOTES].width, 120);
-        QCOMPARE(ColumnKindsForLayout(BROWSER_TAKES_TC)[BLK_DATA_TCEND].position, 11);
-    }
 
-    void headerUsesShortNameWhenLongDoesNotFit()
-    {
+        // The header shows the long name when it fits the column, else the short one.
         QPavaneBrowsingTable t;
         QCOMPARE(t.SetupBrowser(0, BROWSER_TAKES), 0);
         QCOMPARE(t.columnCount(), 38);
-        const QFontMetrics metrics(t.item(0, 0) ? t.item(0, 0)->font() : QFont(QStringLiteral("DejaVu Sans"), 10));
-        for (int k : {int(BLK_DATA_TRACK1), int(BLK_DATA_NOTES), int(BLK_DATA_INOUT_SPLTC), int(BLK_DATA_TAKE)}) {
+        const QFontMetrics metrics(QFont(QStringLiteral("DejaVu Sans"), 10));
+        for (int k : {int(BLK_DATA_TRACK1), int(BLK_DATA_NOTES), int(BLK_DATA_TAKE)}) {
             const ColumnKind& kind = t.ColumnKinds()[size_t(k)];
-            const bool fits = QFontMetrics(QFont(QStringLiteral("DejaVu Sans"), 10)).horizontalAdvance(kind.longName) < kind.width;
-            QCOMPARE(t.horizontalHeaderItem(kind.position)->text(), fits ? kind.longName : kind.shortName);
+            QCOMPARE(t.horizontalHeaderItem(kind.position)->text(), metrics.horizontalAdvance(kind.longName) < kind.width ? kind.longName : kind.shortName);
         }
-        // "In Out Sample Tc" never fits 100 pixels at 10 points.
-        QCOMPARE(t.horizontalHeaderItem(10)->text(), QStringLiteral("SplTc"));
-        // A second set-up keeps the first identifier.
-        QCOMPARE(t.SetupBrowser(5, BROWSER_TAKES), 0);
-        QCOMPARE(t.TableIdentifier(), 0);
+        QCOMPARE(t.horizontalHeaderItem(10)->text(), QStringLiteral("SplTc"));   // never fits 100 pixels
+        QCOMPARE(t.SetupBrowser(5, BROWSER_TAKES) + t.TableIdentifier(), 0);     // a second set-up keeps the first identifier
     }
 
     void buildFillsRowsFromWorker()
     {
         QTemporaryDir dir;
         const QString folder = dir.path();
-        QVERIFY(RecorderFileWriter::writeMonoTake(folder, QStringLiteral("AA0001"), 4,
-                                                  takeSpec(QStringLiteral("12A"), QStringLiteral("3"), kTen)));
-        RecorderFileSpec poly = takeSpec(QStringLiteral("7"), QStringLiteral("1"), kTen + 48000, 960);
+        RecorderFileSpec mono = takeSpec(QStringLiteral("12A")), poly = takeSpec(QStringLiteral("7"), kTen + 48000, 960);
+        mono.ixml.take = QStringLiteral("3");
+        poly.ixml.take = QStringLiteral("1");
         poly.channels = 3;
         poly.ixml.trackCount = 3;
         poly.ixml.polyTrackNames = QStringList{QStringLiteral("Boom"), QStringLiteral(""), QStringLiteral("Lav")};
+        QVERIFY(RecorderFileWriter::writeMonoTake(folder, QStringLiteral("AA0001"), 4, mono));
         QVERIFY(RecorderFileWriter::write(folder + QStringLiteral("/AA0002PX.WAV"), poly));
-        QVERIFY(writeGarbage(folder + QStringLiteral("/ZZ0001_01.WAV")));
-
+        QVERIFY(testsupport::writeBytes(folder + QStringLiteral("/ZZ0001_01.WAV"), "this is not a sound file at all"));
         QPavaneBrowsingTable t;
         t.SetupBrowser(0, BROWSER_TAKES);
         QVERIFY(buildAndWait(t, folder));
         QCOMPARE(t.rowCount(), 3);
-
-        // The poly take counts its channels; a take without a readable file
-        // has no span to compare against.
+        // The poly take counts its channels; a take without a readable file has no span.
         const auto row = {int(BLK_DATA_FILEID), int(BLK_DATA_SCENE), int(BLK_DATA_TAKE), int(BLK_DATA_TRACKS),
                           int(BLK_DATA_INOUT_SPLTC), int(BLK_DATA_OUT_SPLTC), int(BLK_DATA_NOTES)};
         QCOMPARE(cells(t, 0, row), QStringLiteral("AA0001|12A|3|4|%1|%2|note 12A").arg(kTen).arg(kTen + 480));
@@ -192,7 +154,6 @@ private slots:
         // Selecting the error row asks the window for a fix; a sound row does not.
         QSignalSpy fix(&t, SIGNAL(signal_FixNeeded(int)));
         t.selectRow(2);
-        QVERIFY(fix.count() >= 1);
         QCOMPARE(fix.last().at(0).toInt(), 1);
         t.clearSelection();
         t.selectRow(0);
@@ -204,27 +165,24 @@ private slots:
         t.ChangeDisplayedColumn();
         QVERIFY(end.count() > 0 || end.wait(20000));   // the call itself may have run the event loop
         QCOMPARE(t.DisplayedColumnMode(), 1);
-        const auto tracks = {int(BLK_DATA_TRACK1), BLK_DATA_TRACK1 + 1, BLK_DATA_TRACK1 + 2, BLK_DATA_TRACK1 + 3,
-                             BLK_DATA_TRACK1 + 4};
+        const auto tracks = {int(BLK_DATA_TRACK1), BLK_DATA_TRACK1 + 1, BLK_DATA_TRACK1 + 2, BLK_DATA_TRACK1 + 3, BLK_DATA_TRACK1 + 4};
         QCOMPARE(cells(t, 0, tracks), QStringLiteral("Trk1|Trk2|Trk3|Trk4|"));
         QCOMPARE(cells(t, 1, tracks), QStringLiteral("Boom|x|Lav||"));   // x: unnamed poly channel
     }
 
     void buildWhileRunningReturnsOneAndChangesNothing()
     {
-        QTemporaryDir a;
-        QTemporaryDir b;
-        QVERIFY(RecorderFileWriter::writeMonoTake(a.path(), QStringLiteral("AA0001"), 2, takeSpec(QStringLiteral("1"), QStringLiteral("1"), kTen)));
-        QVERIFY(RecorderFileWriter::writeMonoTake(a.path(), QStringLiteral("AA0002"), 2, takeSpec(QStringLiteral("2"), QStringLiteral("1"), kTen)));
-        QVERIFY(RecorderFileWriter::writeMonoTake(b.path(), QStringLiteral("BB0001"), 1, takeSpec(QStringLiteral("3"), QStringLiteral("1"), kTen)));
-
+        QTemporaryDir a, b;
+        QVERIFY(RecorderFileWriter::writeMonoTake(a.path(), QStringLiteral("AA0001"), 2, takeSpec(QStringLiteral("1"))));
+        QVERIFY(RecorderFileWriter::writeMonoTake(a.path(), QStringLiteral("AA0002"), 2, takeSpec(QStringLiteral("2"))));
+        QVERIFY(RecorderFileWriter::writeMonoTake(b.path(), QStringLiteral("BB0001"), 1, takeSpec(QStringLiteral("3"))));
         QPavaneBrowsingTable t;
         t.SetupBrowser(0, BROWSER_TAKES);
         QSignalSpy end(&t, SIGNAL(signal_EndOfTableUpdate()));
         QSignalSpy relay(&m_Relay, SIGNAL(signal_message(QString, QString, int, int, bool, int)));
         QCOMPARE(t.SetupNewTableContent(a.path() + QStringLiteral("/"), QString(), true), 0);
         QVERIFY(t.IsBuilding());
-        // The end of the build can only reach the table through the event loop,
+        // The end of the build reaches the table only through the event loop,
         // which has not run yet: the build is certainly still running.
         QCOMPARE(t.SetupNewTableContent(b.path() + QStringLiteral("/"), QString(), true), 1);
         QCOMPARE(t.BuildTableContentThreaded(b.path() + QStringLiteral("/")), true);
@@ -233,13 +191,9 @@ private slots:
         QCOMPARE(relay.at(0).at(1).toString(), QStringLiteral("!!! tryAcquire SetupBrowser() BUSY !!!"));
         QCOMPARE(t.BrowserType(), BROWSER_TAKES);
         QCOMPARE(t.CurrentFolder(), a.path() + QStringLiteral("/"));
-        QCOMPARE(t.rowCount(), 2);
-
-        QVERIFY(end.count() > 0 || end.wait(20000));   // the call itself may have run the event loop
+        QVERIFY(end.count() > 0 || end.wait(20000));
         QCOMPARE(end.count(), 1);
-        QCOMPARE(t.CellText(1, BLK_DATA_FILEID), QStringLiteral("AA0002"));
-        QCOMPARE(t.CellText(1, BLK_DATA_SCENE), QStringLiteral("2"));
-
+        QCOMPARE(cells(t, 1, {BLK_DATA_FILEID, BLK_DATA_SCENE}), QStringLiteral("AA0002|2"));
         // Same folder without force: nothing happens.
         QCOMPARE(t.SetupNewTableContent(a.path() + QStringLiteral("/"), QString(), false), 0);
         QVERIFY(!t.IsBuilding());
@@ -248,139 +202,97 @@ private slots:
     // Empty or missing folders still end their build; progress only from 21 rows.
     void buildsEndAndReportProgress()
     {
-        QTemporaryDir small;
-        QTemporaryDir large;
-        QVERIFY(writeShortTakes(small.path(), QStringLiteral("AB"), 20));
-        QVERIFY(writeShortTakes(large.path(), QStringLiteral("AB"), 40));
+        QTemporaryDir small, large, empty;
+        QVERIFY(writeShortTakes(small.path(), QStringLiteral("AB"), 20) && writeShortTakes(large.path(), QStringLiteral("AB"), 40));
         QPavaneBrowsingTable t;
         t.SetupBrowser(0, BROWSER_TAKES);
         // The track view before any folder was loaded neither builds nor pages.
         t.ChangeDisplayedColumn();
-        QVERIFY(!t.IsBuilding());
-        QCOMPARE(t.DisplayedColumnMode(), 0);
-        QCOMPARE(t.Worker()->RequestCount(), quint64(0));
-        QVERIFY(buildAndWait(t, small.path() + QStringLiteral("/missing")));
-        QCOMPARE(t.rowCount(), 0);
-        QVERIFY(!t.IsBuilding());
-
+        QVERIFY(!t.IsBuilding() && t.DisplayedColumnMode() == 0 && t.Worker()->RequestCount() == 0);
         QSignalSpy progress(&t, SIGNAL(signal_BrowsingTableProgress(int)));
-        QVERIFY(buildAndWait(t, small.path()));
-        QCOMPARE(t.rowCount(), 20);
-        QCOMPARE(progress.count(), 0);
-
-        QVERIFY(buildAndWait(t, large.path()));
-        QCOMPARE(t.rowCount(), 40);
-        QCOMPARE(progress.count(), 40);
-        QCOMPARE(progress.at(0).at(0).toInt(), (0 * 100 + 100) / 40);
-        QCOMPARE(progress.at(18).at(0).toInt(), (18 * 100 + 100) / 40);
-        QCOMPARE(progress.at(39).at(0).toInt(), 100);
-
-        QTemporaryDir empty;
-        QVERIFY(buildAndWait(t, empty.path()));
-        QCOMPARE(t.rowCount(), 0);
-        QCOMPARE(t.Worker()->RequestCount(), quint64(4));
+        QList<int> rows;
+        for (const QString& folder : {small.path() + QStringLiteral("/missing"), small.path(), large.path(), empty.path()}) {
+            QVERIFY(buildAndWait(t, folder));
+            rows << t.rowCount() << progress.count();
+        }
+        QCOMPARE(rows, QList<int>({0, 0, 20, 0, 40, 40, 0, 40}));
+        QCOMPARE(QList<int>({progress.at(0).at(0).toInt(), progress.at(18).at(0).toInt(), progress.at(39).at(0).toInt()}),
+                 QList<int>({100 / 40, (18 * 100 + 100) / 40, 100}));
         QCOMPARE(t.Worker()->DoneCount(), quint64(4));
     }
 
     void rawTableListsSourceFiles()
     {
-        QTemporaryDir dir;
+        QTemporaryDir dir, empty;
         RecorderFileSpec s;
         s.frames = 48;
         s.withIxml = false;
         QVERIFY(RecorderFileWriter::write(dir.path() + QStringLiteral("/BOOM_0002.WAV"), s));
         QVERIFY(RecorderFileWriter::write(dir.path() + QStringLiteral("/BOOM_0001.wav"), s));
-        QVERIFY(writeGarbage(dir.path() + QStringLiteral("/notes.txt")));
-
+        QVERIFY(testsupport::writeBytes(dir.path() + QStringLiteral("/notes.txt"), "x"));
         QPavaneBrowsingTable t;
         QCOMPARE(t.SetupBrowser(1, BROWSER_RAW_BWF), 0);
         QCOMPARE(t.columnCount(), 2);
         QCOMPARE(t.BuildRawBwfTableContent(dir.path() + QStringLiteral("/")), false);
         QCOMPARE(t.rowCount(), 2);
-        QCOMPARE(t.item(0, 0)->text(), QStringLiteral("S 1"));
-        QCOMPARE(t.item(1, 0)->text(), QStringLiteral("S 2"));
-        QCOMPARE(t.CellText(0, BLK_DATA_FILENAME), QStringLiteral("BOOM_0001.wav"));
-        QCOMPARE(t.CellText(1, BLK_DATA_FILENAME), QStringLiteral("BOOM_0002.WAV"));
+        QCOMPARE(QStringList({t.item(0, 0)->text(), t.CellText(0, BLK_DATA_FILENAME), t.item(1, 0)->text(), t.CellText(1, BLK_DATA_FILENAME)}),
+                 QStringList({"S 1", "BOOM_0001.wav", "S 2", "BOOM_0002.WAV"}));
         QCOMPARE(t.rowHeight(0), 22);
         QCOMPARE(Qt::Alignment(t.item(0, 1)->textAlignment()), Qt::AlignLeft | Qt::AlignVCenter);
-
         // Selecting a row tells the window the file name, the row and the top row.
         QSignalSpy source(&t, SIGNAL(signal_SelectedSourceChanged(QString, int, int)));
         t.setCurrentCell(1, 0);
         QVERIFY(source.wait(2000));
         QCOMPARE(source.count(), 1);
-        QCOMPARE(source.at(0).at(0).toString(), QStringLiteral("BOOM_0002.WAV"));
-        QCOMPARE(source.at(0).at(1).toInt(), 1);
-        QCOMPARE(source.at(0).at(2).toInt(), 0);
-
-        QTemporaryDir empty;
+        QCOMPARE(source.at(0), QVariantList({QStringLiteral("BOOM_0002.WAV"), 1, 0}));
         QCOMPARE(t.BuildRawBwfTableContent(empty.path() + QStringLiteral("/")), true);
         QCOMPARE(t.rowCount(), 0);
     }
 
+    // F1 cycles the scene column: composed, full, the fields in their own
+    // columns; without advanced fields only composed and full.
     void composedSceneAndSceneModes()
     {
-        QTemporaryDir dir;
-        RecorderFileSpec s = takeSpec(QStringLiteral("SC42"), QStringLiteral("2"), kTen);
+        QTemporaryDir dir, plain;
+        RecorderFileSpec s = takeSpec(QStringLiteral("SC42"));
         s.ixml.sctkTemplate = 4;
         s.ixml.advancedComposition = QStringLiteral("1,0,2");
-        s.ixml.advancedFields = {qMakePair(QStringLiteral("SEQUENCE"), QStringLiteral("42")),
-                                 qMakePair(QStringLiteral("SEP1"), QStringLiteral("-")),
-                                 qMakePair(QStringLiteral("SLATE"), QStringLiteral("7"))};
+        s.ixml.advancedFields = {{QStringLiteral("SEQUENCE"), QStringLiteral("42")}, {QStringLiteral("SEP1"), QStringLiteral("-")},
+                                 {QStringLiteral("SLATE"), QStringLiteral("7")}};
         QVERIFY(RecorderFileWriter::writeMonoTake(dir.path(), QStringLiteral("AC0001"), 1, s));
-        QVERIFY(RecorderFileWriter::writeMonoTake(dir.path(), QStringLiteral("AC0002"), 1,
-                                                  takeSpec(QStringLiteral("9"), QStringLiteral("1"), kTen)));
-
+        QVERIFY(RecorderFileWriter::writeMonoTake(dir.path(), QStringLiteral("AC0002"), 1, takeSpec(QStringLiteral("9"))));
+        QVERIFY(RecorderFileWriter::writeMonoTake(plain.path(), QStringLiteral("AD0001"), 1, takeSpec(QStringLiteral("5"))));
         QPavaneBrowsingTable t;
         t.SetupBrowser(0, BROWSER_TAKES);
         QSignalSpy toggled(&t, SIGNAL(signal_ToggleShowShortScene(int)));
         QVERIFY(buildAndWait(t, dir.path()));
         QCOMPARE(t.AdvancedFieldMask(), 0b111);
-        QCOMPARE(t.ShortSceneMode(), 0);
-        QCOMPARE(t.CellText(0, BLK_DATA_SCENE), QStringLiteral("42-7"));
-        QCOMPARE(t.CellText(1, BLK_DATA_SCENE), QStringLiteral("9"));
-        QCOMPARE(t.CellText(0, BLK_DATA_SEQUENCE), QStringLiteral("42"));
-        QCOMPARE(t.CellText(0, BLK_DATA_SLATE), QStringLiteral("7"));
-        QCOMPARE(t.CellText(0, BLK_DATA_SEASON), QString());
+        const auto fields = {int(BLK_DATA_SCENE), int(BLK_DATA_SEQUENCE), int(BLK_DATA_SLATE), int(BLK_DATA_SEASON)};
+        QCOMPARE(cells(t, 0, fields) + cells(t, 1, {BLK_DATA_SCENE}), QStringLiteral("42-7|42|7|9"));
         QCOMPARE(t.item(0, t.ColumnOfKind(BLK_DATA_SEASON))->background().color(), QColor(0, 0, 0, 50));
         QCOMPARE(t.item(1, t.ColumnOfKind(BLK_DATA_SEQUENCE))->background().color(), QColor(0, 0, 0, 50));
-        QCOMPARE(t.horizontalHeaderItem(1)->text(), QStringLiteral("Scene(Shrt)"));
-        QVERIFY(t.isColumnHidden(t.ColumnOfKind(BLK_DATA_SEQUENCE)));
-
-        t.ChangeDisplayedScene();
-        QCOMPARE(t.ShortSceneMode(), 1);
-        QCOMPARE(t.CellText(0, BLK_DATA_SCENE), QStringLiteral("SC42"));
-        QCOMPARE(t.horizontalHeaderItem(1)->text(), QStringLiteral("Scene(Full)"));
-
-        t.ChangeDisplayedScene();   // mode 2: the fields in their own columns
-        QCOMPARE(t.ShortSceneMode(), 2);
-        QVERIFY(t.isColumnHidden(t.ColumnOfKind(BLK_DATA_SCENE)));
-        QVERIFY(!t.isColumnHidden(t.ColumnOfKind(BLK_DATA_SEQUENCE)));
-        QVERIFY(!t.isColumnHidden(t.ColumnOfKind(BLK_DATA_SLATE)));
-        QVERIFY(t.isColumnHidden(t.ColumnOfKind(BLK_DATA_SEASON)));
-        QVERIFY(t.isColumnHidden(t.ColumnOfKind(BLK_DATA_UNIT)));
-
-        t.ChangeDisplayedScene();
-        QCOMPARE(t.ShortSceneMode(), 0);
-        QCOMPARE(t.CellText(0, BLK_DATA_SCENE), QStringLiteral("42-7"));
+        auto state = [&t] {
+            return QStringLiteral("%1 %2 %3 hidden %4%5%6%7").arg(t.ShortSceneMode()).arg(t.horizontalHeaderItem(1)->text(), t.CellText(0, BLK_DATA_SCENE))
+                .arg(hidden(t, BLK_DATA_SCENE)).arg(hidden(t, BLK_DATA_SEQUENCE)).arg(hidden(t, BLK_DATA_SLATE)).arg(hidden(t, BLK_DATA_SEASON));
+        };
+        QStringList seen{state()};
+        for (int i = 0; i < 3; ++i) {
+            QTest::keyClick(&t, Qt::Key_F1);
+            seen << state();
+        }
+        QCOMPARE(seen, QStringList({"0 Scene(Shrt) 42-7 hidden 0111", "1 Scene(Full) SC42 hidden 0111", "2 Scene SC42 hidden 1001",
+                                    "0 Scene(Shrt) 42-7 hidden 0111"}));
         QCOMPARE(toggled.count(), 3);
         QCOMPARE(toggled.at(1).at(0).toInt(), 2);
-
-        // Without advanced fields F1 toggles 0 -> 1 -> 0, never 2, and the
-        // header stays "Scene".
-        QTemporaryDir plain;
-        QVERIFY(RecorderFileWriter::writeMonoTake(plain.path(), QStringLiteral("AD0001"), 1,
-                                                  takeSpec(QStringLiteral("5"), QStringLiteral("1"), kTen)));
         QVERIFY(buildAndWait(t, plain.path()));
         QCOMPARE(t.AdvancedFieldMask(), 0);
+        seen = QStringList{state()};
         QTest::keyClick(&t, Qt::Key_F1);
-        QCOMPARE(t.ShortSceneMode(), 1);
-        QCOMPARE(t.horizontalHeaderItem(1)->text(), QStringLiteral("Scene"));
+        seen << state();
         QTest::keyClick(&t, Qt::Key_F1);
-        QCOMPARE(t.ShortSceneMode(), 0);
-        QTest::keyClick(&t, Qt::Key_F1, Qt::ShiftModifier);
-        QCOMPARE(t.ShortSceneMode(), 0);
-        QVERIFY(!t.isColumnHidden(t.ColumnOfKind(BLK_DATA_SCENE)));
+        QTest::keyClick(&t, Qt::Key_F1, Qt::ShiftModifier);   // not F1 alone: ignored
+        seen << state();
+        QCOMPARE(seen, QStringList({"0 Scene 5 hidden 0111", "1 Scene 5 hidden 0111", "0 Scene 5 hidden 0111"}));
     }
 
     void trackPagesOnA700PixelTable()
@@ -391,40 +303,21 @@ private slots:
         t.SetupBrowser(0, BROWSER_TAKES);
         t.resize(700, 300);
         QVERIFY(buildAndWait(t, dir.path()));
-        QCOMPARE(t.columnWidth(t.ColumnOfKind(BLK_DATA_FILEID)), 73);
-        QCOMPARE(t.columnWidth(t.ColumnOfKind(BLK_DATA_SCENE)), 78);
-        QCOMPARE(t.columnWidth(t.ColumnOfKind(BLK_DATA_TAKE)), 35);
-        int first = 0;
-        int last = 0;
-        QCOMPARE(visibleTrackColumns(t, &first, &last), 0);
-
-        // First F2: the table is rebuilt with track names and shows page 1.
+        QCOMPARE(QList<int>({t.columnWidth(t.ColumnOfKind(BLK_DATA_FILEID)), t.columnWidth(t.ColumnOfKind(BLK_DATA_SCENE)),
+                             t.columnWidth(t.ColumnOfKind(BLK_DATA_TAKE))}),
+                 QList<int>({73, 78, 35}));
+        // The first F2 rebuilds the table with track names and shows page 1;
+        // then pages of 7 until 7 x 4 > 23 brings the normal view back.
         QSignalSpy end(&t, SIGNAL(signal_EndOfTableUpdate()));
-        QTest::keyClick(&t, Qt::Key_F2);
-        QVERIFY(end.count() > 0 || end.wait(20000));   // the call itself may have run the event loop
-        QVERIFY(t.TrackNamesShown());
-        QCOMPARE(t.TracksPerPage(), 7);
-        QCOMPARE(visibleTrackColumns(t, &first, &last), 7);
-        QCOMPARE(first, 1);
-        QCOMPARE(last, 7);
-        QCOMPARE(t.columnWidth(t.ColumnOfKind(BLK_DATA_TRACK1)), 73);
-        QVERIFY(t.isColumnHidden(t.ColumnOfKind(BLK_DATA_NOTES)));
-        QVERIFY(t.isColumnHidden(t.ColumnOfKind(BLK_DATA_INOUT_SPLTC)));
-        QVERIFY(!t.isColumnHidden(t.ColumnOfKind(BLK_DATA_TAKE)));
-        QCOMPARE(t.CellText(0, BLK_DATA_TRACK1 + 23), QStringLiteral("Trk24"));
-
-        const int pages[][3] = {{8, 14, 7}, {15, 21, 7}, {22, 24, 3}};
-        for (const auto& page : pages) {
+        QStringList pages{shownTracks(t)};
+        for (int i = 0; i < 5; ++i) {
             QTest::keyClick(&t, Qt::Key_F2);
-            QCOMPARE(visibleTrackColumns(t, &first, &last), page[2]);
-            QCOMPARE(first, page[0]);
-            QCOMPARE(last, page[1]);
+            QVERIFY(end.count() > 0 || end.wait(20000));
+            pages << shownTracks(t) + (hidden(t, BLK_DATA_NOTES) ? QStringLiteral(" no notes") : QString());
         }
-        QTest::keyClick(&t, Qt::Key_F2);   // 7 x 4 > 23: back to the normal view
-        QCOMPARE(t.DisplayedColumnMode(), 0);
-        QCOMPARE(visibleTrackColumns(t, &first, &last), 0);
-        QVERIFY(!t.isColumnHidden(t.ColumnOfKind(BLK_DATA_NOTES)));
-        QCOMPARE(end.count(), 1);   // only the first press rebuilt the table
+        QCOMPARE(pages, QStringList({"", "1-7 no notes", "8-14 no notes", "15-21 no notes", "22-24 no notes", ""}));
+        QCOMPARE(QList<int>({int(t.TrackNamesShown()), t.TracksPerPage(), t.DisplayedColumnMode(), int(end.count())}), QList<int>({1, 7, 0, 1}));
+        QCOMPARE(t.CellText(0, BLK_DATA_TRACK1 + 23), QStringLiteral("Trk24"));
     }
 
     void delayedSelectionSignalIsSingle()
@@ -435,30 +328,21 @@ private slots:
         t.SetupBrowser(0, BROWSER_TAKES);
         QVERIFY(buildAndWait(t, dir.path()));
         QSignalSpy cell(&t, SIGNAL(signal_SelectedCellChanged(QString)));
-        // Moves with event processing between them, all well inside 300 ms.
-        t.setCurrentCell(0, 0);
-        QCoreApplication::processEvents();
-        t.setCurrentCell(1, 0);
-        QCoreApplication::processEvents();
-        t.setCurrentCell(3, 0);
-        t.setCurrentCell(2, 0);
-        QElapsedTimer sinceLastMove;
-        sinceLastMove.start();
-        QCOMPARE(cell.count(), 0);
+        for (int row : {0, 1, 3, 2}) {   // quick moves, events processed between them
+            t.setCurrentCell(row, 0);
+            QCoreApplication::processEvents();
+        }
+        QCOMPARE(cell.count(), 0);   // the signal waits for the moves to settle
         QVERIFY(cell.wait(2000));
-        QVERIFY(sinceLastMove.elapsed() >= 290);
+        t.slot_CellChanged(99, 0, 0, 0);   // a row outside the table is ignored
         QTest::qWait(400);
         QCOMPARE(cell.count(), 1);
         QCOMPARE(cell.at(0).at(0).toString(), QStringLiteral("AF0003"));
-        // A row outside the table is ignored.
-        t.slot_CellChanged(99, 0, 0, 0);
-        QTest::qWait(400);
-        QCOMPARE(cell.count(), 1);
     }
 
+    // Under LeakSanitizer a take record left in the event queue is a leak.
     void destroyingTheTableMidBuildLosesNoRecord()
     {
-        // Under LeakSanitizer a take record left in the event queue is a leak.
         QTemporaryDir dir;
         QVERIFY(writeShortTakes(dir.path(), QStringLiteral("AH"), 6, 2));
         quint64 done = 0;
@@ -471,17 +355,6 @@ private slots:
         }
         QCOMPARE(done, quint64(1));
     }
-
-private:
-    bool buildAndWait(QPavaneBrowsingTable& t, const QString& folder)
-    {
-        QSignalSpy end(&t, SIGNAL(signal_EndOfTableUpdate()));
-        if (t.SetupNewTableContent(folder + QStringLiteral("/"), QString(), true) != 0)
-            return false;
-        return end.count() > 0 || end.wait(20000);
-    }
-
-    MessageLoging m_Relay;
 };
 
 QTEST_MAIN(tst_BrowsingTable)
