@@ -5,33 +5,31 @@
 // generated projects and a window whose modal boxes are answered and logged.
 
 #include "BrowserStyle.h"
+#include "ColumnKinds.h"
 #include "MainWindow.h"
 #include "MainWindowUi.h"
 #include "QPavaneBrowsingTable.h"
 #include "RecorderFileWriter.h"
+#include "TestSupport.h"
 
-#include <QComboBox>
-#include <QDir>
-#include <QLabel>
-#include <QLineEdit>
-#include <QMessageBox>
-#include <QProgressBar>
-#include <QPushButton>
-#include <QSettings>
-#include <QSignalSpy>
-#include <QTemporaryDir>
-#include <QTest>
+#include <QtTest>
+#include <QtWidgets>
 
 namespace apptest {
 
 constexpr quint64 kTen = quint64(10) * 3600 * 48000;   // 10:00:00 in samples at 48 kHz
 
-// Points the configuration and data folders at `dir` before any window reads them.
-inline void isolateConfig(QTemporaryDir& dir)
+// Configuration and data folders of its own, set before a window reads them.
+struct IsolatedConfig
 {
-    qputenv("XDG_CONFIG_HOME", dir.path().toUtf8());
-    qputenv("XDG_DATA_HOME", (dir.path() + QStringLiteral("/data")).toUtf8());
-}
+    QTemporaryDir config;
+    IsolatedConfig()
+    {
+        qputenv("XDG_CONFIG_HOME", config.path().toUtf8());
+        qputenv("XDG_DATA_HOME", (config.path() + QStringLiteral("/data")).toUtf8());
+    }
+    QString ini() const { return config.path() + QStringLiteral("/AudioSonalign.ini"); }
+};
 
 inline RecorderFileSpec takeSpec(const QString& scene, quint64 start, quint32 frames)
 {
@@ -40,7 +38,6 @@ inline RecorderFileSpec takeSpec(const QString& scene, quint64 start, quint32 fr
     s.timeReference = start;
     s.ixml.scene = scene;
     s.ixml.take = QStringLiteral("1");
-    s.ixml.note = QStringLiteral("n") + scene;
     return s;
 }
 
@@ -55,7 +52,7 @@ inline RecorderFileSpec sourceSpec(quint64 start, quint32 frames)
     return s;
 }
 
-// Visible relay boxes, in creation order (the window's own modal boxes go
+// Visible relay boxes in creation order (the window's own modal boxes go
 // through its hook and are never shown in tests).
 inline QList<QMessageBox*> visibleBoxes(QWidget* window)
 {
@@ -66,15 +63,8 @@ inline QList<QMessageBox*> visibleBoxes(QWidget* window)
     return boxes;
 }
 
-// Waits for a build the spy watches; the call that started it may have run
-// the event loop already.
+// Waits for a build the spy watches; the call that started it may have run the event loop already.
 inline bool ended(QSignalSpy& end) { return end.count() > 0 || end.wait(20000); }
-
-struct IsolatedConfig
-{
-    QTemporaryDir config;
-    IsolatedConfig() { isolateConfig(config); }
-};
 
 // The window on its own configuration, its modal boxes answered by `answer`
 // and their texts and icons logged, and the steps the tests repeat.
@@ -94,21 +84,17 @@ struct Window : IsolatedConfig, MainWindow
         });
         if (shown) {
             show();
-            if (!QTest::qWaitForWindowExposed(this))
-                qWarning("the window was not exposed");
+            QTest::qWaitForWindowExposed(this);
         }
     }
     // Presses Load and waits for the target table's worker to finish.
-    bool load()
+    bool load(const QString& root = QString())
     {
+        if (!root.isEmpty())
+            SetFolders(root + QStringLiteral("/source"), root + QStringLiteral("/target"));
         QSignalSpy end(ui->m_CtrlTable_Target, SIGNAL(signal_EndOfTableUpdate()));
         ui->m_CtrlButton_Load->click();
         return ended(end);
-    }
-    bool load(const QString& root)
-    {
-        SetFolders(root + QStringLiteral("/source"), root + QStringLiteral("/target"));
-        return load();
     }
     // Selects a source row as a click would, and waits for the analysis.
     bool selectSource(int row)
@@ -120,17 +106,12 @@ struct Window : IsolatedConfig, MainWindow
     QPavaneBrowsingTable* target() const { return ui->m_CtrlTable_Target; }
     int rowOf(const QString& id) const
     {
-        for (int r = 0; r < target()->rowCount(); ++r)
-            if (target()->item(r, 0)->text() == id)
-                return r;
-        return -1;
+        const QList<QTableWidgetItem*> found = target()->findItems(id, Qt::MatchExactly);
+        return found.isEmpty() ? -1 : found.first()->row();
     }
     QColor colour(int row) const { return target()->item(row, 0)->background().color(); }
     QString lastBox() { return visibleBoxes(this).isEmpty() ? QString() : visibleBoxes(this).last()->text(); }
-    QString saved(const char* key) const
-    {
-        return QSettings(SettingsFilePath(), QSettings::IniFormat).value(QStringLiteral("LastSetup/") + QLatin1String(key)).toString();
-    }
+    QString saved(const char* key) const { return QSettings(ini(), QSettings::IniFormat).value(QStringLiteral("LastSetup/") + QLatin1String(key)).toString(); }
 };
 
 // target/: `takes` mono takes AA0001... of `tracks` tracks, one second apart
@@ -138,16 +119,13 @@ struct Window : IsolatedConfig, MainWindow
 inline bool writeProject(const QString& root, int takes, int tracks, int sources)
 {
     const QString target = root + QStringLiteral("/target"), source = root + QStringLiteral("/source");
-    if (!QDir().mkpath(target) || !QDir().mkpath(source))
-        return false;
+    bool ok = QDir().mkpath(target) && QDir().mkpath(source);
     for (int i = 0; i < takes; ++i)
-        if (!RecorderFileWriter::writeMonoTake(target, QStringLiteral("AA%1").arg(i + 1, 4, 10, QLatin1Char('0')), tracks,
-                                               takeSpec(QStringLiteral("S%1").arg(i + 1), kTen + quint64(i) * 48000, 4800)))
-            return false;
+        ok = ok && RecorderFileWriter::writeMonoTake(target, QStringLiteral("AA%1").arg(i + 1, 4, 10, QLatin1Char('0')), tracks,
+                                                     takeSpec(QStringLiteral("S%1").arg(i + 1), kTen + quint64(i) * 48000, 4800));
     for (int i = 1; i <= sources; ++i)
-        if (!RecorderFileWriter::write(source + QStringLiteral("/R%1.WAV").arg(i, 2, 10, QLatin1Char('0')), sourceSpec(kTen, 4800)))
-            return false;
-    return true;
+        ok = ok && RecorderFileWriter::write(source + QStringLiteral("/R%1.WAV").arg(i, 2, 10, QLatin1Char('0')), sourceSpec(kTen, 4800));
+    return ok;
 }
 
 } // namespace apptest
