@@ -25,7 +25,7 @@ namespace {
 
 // Takes AA0001..4 of 0.1 s at 10:00:00, :01, :02 and :03 with two tracks
 // each; source A covers the first take from its middle, the second whole and
-// the third up to its middle; source B lies inside the fourth.
+// the third up to its middle; source B (a lower-case suffix) lies inside the fourth.
 struct Project
 {
     QTemporaryDir dir;
@@ -36,7 +36,7 @@ struct Project
     {
         return apptest::writeProject(root(), 4, 2, 0)
                && (!withSources || (RecorderFileWriter::write(source("SRC_A.WAV"), apptest::sourceSpec(kTen + 2400, 96000))
-                                    && RecorderFileWriter::write(source("SRC_B.WAV"), apptest::sourceSpec(kTen + 3 * 48000 + 1000, 2000))));
+                                    && RecorderFileWriter::write(source("SRC_B.wav"), apptest::sourceSpec(kTen + 3 * 48000 + 1000, 2000))));
     }
     int files() const { return QDir(dir.path() + QStringLiteral("/target")).entryList(QDir::Files).size(); }
 };
@@ -73,6 +73,7 @@ private slots:
         QPavaneBrowsingTable* source = w.ui->m_CtrlTable_Source;
         QCOMPARE(target->rowCount(), 5);
         QCOMPARE(w.SourceTrackNames(), (QStringList{QStringLiteral("S 1"), QStringLiteral("S 2")}));
+        QCOMPARE(source->CellText(1, BLK_DATA_FILENAME) + source->item(1, 0)->text(), QStringLiteral("SRC_B.wavS 2"));
         QCOMPARE(w.ui->m_CtrlLineEdit_S[1]->text() + w.ui->m_CtrlLineEdit_S[2]->text(), QStringLiteral("S 2"));
         QCOMPARE(enabling(w.ui), QStringLiteral("111111"));
         QCOMPARE(w.ui->m_CtrlLabel_Message->text(), QStringLiteral("Select a source file"));

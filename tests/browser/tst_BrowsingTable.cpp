@@ -80,39 +80,27 @@ private slots:
         global_pLogger = &m_Relay;
     }
 
-    void columnKinds_data()
+    // Names, widths and identifiers of the column kinds (trailing spaces and
+    // the swapped identifiers of the two sample-TC kinds kept), their places
+    // in the layouts, and the header's long name only where it fits.
+    void columnModel()
     {
-        QTest::addColumn<int>("index");
-        QTest::addColumn<QString>("kind");   // identifier|long name|short name|width
-        QTest::newRow("tc start keeps its trailing space") << 8 << "8|TC Start |TC in|76";
-        QTest::newRow("bits keeps five spaces") << 14 << "14|Bits     |Bits|56";
-        QTest::newRow("slate B is narrower") << 44 << "44|TC Slate B|Slt B|89";
-        QTest::newRow("unit") << 67 << "67|Unit|Un.|25";
-        QTest::newRow("in spltc has identifier 72") << 70 << "72|In SplTc|ISplT.|100";
-        QTest::newRow("in out sample tc has identifier 70") << 72 << "70|In Out Sample Tc|SplTc|100";
-    }
-    void columnKinds()
-    {
-        QFETCH(int, index);
-        const ColumnKind& k = DefaultColumnKinds()[size_t(index)];
-        QTEST(QStringLiteral("%1|%2|%3|%4").arg(k.identifier).arg(k.longName, k.shortName).arg(k.width), "kind");
-        QCOMPARE(k.position, -1);
-    }
-
-    void layoutsAndHeader()
-    {
-        const ColumnKindTable takes = ColumnKindsForLayout(BROWSER_TAKES);
+        QStringList kinds;
+        for (int i : {8, 14, 44, 70, 72}) {
+            const ColumnKind& k = DefaultColumnKinds()[size_t(i)];
+            kinds << QStringLiteral("%1|%2|%3|%4|%5").arg(k.identifier).arg(k.longName, k.shortName).arg(k.width).arg(k.position);
+        }
+        QCOMPARE(kinds, QStringList({"8|TC Start |TC in|76|-1", "14|Bits     |Bits|56|-1", "44|TC Slate B|Slt B|89|-1",
+                                     "72|In SplTc|ISplT.|100|-1", "70|In Out Sample Tc|SplTc|100|-1"}));
+        const ColumnKindTable takes = ColumnKindsForLayout(BROWSER_TAKES), raw = ColumnKindsForLayout(BROWSER_RAW_BWF);
         QList<int> at;
         for (int k : {BLK_DATA_FILEID, BLK_DATA_SCENE, BLK_DATA_TAKE, BLK_DATA_INOUT_SPLTC, BLK_DATA_OUT_SPLTC, BLK_DATA_NOTES,
                       BLK_DATA_TRACK1, BLK_DATA_TRACK24, BLK_DATA_IN_SPLTC})
             at << takes[size_t(k)].position;
-        QCOMPARE(at, QList<int>({0, 1, 8, 10, 11, 13, 14, 37, -1}));
-        const ColumnKindTable raw = ColumnKindsForLayout(BROWSER_RAW_BWF);
-        QCOMPARE(QList<int>({raw[BLK_DATA_FILEID].position, raw[BLK_DATA_FILENAME].position, ColumnKindsForLayout(BROWSER_NOTES)[BLK_DATA_NOTES].width,
-                             ColumnKindsForLayout(BROWSER_TAKES_TC)[BLK_DATA_TCEND].position}),
-                 QList<int>({0, 1, 120, 11}));
+        at << raw[BLK_DATA_FILEID].position << raw[BLK_DATA_FILENAME].position << ColumnKindsForLayout(BROWSER_NOTES)[BLK_DATA_NOTES].width
+           << ColumnKindsForLayout(BROWSER_TAKES_TC)[BLK_DATA_TCEND].position;
+        QCOMPARE(at, QList<int>({0, 1, 8, 10, 11, 13, 14, 37, -1, 0, 1, 120, 11}));
         QCOMPARE(raw[BLK_DATA_FILENAME].alignment, Qt::AlignLeft | Qt::AlignVCenter);
-
         // The header shows the long name when it fits the column, else the short one.
         QPavaneBrowsingTable t;
         QCOMPARE(t.SetupBrowser(0, BROWSER_TAKES), 0);
@@ -219,34 +207,6 @@ private slots:
         QCOMPARE(QList<int>({progress.at(0).at(0).toInt(), progress.at(18).at(0).toInt(), progress.at(39).at(0).toInt()}),
                  QList<int>({100 / 40, (18 * 100 + 100) / 40, 100}));
         QCOMPARE(t.Worker()->DoneCount(), quint64(4));
-    }
-
-    void rawTableListsSourceFiles()
-    {
-        QTemporaryDir dir, empty;
-        RecorderFileSpec s;
-        s.frames = 48;
-        s.withIxml = false;
-        QVERIFY(RecorderFileWriter::write(dir.path() + QStringLiteral("/BOOM_0002.WAV"), s));
-        QVERIFY(RecorderFileWriter::write(dir.path() + QStringLiteral("/BOOM_0001.wav"), s));
-        QVERIFY(testsupport::writeBytes(dir.path() + QStringLiteral("/notes.txt"), "x"));
-        QPavaneBrowsingTable t;
-        QCOMPARE(t.SetupBrowser(1, BROWSER_RAW_BWF), 0);
-        QCOMPARE(t.columnCount(), 2);
-        QCOMPARE(t.BuildRawBwfTableContent(dir.path() + QStringLiteral("/")), false);
-        QCOMPARE(t.rowCount(), 2);
-        QCOMPARE(QStringList({t.item(0, 0)->text(), t.CellText(0, BLK_DATA_FILENAME), t.item(1, 0)->text(), t.CellText(1, BLK_DATA_FILENAME)}),
-                 QStringList({"S 1", "BOOM_0001.wav", "S 2", "BOOM_0002.WAV"}));
-        QCOMPARE(t.rowHeight(0), 22);
-        QCOMPARE(Qt::Alignment(t.item(0, 1)->textAlignment()), Qt::AlignLeft | Qt::AlignVCenter);
-        // Selecting a row tells the window the file name, the row and the top row.
-        QSignalSpy source(&t, SIGNAL(signal_SelectedSourceChanged(QString, int, int)));
-        t.setCurrentCell(1, 0);
-        QVERIFY(source.wait(2000));
-        QCOMPARE(source.count(), 1);
-        QCOMPARE(source.at(0), QVariantList({QStringLiteral("BOOM_0002.WAV"), 1, 0}));
-        QCOMPARE(t.BuildRawBwfTableContent(empty.path() + QStringLiteral("/")), true);
-        QCOMPARE(t.rowCount(), 0);
     }
 
     // F1 cycles the scene column: composed, full, the fields in their own
