@@ -302,9 +302,12 @@ private slots:
         QVERIFY(table->item(0, 0)->icon().isNull());
     }
 
-    // The plan as a table before anything is written, the track rule,
-    // unticked takes left alone, the apply with its results, and the report.
-    void conformDialogPlansAppliesAndReports()
+    // A conform run killed while writing a take leaves a journal: Load puts
+    // the take back byte for byte and says so. The window's Conform dialog
+    // shows the plan before anything is written, plans again for another
+    // track, leaves unticked takes alone, shows the results, saves the report,
+    // and when it closes the written tracks are verified by the audio.
+    void loadRecoversAnInterruptedConformThenTheDialogConforms()
     {
         fixtures::Day day;
         day.addSource(QStringLiteral("A_0001.WAV"), 0, 10);
@@ -312,52 +315,6 @@ private slots:
         day.addTake(QStringLiteral("AA0001"), 5, 10);    // across both files
         day.addTake(QStringLiteral("AA0002"), 12, 10);   // missing end
         day.addTake(QStringLiteral("AA0003"), 200, 5);   // no source
-        const QMap<QString, QByteArray> before = fixtures::sha1Folder(day.target);
-        ConformDialog d(day.source, day.target);
-        auto row = [&d](int r) {
-            QStringList texts;
-            for (int c = 0; c < ConformDialog::kColCount; ++c)
-                texts << (d.Table()->item(r, c) ? d.Table()->item(r, c)->text() : QString());
-            return texts.join(QLatin1Char('|'));
-        };
-        QCOMPARE(d.Table()->rowCount(), 3);
-        QCOMPARE(row(0), QStringLiteral("AA0001|12A/3|entire|A_0001.WAV [0 … 40000); A_0002.WAV [40000 … 80000)||3|create|planned"));
-        QCOMPARE(row(1).section(QLatin1Char('|'), 2, 4), QStringLiteral("missing_end|A_0002.WAV [0 … 64000)|[64000 … 80000)"));
-        QCOMPARE(row(2).section(QLatin1Char('|'), 6, 6), QStringLiteral("skip: no source covers this take"));
-        QCOMPARE(d.Table()->item(0, ConformDialog::kColClass)->background().color(), QColor(0, 120, 215));
-        QCOMPARE(d.Table()->item(1, ConformDialog::kColClass)->background().color(), QColor(0, 0, 105));
-        QCOMPARE(d.Table()->item(2, ConformDialog::kColTake)->checkState(), Qt::Unchecked);
-        d.TrackRule()->setCurrentIndex(2);   // " Track 2": occupied
-        QCOMPARE(row(0).section(QLatin1Char('|'), 6, 6), QStringLiteral("skip: track 2 is occupied"));
-        QVERIFY(!d.ApplyButton()->isEnabled());
-        QCOMPARE(fixtures::sha1Folder(day.target), before);
-
-        d.TrackRule()->setCurrentIndex(0);
-        d.Table()->item(1, ConformDialog::kColTake)->setCheckState(Qt::Unchecked);
-        d.NameEdit()->setText(QStringLiteral("Boom"));
-        QTest::mouseClick(d.ApplyButton(), Qt::LeftButton);
-        QCOMPARE(row(0).section(QLatin1Char('|'), 7, 7) + row(1).section(QLatin1Char('|'), 6, 7), QStringLiteral("writtenskip: left out by the user|skipped"));
-        QVERIFY(fixtures::body(fixtures::readFile(day.file(QStringLiteral("AA0001_03.WAV"))), "iXML").contains("<NAME>Boom</NAME>"));
-        const QMap<QString, QByteArray> after = fixtures::sha1Folder(day.target);
-        QCOMPARE(after.size(), before.size() + 1);
-        for (const QString& n : {QStringLiteral("AA0002_01.WAV"), QStringLiteral("AA0002_02.WAV"), QStringLiteral("AA0003_01.WAV")})
-            QCOMPARE(after.value(n), before.value(n));
-        const QString report = day.dir.path() + QStringLiteral("/day.csv");
-        d.SetSaveDialogHook([&]() { return report; });
-        QTest::mouseClick(d.ReportButton(), Qt::LeftButton);
-        const QStringList lines = QString::fromUtf8(fixtures::readFile(report)).split(QStringLiteral("\r\n"));
-        QVERIFY(lines.at(1).startsWith(QStringLiteral("AA0001,12A,3,10:00:05:00,3,create,,entire,written,")));
-        QVERIFY(lines.at(2).startsWith(QStringLiteral("AA0002,12A,3,10:00:12:00,3,create,left out by the user,missing_end,skipped,")));
-    }
-
-    // A run killed while writing a take leaves a journal; Load puts the take
-    // back byte for byte and says so. Then the window's Conform action runs
-    // the dialog, and closing it verifies the written tracks by the audio.
-    void loadRecoversAnInterruptedConformThenTheWindowConforms()
-    {
-        fixtures::Day day;
-        day.addSource(QStringLiteral("A_0001.WAV"), 0, 10);
-        day.addTake(QStringLiteral("AA0001"), 2, 5);
         const QMap<QString, QByteArray> before = fixtures::sha1Folder(day.target);
         const pid_t pid = ::fork();
         QVERIFY(pid >= 0);
@@ -381,13 +338,44 @@ private slots:
         QVERIFY(w.lastBox().contains(QStringLiteral("An earlier run stopped while changing take AA0001")));
 
         w.findChild<QAction*>(QStringLiteral("m_CtrlAction_Conform"))->trigger();
-        auto* dialog = w.findChild<ConformDialog*>();
-        QVERIFY(dialog && dialog->isVisible());
-        QTest::mouseClick(dialog->ApplyButton(), Qt::LeftButton);
-        QCOMPARE(dialog->Plan().takes.at(0).result, QStringLiteral("written"));
-        dialog->close();
-        QTableWidget* table = w.ui->m_CtrlTable_Target;
-        QTRY_VERIFY(table->rowCount() > 0 && table->item(0, 0) && table->item(0, 0)->toolTip().contains(QStringLiteral("Track 3 against track 1: ")));
+        auto* d = w.findChild<ConformDialog*>();
+        QVERIFY(d && d->isVisible());
+        auto row = [d](int r) {
+            QStringList texts;
+            for (int c = 0; c < ConformDialog::kColCount; ++c)
+                texts << (d->Table()->item(r, c) ? d->Table()->item(r, c)->text() : QString());
+            return texts.join(QLatin1Char('|'));
+        };
+        QCOMPARE(d->Table()->rowCount(), 3);
+        QCOMPARE(row(0), QStringLiteral("AA0001|12A/3|entire|A_0001.WAV [0 … 40000); A_0002.WAV [40000 … 80000)||3|create|planned"));
+        QCOMPARE(row(1).section(QLatin1Char('|'), 2, 4), QStringLiteral("missing_end|A_0002.WAV [0 … 64000)|[64000 … 80000)"));
+        QCOMPARE(row(2).section(QLatin1Char('|'), 6, 6), QStringLiteral("skip: no source covers this take"));
+        QCOMPARE(d->Table()->item(0, ConformDialog::kColClass)->background().color(), QColor(0, 120, 215));
+        QCOMPARE(d->Table()->item(1, ConformDialog::kColClass)->background().color(), QColor(0, 0, 105));
+        QCOMPARE(d->Table()->item(2, ConformDialog::kColTake)->checkState(), Qt::Unchecked);
+        d->TrackRule()->setCurrentIndex(2);   // " Track 2": occupied
+        QCOMPARE(row(0).section(QLatin1Char('|'), 6, 6), QStringLiteral("skip: track 2 is occupied"));
+        QVERIFY(!d->ApplyButton()->isEnabled());
+        QCOMPARE(fixtures::sha1Folder(day.target), before);
+
+        d->TrackRule()->setCurrentIndex(0);
+        d->Table()->item(1, ConformDialog::kColTake)->setCheckState(Qt::Unchecked);
+        d->NameEdit()->setText(QStringLiteral("Boom"));
+        QTest::mouseClick(d->ApplyButton(), Qt::LeftButton);
+        QCOMPARE(row(0).section(QLatin1Char('|'), 7, 7) + row(1).section(QLatin1Char('|'), 6, 7), QStringLiteral("writtenskip: left out by the user|skipped"));
+        QVERIFY(fixtures::body(fixtures::readFile(day.file(QStringLiteral("AA0001_03.WAV"))), "iXML").contains("<NAME>Boom</NAME>"));
+        const QMap<QString, QByteArray> after = fixtures::sha1Folder(day.target);
+        QCOMPARE(after.size(), before.size() + 1);
+        for (const QString& n : {QStringLiteral("AA0002_01.WAV"), QStringLiteral("AA0002_02.WAV"), QStringLiteral("AA0003_01.WAV")})
+            QCOMPARE(after.value(n), before.value(n));
+        const QString report = day.dir.path() + QStringLiteral("/day.csv");
+        d->SetSaveDialogHook([&]() { return report; });
+        QTest::mouseClick(d->ReportButton(), Qt::LeftButton);
+        const QStringList lines = QString::fromUtf8(fixtures::readFile(report)).split(QStringLiteral("\r\n"));
+        QVERIFY(lines.at(1).startsWith(QStringLiteral("AA0001,12A,3,10:00:05:00,3,create,,entire,written,")));
+        QVERIFY(lines.at(2).startsWith(QStringLiteral("AA0002,12A,3,10:00:12:00,3,create,left out by the user,missing_end,skipped,")));
+        d->close();
+        QTRY_VERIFY(w.target()->rowCount() > 0 && w.target()->item(0, 0) && w.target()->item(0, 0)->toolTip().contains(QStringLiteral("Track 3 against track 1: ")));
     }
 };
 
