@@ -207,6 +207,18 @@ private slots:
         QCOMPARE(QList<int>({progress.at(0).at(0).toInt(), progress.at(18).at(0).toInt(), progress.at(39).at(0).toInt()}),
                  QList<int>({100 / 40, (18 * 100 + 100) / 40, 100}));
         QCOMPARE(t.Worker()->DoneCount(), quint64(4));
+        // A table destroyed mid-build loses no record (under LeakSanitizer one
+        // left in the event queue is a leak).
+        quint64 done = 0;
+        {
+            QPavaneBrowsingTable mid;
+            mid.SetupBrowser(0, BROWSER_TAKES);
+            QCOMPARE(mid.SetupNewTableContent(small.path() + QStringLiteral("/"), QString(), true), 0);
+            for (int i = 0; i < 500 && mid.Worker()->DoneCount() == 0; ++i)   // no event loop: the records stay queued
+                QThread::msleep(10);
+            done = mid.Worker()->DoneCount();
+        }
+        QCOMPARE(done, quint64(1));
     }
 
     // F1 cycles the scene column: composed, full, the fields in their own
@@ -255,10 +267,12 @@ private slots:
         QCOMPARE(seen, QStringList({"0 Scene 5 hidden 0111", "1 Scene 5 hidden 0111", "0 Scene 5 hidden 0111"}));
     }
 
-    void trackPagesOnA700PixelTable()
+    // F2 pages the track columns of a 700-pixel table; moving the current
+    // row quickly gives one delayed selection signal.
+    void trackPagesAndDelayedSelection()
     {
         QTemporaryDir dir;
-        QVERIFY(writeShortTakes(dir.path(), QStringLiteral("AE"), 1, 24));
+        QVERIFY(writeShortTakes(dir.path(), QStringLiteral("AE"), 4, 24));
         QPavaneBrowsingTable t;
         t.SetupBrowser(0, BROWSER_TAKES);
         t.resize(700, 300);
@@ -278,17 +292,9 @@ private slots:
         QCOMPARE(pages, QStringList({"", "1-7 no notes", "8-14 no notes", "15-21 no notes", "22-24 no notes", ""}));
         QCOMPARE(QList<int>({int(t.TrackNamesShown()), t.TracksPerPage(), t.DisplayedColumnMode(), int(end.count())}), QList<int>({1, 7, 0, 1}));
         QCOMPARE(t.CellText(0, BLK_DATA_TRACK1 + 23), QStringLiteral("Trk24"));
-    }
 
-    void delayedSelectionSignalIsSingle()
-    {
-        QTemporaryDir dir;
-        QVERIFY(writeShortTakes(dir.path(), QStringLiteral("AF"), 4));
-        QPavaneBrowsingTable t;
-        t.SetupBrowser(0, BROWSER_TAKES);
-        QVERIFY(buildAndWait(t, dir.path()));
         QSignalSpy cell(&t, SIGNAL(signal_SelectedCellChanged(QString)));
-        for (int row : {0, 1, 3, 2}) {   // quick moves, events processed between them
+        for (int row : {0, 1, 3, 2}) {   // events processed between the moves
             t.setCurrentCell(row, 0);
             QCoreApplication::processEvents();
         }
@@ -297,23 +303,7 @@ private slots:
         t.slot_CellChanged(99, 0, 0, 0);   // a row outside the table is ignored
         QTest::qWait(400);
         QCOMPARE(cell.count(), 1);
-        QCOMPARE(cell.at(0).at(0).toString(), QStringLiteral("AF0003"));
-    }
-
-    // Under LeakSanitizer a take record left in the event queue is a leak.
-    void destroyingTheTableMidBuildLosesNoRecord()
-    {
-        QTemporaryDir dir;
-        QVERIFY(writeShortTakes(dir.path(), QStringLiteral("AH"), 6, 2));
-        quint64 done = 0;
-        {
-            QPavaneBrowsingTable t;
-            t.SetupBrowser(0, BROWSER_TAKES);
-            QCOMPARE(t.SetupNewTableContent(dir.path() + QStringLiteral("/"), QString(), true), 0);
-            QThread::msleep(50);   // let the worker queue some records
-            done = t.Worker()->DoneCount();
-        }
-        QCOMPARE(done, quint64(1));
+        QCOMPARE(cell.at(0).at(0).toString(), QStringLiteral("AE0003"));
     }
 };
 
