@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// The browsing table: column model, the worker-thread build and its row
-// texts, views (scene modes, track pages), delayed selection and keys.
+// The browsing table: header, the worker-thread build and its row texts,
+// builds refused while one runs, progress, scene modes and track pages.
 
 #include "../app/QtPlatformLeaks.h"
 #include "BuildTableThread.h"
@@ -17,25 +17,24 @@ namespace {
 
 constexpr quint64 kTen = quint64(10) * 3600 * 48000;
 
-RecorderFileSpec takeSpec(const QString& scene, quint64 tr = kTen, quint32 frames = 480)
+RecorderFileSpec takeSpec(const QString& scene, quint64 tr = kTen, quint32 frames = 48)
 {
     RecorderFileSpec s;
     s.frames = frames;
     s.timeReference = tr;
     s.ixml.scene = scene;
     s.ixml.note = QStringLiteral("note ") + scene;
+    s.ixml.padTo = 0;
     return s;
 }
 
 // `count` short mono takes prefix0001... of `tracks` tracks each.
 bool writeShortTakes(const QString& folder, const QString& prefix, int count, int tracks = 1)
 {
-    RecorderFileSpec s = takeSpec(QStringLiteral("1"), kTen, 48);
-    s.ixml.padTo = 0;
+    bool ok = true;
     for (int i = 1; i <= count; ++i)
-        if (!RecorderFileWriter::writeMonoTake(folder, prefix + QStringLiteral("%1").arg(i, 4, 10, QLatin1Char('0')), tracks, s))
-            return false;
-    return true;
+        ok = ok && RecorderFileWriter::writeMonoTake(folder, prefix + QStringLiteral("%1").arg(i, 4, 10, QLatin1Char('0')), tracks, takeSpec(QStringLiteral("1")));
+    return ok;
 }
 
 // The texts of a row's cells of the given kinds, joined by '|'.
@@ -45,16 +44,6 @@ QString cells(const QPavaneBrowsingTable& t, int row, std::initializer_list<int>
     for (int k : kinds)
         texts << t.CellText(row, k);
     return texts.join(QLatin1Char('|'));
-}
-
-// The shown track columns as "first-last", "" when none.
-QString shownTracks(const QPavaneBrowsingTable& t)
-{
-    QList<int> shown;
-    for (int k = BLK_DATA_TRACK1; k <= BLK_DATA_TRACK24; ++k)
-        if (t.ColumnOfKind(k) >= 0 && !t.isColumnHidden(t.ColumnOfKind(k)))
-            shown << k - BLK_DATA_TRACK1 + 1;
-    return shown.isEmpty() ? QString() : QStringLiteral("%1-%2").arg(shown.first()).arg(shown.last());
 }
 
 bool hidden(const QPavaneBrowsingTable& t, int kind) { return t.isColumnHidden(t.ColumnOfKind(kind)); }
@@ -80,52 +69,41 @@ private slots:
     }
 
     // The header shows a kind's long name where it fits the column, else its
-    // short one; the trailing spaces and the swapped identifiers of the two
-    // sample-TC kinds are kept.
-    void columnModelAndHeader()
+    // short one ("In Out Sample Tc" never fits 100 pixels at 10 points).
+    void headerNamesFitTheirColumns()
     {
-        QStringList kinds;
-        for (int i : {8, 14, 70, 72}) {
-            const ColumnKind& k = DefaultColumnKinds()[size_t(i)];
-            kinds << QStringLiteral("%1|%2|%3|%4").arg(k.identifier).arg(k.longName, k.shortName).arg(k.width);
-        }
-        QCOMPARE(kinds, QStringList({"8|TC Start |TC in|76", "14|Bits     |Bits|56", "72|In SplTc|ISplT.|100", "70|In Out Sample Tc|SplTc|100"}));
-        QCOMPARE(ColumnKindsForLayout(BROWSER_RAW_BWF)[BLK_DATA_FILENAME].alignment, Qt::AlignLeft | Qt::AlignVCenter);
         QPavaneBrowsingTable t;
         QCOMPARE(t.SetupBrowser(0, BROWSER_TAKES), 0);
         QCOMPARE(t.columnCount(), 38);
-        QCOMPARE(t.ColumnOfKind(BLK_DATA_TAKE) * 100 + t.ColumnOfKind(BLK_DATA_TRACK24), 837);
         const QFontMetrics metrics(QFont(QStringLiteral("DejaVu Sans"), 10));
         for (int k : {int(BLK_DATA_TRACK1), int(BLK_DATA_NOTES), int(BLK_DATA_TAKE)}) {
             const ColumnKind& kind = t.ColumnKinds()[size_t(k)];
             QCOMPARE(t.horizontalHeaderItem(kind.position)->text(), metrics.horizontalAdvance(kind.longName) < kind.width ? kind.longName : kind.shortName);
         }
-        QCOMPARE(t.horizontalHeaderItem(10)->text(), QStringLiteral("SplTc"));   // never fits 100 pixels
-        QCOMPARE(t.SetupBrowser(5, BROWSER_TAKES) + t.TableIdentifier(), 0);     // a second set-up keeps the first identifier
+        QCOMPARE(t.horizontalHeaderItem(t.ColumnOfKind(BLK_DATA_INOUT_SPLTC))->text(), QStringLiteral("SplTc"));
+        QCOMPARE(t.SetupBrowser(5, BROWSER_TAKES) + t.TableIdentifier(), 0);   // a second set-up keeps the first identifier
     }
 
     void buildFillsRowsFromWorker()
     {
         QTemporaryDir dir;
-        const QString folder = dir.path();
-        RecorderFileSpec mono = takeSpec(QStringLiteral("12A")), poly = takeSpec(QStringLiteral("7"), kTen + 48000, 960);
-        mono.ixml.take = QStringLiteral("3");
-        poly.ixml.take = QStringLiteral("1");
+        RecorderFileSpec mono = takeSpec(QStringLiteral("12A"), kTen, 480), poly = takeSpec(QStringLiteral("7"), kTen + 48000, 960);
+        mono.ixml.take = QStringLiteral("r3");
         poly.channels = 3;
         poly.ixml.trackCount = 3;
         poly.ixml.polyTrackNames = QStringList{QStringLiteral("Boom"), QStringLiteral(""), QStringLiteral("Lav")};
-        QVERIFY(RecorderFileWriter::writeMonoTake(folder, QStringLiteral("AA0001"), 4, mono));
-        QVERIFY(RecorderFileWriter::write(folder + QStringLiteral("/AA0002PX.WAV"), poly));
-        QVERIFY(testsupport::writeBytes(folder + QStringLiteral("/ZZ0001_01.WAV"), "this is not a sound file at all"));
+        QVERIFY(RecorderFileWriter::writeMonoTake(dir.path(), QStringLiteral("AA0001"), 4, mono));
+        QVERIFY(RecorderFileWriter::write(dir.path() + QStringLiteral("/AA0002PX.WAV"), poly));
+        QVERIFY(testsupport::writeBytes(dir.path() + QStringLiteral("/ZZ0001_01.WAV"), "this is not a sound file at all"));
         QPavaneBrowsingTable t;
         t.SetupBrowser(0, BROWSER_TAKES);
-        QVERIFY(buildAndWait(t, folder));
+        QVERIFY(buildAndWait(t, dir.path()));
         QCOMPARE(t.rowCount(), 3);
         // The poly take counts its channels; a take without a readable file has no span.
         const auto row = {int(BLK_DATA_FILEID), int(BLK_DATA_SCENE), int(BLK_DATA_TAKE), int(BLK_DATA_TRACKS),
                           int(BLK_DATA_INOUT_SPLTC), int(BLK_DATA_OUT_SPLTC), int(BLK_DATA_NOTES)};
-        QCOMPARE(cells(t, 0, row), QStringLiteral("AA0001|12A|3|4|%1|%2|note 12A").arg(kTen).arg(kTen + 480));
-        QCOMPARE(cells(t, 1, row), QStringLiteral("AA0002|7|1|3|%1|%2|note 7").arg(kTen + 48000).arg(kTen + 48000 + 960));
+        QCOMPARE(cells(t, 0, row), QStringLiteral("AA0001|12A|r3|4|%1|%2|note 12A").arg(kTen).arg(kTen + 480));
+        QCOMPARE(cells(t, 1, row), QStringLiteral("AA0002|7|3|3|%1|%2|note 7").arg(kTen + 48000).arg(kTen + 48000 + 960));
         QCOMPARE(cells(t, 2, row), QStringLiteral("ZZ0001||0|0|--:--:--:--|| *** Error #3 detected on audio file *** "));
         QCOMPARE(t.item(0, 0)->background().color(), QColor(Qt::transparent));
         QCOMPARE(t.item(2, t.ColumnOfKind(BLK_DATA_NOTES))->background().color(), QColor(200, 60, 60));
@@ -136,16 +114,13 @@ private slots:
         t.clearSelection();
         t.selectRow(0);
         QCOMPARE(fix.last().at(0).toInt(), 0);
-
         // Track cells stay empty until the track view asks for names.
         QCOMPARE(t.CellText(0, BLK_DATA_TRACK1), QString());
         QSignalSpy end(&t, SIGNAL(signal_EndOfTableUpdate()));
         t.ChangeDisplayedColumn();
         QVERIFY(end.count() > 0 || end.wait(20000));   // the call itself may have run the event loop
-        QCOMPARE(t.DisplayedColumnMode(), 1);
         const auto tracks = {int(BLK_DATA_TRACK1), BLK_DATA_TRACK1 + 1, BLK_DATA_TRACK1 + 2, BLK_DATA_TRACK1 + 3, BLK_DATA_TRACK1 + 4};
-        QCOMPARE(cells(t, 0, tracks), QStringLiteral("Trk1|Trk2|Trk3|Trk4|"));
-        QCOMPARE(cells(t, 1, tracks), QStringLiteral("Boom|x|Lav||"));   // x: unnamed poly channel
+        QCOMPARE(cells(t, 0, tracks) + QLatin1Char('/') + cells(t, 1, tracks), QStringLiteral("Trk1|Trk2|Trk3|Trk4|/Boom|x|Lav||"));   // x: unnamed channel
     }
 
     void buildWhileRunningReturnsOneAndChangesNothing()
@@ -157,9 +132,9 @@ private slots:
         QSignalSpy end(&t, SIGNAL(signal_EndOfTableUpdate()));
         QSignalSpy relay(&m_Relay, SIGNAL(signal_message(QString, QString, int, int, bool, int)));
         QCOMPARE(t.SetupNewTableContent(a.path() + QStringLiteral("/"), QString(), true), 0);
-        QVERIFY(t.IsBuilding());
         // The end of the build reaches the table only through the event loop,
         // which has not run yet: the build is certainly still running.
+        QVERIFY(t.IsBuilding());
         QCOMPARE(t.SetupNewTableContent(b.path() + QStringLiteral("/"), QString(), true), 1);
         QCOMPARE(t.BuildTableContentThreaded(b.path() + QStringLiteral("/")), true);
         QCOMPARE(t.SetupBrowser(0, BROWSER_RAW_BWF), 1);
@@ -168,20 +143,20 @@ private slots:
         QVERIFY(end.count() > 0 || end.wait(20000));
         QCOMPARE(end.count(), 1);
         QCOMPARE(cells(t, 1, {BLK_DATA_FILEID}) + QString::number(t.rowCount()), QStringLiteral("AA00022"));
-        // Same folder without force: nothing happens.
-        QCOMPARE(t.SetupNewTableContent(a.path() + QStringLiteral("/"), QString(), false), 0);
+        QCOMPARE(t.SetupNewTableContent(a.path() + QStringLiteral("/"), QString(), false), 0);   // same folder, no force: nothing
         QVERIFY(!t.IsBuilding());
     }
 
-    // Empty or missing folders still end their build; progress only from 21 rows.
+    // Empty or missing folders still end their build; progress from 21 rows
+    // only; a table destroyed mid-build loses no record (under LeakSanitizer
+    // one left in the event queue is a leak).
     void buildsEndAndReportProgress()
     {
         QTemporaryDir small, large, empty;
         QVERIFY(writeShortTakes(small.path(), QStringLiteral("AB"), 20) && writeShortTakes(large.path(), QStringLiteral("AB"), 40));
         QPavaneBrowsingTable t;
         t.SetupBrowser(0, BROWSER_TAKES);
-        // The track view before any folder was loaded neither builds nor pages.
-        t.ChangeDisplayedColumn();
+        t.ChangeDisplayedColumn();   // before any folder was loaded: neither builds nor pages
         QVERIFY(!t.IsBuilding() && t.DisplayedColumnMode() == 0 && t.Worker()->RequestCount() == 0);
         QSignalSpy progress(&t, SIGNAL(signal_BrowsingTableProgress(int)));
         QList<int> rows;
@@ -193,8 +168,6 @@ private slots:
         QCOMPARE(QList<int>({progress.at(0).at(0).toInt(), progress.at(18).at(0).toInt(), progress.at(39).at(0).toInt()}),
                  QList<int>({100 / 40, (18 * 100 + 100) / 40, 100}));
         QCOMPARE(t.Worker()->DoneCount(), quint64(4));
-        // A table destroyed mid-build loses no record (under LeakSanitizer one
-        // left in the event queue is a leak).
         quint64 done = 0;
         {
             QPavaneBrowsingTable mid;
@@ -227,7 +200,7 @@ private slots:
         QCOMPARE(t.AdvancedFieldMask(), 0b111);
         const auto fields = {int(BLK_DATA_SCENE), int(BLK_DATA_SEQUENCE), int(BLK_DATA_SLATE), int(BLK_DATA_SEASON)};
         QCOMPARE(cells(t, 0, fields) + cells(t, 1, {BLK_DATA_SCENE}), QStringLiteral("42-7|42|7|9"));
-        QCOMPARE(t.item(0, t.ColumnOfKind(BLK_DATA_SEASON))->background().color(), QColor(0, 0, 0, 50));
+        QCOMPARE(t.item(0, t.ColumnOfKind(BLK_DATA_SEASON))->background().color(), QColor(0, 0, 0, 50));   // fields the take lacks
         QCOMPARE(t.item(1, t.ColumnOfKind(BLK_DATA_SEQUENCE))->background().color(), QColor(0, 0, 0, 50));
         auto state = [&t] {
             return QStringLiteral("%1 %2 %3 hidden %4%5%6%7").arg(t.ShortSceneMode()).arg(t.horizontalHeaderItem(1)->text(), t.CellText(0, BLK_DATA_SCENE))
@@ -238,23 +211,20 @@ private slots:
             QTest::keyClick(&t, Qt::Key_F1);
             seen << state();
         }
-        QCOMPARE(seen, QStringList({"0 Scene(Shrt) 42-7 hidden 0111", "1 Scene(Full) SC42 hidden 0111", "2 Scene SC42 hidden 1001",
-                                    "0 Scene(Shrt) 42-7 hidden 0111"}));
-        QCOMPARE(toggled.count(), 3);
-        QCOMPARE(toggled.at(1).at(0).toInt(), 2);
         QVERIFY(buildAndWait(t, plain.path()));
-        QCOMPARE(t.AdvancedFieldMask(), 0);
-        seen = QStringList{state()};
-        QTest::keyClick(&t, Qt::Key_F1);
-        seen << state();
-        QTest::keyClick(&t, Qt::Key_F1);
+        for (int i = 0; i < 2; ++i) {
+            QTest::keyClick(&t, Qt::Key_F1);
+            seen << state();
+        }
         QTest::keyClick(&t, Qt::Key_F1, Qt::ShiftModifier);   // not F1 alone: ignored
         seen << state();
-        QCOMPARE(seen, QStringList({"0 Scene 5 hidden 0111", "1 Scene 5 hidden 0111", "0 Scene 5 hidden 0111"}));
+        QCOMPARE(seen, QStringList({"0 Scene(Shrt) 42-7 hidden 0111", "1 Scene(Full) SC42 hidden 0111", "2 Scene SC42 hidden 1001",
+                                    "0 Scene(Shrt) 42-7 hidden 0111", "1 Scene 5 hidden 0111", "0 Scene 5 hidden 0111", "0 Scene 5 hidden 0111"}));
+        QCOMPARE(toggled.count() * 10 + toggled.at(1).at(0).toInt(), 52);
     }
 
-    // F2 pages the track columns of a 700-pixel table; moving the current
-    // row quickly gives one delayed selection signal.
+    // F2 pages the track columns of a 700-pixel table; quick moves of the
+    // current row give one delayed selection signal.
     void trackPagesAndDelayedSelection()
     {
         QTemporaryDir dir;
@@ -263,20 +233,22 @@ private slots:
         t.SetupBrowser(0, BROWSER_TAKES);
         t.resize(700, 300);
         QVERIFY(buildAndWait(t, dir.path()));
-        QCOMPARE(QList<int>({t.columnWidth(t.ColumnOfKind(BLK_DATA_FILEID)), t.columnWidth(t.ColumnOfKind(BLK_DATA_SCENE)),
-                             t.columnWidth(t.ColumnOfKind(BLK_DATA_TAKE))}),
-                 QList<int>({73, 78, 35}));
         // The first F2 rebuilds the table with track names and shows page 1;
         // then pages of 7 until 7 x 4 > 23 brings the normal view back.
         QSignalSpy end(&t, SIGNAL(signal_EndOfTableUpdate()));
-        QStringList pages{shownTracks(t)};
+        QStringList pages;
         for (int i = 0; i < 5; ++i) {
             QTest::keyClick(&t, Qt::Key_F2);
             QVERIFY(end.count() > 0 || end.wait(20000));
-            pages << shownTracks(t) + (hidden(t, BLK_DATA_NOTES) ? QStringLiteral(" no notes") : QString());
+            QList<int> shown;
+            for (int k = BLK_DATA_TRACK1; k <= BLK_DATA_TRACK24; ++k)
+                if (!hidden(t, k))
+                    shown << k - BLK_DATA_TRACK1 + 1;
+            pages << (shown.isEmpty() ? QString() : QStringLiteral("%1-%2").arg(shown.first()).arg(shown.last())) + (hidden(t, BLK_DATA_NOTES) ? QStringLiteral(" no notes") : QString());
         }
-        QCOMPARE(pages, QStringList({"", "1-7 no notes", "8-14 no notes", "15-21 no notes", "22-24 no notes", ""}));
-        QCOMPARE(QList<int>({int(t.TrackNamesShown()), t.TracksPerPage(), t.DisplayedColumnMode(), int(end.count())}), QList<int>({1, 7, 0, 1}));
+        QCOMPARE(pages, QStringList({"1-7 no notes", "8-14 no notes", "15-21 no notes", "22-24 no notes", ""}));
+        QCOMPARE(QList<int>({t.columnWidth(t.ColumnOfKind(BLK_DATA_FILEID)), t.columnWidth(t.ColumnOfKind(BLK_DATA_TAKE)), t.TracksPerPage(), end.count()}),
+                 QList<int>({73, 35, 7, 1}));
         QCOMPARE(t.CellText(0, BLK_DATA_TRACK1 + 23), QStringLiteral("Trk24"));
 
         QSignalSpy cell(&t, SIGNAL(signal_SelectedCellChanged(QString)));
