@@ -27,11 +27,10 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+using fixtures::Day;
 using fixtures::readFile;
 
 namespace {
-
-using fixtures::Day;
 
 // Takes AA0001... of 0.1 s a second apart from 10:00:00 (`tracks` tracks each),
 // and sources R01.WAV... covering the first take.
@@ -55,7 +54,6 @@ void fourTakes(Day& day, bool withSources = true)
 }
 
 int fileCount(const Day& day) { return QDir(day.target).entryList(QDir::Files).size(); }
-
 struct IsolatedConfig
 {
     QTemporaryDir config;
@@ -69,7 +67,6 @@ struct IsolatedConfig
 
 // Waits for a build the spy watches; the call that started it may have run the event loop already.
 bool ended(QSignalSpy& end) { return end.count() > 0 || end.wait(20000); }
-
 // The window on a configuration of its own, its modal boxes answered by
 // `answer` and their texts and icons logged.
 struct Window : IsolatedConfig, MainWindow
@@ -88,7 +85,8 @@ struct Window : IsolatedConfig, MainWindow
         });
         if (shown) {
             show();
-            QTest::qWaitForWindowExposed(this);
+            if (!QTest::qWaitForWindowExposed(this))
+                qWarning("the window was not exposed");
         }
     }
     // Presses Load and waits for the target table's worker to finish.
@@ -161,46 +159,31 @@ private slots:
         QVERIFY(w.target()->height() >= 300 && w.ui->m_CtrlTable_Source->height() == w.ui->frame->height() && w.ui->frame->height() >= 300);
     }
 
-    void savedTrackIndexIsValidated_data()
-    {
-        QTest::addColumn<QString>("saved");
-        QTest::addColumn<int>("expected");   // out of the combo's range or not a number: track 1
-        QTest::newRow("in range") << "23" << 23;
-        QTest::newRow("24 is past the last item") << "24" << 0;
-        QTest::newRow("negative") << "-1" << 0;
-        QTest::newRow("not a number") << "abc" << 0;
-    }
-    void savedTrackIndexIsValidated()
-    {
-        QFETCH(QString, saved);
-        IsolatedConfig config;
-        QSettings(config.ini(), QSettings::IniFormat).setValue(QStringLiteral("LastSetup/TargetTrackIndex"), saved);
-        MainWindow w;
-        QTEST(w.Ui()->m_CtrlComboBox_TargetTrack->currentIndex(), "expected");
-    }
-
-    // A cancelled dialog changes nothing; a choice is saved at once and the
-    // next dialog starts there (at the current folder when it is gone).
-    // Closing writes the whole settings file.
+    // A saved track past the last one is not taken. A cancelled dialog changes
+    // nothing; a choice is saved at once and the next dialog starts there (at
+    // the current folder when it is gone). Closing writes the whole settings file.
     void folderChoiceAndCloseSaveTheSettings()
     {
         IsolatedConfig config;
         QTemporaryDir existing;
         QStringList calls;
         QString answer;
+        QSettings(config.ini(), QSettings::IniFormat).setValue(QStringLiteral("LastSetup/TargetTrackIndex"), 24);
         {
             MainWindow w;
+            QCOMPARE(w.Ui()->m_CtrlComboBox_TargetTrack->currentIndex(), 0);
             w.SetFolderDialogHook([&](const QString& caption, const QString& start) {
                 calls << caption + QStringLiteral(" @ ") + start;
                 return answer;
             });
             QPushButton *source = w.Ui()->m_CtrlButton_SourcePath, *target = w.Ui()->m_CtrlButton_TargetPath;
             auto choose = [&answer](QPushButton* button, const QString& folder) { answer = folder; button->click(); };
+            const QByteArray settings = readFile(config.ini());
             choose(source, QString());
-            QVERIFY(w.SourceFolder().isEmpty() && !QFile::exists(config.ini()));
+            QVERIFY(w.SourceFolder().isEmpty() && readFile(config.ini()) == settings);
             choose(source, existing.path());
             QCOMPARE(w.SourceFolder() + w.Ui()->m_CtrlLineEdit_SourcePath->text(), existing.path() + existing.path());
-            QVERIFY(QFile::exists(config.ini()));
+            QVERIFY(readFile(config.ini()) != settings);
             w.Ui()->m_CtrlComboBox_TargetTrack->setCurrentIndex(6);
             choose(target, QStringLiteral("/gone/target"));
             choose(source, existing.path());
@@ -410,12 +393,7 @@ private slots:
         QCOMPARE(target->rowCount(), 5);
         QCOMPARE(w.SourceTrackNames(), (QStringList{QStringLiteral("S 1"), QStringLiteral("S 2")}));
         QCOMPARE(source->CellText(1, BLK_DATA_FILENAME) + source->item(1, 0)->text(), QStringLiteral("SRC_B.wavS 2"));
-        QCOMPARE(w.ui->m_CtrlLineEdit_S[1]->text() + w.ui->m_CtrlLineEdit_S[2]->text(), QStringLiteral("S 2"));
         QCOMPARE(w.enabling() + w.ui->m_CtrlLabel_Message->text(), QStringLiteral("111111Select a source file"));
-        target->selectRow(1);
-        source->selectRow(0);
-        w.ui->m_CtrlButton_CleanAll->click();   // clears the target selection only
-        QCOMPARE(target->selectionModel()->selectedRows().size() * 10 + source->selectionModel()->selectedRows().size(), 1);
         w.ui->m_CtrlButton_Analyse->click();
         QCOMPARE(w.texts, QStringList{QStringLiteral("Please, first select a source file.")});
         QCOMPARE(w.ui->m_CtrlLabel_Message->text(), QStringLiteral("Source file timecode doesn't match with any target file."));
@@ -424,7 +402,6 @@ private slots:
         QCOMPARE(QList<QColor>({w.colour(0), w.colour(1), w.colour(2), w.colour(3), w.colour(4)}),
                  QList<QColor>({QColor(80, 0, 128), QColor(0, 120, 215), QColor(0, 0, 105), QColor(Qt::transparent), QColor(200, 60, 60)}));
         QCOMPARE(w.ui->m_CtrlLabel_Message->text(), QStringLiteral("1 entire take 1 missing start 1 missing end founded"));
-        QCOMPARE(w.ui->m_CtrlProgressBar_File->maximum() * 10 + w.ui->m_CtrlProgressBar_File->value(), 55);
         QVERIFY(!w.IsBusy());
         QVERIFY(w.selectSource(1));
         QCOMPARE(w.colour(0), QColor(Qt::transparent));   // earlier colours cleared
@@ -507,8 +484,7 @@ private slots:
         }
         QCOMPARE(fixtures::body(readFile(day.file(QStringLiteral("AA0002_04.WAV"))), "data"), expected);
         QVERIFY(channel->isHidden());   // reloaded: no source selected
-        QVERIFY(w.selectSource(2) && !channel->isHidden());
-        QVERIFY(w.selectSource(0) && channel->isHidden());   // mono
+        QVERIFY(w.selectSource(2) && !channel->isHidden() && w.selectSource(0) && channel->isHidden());   // SRC_A is mono
     }
 
     // Delete asks, hides and reloads; Restore puts the newest hidden file
