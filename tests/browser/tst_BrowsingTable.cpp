@@ -223,12 +223,11 @@ private slots:
         QCOMPARE(toggled.count() * 10 + toggled.at(1).at(0).toInt(), 52);
     }
 
-    // F2 pages the track columns of a 700-pixel table; quick moves of the
-    // current row give one delayed selection signal.
-    void trackPagesAndDelayedSelection()
+    // F2 pages the track columns of a 700-pixel table.
+    void trackPagesOnA700PixelTable()
     {
         QTemporaryDir dir;
-        QVERIFY(writeShortTakes(dir.path(), QStringLiteral("AE"), 4, 24));
+        QVERIFY(writeShortTakes(dir.path(), QStringLiteral("AE"), 1, 24));
         QPavaneBrowsingTable t;
         t.SetupBrowser(0, BROWSER_TAKES);
         t.resize(700, 300);
@@ -250,18 +249,6 @@ private slots:
         QCOMPARE(QList<int>({t.columnWidth(t.ColumnOfKind(BLK_DATA_FILEID)), t.columnWidth(t.ColumnOfKind(BLK_DATA_TAKE)), t.TracksPerPage(), end.count()}),
                  QList<int>({73, 35, 7, 1}));
         QCOMPARE(t.CellText(0, BLK_DATA_TRACK1 + 23), QStringLiteral("Trk24"));
-
-        QSignalSpy cell(&t, SIGNAL(signal_SelectedCellChanged(QString)));
-        for (int row : {0, 1, 3, 2}) {   // events processed between the moves
-            t.setCurrentCell(row, 0);
-            QCoreApplication::processEvents();
-        }
-        QCOMPARE(cell.count(), 0);   // the signal waits for the moves to settle
-        QVERIFY(cell.wait(2000));
-        t.slot_CellChanged(99, 0, 0, 0);   // a row outside the table is ignored
-        QTest::qWait(400);
-        QCOMPARE(cell.count(), 1);
-        QCOMPARE(cell.at(0).at(0).toString(), QStringLiteral("AE0003"));
     }
 };
 
