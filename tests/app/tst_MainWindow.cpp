@@ -172,10 +172,7 @@ private slots:
         {
             MainWindow w;
             QCOMPARE(w.Ui()->m_CtrlComboBox_TargetTrack->currentIndex(), 0);
-            w.SetFolderDialogHook([&](const QString& caption, const QString& start) {
-                calls << caption + QStringLiteral(" @ ") + start;
-                return answer;
-            });
+            w.SetFolderDialogHook([&](const QString& caption, const QString& start) { calls << caption + QStringLiteral(" @ ") + start; return answer; });
             QPushButton *source = w.Ui()->m_CtrlButton_SourcePath, *target = w.Ui()->m_CtrlButton_TargetPath;
             auto choose = [&answer](QPushButton* button, const QString& folder) { answer = folder; button->click(); };
             const QByteArray settings = readFile(config.ini());
@@ -197,12 +194,12 @@ private slots:
                                      source + existing.path(), target + QDir::currentPath()}));
         QSettings s(config.ini(), QSettings::IniFormat);
         s.beginGroup(QStringLiteral("LastSetup"));
-        QCOMPARE(QStringList({s.value(QStringLiteral("Date")).toString(), s.value(QStringLiteral("Version")).toString(), s.value(QStringLiteral("SysType")).toString()}),
-                 QStringList({QDate::currentDate().toString(QStringLiteral("yyyy-MM-dd")), QStringLiteral("1.14"), QSysInfo::productType()}));
-        QCOMPARE(s.childKeys().size(), 7);
+        QCOMPARE(QStringList({s.value(QStringLiteral("Date")).toString(), s.value(QStringLiteral("Version")).toString(), s.value(QStringLiteral("SysType")).toString(),
+                              QString::number(s.childKeys().size())}),
+                 QStringList({QDate::currentDate().toString(QStringLiteral("yyyy-MM-dd")), QStringLiteral("1.14"), QSysInfo::productType(), QStringLiteral("7")}));
         MainWindow again;
-        QCOMPARE(again.SourceFolder() + again.TargetFolder(), existing.path() + QStringLiteral("/gone/target"));
-        QCOMPARE(again.Ui()->m_CtrlComboBox_TargetTrack->currentIndex(), 6);
+        QCOMPARE(again.SourceFolder() + again.TargetFolder() + QString::number(again.Ui()->m_CtrlComboBox_TargetTrack->currentIndex()),
+                 existing.path() + QStringLiteral("/gone/target6"));
     }
 
     // At most nine boxes, then "Too many messages"; cascaded 10 pixels; a code
@@ -216,16 +213,13 @@ private slots:
         for (int i = 1; i <= 12; ++i)
             send(QStringLiteral("text %1").arg(i));
         QList<QMessageBox*> boxes = w.boxes();
-        QStringList texts;
-        for (QMessageBox* b : boxes)
-            texts << b->windowTitle() + QLatin1Char(':') + b->text() + (b->windowModality() == Qt::ApplicationModal ? QString() : QStringLiteral(" modeless"));
-        QCOMPARE(texts.size(), 10);
-        QCOMPARE(texts.mid(8), QStringList({"Title:text 9", "Error:Too many messages"}));
-        QCOMPARE(boxes[9]->pos(), boxes[1]->pos() + QPoint(80, 80));
+        QCOMPARE(boxes.size(), 10);
+        QCOMPARE(boxes[8]->windowTitle() + boxes[8]->text() + QLatin1Char('|') + boxes[9]->windowTitle() + boxes[9]->text(), QStringLiteral("Titletext 9|ErrorToo many messages"));
+        QVERIFY(boxes[9]->pos() == boxes[1]->pos() + QPoint(80, 80) && boxes[0]->windowModality() == Qt::ApplicationModal);
         boxes[0]->close();   // makes room for exactly one more message
         QTRY_COMPARE(w.OpenMessageBoxCount(), 9);
         send(QStringLiteral("after one closed"));
-        QCOMPARE(w.OpenMessageBoxCount() * 100 + w.boxes().size(), 1010);
+        QCOMPARE(QList<int>({w.OpenMessageBoxCount(), w.boxes().size()}), QList<int>({10, 10}));
         for (QMessageBox* b : w.boxes())
             b->close();
         QTRY_COMPARE(w.OpenMessageBoxCount(), 0);
@@ -249,11 +243,9 @@ private slots:
             icons << int(b->icon());
         QCOMPARE(icons, QList<int>({QMessageBox::Critical, QMessageBox::Critical, QMessageBox::Warning, QMessageBox::Information,
                                     QMessageBox::Information, QMessageBox::Warning}));
-        QCOMPARE(boxes[5]->text(), QStringLiteral("from the worker"));
-        QCOMPARE(boxes[5]->thread(), w.thread());
+        QVERIFY(boxes[5]->text() == QStringLiteral("from the worker") && boxes[5]->thread() == w.thread());
         QTRY_COMPARE_WITH_TIMEOUT(w.boxes().size(), 5, 6000);   // the one with a timeout closed itself
-        QCOMPARE(w.OpenMessageBoxCount(), 5);
-        QCOMPARE(w.lastBox(), QStringLiteral("from the worker"));
+        QCOMPARE(QList<int>({w.OpenMessageBoxCount(), int(w.boxes().at(4)->icon())}), QList<int>({5, QMessageBox::Warning}));
     }
 
     void typedFolderIsLoadedOrRefused_data()
@@ -459,7 +451,7 @@ private slots:
         QCOMPARE(w.texts.mid(1), (QStringList{plan("created", 3, from, QStringLiteral("AA0002: AA0002_03.WAV written, 2 other file(s) rewritten")),
                                               QStringLiteral("End of the sonalign process.")}));
         QCOMPARE(w.icons, (QList<int>{QMessageBox::Question, QMessageBox::Question, QMessageBox::Information}));
-        QCOMPARE(fileCount(day) * 1000 + w.ui->m_CtrlProgressBar_Size->value(), 9100);
+        QCOMPARE(QList<int>({fileCount(day), w.ui->m_CtrlProgressBar_Size->value()}), QList<int>({9, 100}));
         QVERIFY(ended(end));   // reloaded: three tracks, no source chosen, the new track verified
         const int row = w.rowOf(QStringLiteral("AA0002"));
         QCOMPARE(w.target()->CellText(row, BLK_DATA_TRACKS) + w.SelectedSourceFile(), QStringLiteral("3"));
@@ -471,7 +463,7 @@ private slots:
         auto* channel = w.findChild<QComboBox*>(QStringLiteral("m_CtrlComboBox_SourceChannel"));
         QVERIFY(channel && channel->isHidden() && channel->parentWidget() == w.ui->m_CtrlComboBox_TargetTrack->parentWidget());
         QVERIFY(w.selectSource(2) && !channel->isHidden());   // SRC_C.WAV
-        QCOMPARE(channel->count() * 100 + channel->findText(QStringLiteral("Ch 2")), 201);
+        QCOMPARE(QList<int>({channel->count(), channel->findText(QStringLiteral("Ch 2"))}), QList<int>({2, 1}));
         channel->setCurrentIndex(1);
         w.ui->m_CtrlComboBox_TargetTrack->setCurrentIndex(3);
         w.target()->selectRow(row);

@@ -220,7 +220,7 @@ private slots:
         seen << state();
         QCOMPARE(seen, QStringList({"0 Scene(Shrt) 42-7 hidden 0111", "1 Scene(Full) SC42 hidden 0111", "2 Scene SC42 hidden 1001",
                                     "0 Scene(Shrt) 42-7 hidden 0111", "1 Scene 5 hidden 0111", "0 Scene 5 hidden 0111", "0 Scene 5 hidden 0111"}));
-        QCOMPARE(toggled.count() * 10 + toggled.at(1).at(0).toInt(), 52);
+        QCOMPARE(QList<int>({toggled.count(), toggled.at(1).at(0).toInt()}), QList<int>({5, 2}));
     }
 
     // F2 pages the track columns of a 700-pixel table.
