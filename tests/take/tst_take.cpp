@@ -164,34 +164,6 @@ private slots:
         QCOMPARE(r.m_sScene, QStringLiteral(" "));
     }
 
-    // The track table read in one pass agrees with the per-track queries on an
-    // untidy table: out of order, a repeated INDICE, spaces around a number, a
-    // non-number, an index beyond 23, an entry after the 24th DATA element.
-    // A lower-case tag is the pull-down flag: 172800000 * 1000 / 1001 samples is 3596 s.
-    void trackTableAndPullDown()
-    {
-        QByteArray doc = "<?xml version=\"1.0\" encoding=\"UTF-8\"?><BWFXML><SCENE>1</SCENE>"
-                         "<TRACK_LIST><TRACK_COUNT>1</TRACK_COUNT><TRACK><NAME>own</NAME></TRACK></TRACK_LIST><VELTA_PAVANE><ALL_TRK_NAME>";
-        QList<QByteArrayList> entries = {{"3", "Three", "YES"}, {"0", "Zero", "YES"}, {"3", "Three again", "NO"}, {" 5 ", "Five", "YES"},
-                                         {"x", "Nothing", "YES"}, {"30", "Thirty", "YES"}, {"1", "", "NO"}};
-        for (int i = 0; i < 17; ++i)
-            entries << QByteArrayList{"7", "Seven", "YES"};
-        entries << QByteArrayList{"9", "Too late", "YES"};   // the 25th DATA entry
-        for (int i = 0; i < entries.size(); ++i)
-            doc += (i == 6 ? QByteArray("<OTHER/>") : QByteArray()) + "<DATA><INDICE>" + entries[i][0] + "</INDICE><NAME>" + entries[i][1]
-                   + "</NAME><ACTIVE>" + entries[i][2] + "</ACTIVE></DATA>";
-        RecorderFileSpec s = baseSpec();
-        s.ixmlRaw = doc + "</ALL_TRK_NAME></VELTA_PAVANE></BWFXML>" + QByteArray(2000, ' ');
-        s.description = RecorderFileWriter::descriptionLines({{"aTAG=", "a"}, {"aUBITS=", "12345678"}});
-        QSoundPerform r;
-        QVERIFY(quickOfOne(r, s));
-        QSoundFile& f = r.File(0);
-        QVERIFY(f.m_XmlObject.XmlOk());
-        for (int k = 0; k < QSoundPerform::kMaxSlots; ++k)
-            QCOMPARE(r.m_sTrackName[size_t(k)] + QLatin1Char('|') + r.m_sTrackActive[size_t(k)], f.GetiXMLVeltaTracknames(k) + QLatin1Char('|') + f.GetiXMLVeltaTrackActive(k));
-        QCOMPARE(QStringList({r.m_sTrackName[3], r.m_sTrackName[5], r.m_sTrackName[7], r.m_sTrackName[9], r.m_sTrackActive[1], r.m_sTimeCode, r.m_sUbits}),
-                 QStringList({"Three", "Five", "Seven", "", "NO", "00:59:56", "12345678"}));
-    }
 };
 
 QTEST_MAIN(TestTake)
