@@ -1,8 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// The window: start, settings, relay boxes, typed folders, track-name edits,
-// taken tracks and coverage colours; Load and the analysis, Create, Delete,
-// Restore and the log, Verify, and the conform dialog after Load put back a
-// take an interrupted run left half-changed.
+// The window: start, settings, relay boxes, typed folders, track-name edits, taken tracks,
+// coverage colours, Load and analysis, Create, Delete, Restore, Verify and Conform.
 
 #include "../analysis/SyntheticSignal.h"
 #include "../insertion/ConformFixtures.h"
@@ -30,8 +28,7 @@ using fixtures::readFile;
 
 namespace {
 
-// Takes AA0001... of 0.1 s a second apart from 10:00:00 (`tracks` tracks each),
-// and sources R01.WAV... covering the first take.
+// Takes AA0001... of 0.1 s a second apart from 10:00:00, and sources R01.WAV... covering the first.
 void addTakes(Day& day, int takes, const QList<int>& tracks, int sources)
 {
     for (int i = 0; i < takes; ++i)
@@ -40,8 +37,7 @@ void addTakes(Day& day, int takes, const QList<int>& tracks, int sources)
         day.addSource(QStringLiteral("R%1.WAV").arg(i, 2, 10, QLatin1Char('0')), 0, 0.1);
 }
 
-// Four two-track takes; A covers the first take from its middle, the second
-// whole and the third up to its middle; B (lower-case suffix) lies inside the fourth.
+// Four two-track takes: A covers the first from its middle to the third's middle; B is inside the fourth.
 void fourTakes(Day& day, bool withSources = true)
 {
     addTakes(day, 4, {1, 2}, 0);
@@ -65,8 +61,7 @@ struct IsolatedConfig
 
 // Waits for a build the spy watches; the call that started it may have run the event loop already.
 bool ended(QSignalSpy& end) { return end.count() > 0 || end.wait(20000); }
-// The window on a configuration of its own, its modal boxes answered by
-// `answer` and their texts and icons logged.
+// The window on a configuration of its own, its modal boxes answered by `answer` and logged.
 struct Window : IsolatedConfig, MainWindow
 {
     QStringList texts;
@@ -139,8 +134,7 @@ class tst_MainWindow : public QObject
     Q_OBJECT
 
 private slots:
-    // Work on takes needs a Load first; the views and Delete do not. The window
-    // fits a laptop screen: 698 is 768 less a title bar and a desktop panel.
+    // Work on takes needs a Load first. 698: a 768 screen less a title bar and a panel.
     void startsEmptyAndFitsALaptopScreen()
     {
         Window w(true);
@@ -157,9 +151,8 @@ private slots:
         QVERIFY(w.target()->height() >= 300 && w.ui->m_CtrlTable_Source->height() == w.ui->frame->height() && w.ui->frame->height() >= 300);
     }
 
-    // A saved track past the last one is not taken. A cancelled dialog changes
-    // nothing; a choice is saved at once and the next dialog starts there (at
-    // the current folder when it is gone). Closing writes the whole settings file.
+    // A saved track past the last is not taken; a cancelled dialog changes nothing; a choice is saved at
+    // once and the next dialog starts there (or at the current folder when gone); closing saves all.
     void folderChoiceAndCloseSaveTheSettings()
     {
         IsolatedConfig config;
@@ -200,8 +193,7 @@ private slots:
                  existing.path() + QStringLiteral("/gone/target6"));
     }
 
-    // At most nine boxes, then "Too many messages"; cascaded 10 pixels; a code
-    // prefix and an icon by kind; a timeout; messages from another thread.
+    // Nine boxes, then "Too many messages"; a 10-pixel cascade; icons by kind; timeout; another thread.
     void relayMessagesBecomeBoxes()
     {
         Window w(true);
@@ -280,9 +272,8 @@ private slots:
         QCOMPARE(w.ui->m_CtrlLineEdit_TargetPath->text(), accepted ? loaded : typedTarget);
     }
 
-    // Scrolled to the end (its top row half hidden), each edit sits level with
-    // its row and shows its name; the edit beside the selected row saves to
-    // that row's file, and an empty name gives the default at the next Load.
+    // Scrolled to the end (top row half hidden), each edit sits level with its row; the edit beside
+    // the selected row saves to that row's file, and an empty name gives the default at the next Load.
     void trackNameEditsStayLevelWithTheirRows()
     {
         Day day;
@@ -323,8 +314,7 @@ private slots:
         QCOMPARE(w.SourceTrackNames().at(row), QStringLiteral("S %1").arg(row + 1));
     }
 
-    // The track choice marks taken tracks for the selected takes; a selected
-    // row keeps its coverage colour inside the selection frame.
+    // Taken tracks of the selected takes are marked; a selected row keeps its coverage colour.
     void takenTracksAndCoverageOfSelectedRows()
     {
         Day day;
@@ -367,9 +357,8 @@ private slots:
         QCOMPARE(words, QStringList({"Entire take", "Missing start", "Partial coverage", "Missing end"}));
     }
 
-    // Load lists the takes (a broken one in red) and the sources; choosing a
-    // source colours the takes it covers and says how many; an empty source
-    // folder is said and leaves the work on takes off.
+    // Choosing a source colours the takes it covers and says how many; a broken take stays red; an
+    // empty source folder is said and leaves the work on takes off.
     void loadThenAnalyseColoursTheTakes()
     {
         Day day;
@@ -413,8 +402,7 @@ private slots:
         QCOMPARE(e.enabling() + QString::number(e.target()->rowCount()), QStringLiteral("0000004"));
     }
 
-    // Create is refused without a source or on a taken track; it writes the new
-    // track, named, from the chosen channel of the source, and reloads.
+    // Refused without a source or on a taken track; writes the named track from the chosen channel.
     void createWritesTheTrackAndReloads()
     {
         Day day;
@@ -474,9 +462,8 @@ private slots:
         QVERIFY(w.selectSource(2) && !channel->isHidden() && w.selectSource(0) && channel->isHidden());   // SRC_A is mono
     }
 
-    // Delete asks, hides and reloads; Restore puts the newest hidden file
-    // back, or refuses the whole run when a selected take has the track; the
-    // log panel shows, filters and copies what was done.
+    // Delete asks, hides and reloads; Restore puts the newest hidden file back, or refuses the whole
+    // run when a selected take has the track; the log panel shows, filters and copies what was done.
     void deleteThenRestoreWithTheLogPanel()
     {
         Day day;
@@ -539,8 +526,7 @@ private slots:
         QVERIFY(panel->ShownLines()[0].contains(QStringLiteral("restore --track 2  restore  ") + del + QStringLiteral(" -> ") + hidden + QStringLiteral("  ok")));
     }
 
-    // The verdict mark on the take's row, its tooltip, the status line, the
-    // marks kept across a Load, and takes that cannot be verified.
+    // Verdict marks and tooltips, kept across a Load; the status line; takes that cannot be verified.
     void verifyMarksTheTakes()
     {
         Day day;
@@ -577,11 +563,9 @@ private slots:
         QVERIFY(table->item(0, 0)->icon().isNull());
     }
 
-    // A conform run killed while writing a take leaves a journal: Load puts
-    // the take back byte for byte and says so. The Conform dialog then shows
-    // the plan before anything is written, plans again for another track,
-    // leaves unticked takes alone, shows the results and saves the report;
-    // when it closes, the written tracks are verified by the audio.
+    // Load puts back byte for byte a take a killed conform run left half-changed. The dialog shows the
+    // plan before writing, plans again for another track, leaves unticked takes alone, shows results,
+    // saves the report; closing it verifies the written tracks by the audio.
     void loadRecoversAnInterruptedConformThenTheDialogConforms()
     {
         fixtures::Day day;

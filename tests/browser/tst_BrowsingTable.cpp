@@ -1,6 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// The browsing table: header, the worker-thread build and its row texts,
-// builds refused while one runs, progress, scene modes and track pages.
+// The browsing table: worker-thread builds and their rows, progress, scene modes, track pages.
 
 #include "../app/QtPlatformLeaks.h"
 #include "BuildTableThread.h"
@@ -116,8 +115,7 @@ private slots:
         QSignalSpy end(&t, SIGNAL(signal_EndOfTableUpdate()));
         QSignalSpy relay(&m_Relay, SIGNAL(signal_message(QString, QString, int, int, bool, int)));
         QCOMPARE(t.SetupNewTableContent(a.path() + QStringLiteral("/"), QString(), true), 0);
-        // The end of the build reaches the table only through the event loop,
-        // which has not run yet: the build is certainly still running.
+        // The build's end reaches the table through the event loop, which has not run: still building.
         QVERIFY(t.IsBuilding());
         QCOMPARE(t.SetupNewTableContent(b.path() + QStringLiteral("/"), QString(), true), 1);
         QCOMPARE(t.BuildTableContentThreaded(b.path() + QStringLiteral("/")), true);
@@ -131,9 +129,8 @@ private slots:
         QVERIFY(!t.IsBuilding());
     }
 
-    // Empty or missing folders still end their build; progress from 21 rows
-    // only; a table destroyed mid-build loses no record (under LeakSanitizer
-    // one left in the event queue is a leak).
+    // Empty or missing folders end their build; progress from 21 rows only; a table destroyed
+    // mid-build loses no record (LeakSanitizer reports one left in the event queue).
     void buildsEndAndReportProgress()
     {
         QTemporaryDir small, large, empty;
@@ -209,8 +206,7 @@ private slots:
         t.SetupBrowser(0, BROWSER_TAKES);
         t.resize(700, 300);
         QVERIFY(buildAndWait(t, dir.path()));
-        // The first F2 rebuilds the table with track names and shows page 1;
-        // then pages of 7 until 7 x 4 > 23 brings the normal view back.
+        // The first F2 rebuilds with track names; pages of 7 until 7 x 4 > 23 brings the normal view back.
         QSignalSpy end(&t, SIGNAL(signal_EndOfTableUpdate()));
         QStringList pages;
         for (int i = 0; i < 5; ++i) {

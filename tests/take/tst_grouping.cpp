@@ -1,6 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// A folder listing (filtered, in byte order, with its lookup) grouped into
-// takes as the target table's worker does, odd names and two threads included.
+// A folder listing (filtered, byte order, lookup) grouped into takes as the table's worker does.
 
 #include "MessageLoging.h"
 #include "MyFileInfoList.h"
@@ -19,8 +18,7 @@ using testsupport::writeBytes;
 
 namespace {
 
-// One line per take, in the order the rows arrive: a gap or a reordering
-// shows up as a missing or misplaced line.
+// One line per take in arrival order: a gap or a reordering shows as a missing or misplaced line.
 QStringList takeRows(const QString& folder)
 {
     QStringList rows;
@@ -107,9 +105,8 @@ private slots:
         QCOMPARE(list.count() + list.indexOfBoosted(tmp.filePath(QStringLiteral("A.WAV"))), -1);
     }
 
-    // Every listed file is found by its path, whatever "_" faces and whatever
-    // the case (a case-insensitive search over the byte order loses some of
-    // these); a name differing only in case is another file.
+    // Every file is found whatever "_" faces and the case (a case-insensitive search over the byte
+    // order loses some of these); a name differing only in case is another file.
     void lookupFindsEveryFile()
     {
         QTemporaryDir tmp;
@@ -132,11 +129,9 @@ private slots:
             QCOMPARE(list.indexOfBoosted(absent), -1);
     }
 
-    // The table's worker and a workflow list and assemble the same folder at
-    // once and see the same takes, whose roots a shell, a format string or an
-    // encoding would trip on, or as long as the file system takes; a poly file
-    // leads the take of the mono files of its root, and a name too short for
-    // a take or with an unreadable first file is still a row.
+    // The table's worker and a workflow read the same folder at once and see the same takes: roots a
+    // shell, a format string or an encoding trips on, names as long as the file system takes, a poly
+    // file leading the mono files of its root, a six-character name (no take), an unreadable file.
     void oddRootsFromTwoThreadsAtOnce()
     {
         QTemporaryDir tmp;

@@ -62,9 +62,8 @@ class TestTake : public QObject
 private slots:
     void init() { m_dir = std::make_unique<QTemporaryDir>(); }
 
-    // Which files make the take: the quick assembly counts them (through the
-    // listing) and opens the first readable one; the full one opens them all
-    // (through the disk). A poly file beside mono files is the take.
+    // The quick assembly counts the take's files through the listing and opens the first readable
+    // one; the full one opens them all from the disk. A poly file beside mono files is the take.
     void assembly_data()
     {
         QTest::addColumn<QStringList>("files");   // "name=tracks/n", "name=poly", "name=raw" (unreadable); "late " + that: after listing
