@@ -38,16 +38,15 @@ void addTakes(Day& day, int takes, const QList<int>& tracks, int sources)
 }
 
 // Four two-track takes: A covers the first from its middle to the third's middle; B is inside the fourth.
-void fourTakes(Day& day, bool withSources = true)
+void fourTakes(Day& day)
 {
     addTakes(day, 4, {1, 2}, 0);
-    if (withSources) {
-        day.addSource(QStringLiteral("SRC_A.WAV"), 0.05, 2);
-        day.addSource(QStringLiteral("SRC_B.wav"), 3.02, 0.04);
-    }
+    day.addSource(QStringLiteral("SRC_A.WAV"), 0.05, 2);
+    day.addSource(QStringLiteral("SRC_B.wav"), 3.02, 0.04);
 }
 
 int fileCount(const Day& day) { return QDir(day.target).entryList(QDir::Files).size(); }
+
 struct IsolatedConfig
 {
     QTemporaryDir config;
@@ -290,11 +289,9 @@ private slots:
         QVERIFY(w.FirstVisibleSourceRow() == top && table->rowViewportPosition(top) < 0);
         const QStringList names = w.SourceTrackNames();
         QCOMPARE(names.mid(0, 2), QStringList({"Name 1", "S 2"}));
-        for (int k = 0; k < 22 && top + k < 30; ++k) {
-            QLineEdit* edit = w.ui->m_CtrlLineEdit_S[k];
-            QCOMPARE(edit->mapToGlobal(QPoint(0, 0)).y(), table->viewport()->mapToGlobal(QPoint(0, table->rowViewportPosition(top + k))).y());
-            QCOMPARE(QStringLiteral("%1 %2").arg(edit->height()).arg(edit->text()), QStringLiteral("%1 %2").arg(table->rowHeight(top + k)).arg(names.at(top + k)));
-        }
+        for (int k = 0; k < 22 && top + k < 30; ++k)   // y, height and text of the edit beside each shown row
+            QCOMPARE(QStringLiteral("%1 %2 %3").arg(w.ui->m_CtrlLineEdit_S[k]->mapToGlobal(QPoint()).y()).arg(w.ui->m_CtrlLineEdit_S[k]->height()).arg(w.ui->m_CtrlLineEdit_S[k]->text()),
+                     QStringLiteral("%1 %2 %3").arg(table->viewport()->mapToGlobal(QPoint(0, table->rowViewportPosition(top + k))).y()).arg(table->rowHeight(top + k)).arg(names.at(top + k)));
         const int row = top + 3;
         const QString file = table->CellText(row, BLK_DATA_FILENAME);
         QVERIFY(w.selectSource(row));
@@ -394,7 +391,7 @@ private slots:
         QCOMPARE(w.ui->m_CtrlLabel_Message->text(), QStringLiteral("Source file timecode doesn't match with any target file."));
 
         Day empty;
-        fourTakes(empty, false);
+        addTakes(empty, 4, {1, 2}, 0);
         Window e;
         QVERIFY(e.load(&empty));
         QCOMPARE(e.texts, QStringList{QStringLiteral("No source file detected in source directory")});
