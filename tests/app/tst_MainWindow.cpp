@@ -139,8 +139,6 @@ private slots:
         Window w(true);
         QCOMPARE(w.windowTitle() + QLatin1Char('|') + w.ui->m_CtrlLabel_Message->text(), QStringLiteral("Sonalign Version 1.14|Load and select a source file"));
         QCOMPARE(w.enabling() + QString::number(w.ui->m_CtrlButton_Load->isEnabled()) + w.ui->m_CtrlComboBox_TargetTrack->itemText(23), QStringLiteral("0110011 Track 24"));
-        for (QLineEdit* edit : w.ui->m_CtrlLineEdit_S)
-            QVERIFY(!edit->isEnabled());
         QVERIFY(QCoreApplication::testAttribute(Qt::AA_EnableHighDpiScaling) && QCoreApplication::testAttribute(Qt::AA_UseHighDpiPixmaps));   // as main() sets
         const QSize minimum = w.minimumSizeHint().expandedTo(w.minimumSize());
         QVERIFY2(minimum.width() <= 1366 && minimum.height() <= 698, qPrintable(QStringLiteral("%1 x %2").arg(minimum.width()).arg(minimum.height())));
@@ -205,10 +203,6 @@ private slots:
         QCOMPARE(boxes.size(), 10);
         QCOMPARE(boxes[8]->windowTitle() + boxes[8]->text() + QLatin1Char('|') + boxes[9]->windowTitle() + boxes[9]->text(), QStringLiteral("Titletext 9|ErrorToo many messages"));
         QVERIFY(boxes[9]->pos() == boxes[1]->pos() + QPoint(80, 80) && boxes[0]->windowModality() == Qt::ApplicationModal);
-        boxes[0]->close();   // makes room for exactly one more message
-        QTRY_COMPARE(w.OpenMessageBoxCount(), 9);
-        send(QStringLiteral("after one closed"));
-        QCOMPARE(QList<int>({w.OpenMessageBoxCount(), w.boxes().size()}), QList<int>({10, 10}));
         for (QMessageBox* b : w.boxes())
             b->close();
         QTRY_COMPARE(w.OpenMessageBoxCount(), 0);
@@ -545,7 +539,7 @@ private slots:
         table->selectRow(0);
         verify->click();
         QCOMPARE(w.ui->m_CtrlLabel_Message->text(), QStringLiteral("AA0001 track 2: offset +20.0 ms"));
-        QVERIFY(!table->item(0, 0)->icon().isNull() && table->item(1, 0)->icon().isNull());
+        QVERIFY(!table->item(0, 0)->icon().isNull() && table->item(1, 0)->icon().isNull());   // only the verified take is marked
         QVERIFY(table->item(0, 0)->toolTip().startsWith(QStringLiteral("+20.0 ms\nTrack 2 against track 1: offset\nOffset +20.0 ms (+0.50 frames)\nDrift +0.0 ms")));
         table->selectAll();
         verify->click();

@@ -33,12 +33,6 @@ QStringList takeRows(const QString& folder)
     return rows;
 }
 
-int nameMax()
-{
-    const long n = pathconf(QFile::encodeName(QDir::tempPath()).constData(), _PC_NAME_MAX);
-    return n > 0 ? int(n) : 255;
-}
-
 } // namespace
 
 class TestGrouping : public QObject
@@ -135,7 +129,8 @@ private slots:
     void oddRootsFromTwoThreadsAtOnce()
     {
         QTemporaryDir tmp;
-        const int max = nameMax();
+        const long limit = pathconf(QFile::encodeName(tmp.path()).constData(), _PC_NAME_MAX);
+        const int max = limit > 0 ? int(limit) : 255;
         QStringList roots = {"A B C1", "Q\"'Q'1", "%s%d%1", "%n%n%%", QString::fromUtf8("\xC3\x89t\xE2\x82\xAC" "01\xC3\xA9"), "\\*?[]1", "-rf 01",
                              QStringLiteral("LM0001") + QString(max - 13, QLatin1Char('m')), QStringLiteral("LW0001") + QString((max - 13) / 2, QChar(0xE9))};
         for (int i = 1; i <= 6; ++i)

@@ -44,19 +44,13 @@ class TestTake : public QObject
     {
         return RecorderFileWriter::write(dir() + name, RecorderFileWriter::monoTrackSpec(base, tracks, n));
     }
-    MyFileInfoList listing()
-    {
-        MyFileInfoList list;
-        list.LoadEntryInfoList(m_dir->path(), {QStringLiteral(".WAV")});
-        return list;
-    }
     // The quick assembly of AA0001 whose first track is written with `s`.
     bool quickOfOne(QSoundPerform& r, const RecorderFileSpec& s)
     {
         if (!writeTrack(QStringLiteral("AA0001_01.WAV"), 1, 1, s))
             return false;
-        MyFileInfoList list = listing();
-        return r.QuickInitFiles(key(), kWav, &list, false);
+        MyFileInfoList list;
+        return list.LoadEntryInfoList(m_dir->path(), {QStringLiteral(".WAV")}) == 0 && r.QuickInitFiles(key(), kWav, &list, false);
     }
 
 private slots:
@@ -101,7 +95,8 @@ private slots:
         };
         for (const QString& f : files)
             QVERIFY(f.startsWith(QLatin1String("late ")) || write(f));
-        MyFileInfoList list = listing();
+        MyFileInfoList list;
+        list.LoadEntryInfoList(m_dir->path(), {QStringLiteral(".WAV")});
         for (const QString& f : files)
             QVERIFY(!f.startsWith(QLatin1String("late ")) || write(f.mid(5)));
         auto state = [](bool ok, QSoundPerform& r) {
