@@ -265,6 +265,25 @@ private slots:
         QCOMPARE(w.ui->m_CtrlLineEdit_TargetPath->text(), accepted ? loaded : typedTarget);
     }
 
+    // A dropped folder is taken like a typed one; a dropped file is refused at the drag.
+    void droppedFolderIsTakenLikeATypedOne()
+    {
+        Day day;
+        addTakes(day, 1, {1}, 1);
+        Window w;
+        QMimeData mime;
+        for (const QString& path : {day.source + QStringLiteral("/R01.WAV"), day.source}) {
+            mime.setUrls({QUrl::fromLocalFile(path)});
+            QDragEnterEvent enter(QPoint(5, 5), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+            QDropEvent drop(QPointF(5, 5), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+            QApplication::sendEvent(w.ui->m_CtrlLineEdit_SourcePath, &enter);
+            QCOMPARE(enter.isAccepted(), path == day.source);
+            if (enter.isAccepted())
+                QApplication::sendEvent(w.ui->m_CtrlLineEdit_SourcePath, &drop);
+        }
+        QCOMPARE(w.SourceFolder() + QLatin1Char('|') + w.saved("SourceFolder"), day.source + QLatin1Char('|') + day.source);
+    }
+
     // Scrolled to the end (top row half hidden), each edit sits level with its row; the edit beside
     // the selected row saves to that row's file, and an empty name gives the default at the next Load.
     void trackNameEditsStayLevelWithTheirRows()
