@@ -88,7 +88,6 @@ private slots:
         QCOMPARE(cells(t, 0, row), QStringLiteral("AA0001|12A|r3|4|%1|%2|note 12A").arg(kTen).arg(kTen + 480));
         QCOMPARE(cells(t, 1, row), QStringLiteral("AA0002|7|3|3|%1|%2|note 7").arg(kTen + 48000).arg(kTen + 48000 + 960));
         QCOMPARE(cells(t, 2, row), QStringLiteral("ZZ0001||0|0|--:--:--:--|| *** Error #3 detected on audio file *** "));
-        QCOMPARE(t.item(0, 0)->background().color(), QColor(Qt::transparent));
         QCOMPARE(t.item(2, t.ColumnOfKind(BLK_DATA_NOTES))->background().color(), QColor(200, 60, 60));
         // Track cells stay empty until the track view asks for names.
         QCOMPARE(t.CellText(0, BLK_DATA_TRACK1), QString());
