@@ -191,9 +191,7 @@ private slots:
     void relayMessagesBecomeBoxes()
     {
         Window w(true);
-        auto send = [](const QString& text, int code = 0, int kind = 1, int timeout = 0) {
-            global_pLogger->SendMsg(QStringLiteral("Title"), text, code, kind, true, timeout);
-        };
+        auto send = [](const QString& text, int code = 0, int kind = 1, int timeout = 0) { global_pLogger->SendMsg(QStringLiteral("Title"), text, code, kind, true, timeout); };
         for (int i = 1; i <= 12; ++i)
             send(QStringLiteral("text %1").arg(i));
         QList<QMessageBox*> boxes = w.boxes();
@@ -330,12 +328,7 @@ private slots:
         Window w(true);
         QVERIFY(w.load(&day));
         QComboBox* combo = w.ui->m_CtrlComboBox_TargetTrack;
-        auto texts = [&] {
-            QStringList l;
-            for (int i = 0; i < 5; ++i)
-                l << combo->itemText(i);
-            return l.join(QLatin1Char('|'));
-        };
+        auto texts = [combo] { return QStringList({combo->itemText(0), combo->itemText(1), combo->itemText(2), combo->itemText(3), combo->itemText(4)}).join(QLatin1Char('|')); };
         QCOMPARE(texts(), QStringLiteral(" Track 1| Track 2| Track 3| Track 4| Track 5"));
         w.target()->selectRow(0);
         QTRY_COMPARE(texts(), QStringLiteral(" Track 1  (taken)| Track 2  (taken)| Track 3  (next free)| Track 4| Track 5"));
@@ -599,7 +592,7 @@ private slots:
         w.findChild<QAction*>(QStringLiteral("m_CtrlAction_Conform"))->trigger();
         auto* d = w.findChild<ConformDialog*>();
         QVERIFY(d && d->isVisible());
-        auto row = [d](int r) {
+        auto row = [d](int r) {   // the texts of a row of the plan
             QStringList texts;
             for (int c = 0; c < ConformDialog::kColCount; ++c)
                 texts << (d->Table()->item(r, c) ? d->Table()->item(r, c)->text() : QString());

@@ -61,11 +61,7 @@ class tst_BrowsingTable : public QObject
     MessageLoging m_Relay;
 
 private slots:
-    void initTestCase()
-    {
-        qRegisterMetaType<QSoundPerform*>("QSoundPerform*");
-        global_pLogger = &m_Relay;
-    }
+    void initTestCase() { qRegisterMetaType<QSoundPerform*>("QSoundPerform*"); global_pLogger = &m_Relay; }
 
     void buildFillsRowsFromWorker()
     {

@@ -13,8 +13,6 @@ using namespace testsupport;
 
 namespace {
 
-const QString kWav = QStringLiteral("WAV");
-
 RecorderFileSpec baseSpec()
 {
     RecorderFileSpec s;
@@ -102,7 +100,7 @@ private slots:
         RelayRecorder relay;
         if (!quick.isEmpty()) {
             QSoundPerform r;
-            const bool ok = r.QuickInitFiles(key(), kWav, &list, false);
+            const bool ok = r.QuickInitFiles(key(), QStringLiteral("WAV"), &list, false);
             QCOMPARE(state(ok, r), quick);
             // A classic take whose first file cannot be read fails, and says so.
             if (files.first().endsWith(QLatin1String("_01.WAV=raw")))
@@ -110,7 +108,7 @@ private slots:
                         && relay.text().endsWith(QLatin1String("is not a sound file !")));
         }
         QSoundPerform full;
-        const bool ok = full.InitFilesZZ(key(), kWav);
+        const bool ok = full.InitFilesZZ(key(), QStringLiteral("WAV"));
         QTEST(state(ok, full), "full");
         for (const QString& t : slotsOf(full).split(QLatin1Char(','), Qt::SkipEmptyParts))
             QVERIFY(!full.File(t.toInt()).IsOpen() && full.File(t.toInt()).m_sPath.startsWith(key()));
@@ -139,7 +137,7 @@ private slots:
         QVERIFY(writeTrack(QStringLiteral("AA0001_02.WAV"), 3, 2, other) && writeTrack(QStringLiteral("AA0001_03.WAV"), 3, 3, other));
         RelayRecorder relay;
         QSoundPerform r;
-        QVERIFY(!r.InitFilesZZ(key(), kWav));
+        QVERIFY(!r.InitFilesZZ(key(), QStringLiteral("WAV")));
         QCOMPARE(relay.lines(), QStringList{QStringLiteral("TestCoherenceFiles: ") + text + dir() + QStringLiteral("AA0001_02.WAV")});
         QCOMPARE(relay.args(), QStringLiteral("0,1,true,0"));
         QCOMPARE(QStringLiteral("%1|%2 %3 %4").arg(slotsOf(r)).arg(r.m_nNbFiles).arg(r.m_nSampleRate).arg(r.m_sScene), QStringLiteral("|0 0  "));   // reset
