@@ -60,6 +60,7 @@ struct IsolatedConfig
 
 // Waits for a build the spy watches; the call that started it may have run the event loop already.
 bool ended(QSignalSpy& end) { return end.count() > 0 || end.wait(20000); }
+
 // The window on a configuration of its own, its modal boxes answered by `answer` and logged.
 struct Window : IsolatedConfig, MainWindow
 {
