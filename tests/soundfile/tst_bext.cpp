@@ -81,11 +81,11 @@ private slots:
         QTest::newRow("crossing 253") << full.left(242) + "aTAG=12\r\n" << "mono" << full.left(242) + "aTAG=12\r\naT\r\n" << "";
         // Bytes that are not text in the local encoding go back exactly as they were; 200 bytes that each decoded to three used
         // to push the type line out.
-        QTest::newRow("latin-1 note") << QByteArray("aSCENE=12A\r\naNOTE=caf\xE9 cr\xE8me\r\n") << "mono"
+        QTest::newRow("keepsForeignBytesExactly: latin-1 note") << QByteArray("aSCENE=12A\r\naNOTE=caf\xE9 cr\xE8me\r\n") << "mono"
                                       << QByteArray("aSCENE=12A\r\naNOTE=caf\xE9 cr\xE8me\r\naTYP=mono \r\n") << "";
         const QByteArray wide = QByteArray("aNOTE=") + QByteArray(200, '\xBF') + "\r\n";
-        QTest::newRow("long foreign note") << wide << "mono" << wide + "aTYP=mono \r\n" << "";
-        QTest::newRow("old type line before foreign bytes")
+        QTest::newRow("keepsForeignBytesExactly: 200 undecodable bytes") << wide << "mono" << wide + "aTYP=mono \r\n" << "";
+        QTest::newRow("keepsForeignBytesExactly: after an old type line")
             << QByteArray("aTYP=poly \r\naTAKE=\xFF\xFE\r\n") << "mono" << QByteArray("aTAKE=\xFF\xFE\r\naTYP=mono \r\n") << "";
         for (const char* fault : {"file not open", "opened read-only", "nobext", "bextsize=200", "short write"})
             QTest::newRow(fault) << QByteArray("aSCENE=1\r\n") << "mono" << QByteArray("-") << fault;
@@ -133,9 +133,9 @@ private slots:
         const QByteArray plain = "aSCENE=12A\r\naTAKE=3\r\naNOTE=" + QByteArray(49, 'n') + "\r\n";
         QTest::newRow("foreign note") << (QByteArray("aSCENE=\xC9T\xC9\r\naTAKE=3\r\naNOTE=") + QByteArray(49, '\xE9') + "\r\n") << 2
                                       << QByteArray("Boom \xC3\xA9t\xC3\xA9") << "aTRK3=Boom \xC3\xA9t\xC3\xA9\r\n";
-        QTest::newRow("line ends in the name") << plain << 2 << (QByteArray("Boom") + QByteArray(40, '\r') + "L\nR")
+        QTest::newRow("keepsTrackNameOnOneLine: line ends in the name") << plain << 2 << (QByteArray("Boom") + QByteArray(40, '\r') + "L\nR")
                                                << "aTRK3=Boom" + QString(40, ' ') + "L R\r\n";
-        QTest::newRow("largest index") << plain << std::numeric_limits<int>::max() << QByteArray("Boom")
+        QTest::newRow("largest index written without overflow") << plain << std::numeric_limits<int>::max() << QByteArray("Boom")
                                        << "aCHNL=C214\r\n|aTRK2147483648=Boom\r\n";
         QTest::newRow("smallest index") << plain << std::numeric_limits<int>::min() << QByteArray("Boom")
                                         << "aCHNL=C-21\r\n|aTRK-2147483647=Boom\r\n";
