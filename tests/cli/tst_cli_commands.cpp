@@ -11,6 +11,7 @@
 #include <QSettings>
 
 #include <cmath>
+#include <cstring>
 #include <unistd.h>
 
 using namespace fixtures;
@@ -76,11 +77,15 @@ struct World
         s.formatTag = 3;
         s.withIxml = s.withFilm = s.withVlta = s.withOnde = false;
         QByteArray bytes = RecorderFileWriter::build(s);
-        float* data = reinterpret_cast<float*>(bytes.data() + find(bytes, "data").offset + 8);
-        std::fill(data, data + 20 * kRate, 0.25f);
-        data[2500] = data[2900] = 3.0f;   // 10:00:12.5 -> frame 12 at 25 fps
-        data[2501] = -1.0f;               // exact: not counted
-        data[2750] = std::nanf("");       // frame 18
+        // The data chunk need not be 4-byte aligned: samples are copied in, not stored through a float pointer.
+        const qint64 data = find(bytes, "data").offset + 8;
+        const auto setSample = [&](qint64 i, float v) { std::memcpy(bytes.data() + data + 4 * i, &v, sizeof v); };
+        for (qint64 i = 0; i < 20 * kRate; ++i)
+            setSample(i, 0.25f);
+        setSample(2500, 3.0f);   // 10:00:12.5 -> frame 12 at 25 fps
+        setSample(2900, 3.0f);
+        setSample(2501, -1.0f);   // exact: not counted
+        setSample(2750, std::nanf(""));   // frame 18
         writeFile(path("$F"), bytes);
         s.withIxml = s.withFilm = s.withVlta = s.withOnde = true;
         RecorderFileWriter::writeMonoTake(path("$G"), "CC0001", 2, s);
