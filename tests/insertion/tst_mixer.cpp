@@ -80,7 +80,7 @@ class TestMixer : public QObject
 private slots:
     // The engine on a take (16 bits, 4800 samples from 10:00:00 unless the row
     // says otherwise: bits, frames, rate, files=N written like the recorder or
-    // slots=a,b with their own UMIDs, nofilm, list=N after the audio, ref, umid,
+    // slots=a,b with their own UMIDs, nofilm, list=N after the audio, ondesize, ref, umid,
     // id, trackname) and a source placed `at` samples from the take's start
     // (frames, rate, bits, channels, nobext, tag, cut, missing, ds64, name, peak).
     // Refused: exactly these messages, the folder as it was. Written: the zeros,
@@ -131,6 +131,8 @@ private slots:
                               std::make_tuple("24-bit -8388608 gives 255", 24, -8388608, 255), std::make_tuple("24-bit 1000000 gives 30", 24, 1000000, 30)})
             row(std::get<0>(p), QStringLiteral("rate=1000 frames=350 bits=%1").arg(std::get<1>(p)), QStringLiteral("peak=%1").arg(std::get<2>(p)), 2,
                 QStringLiteral("onde=100,0,%1,0,0").arg(std::get<3>(p)));
+        // A take of 5 h 1 min (at 1 kHz to stay small): the overview holds five hours of points, the source's second at 2 h.
+        row("longer than five hours", "rate=1000 frames=18060000 ondesize=190004", "at=7200000 frames=1000", 2, "lit=72000-72009/180000");
         // The iXML keeps a long name whole; the Description gets what fits with the type line after it: 122 bytes, at a character boundary.
         const QString name = QString(60, QLatin1Char('a')) + QString(60, QChar(0x00e9));
         row("long track name", "frames=480 trackname=" + name, "", 12, "ixmlname=" + name + "|trk=" + QString::fromUtf8(name.toUtf8().left(122)) + "|desc=aNOTE=good\r\naTYP=mono \r\n");
@@ -163,6 +165,7 @@ private slots:
         base.originatorReference = token(take, QStringLiteral("ref"), QString::fromLatin1(base.originatorReference)).toLatin1();
         if (!token(take, QStringLiteral("umid")).isEmpty())
             base.umid = QByteArray(64, token(take, QStringLiteral("umid")).at(0).toLatin1());
+        base.ondeSize = token(take, QStringLiteral("ondesize"), QString::number(base.ondeSize)).toUInt();
         if (!token(take, QStringLiteral("list")).isEmpty())
             base.extraAfter << ExtraChunk{"LIST", QByteArray(token(take, QStringLiteral("list")).toInt(), 'x'), false, 0};
         QList<int> present;
@@ -225,6 +228,10 @@ private slots:
         QStringList facts;
         const QByteArray desc = r.made.mid(20, 256), onde = body(r.made, "ond");
         const int trk = desc.indexOf("aTRK");
+        int firstLit = -1, lastLit = -1;   // the overview points that are not zero
+        for (int i = 8; i < onde.size(); ++i)
+            if (onde.at(i) != '\0')
+                std::tie(firstLit, lastLit) = std::make_tuple(firstLit < 0 ? i - 8 : firstLit, i - 8);
         for (const QString& fact : expected.split(QLatin1Char('|'), Qt::SkipEmptyParts)) {
             const QString key = fact.section(QLatin1Char('='), 0, 0);
             const QMap<QString, QString> value{
@@ -235,6 +242,7 @@ private slots:
                 {QStringLiteral("orig"), QString::fromLatin1(r.made.mid(20 + 288, 32))},
                 {QStringLiteral("umid"), QString::fromLatin1(r.made.mid(20 + 348, 32).toHex())},
                 {QStringLiteral("onde"), QStringLiteral("%1,%2,%3,%4,%5").arg(u32At(onde, 0)).arg(quint8(onde.at(8))).arg(quint8(onde.at(9))).arg(quint8(onde.at(10))).arg(quint8(onde.at(11)))},
+                {QStringLiteral("lit"), QStringLiteral("%1-%2/%3").arg(firstLit).arg(lastLit).arg(onde.size() - 8)},
                 {QStringLiteral("ixmlname"), xmlValue(QString::fromUtf8(body(r.made, "iXML")).trimmed(), QStringLiteral("TRACK_LIST/TRACK/NAME"))},
                 {QStringLiteral("trk"), QString::fromUtf8(desc.mid(desc.indexOf('=', trk) + 1, desc.indexOf("\r\n", trk) - desc.indexOf('=', trk) - 1))},
                 {QStringLiteral("desc"), QString::fromLatin1(desc.mid(desc.indexOf("aNOTE="), desc.indexOf('\0') - desc.indexOf("aNOTE=")))}};

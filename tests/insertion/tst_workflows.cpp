@@ -1,13 +1,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Create, hide and restore workflows and the update pass that makes every file
 // of a take agree again; the action log; `sonalign-cli restore` and every
-// command's help; a take longer than the five hours the overview holds.
+// command's help.
 
 #include "InsertionFixtures.h"
 
 #include "ActionLog.h"
-#include "QSoundPerform.h"
-#include "TakeGrouping.h"
 
 #include <QJsonObject>
 #include <QRegularExpression>
@@ -71,21 +69,6 @@ QStringList logLines(const QString& command)
                                                     o.contains(QStringLiteral("to")) ? QStringLiteral(" -> ") + QFileInfo(o.value(QStringLiteral("to")).toString()).fileName() : QString(),
                                                     o.value(QStringLiteral("result")).toString());
     return out;
-}
-
-QByteArray readAt(const QString& path, qint64 offset, qint64 size)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) && f.seek(offset) ? f.read(size) : QByteArray();
-}
-
-// The first chunk `id` of a file on disk, found without loading its data.
-Chunk findOnDisk(const QString& path, const QByteArray& id)
-{
-    Chunk c;
-    for (qint64 pos = 12, end = QFileInfo(path).size(); pos + 8 <= end && c.id != id && !(id.size() == 3 && c.id.startsWith(id)); pos += 8 + qint64(c.size))
-        c = Chunk{readAt(path, pos, 4), pos, u32At(readAt(path, pos + 4, 4), 0)};
-    return c;
 }
 
 } // namespace
@@ -332,60 +315,6 @@ private slots:
         else   // the tool writes to the same log as the window
             QCOMPARE(ActionLog::ReadAll(m_data->path() + QStringLiteral("/sonalign/actions.jsonl")).first().value(QStringLiteral("action")).toString(),
                      QStringLiteral("restore"));
-    }
-    // Five hours and a minute at 8 kHz, 16 bits: the take's file is sparse on
-    // disk (its data chunk declared and the file extended, not written). The
-    // listing shows its length; the new track is sample-exact where the source
-    // lies and as long as the take's file; its overview holds five hours of
-    // points and nothing past them.
-    void longerThanFiveHours()
-    {
-        const quint32 rate = 8000, frames = rate * (5 * 3600 + 60), dataBytes = frames * 2;
-        const quint64 start = 10 * kHour * rate, offset = 2 * kHour * rate;   // one second of source, two hours in
-        QTemporaryDir dir, srcDir;
-        const QString take = dir.path() + QStringLiteral("/AA0001_01.WAV"), made = dir.path() + QStringLiteral("/AA0001_02.WAV");
-        RecorderFileSpec s = spec(rate, 16, 8, start);
-        s.ondeSize = 190004;   // the recorder's overview of this length: more than five hours of points
-        QList<RecorderChunkPlace> places;
-        const QByteArray small = RecorderFileWriter::build(s, &places);
-        quint32 dataAt = 0, ondeAt = 0;
-        for (const RecorderChunkPlace& p : places) {
-            dataAt = p.id == "data" ? p.offset : dataAt;
-            ondeAt = p.id.startsWith("ond") ? p.offset : ondeAt;
-        }
-        QVERIFY(dataAt > 0 && ondeAt > dataAt);
-        QByteArray head = small.left(int(dataAt + 8));
-        const QByteArray tail = small.mid(int(ondeAt));
-        const qint64 total = head.size() + qint64(dataBytes) + tail.size();
-        qToLittleEndian<quint32>(dataBytes, reinterpret_cast<uchar*>(head.data() + dataAt + 4));
-        qToLittleEndian<quint32>(quint32(total - 8), reinterpret_cast<uchar*>(head.data() + 4));
-        {
-            QFile f(take);
-            QVERIFY(f.open(QIODevice::WriteOnly) && f.write(head) == head.size() && f.resize(head.size() + qint64(dataBytes)));
-            QVERIFY(f.seek(f.size()) && f.write(tail) == tail.size());
-        }
-        QString duration;
-        BuildTakesOfFolder(dir.path(), [&](std::unique_ptr<QSoundPerform> r, int, int) { duration = r->m_sDuration; });
-        QCOMPARE(duration, QStringLiteral("05:01:00"));
-        QVERIFY(writeSource(srcDir.path() + QStringLiteral("/src.wav"), rate, 16, rate, start + offset));
-        Relay relay;
-        const WorkflowResult r = createTrack(dir.path(), srcDir.path() + QStringLiteral("/src.wav"), 2, kOne);
-        QVERIFY2(r.success, qPrintable(relay.all()));
-        QCOMPARE(r.createdFiles, QStringList{QStringLiteral("AA0001_02.WAV")});
-        QCOMPARE(QFileInfo(made).size(), total);
-        QCOMPARE(QFileInfo(take).size(), total);
-        const Chunk data = findOnDisk(made, "data");
-        QCOMPARE(data.size, dataBytes);
-        const qint64 at = data.offset + 8 + 2 * qint64(offset);
-        QVERIFY(readAt(made, at, 2 * rate) == audio(77, 0, rate, 16));
-        QCOMPARE(readAt(made, at - 64, 64) + readAt(made, at + 2 * rate, 64) + readAt(made, data.offset + 8 + dataBytes - 64, 64), QByteArray(192, '\0'));
-        // 180000 points (five hours at ten a second); the source's second is at points 72000 ... 72009.
-        const Chunk onde = findOnDisk(made, "ond");
-        QCOMPARE(onde.size, 180008u);
-        QVERIFY(onde.offset > data.offset && onde.offset + 8 + onde.size <= total);
-        const QByteArray points = readAt(made, onde.offset + 16, 180000);
-        QCOMPARE(points.left(72000) + points.mid(72010), QByteArray(180000 - 10, '\0'));
-        QVERIFY(!points.mid(72000, 10).contains('\0'));
     }
 };
 
