@@ -183,8 +183,10 @@ private slots:
             QVERIFY(RecorderFileWriter::writeMonoTake(folder, QStringLiteral("AA0001"), files, base));
         QString src = dir.path() + QLatin1Char('/') + token(source, QStringLiteral("name"), QStringLiteral("S01.WAV"));
         const qint64 at = token(source, QStringLiteral("at"), QStringLiteral("0")).toLongLong();
-        RecorderFileSpec so = sourceSpec(spec(token(source, QStringLiteral("rate"), QString::number(rate)).toUInt(), quint16(token(source, QStringLiteral("bits"), QString::number(bits)).toUInt()),
-                                              token(source, QStringLiteral("frames"), QString::number(frames)).toUInt(), quint64(qint64(start) + at), 77));
+        RecorderFileSpec so = spec(token(source, QStringLiteral("rate"), QString::number(rate)).toUInt(),
+                                   quint16(token(source, QStringLiteral("bits"), QString::number(bits)).toUInt()),
+                                   token(source, QStringLiteral("frames"), QString::number(frames)).toUInt(), quint64(qint64(start) + at), 77);
+        so.withIxml = so.withFilm = so.withVlta = so.withOnde = false;   // another recorder's file
         so.channels = quint16(token(source, QStringLiteral("channels"), QStringLiteral("1")).toUInt());
         so.withBext = token(source, QStringLiteral("nobext")).isEmpty();
         so.formatTag = quint16(token(source, QStringLiteral("tag"), QStringLiteral("1")).toUInt());
