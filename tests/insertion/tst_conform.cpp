@@ -37,17 +37,6 @@ QByteArray expectedAudio(const Day& day, const ConformPlan& plan, const ConformT
     return out + QByteArray(int((t.frames - at) * 2), '\0');
 }
 
-// The sums of a folder without the files of take `id`.
-QMap<QString, QByteArray> without(QMap<QString, QByteArray> sums, const QString& id)
-{
-    for (auto it = sums.begin(); it != sums.end();)
-        if (it.key().startsWith(id))
-            it = sums.erase(it);
-        else
-            ++it;
-    return sums;
-}
-
 // Journal records built here, with a CRC-32 of our own: type, length, payload, CRC of the three.
 QByteArray le(quint64 v, int n)
 {
@@ -278,10 +267,12 @@ private slots:
         for (const ConformTake& t : plan.takes) {
             results << t.result;
             QCOMPARE(QFileInfo::exists(day.file(t.fileId + QStringLiteral("_03.WAV"))), t.result == QLatin1String("written"));
-            if (t.result == QLatin1String("written"))
-                std::tie(after, before) = std::make_tuple(without(after, t.fileId), without(before, t.fileId));
-            else if (t.result == QLatin1String("failed"))
+            if (t.result == QLatin1String("failed"))
                 QVERIFY2(relay.all().contains(t.fileId + QLatin1Char('\n')), qPrintable(relay.all()));
+            for (QMap<QString, QByteArray>* sums : {&before, &after})   // a written take's bytes: the plan tests
+                for (const QString& name : sums->keys())
+                    if (t.result == QLatin1String("written") && name.startsWith(t.fileId))
+                        sums->remove(name);
         }
         QTEST(results.join(QLatin1Char('|')), "results");
         QCOMPARE(after, before);
