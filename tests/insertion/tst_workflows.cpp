@@ -210,36 +210,27 @@ private slots:
         Project p(4);
         Relay relay;
         QVERIFY(p.create(5).success);
-        QVERIFY(hideTrack(p.target, 2, kOne).success);
-        QVERIFY(restoreTrack(p.target, 2, kOne).success);
         QCOMPARE(logLines(QStringLiteral("create --track 5 BOOM.WAV")),
                  QStringList({"write AA0001_05.WAV ok", "update iXML AA0001_01.WAV ok", "update iXML AA0001_02.WAV ok",
                               "update iXML AA0001_03.WAV ok", "update iXML AA0001_04.WAV ok", "update iXML AA0001_05.WAV ok"}));
-        QCOMPARE(logLines(QStringLiteral("delete --track 2")),
-                 QStringList({"hide AA0001_02.WAV -> AA0001_02.DEL1 ok", "update iXML AA0001_01.WAV ok", "update iXML AA0001_03.WAV ok",
-                              "update iXML AA0001_04.WAV ok", "update iXML AA0001_05.WAV ok"}));
-        const QStringList restored = logLines(QStringLiteral("restore --track 2"));
-        QCOMPARE(restored.size(), 6);
-        QCOMPARE(restored.first(), QStringLiteral("restore AA0001_02.DEL1 -> AA0001_02.WAV ok"));
         QVERIFY(QDateTime::fromString(ActionLog::ReadAll().first().value(QStringLiteral("time")).toString(), Qt::ISODateWithMs).isValid());
         QVERIFY(ActionLog::FilePath().startsWith(m_data->path() + QLatin1Char('/')));
-        // A failed rename is logged as failed.
-        QVERIFY(QFile::copy(p.track(3), p.file(QStringLiteral("AA0001_06.DEL1"))));
         {
             Faults failing;
+            QVERIFY(hideTrack(p.target, 2, kOne).success);
             failing.refuseRename = true;
-            QVERIFY(!restoreTrack(p.target, 6, kOne).success);
+            QVERIFY(!restoreTrack(p.target, 2, kOne).success);
         }
-        QCOMPARE(logLines(QStringLiteral("restore --track 6")), QStringList{"restore AA0001_06.DEL1 -> AA0001_06.WAV failed"});
-        QVERIFY(QFile::exists(p.file(QStringLiteral("AA0001_06.DEL1"))));
+        QCOMPARE(logLines(QStringLiteral("delete --track 2")).value(0) + QLatin1Char('|') + logLines(QStringLiteral("restore --track 2")).join(QLatin1Char('|')),
+                 QStringLiteral("hide AA0001_02.WAV -> AA0001_02.DEL1 ok|restore AA0001_02.DEL1 -> AA0001_02.WAV failed"));
+        QVERIFY(QFile::exists(p.file(QStringLiteral("AA0001_02.DEL1"))));
         // A log that cannot be written (the data folder is a plain file): one warning for the process, never a failure.
         relay.clear();
         QVERIFY(writeFile(m_data->path() + QStringLiteral("/not-a-folder"), "x"));
         qputenv("XDG_DATA_HOME", (m_data->path() + QStringLiteral("/not-a-folder")).toUtf8());
         QVERIFY(hideTrack(p.target, 1, kOne).success && restoreTrack(p.target, 1, kOne).success);
-        QCOMPARE(relay.count(), 1);
-        QCOMPARE(relay.kind(0), 2);
-        QCOMPARE(relay.title(0) + relay.text(0).section(QLatin1Char('\n'), -1), QStringLiteral("ActionLog::Append()The action log cannot be written; the work itself goes on."));
+        QCOMPARE(QStringLiteral("%1 %2 ").arg(relay.count()).arg(relay.kind(0)) + relay.title(0) + relay.text(0).section(QLatin1Char('\n'), -1),
+                 QStringLiteral("1 2 ActionLog::Append()The action log cannot be written; the work itself goes on."));
     }
     // `sonalign-cli restore` and the help of every command: exit code, and the
     // whole stdout and stderr against patterns (`lit` for literal text).
