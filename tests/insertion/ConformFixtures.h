@@ -16,8 +16,8 @@ namespace fixtures {
 constexpr quint32 kDayRate = 8000;
 constexpr quint64 kT0 = 10 * kHour * kDayRate;   // 10:00:00
 
-// A day: sources (a boom recorder that splits its files) against takes of
-// two tracks, all 8 kHz 16-bit; seconds are counted from 10:00:00.
+// A day: sources (a boom recorder that splits its files) against takes of two tracks, all 8 kHz 16-bit; seconds are
+// counted from 10:00:00.
 struct Day
 {
     QTemporaryDir dir;

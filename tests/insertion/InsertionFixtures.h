@@ -255,8 +255,8 @@ inline WorkflowResult restoreTrack(const QString& folder, int track, const QStri
     return RestoreTrackWorkflow().Run(RestoreTrackRequest{folder, track - 1, ids, {}});
 }
 
-// Takes of `tracks` mono files (48 kHz, 24 bits, 0.2 s from 10:00:00 unless `base` says otherwise) in <tmp>/Day1,
-// and a source BOOM.WAV of `srcFrames` from `srcStart` samples after the take's start.
+// Takes of `tracks` mono files (48 kHz, 24 bits, 0.2 s from 10:00:00 unless `base` says otherwise) in <tmp>/Day1, and
+// a source BOOM.WAV of `srcFrames` from `srcStart` samples after the take's start.
 struct Project
 {
     QTemporaryDir dir;

@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// Conform of a generated shooting day: the plan and samples of every take, all
-// or nothing per take whatever fails; coverage classes and track-name files.
+// Conform of a generated shooting day: the plan and samples of every take, all or nothing per take whatever fails;
+// coverage classes and track-name files.
 
 #include "ConformFixtures.h"
 #include "SourceFiles.h"
@@ -125,8 +125,8 @@ private slots:
         QCOMPARE(after.keys(), before.keys());
         QCOMPARE(relay.count(), 0);
     }
-    // The track a take gets; another depth is converted, one channel of several taken when
-    // the run names one, a mono source used whatever the channel, several left out without a choice.
+    // The track a take gets; another depth is converted, one channel of several taken when the run names one, a mono
+    // source used whatever the channel, several left out without a choice.
     void planOfOneTake_data()
     {
         columns<QList<int>, int, int, int, int, int, QString, QString>({"present", "track", "bits", "channels", "channel", "chosen", "reason", "excluded"});
@@ -172,8 +172,8 @@ private slots:
             QCOMPARE(sha1Folder(day.target), before);
         QCOMPARE(relay.count(), 0);
     }
-    // The engine moves 15120-byte blocks (7560 frames here) gathered into runs of
-    // about 1 MiB: a boundary between two sources or a gap may fall anywhere.
+    // The engine moves 15120-byte blocks (7560 frames here) gathered into runs of about 1 MiB: a boundary between two
+    // sources or a gap may fall anywhere.
     void sourceBoundariesAnywhereInTheBlocks_data()
     {
         // split: take frame where the first source ends; gap: frames of silence before the second
@@ -222,8 +222,8 @@ private slots:
         std::tie(named.sourceFolder, named.targetFolder, named.track, named.trackName, named.hasTrackName) = std::make_tuple(day.source, day.target, 4, QStringLiteral("Lav"), true);
         QCOMPARE(BuildConformPlan(named).takes.at(0).trackName, QStringLiteral("Lav"));
     }
-    // A counting run gives the writes of a two-source take (new track, update pass, lengths); each row
-    // fails one, or every rename, or cancels the second take: each take is written whole or given back.
+    // A counting run gives the writes of a two-source take (new track, update pass, lengths); each row fails one, or
+    // every rename, or cancels the second take: each take is written whole or given back.
     void interruptedRunRestoresEachTake_data()
     {
         columns<int, QString>({"failAt", "results"});   // failAt: 0 = renames fail, -1 = cancelled
@@ -278,8 +278,8 @@ private slots:
         QCOMPARE(after, before);
         QCOMPARE(plan.takes.at(2).reason, failAt == -1 ? QStringLiteral("the run was cancelled before this take") : QString());
     }
-    // A real process dies (SIGKILL) right after each journal record in turn;
-    // the next run's recovery gives back every file of the take byte for byte.
+    // A real process dies (SIGKILL) right after each journal record in turn; the next run's recovery gives back every
+    // file of the take byte for byte.
     void processKilledAtEachJournalRecord()
     {
         bool completed = false;
@@ -318,8 +318,8 @@ private slots:
         }
         QVERIFY(completed);
     }
-    // What the command line's rows leave out: the scene, take and timecode of a take, the
-    // sources with their timecodes in the CSV report, and why a source was excluded.
+    // What the command line's rows leave out: the scene, take and timecode of a take, the sources with their
+    // timecodes in the CSV report, and why a source was excluded.
     void reportRows()
     {
         Day day;
@@ -334,8 +334,8 @@ private slots:
                  QStringLiteral("AA0003,12A,3,10:00:18:00,3,create,,gaps,planned,A_0002.WAV 0-16000 from 64000 at "
                                 "10:00:18:00; A_0003.WAV 56000-96000 from 0 at 10:00:25:00,16000-56000,"));
     }
-    // A journal this program did not write (or one cut short by a crash): names outside its folder
-    // and damaged files are refused whole, a record cut short ends it.
+    // A journal this program did not write (or one cut short by a crash): names outside its folder and damaged files
+    // are refused whole, a record cut short ends it.
     void journalsFromElsewhere_data()
     {
         columns<QByteArray, QByteArray, QByteArray, bool>({"journal", "fileBefore", "fileAfter", "rolledBack"});

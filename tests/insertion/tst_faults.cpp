@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Failing disks and renames, read-only folders, shrinking sources, cancels, stale temporaries, takes other tools
-// wrote: the user is told which file, every file keeps its bytes or stays whole, no half-written file has a track name.
+// wrote: the user is told which file, every file keeps its bytes or stays whole, no half-written file has a track
+// name.
 
 #include "InsertionFixtures.h"
 
@@ -77,8 +78,8 @@ RecorderFileSpec mixedSpec(int n, bool sameSize = true)
     return s;
 }
 
-// Chunks as a standard RIFF reader sees them: a pad byte after an odd body
-// when the next bytes do not start a chunk name; the body of the last `id`.
+// Chunks as a standard RIFF reader sees them: a pad byte after an odd body when the next bytes do not start a chunk
+// name; the body of the last `id`.
 QByteArray chunkBody(const QByteArray& file, const QByteArray& id)
 {
     auto printable = [&](qint64 at) {
@@ -97,8 +98,8 @@ QByteArray chunkBody(const QByteArray& file, const QByteArray& id)
 
 QString file(const QString& target, int n) { return target + QStringLiteral("/AA0001_%1.WAV").arg(n, 2, 10, QLatin1Char('0')); }
 
-// Why the file at `path` is not a whole file of 9600 samples from 10:00:00 that our
-// reader takes (and ffprobe and sox, when asked), or nothing.
+// Why the file at `path` is not a whole file of 9600 samples from 10:00:00 that our reader takes (and ffprobe and
+// sox, when asked), or nothing.
 QString notWhole(const QString& path, const QByteArray& data, int totalFiles = 0)
 {
     const QByteArray bytes = readFile(path);
@@ -150,8 +151,8 @@ class TestFaults : public QObject
 {
     Q_OBJECT
 private slots:
-    // A dry run counts the writes to the new file (or to the other files in the update pass of a mixed take);
-    // each row makes one of them store half (a full disk) or fail (an I/O error).
+    // A dry run counts the writes to the new file (or to the other files in the update pass of a mixed take); each
+    // row makes one of them store half (a full disk) or fail (an I/O error).
     void everyWriteMayFail_data()
     {
         columns<bool, int, bool>({"newFile", "failAt", "ioError"});
@@ -211,8 +212,8 @@ private slots:
             QCOMPARE(sha1Folder(target), before);
             return;
         }
-        // The track was made or hidden, but a file of the take kept its old iXML: the run did not do
-        // what was asked and says which file; every file stays whole, one that could not be opened untouched.
+        // The track was made or hidden, but a file of the take kept its old iXML: the run did not do what was asked
+        // and says which file; every file stays whole, one that could not be opened untouched.
         QCOMPARE(r.createdFiles + r.hiddenFiles, QStringList{hide ? QStringLiteral("AA0001_04.DEL1") : QStringLiteral("AA0001_06.WAV")});
         QVERIFY(relay.count() > 0);
         for (int n = 1; n <= kTracks + 1; ++n) {
@@ -286,8 +287,8 @@ private slots:
         before.remove(QStringLiteral("AA0001_03.WAV"));
         QCOMPARE(after, before);
     }
-    // A run removes temporaries of ended runs (older fixed name or a unique one), not one a running writer locks
-    // nor another track's; the new file is not world-writable.
+    // A run removes temporaries of ended runs (older fixed name or a unique one), not one a running writer locks nor
+    // another track's; the new file is not world-writable.
     void staleTemporariesGoAndTheNewFileIsPrivate()
     {
         FaultProject p;

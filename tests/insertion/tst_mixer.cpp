@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// The mono track engine: sample-exact segments across its blocks and I/O runs
-// (its reader thread), header fields, peaks and filler of the new file (the
-// whole bytes: tst_golden), sources of other recorders (written by sox and
+// The mono track engine: sample-exact segments across its blocks and I/O runs (its reader thread), header fields,
+// peaks and filler of the new file (the whole bytes: tst_golden), sources of other recorders (written by sox and
 // ffmpeg, RF64 past 4 GB), and the checks that keep it from writing anything.
 
 #include "InsertionFixtures.h"
@@ -78,15 +77,13 @@ class TestMixer : public QObject
 {
     Q_OBJECT
 private slots:
-    // The engine on a take (16 bits, 4800 samples from 10:00:00 unless the row
-    // says otherwise: bits, frames, rate, files=N written like the recorder or
-    // slots=a,b with their own UMIDs, nofilm, list=N after the audio, ondesize, ref, umid,
-    // id, trackname) and a source placed `at` samples from the take's start
-    // (frames, rate, bits, channels, nobext, tag, cut, missing, ds64, name, peak).
-    // Refused: exactly these messages, the folder as it was. Written: the zeros,
-    // the source's overlap, zeros, whatever the 15120-byte blocks (7560 frames at
-    // 16 bits, 5040 at 24) and the 1 MiB I/O runs, as long as the reference, one
-    // progress report per block; then the facts the row names, "|"-separated.
+    // The engine on a take (16 bits, 4800 samples from 10:00:00 unless the row says otherwise: bits, frames, rate,
+    // files=N written like the recorder or slots=a,b with their own UMIDs, nofilm, list=N after the audio, ondesize,
+    // ref, umid, id, trackname) and a source placed `at` samples from the take's start (frames, rate, bits, channels,
+    // nobext, tag, cut, missing, ds64, name, peak). Refused: exactly these messages, the folder as it was. Written:
+    // the zeros, the source's overlap, zeros, whatever the 15120-byte blocks (7560 frames at 16 bits, 5040 at 24) and
+    // the 1 MiB I/O runs, as long as the reference, one progress report per block; then the facts the row names,
+    // "|"-separated.
     void engine_data()
     {
         columns<QString, QString, int, QString>({"take", "source", "track", "expected"});
@@ -118,8 +115,8 @@ private slots:
         row("LIST after data: filler", "list=1000", "name=Mic1.wav", 2, "chunks=bext,fmt ,film,vlta,data,ond2,iXML,sonl|sonl=Mic1.wav+992z|film=Mic1.wav");
         row("source name of 255 characters", "list=300 frames=480", "name=" + QString(251, QLatin1Char('n')) + ".wav", 2,
             "sonl=+300z|film=" + QString(251, QLatin1Char('n')) + ".wav");
-        // The header comes from the take's first file (track 2 when only 2 and 3 exist); the recorder's
-        // originator reference and UMID byte 31 carry the new track's index, another maker's reference is kept.
+        // The header comes from the take's first file (track 2 when only 2 and 3 exist); the recorder's originator
+        // reference and UMID byte 31 carry the new track's index, another maker's reference is kept.
         const QString vel = QStringLiteral("ref=VELPAV0000000000000000000000000A umid=5 files=5");
         row("VEL, track index 2", vel, "", 3, "orig=VELPAV00000000000000000000000003|umid=" + QString::fromLatin1(QByteArray(31, '5').toHex()) + "02");
         row("VEL, track index 0", vel, "", 1, "orig=VELPAV00000000000000000000000001|umid=" + QString::fromLatin1(QByteArray(31, '5').toHex()) + "00");
@@ -253,8 +250,8 @@ private slots:
         QCOMPARE(facts.join(QLatin1Char('|')), expected);
     }
 
-    // Texts a caller gives replace the stored ones (cut to their widths); a frame-rate code gives
-    // the speed when none is stored; no Description, nothing done.
+    // Texts a caller gives replace the stored ones (cut to their widths); a frame-rate code gives the speed when none
+    // is stored; no Description, nothing done.
     void rewriteWithGivenTexts()
     {
         QSoundMixer::RewriteBextDescriptor(nullptr, "SC", nullptr, nullptr, nullptr, nullptr, nullptr, 0, "");
@@ -286,8 +283,8 @@ private slots:
         QTest::newRow("three channels, the third") << ff.arg(three, QStringLiteral("pcm_s24le")) << 24 << 3;
         QTest::newRow("sox stereo 16-bit, the second, into 24 bits") << sox << 24 << 2;
     }
-    // Take 09:59:59.98 .. +10000 samples, the source from 10:00:00 (a bext added to sox's):
-    // 1000 samples of silence, then the source's first 9000 samples converted.
+    // Take 09:59:59.98 .. +10000 samples, the source from 10:00:00 (a bext added to sox's): 1000 samples of silence,
+    // then the source's first 9000 samples converted.
     void createFromEveryFormat()
     {
         QFETCH(QString, command); QFETCH(int, takeBits); QFETCH(int, channel);
@@ -327,8 +324,8 @@ private slots:
                  clipped > 0);
         QCOMPARE(r.messages.isEmpty(), clipped == 0);
     }
-    // A sparse RF64 source of more than 4 GB from our writer: the take lies past
-    // the first 4 GB of its data, found through ds64, read at its 64-bit offset.
+    // A sparse RF64 source of more than 4 GB from our writer: the take lies past the first 4 GB of its data, found
+    // through ds64, read at its 64-bit offset.
     void rf64PastFourGigabytes()
     {
         QTemporaryDir dir;

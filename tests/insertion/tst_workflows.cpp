@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// Create, hide and restore workflows and the update pass that makes every file
-// of a take agree again; the action log; `sonalign-cli restore` and every
-// command's help.
+// Create, hide and restore workflows and the update pass that makes every file of a take agree again; the action log;
+// `sonalign-cli restore` and every command's help.
 
 #include "InsertionFixtures.h"
 
@@ -18,8 +17,8 @@ namespace {
 
 const QStringList kOne{QStringLiteral("AA0001")}, kTwo{QStringLiteral("AA0001"), QStringLiteral("AA0002")};
 
-// VELTA_PAVANE/ALL_TRK_NAME of a file: "INDICE:NAME/ACTIVE/IN_GRID/PAN_POT" of
-// the entries asked for, texts trimmed, after the number of entries.
+// VELTA_PAVANE/ALL_TRK_NAME of a file: "INDICE:NAME/ACTIVE/IN_GRID/PAN_POT" of the entries asked for, texts trimmed,
+// after the number of entries.
 QString allTracks(const QString& path, const QList<int>& indices)
 {
     QDomDocument d;
@@ -83,12 +82,11 @@ private slots:
         m_data.reset(new QTemporaryDir);
         qputenv("XDG_DATA_HOME", m_data->path().toUtf8());
     }
-    // Scenarios on takes of four named, panned tracks: the steps run in turn
-    // ("create|hide|restore TRACK IDS [NAME|_|-|nosource|empty]", "rm|write FILE",
-    // "cp FROM TO", "poly", "wait"); each workflow step leaves "verb track: result
-    // files | title: message (kind)" in the trace; the folder ends as `listing`:
-    // file=origin (the file whose chunks but the iXML it holds, or "new:" and its
-    // track name)/TOTAL_FILES, then the track table of the first file; or "unchanged", byte for byte.
+    // Scenarios on takes of four named, panned tracks: the steps run in turn ("create|hide|restore TRACK IDS
+    // [NAME|_|-|nosource|empty]", "rm|write FILE", "cp FROM TO", "poly", "wait"); each workflow step leaves "verb
+    // track: result files | title: message (kind)" in the trace; the folder ends as `listing`: file=origin (the file
+    // whose chunks but the iXML it holds, or "new:" and its track name)/TOTAL_FILES, then the track table of the
+    // first file; or "unchanged", byte for byte.
     void scenarios_data()
     {
         columns<QStringList, QString, QString, QString>({"takes", "steps", "trace", "listing"});
@@ -232,8 +230,8 @@ private slots:
         QCOMPARE(QStringLiteral("%1 %2 ").arg(relay.count()).arg(relay.kind(0)) + relay.title(0) + relay.text(0).section(QLatin1Char('\n'), -1),
                  QStringLiteral("1 2 ActionLog::Append()The action log cannot be written; the work itself goes on."));
     }
-    // `sonalign-cli restore` and the help of every command: exit code, and the
-    // whole stdout and stderr against patterns (`lit` for literal text).
+    // `sonalign-cli restore` and the help of every command: exit code, and the whole stdout and stderr against
+    // patterns (`lit` for literal text).
     void commandLine_data()
     {
         columns<QStringList, bool, int, QString, QString>({"args", "hideFirst", "exitCode", "out", "err"});   // %T = the take folder
