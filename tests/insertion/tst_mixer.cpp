@@ -266,36 +266,20 @@ private slots:
         QCOMPARE(speeds.replaceInStrings(QRegularExpression(QStringLiteral("^.*aSPEED=|\r\naTAG=.*$"), QRegularExpression::DotMatchesEverythingOption), QString()),
                  QStringList({"023.980-ND", "029.970-DF", "029.970-ND", "025.000-ND"}));
     }
-    // Sources written by ffmpeg and sox (their reading: tst_source_conversion), one per conversion path of the engine.
-    void createFromEveryFormat_data()
+    // One conversion end to end (the formats: tst_source_conversion): channel 3 of a three-channel 32-bit float file
+    // that ffmpeg writes, loud enough to clip, into a 24-bit take of 09:59:59.98 .. +10000 samples: 1000 samples of
+    // silence, then the source's first 9000 samples converted, and where clipping first happened.
+    void createFromAnotherFormat()
     {
-        // channel: 1-based; 0 = mono source
-        columns<QString, int, int>({"command", "takeBits", "channel"});
-        const QString ff = QStringLiteral("ffmpeg -f lavfi -i aevalsrc=%1:s=48000:d=0.25 -c:a %2 -write_bext 1 "
-                                          "-metadata time_reference=1728000000 %OUT");
-        const QString loud = QStringLiteral("1.3*sin(2*PI*440*t)"), sine = QStringLiteral("0.8*sin(2*PI*440*t)");
-        const QString three = QStringLiteral("0.5*sin(2*PI*440*t)|0.7*sin(2*PI*660*t)|-0.9*sin(2*PI*880*t)");
-        const QString sox = QStringLiteral("sox -n -r 48000 -c 2 -b 16 -e signed-integer %OUT synth 0.25 sine 440 sine 1000");
-        QTest::newRow("32-bit float into 24 bits, clipping") << ff.arg(loud, QStringLiteral("pcm_f32le")) << 24 << 0;
-        QTest::newRow("64-bit float into 16 bits") << ff.arg(loud, QStringLiteral("pcm_f64le")) << 16 << 0;
-        QTest::newRow("32-bit into 24 bits") << ff.arg(sine, QStringLiteral("pcm_s32le")) << 24 << 0;
-        QTest::newRow("8-bit unsigned into 16 bits") << ff.arg(sine, QStringLiteral("pcm_u8")) << 16 << 0;
-        QTest::newRow("three channels, the third") << ff.arg(three, QStringLiteral("pcm_s24le")) << 24 << 3;
-        QTest::newRow("sox stereo 16-bit, the second, into 24 bits") << sox << 24 << 2;
-    }
-    // Take 09:59:59.98 .. +10000 samples, the source from 10:00:00 (a bext added to sox's): 1000 samples of silence,
-    // then the source's first 9000 samples converted.
-    void createFromEveryFormat()
-    {
-        QFETCH(QString, command); QFETCH(int, takeBits); QFETCH(int, channel);
         if (!sources::haveTools())
             QSKIP("sox and ffmpeg are needed to write the sources");
+        const QString command = QStringLiteral("ffmpeg -f lavfi -i aevalsrc=0.5*sin(2*PI*440*t)|0.7*sin(2*PI*660*t)|-1.3*sin(2*PI*880*t)"
+                                               ":s=48000:d=0.25 -c:a pcm_f32le -write_bext 1 -metadata time_reference=1728000000 %OUT");
+        const int takeBits = 24, channel = 3;
         QTemporaryDir dir;
         const QString src = dir.path() + QStringLiteral("/source.wav"), folder = dir.path() + QStringLiteral("/take");
         QString error;
         QVERIFY2(sources::runTool(command, src, &error), qPrintable(error));
-        if (command.startsWith(QLatin1String("sox")))
-            QVERIFY(writeFile(src, sources::withBext(readFile(src), kTen)));
         const sources::RawWav raw = sources::parseWav(readFile(src));
         QVERIFY(raw.dataSize >= 9000ull * raw.channels * (raw.bits / 8));
         const RecorderFileSpec take = spec(k48k, quint16(takeBits), 10000, kTen - 1000);
@@ -308,7 +292,7 @@ private slots:
         quint64 clipped = 0, firstClipped = 0;
         for (quint64 i = 0; i < 9000; ++i) {
             bool isFloat = false;
-            const double v = sources::sampleAt(raw, i, std::max(channel, 1) - 1, &isFloat);
+            const double v = sources::sampleAt(raw, i, channel - 1, &isFloat);
             const sources::Expected e = sources::expectedSample(v, isFloat, raw.bits, takeBits);
             sources::appendSample(expected, e.value, takeBits);
             if (e.clipped && clipped++ == 0)
@@ -317,12 +301,11 @@ private slots:
         QVERIFY(body(r.made, "data") == expected);
         QCOMPARE(body(r.made, "fmt ").mid(12, 4), body(readFile(folder + QStringLiteral("/AA0001_01.WAV")), "fmt ").mid(12, 4));   // block align, depth of the take
         // Clipping is reported with where it first happened (25 fps timecode); no NaN here.
-        QVERIFY(clipped > 0 || !QByteArray(QTest::currentDataTag()).contains("clipping"));
+        QVERIFY(clipped > 0);
         const QTime first = QTime(0, 0).addMSecs(int((kTen + firstClipped) * 1000 / k48k));
-        QCOMPARE(r.messages.contains(QStringLiteral("to %1-bit: %2 sample(s) clipped (first at %3:%4), 0 NaN or infinite sample(s) set to 0.")
+        QVERIFY2(r.messages.contains(QStringLiteral("to %1-bit: %2 sample(s) clipped (first at %3:%4), 0 NaN or infinite sample(s) set to 0.")
                                          .arg(takeBits).arg(clipped).arg(first.toString(QStringLiteral("HH:mm:ss"))).arg(first.msec() / 40, 2, 10, QLatin1Char('0'))),
-                 clipped > 0);
-        QCOMPARE(r.messages.isEmpty(), clipped == 0);
+                 qPrintable(r.messages));
     }
     // A sparse RF64 source of more than 4 GB from our writer: the take lies past the first 4 GB of its data, found
     // through ds64, read at its 64-bit offset.
