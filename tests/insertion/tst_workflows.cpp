@@ -90,9 +90,6 @@ private slots:
     void scenarios_data()
     {
         columns<QStringList, QString, QString, QString>({"takes", "steps", "trace", "listing"});
-        QTest::newRow("create track 5") << kOne << "create 5 AA0001"
-            << "create 5: ok AA0001_05.WAV"
-            << "AA0001_01.WAV=t1/5 AA0001_02.WAV=t2/5 AA0001_03.WAV=t3/5 AA0001_04.WAV=t4/5 AA0001_05.WAV=new:Boom/5 | 24 0:Mix/YES/YES/0 1:Boom/YES/YES/-20 2:Lav A/YES/YES/35 3:Lav B/YES/YES/0 4:Boom/YES//0,0";
         QTest::newRow("no name entry: SONALIGN and the position in the list") << kTwo << "create 5 AA0002,AA0001 -"
             << "create 5: ok AA0002_05.WAV,AA0001_05.WAV"
             << "AA0001_01.WAV=t1/5 AA0001_02.WAV=t2/5 AA0001_03.WAV=t3/5 AA0001_04.WAV=t4/5 AA0001_05.WAV=new:SONALIGN 1/5 AA0002_01.WAV=t1/5 AA0002_02.WAV=t2/5 AA0002_03.WAV=t3/5 AA0002_04.WAV=t4/5 AA0002_05.WAV=new:SONALIGN 0/5 | 24 0:Mix/YES/YES/0 1:Boom/YES/YES/-20 2:Lav A/YES/YES/35 3:Lav B/YES/YES/0 4:SONALIGN 1/YES//0,0";
