@@ -17,6 +17,7 @@
 #include <QTemporaryDir>
 #include <QtEndian>
 
+#include <algorithm>
 #include <functional>
 #include <tuple>
 
@@ -33,12 +34,19 @@ struct Chunk
     quint32 size = 0;
 };
 
-// Walks the chunks the way RIFF readers do, without trusting our reader.
+// Walks the chunks the way RIFF readers do, without trusting our reader: a pad byte follows an odd body when the
+// next bytes do not start a chunk name and the byte after does.
 inline QList<Chunk> walk(const QByteArray& file)
 {
+    auto name = [&file](qint64 at) {
+        return at + 4 <= file.size() && std::all_of(file.begin() + at, file.begin() + at + 4, [](char c) { return c >= 0x20 && c <= 0x7e; });
+    };
     QList<Chunk> chunks;
-    for (qint64 pos = 12; pos + 8 <= file.size(); pos += 8 + qint64(chunks.last().size))
+    for (qint64 pos = 12; pos + 8 <= file.size();) {
         chunks << Chunk{file.mid(int(pos), 4), pos, u32At(file, pos + 4)};
+        pos += 8 + qint64(chunks.last().size);
+        pos += (chunks.last().size & 1u) && !name(pos) && name(pos + 1) ? 1 : 0;
+    }
     return chunks;
 }
 

@@ -78,24 +78,6 @@ RecorderFileSpec mixedSpec(int n, bool sameSize = true)
     return s;
 }
 
-// Chunks as a standard RIFF reader sees them: a pad byte after an odd body when the next bytes do not start a chunk
-// name; the body of the last `id`.
-QByteArray chunkBody(const QByteArray& file, const QByteArray& id)
-{
-    auto printable = [&](qint64 at) {
-        return at + 4 <= file.size() && std::all_of(file.begin() + at, file.begin() + at + 4, [](char c) { return c >= 0x20 && c <= 0x7e; });
-    };
-    QByteArray found;
-    for (qint64 pos = 12; pos + 8 <= file.size();) {
-        const quint32 size = u32At(file, pos + 4);
-        if (file.mid(int(pos), 4) == id)
-            found = file.mid(int(pos + 8), int(size));
-        pos += 8 + qint64(size);
-        pos += (size & 1u) && !printable(pos) && printable(pos + 1) ? 1 : 0;
-    }
-    return found;
-}
-
 QString file(const QString& target, int n) { return target + QStringLiteral("/AA0001_%1.WAV").arg(n, 2, 10, QLatin1Char('0')); }
 
 // Why the file at `path` is not a whole file of 9600 samples from 10:00:00 that our reader takes (and ffprobe and
@@ -104,7 +86,7 @@ QString notWhole(const QString& path, const QByteArray& data, int totalFiles = 0
 {
     const QByteArray bytes = readFile(path);
     QSoundFile sf;
-    if (u32At(bytes, 4) + 8u != quint32(bytes.size()) || (!data.isEmpty() && chunkBody(bytes, "data") != data))
+    if (u32At(bytes, 4) + 8u != quint32(bytes.size()) || (!data.isEmpty() && body(bytes, "data") != data))
         return path + QStringLiteral(": RIFF size or audio changed");
     if (!sf.Open(path, 0) || !sf.ReadChunks(false, false) || !sf.GetiXMLFileInfos() || sf.GetDataSize() != 9600u * 3)
         return path + QStringLiteral(": our reader refuses it");
@@ -113,9 +95,9 @@ QString notWhole(const QString& path, const QByteArray& data, int totalFiles = 0
     const auto probe = testsupport::run(QStringLiteral("ffprobe"), QStringLiteral("-v error -show_entries format_tags=time_reference:stream=duration_ts -of default=noprint_wrappers=1 %1").arg(path).split(QLatin1Char(' ')));
     if (probe.exitCode != 0 || !probe.err.isEmpty() || probe.out != "duration_ts=9600\nTAG:time_reference=1728000000\n")
         return path + QStringLiteral(": ffprobe: ") + QString::fromUtf8(probe.out + probe.err);
-    if (testsupport::run(QStringLiteral("sox"), QStringLiteral("%1 -t raw -e signed-integer -b 24 -L -").arg(path).split(QLatin1Char(' '))).out != chunkBody(bytes, "data"))
+    if (testsupport::run(QStringLiteral("sox"), QStringLiteral("%1 -t raw -e signed-integer -b 24 -L -").arg(path).split(QLatin1Char(' '))).out != body(bytes, "data"))
         return path + QStringLiteral(": sox reads other samples");
-    const QString total = xmlValue(QString::fromUtf8(chunkBody(bytes, "iXML")).trimmed(), QStringLiteral("FILE_SET/TOTAL_FILES"));
+    const QString total = xmlValue(QString::fromUtf8(body(bytes, "iXML")).trimmed(), QStringLiteral("FILE_SET/TOTAL_FILES"));
     return total == QString::number(totalFiles) ? QString() : path + QStringLiteral(": TOTAL_FILES ") + total;
 }
 
@@ -194,7 +176,7 @@ private slots:
         const QMap<QString, QByteArray> before = sha1Folder(target);
         QByteArrayList data{QByteArray()};
         for (int n = 1; n <= kTracks; ++n)
-            data << chunkBody(readFile(file(target, n)), "data");
+            data << body(readFile(file(target, n)), "data");
         const bool hide = failAt == 0 && ioError;
         Relay relay;
         WorkflowResult r;
