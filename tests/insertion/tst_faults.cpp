@@ -33,14 +33,6 @@ struct FaultProject : Project
         s.extraAfter << ExtraChunk{"LIST", QByteArray(500, 'x'), false, 0};
         return s;
     }
-    WorkflowResult create(bool* keepGoing = nullptr, std::function<void(qint64)> progress = [](qint64) {}) const
-    {
-        CreateTrackRequest r;
-        std::tie(r.targetFolder, r.sourcePath, r.trackIndex, r.fileIds, r.keepGoing) = std::make_tuple(target, source, 2, QStringList{QStringLiteral("AA0001")}, keepGoing);
-        CreateTrackWorkflow w;
-        QObject::connect(&w, &CreateTrackWorkflow::signal_ProgressSize, progress);
-        return w.Run(r);
-    }
 };
 
 // A short document in a chunk just big enough for it (even-sized for other readers).
@@ -147,7 +139,7 @@ private slots:
                 Relay relay;
                 const QString mixed = writeMixedTake(dir.path());
                 const QString source = dir.path() + QStringLiteral("/BOOM.WAV");
-                const WorkflowResult r = newFile ? p.create() : createTrack(mixed, source, kTracks + 1, {QStringLiteral("AA0001")});
+                const WorkflowResult r = newFile ? p.create(3) : createTrack(mixed, source, kTracks + 1, {QStringLiteral("AA0001")});
                 QVERIFY2(r.success, qPrintable(relay.all()));
                 total = newFile ? faults.newFileWrites : faults.otherWrites;
                 // Every file of the mixed take, the new one too, is of one size and read by our reader, ffprobe and sox.
@@ -184,7 +176,7 @@ private slots:
             Faults faults;
             faults.failWrite(failAt, ioError, newFile);
             faults.refuseOpen = failAt == 0 ? QStringLiteral("AA0001_02.WAV") : QString();
-            r = newFile ? p.create() : hide ? hideTrack(target, 4, {QStringLiteral("AA0001")})
+            r = newFile ? p.create(3) : hide ? hideTrack(target, 4, {QStringLiteral("AA0001")})
                                             : createTrack(target, dir.path() + QStringLiteral("/BOOM.WAV"), kTracks + 1, {QStringLiteral("AA0001")});
         }
         QVERIFY(!r.success);
@@ -208,8 +200,8 @@ private slots:
             QVERIFY2(relay.all().contains(file(target, 2) + QStringLiteral("\nUnable to open this file for writing") + (hide ? "" : ": its iXML chunk was not updated.")), qPrintable(relay.all()));
         }
     }
-    // A rename or an open refused, a read-only folder, a source cut to a third at the first progress report, a cancel
-    // at the 50th, the name taken before or while writing: these messages, every byte kept, the taken name its file.
+    // A rename or an open refused, a read-only folder, a source cut to a third at the new file's first write, a cancel
+    // at its second, the name taken before or while writing: these messages, every byte kept, the taken name its file.
     void failsAndChangesNothing_data()
     {
         // messages: %N = the new track, %S = the source, %F = AA0001_02.WAV, %T = the take folder; newTrack: what holds its name after
@@ -235,23 +227,22 @@ private slots:
         Faults faults;
         faults.refuseRename = fault == QLatin1String("rename") || fault == QLatin1String("hide");
         faults.refuseOpen = fault == QLatin1String("open") ? QStringLiteral(".partial") : QString();
-        faults.write = [&](const QString&, qint64 requested, int index) {   // another program, another user
+        bool goOn = true;
+        faults.write = [&](const QString&, qint64 requested, int index) {   // a source cut, a cancel, another program
+            if (index == 1 && fault == QLatin1String("shrink"))
+                QFile(p.source).resize(QFileInfo(p.source).size() / 3);
+            goOn = goOn && !(index == 2 && fault == QLatin1String("cancel"));
             return index == 1 && fault == QLatin1String("meanwhile") && !writeFile(p.track(3), "written meanwhile") ? -1 : requested;
         };
         const auto readable = QFile::ReadOwner | QFile::ExeOwner | QFile::ReadOther | QFile::ExeOther | QFile::ReadGroup | QFile::ExeGroup;
         QVERIFY(fault != QLatin1String("readonly") || (QFile::setPermissions(p.dir.path(), readable | QFile::WriteOwner) && QFile::setPermissions(p.target, readable)));
-        bool goOn = true;
-        int reports = 0;
         Relay relay;
         WorkflowResult r;
         {
             WithoutPrivileges unprivileged(fault == QLatin1String("readonly"));
             QVERIFY(fault != QLatin1String("readonly") || ::geteuid() != 0);
-            r = fault == QLatin1String("hide") ? hideTrack(p.target, 2, {QStringLiteral("AA0001")}) : p.create(&goOn, [&](qint64) {
-                if (++reports == 1 && fault == QLatin1String("shrink"))
-                    QFile(p.source).resize(QFileInfo(p.source).size() / 3);
-                goOn = goOn && !(reports == 50 && fault == QLatin1String("cancel"));
-            });
+            r = fault == QLatin1String("hide") ? hideTrack(p.target, 2, {QStringLiteral("AA0001")})
+                                               : createTrack(p.target, p.source, 3, {QStringLiteral("AA0001")}, QStringLiteral("Boom"), &goOn);
         }
         QFile::setPermissions(p.target, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
         QVERIFY(!r.success);
@@ -260,8 +251,6 @@ private slots:
                  messages.replace(QLatin1String("%N"), p.track(3)).replace(QLatin1String("%S"), p.source).replace(QLatin1String("%F"), p.track(2)).replace(QLatin1String("%T"), p.target));
         if (fault == QLatin1String("open"))
             QCOMPARE(relay.kind(0), 1);
-        if (fault == QLatin1String("cancel"))
-            QCOMPARE(reports, 50);
         QTEST(readFile(p.track(3)), "newTrack");
         QCOMPARE(partialFiles(p.target), QStringList());
         QMap<QString, QByteArray> after = sha1Folder(p.target);
@@ -282,7 +271,7 @@ private slots:
         QVERIFY(fd >= 0 && ::flock(fd, LOCK_EX) == 0);
         const mode_t old = ::umask(027);
         Relay relay;
-        const bool ok = p.create().success;
+        const bool ok = p.create(3).success;
         ::umask(old);
         ::close(fd);
         QVERIFY2(ok, qPrintable(relay.all()));
