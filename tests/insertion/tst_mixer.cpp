@@ -264,8 +264,11 @@ private slots:
         QTest::newRow("64-bit float into 16 bits") << ff.arg(loud, QStringLiteral("pcm_f64le")) << 16 << 1;
         QTest::newRow("32-bit into 24 bits") << ff.arg(sine, QStringLiteral("pcm_s32le")) << 24 << 1;
         QTest::newRow("8-bit unsigned into 16 bits") << ff.arg(sine, QStringLiteral("pcm_u8")) << 16 << 1;
-        QTest::newRow("sox stereo 16-bit, the second, into 24 bits")
-            << QStringLiteral("sox -n -r 48000 -c 2 -b 16 -e signed-integer %OUT synth 0.25 sine 440 sine 1000") << 24 << 2;
+        QTest::newRow("three 24-bit channels, the first, into 16 bits") << ff.arg(three, QStringLiteral("pcm_s24le")) << 16 << 1;
+        const QString sox = QStringLiteral("sox -n -r 48000 -c %1 -b %2 -e %3 %OUT synth 0.25 sine 440 sine 1000");
+        QTest::newRow("sox stereo 16-bit, the second") << sox.arg(2).arg(16).arg(QStringLiteral("signed-integer")) << 16 << 2;
+        QTest::newRow("sox 16-bit into 24 bits") << sox.arg(1).arg(16).arg(QStringLiteral("signed-integer")) << 24 << 1;
+        QTest::newRow("sox 32-bit float into 16 bits") << sox.arg(1).arg(32).arg(QStringLiteral("floating-point")) << 16 << 1;
     }
     // Take 09:59:59.98 .. +10000 samples, the source from 10:00:00 (a bext added to sox's): 1000 samples of silence,
     // then the source's first 9000 samples converted, and where clipping first happened.
