@@ -38,7 +38,8 @@ struct Day
     void addSourceFrames(const QString& name, quint64 startFrame, quint32 frames, quint32 rate = kDayRate, quint16 channels = 1)
     {
         seeds.insert(name, 100 + quint32(seeds.size()));
-        QVERIFY(writeSource(source + QLatin1Char('/') + name, rate, 16, frames, 10 * kHour * rate + startFrame, seeds.value(name), channels));
+        const quint64 start = 10 * kHour * rate + startFrame;
+        QVERIFY(writeSource(source + QLatin1Char('/') + name, rate, 16, frames, start, seeds.value(name), channels));
     }
     void addTake(const QString& root, double startSec, double seconds, const QList<int>& tracks = {1, 2})
     {

@@ -39,7 +39,8 @@ struct Chunk
 inline QList<Chunk> walk(const QByteArray& file)
 {
     auto name = [&file](qint64 at) {
-        return at + 4 <= file.size() && std::all_of(file.begin() + at, file.begin() + at + 4, [](char c) { return c >= 0x20 && c <= 0x7e; });
+        auto printable = [](char c) { return c >= 0x20 && c <= 0x7e; };
+        return at + 4 <= file.size() && std::all_of(file.begin() + at, file.begin() + at + 4, printable);
     };
     QList<Chunk> chunks;
     for (qint64 pos = 12; pos + 8 <= file.size();) {

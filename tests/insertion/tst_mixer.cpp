@@ -128,7 +128,8 @@ private slots:
                 QStringLiteral("onde=100,0,%1,0,0").arg(std::get<3>(p)));
         // A take of 5 h 1 min (at 1 kHz to stay small): the overview holds five hours of points, the source's second at
         // 2 h; the listing shows its length.
-        row("longer than five hours", "rate=1000 frames=18060000 ondesize=190004", "at=7200000 frames=1000", 2, "lit=72000-72009/180000|length=05:01:00");
+        row("longer than five hours", "rate=1000 frames=18060000 ondesize=190004", "at=7200000 frames=1000", 2,
+            "lit=72000-72009/180000|length=05:01:00");
         // The iXML keeps a long name whole; the Description gets what fits with the type line after it: 122 bytes, at a character boundary.
         const QString name = QString(60, QLatin1Char('a')) + QString(60, QChar(0x00e9));
         row("long track name", "frames=480 trackname=" + name, "", 12, "ixmlname=" + name + "|trk=" + QString::fromUtf8(name.toUtf8().left(122)) + "|desc=aNOTE=good\r\naTYP=mono \r\n");
