@@ -1,8 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-// A generated shooting day for the conform tests: split source files of a
-// second recorder against takes of two tracks.
+// A generated shooting day for the conform tests.
 
 #include "ConformPlan.h"
 #include "InsertionFixtures.h"
@@ -17,8 +16,8 @@ namespace fixtures {
 constexpr quint32 kDayRate = 8000;
 constexpr quint64 kT0 = 10 * kHour * kDayRate;   // 10:00:00
 
-// A day: sources (a boom recorder that splits its files) against takes of
-// two tracks, all 8 kHz 16-bit; seconds are counted from 10:00:00.
+// A day: sources (a boom recorder that splits its files) against takes of two tracks, all 8 kHz 16-bit; seconds are
+// counted from 10:00:00.
 struct Day
 {
     QTemporaryDir dir;
@@ -33,15 +32,14 @@ struct Day
     }
     void addSource(const QString& name, double startSec, double seconds, quint32 rate = kDayRate, quint16 channels = 1)
     {
-        seeds.insert(name, 100 + quint32(seeds.size()));
-        QVERIFY(writeSource(source + QLatin1Char('/') + name, rate, 16, quint32(seconds * rate),
-                            quint64(10 * kHour * rate + startSec * rate), seeds.value(name), channels));
+        addSourceFrames(name, quint64(startSec * rate), quint32(seconds * rate), rate, channels);
     }
-    // The same in frames from 10:00:00 at the day's rate.
-    void addSourceFrames(const QString& name, quint64 startFrame, quint32 frames)
+    // The same in frames from 10:00:00.
+    void addSourceFrames(const QString& name, quint64 startFrame, quint32 frames, quint32 rate = kDayRate, quint16 channels = 1)
     {
         seeds.insert(name, 100 + quint32(seeds.size()));
-        QVERIFY(writeSource(source + QLatin1Char('/') + name, kDayRate, 16, frames, kT0 + startFrame, seeds.value(name)));
+        const quint64 start = 10 * kHour * rate + startFrame;
+        QVERIFY(writeSource(source + QLatin1Char('/') + name, rate, 16, frames, start, seeds.value(name), channels));
     }
     void addTake(const QString& root, double startSec, double seconds, const QList<int>& tracks = {1, 2})
     {

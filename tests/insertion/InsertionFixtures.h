@@ -1,9 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-// Fixtures of the track insertion tests: recorder-like takes and sources built
-// in code, an independent RIFF walk to look at what the engine wrote, a fault
-// injecting disk and a relay that records messages.
+// Takes and sources built in code, an independent RIFF walk, a fault-injecting disk and a recording relay.
 
 #include "FileWriteSeam.h"
 #include "RecorderFileWriter.h"
@@ -19,6 +17,7 @@
 #include <QTemporaryDir>
 #include <QtEndian>
 
+#include <algorithm>
 #include <functional>
 #include <tuple>
 
@@ -35,12 +34,20 @@ struct Chunk
     quint32 size = 0;
 };
 
-// Walks the chunks the way RIFF readers do, without trusting our reader.
+// Walks the chunks the way RIFF readers do, without trusting our reader: a pad byte follows an odd body when the
+// next bytes do not start a chunk name and the byte after does.
 inline QList<Chunk> walk(const QByteArray& file)
 {
+    auto name = [&file](qint64 at) {
+        auto printable = [](char c) { return c >= 0x20 && c <= 0x7e; };
+        return at + 4 <= file.size() && std::all_of(file.begin() + at, file.begin() + at + 4, printable);
+    };
     QList<Chunk> chunks;
-    for (qint64 pos = 12; pos + 8 <= file.size(); pos += 8 + qint64(chunks.last().size))
+    for (qint64 pos = 12; pos + 8 <= file.size();) {
         chunks << Chunk{file.mid(int(pos), 4), pos, u32At(file, pos + 4)};
+        pos += 8 + qint64(chunks.last().size);
+        pos += (chunks.last().size & 1u) && !name(pos) && name(pos + 1) ? 1 : 0;
+    }
     return chunks;
 }
 
@@ -175,10 +182,8 @@ struct Cli
     testsupport::ProcessResult operator()(const QStringList& args) { return testsupport::run(testsupport::cliPath(), args, 120000, cliEnv(home.path())); }
 };
 
-// A disk for the fault-injection tests, installed for its lifetime: `write`
-// returns what the disk stores of a write (counted apart for the new track's
-// temporary file and for the other files), opens of paths ending with
-// `refuseOpen` fail, and so do renames when `refuseRename` is set.
+// A disk installed for its lifetime: `write` returns what it stores of a write (the new track's temporary file
+// counted apart), opens of paths ending with `refuseOpen` fail, and so do renames when `refuseRename` is set.
 class Faults : public FileWriteSeam::Injector
 {
 public:
@@ -229,7 +234,7 @@ public:
 
 } // namespace fixtures
 
-// Builders of this folder's tests only (apart, so that no name meets one of another folder).
+// Builders of this folder's tests only (apart, so that no name meets one of another folder's).
 namespace ins {
 using namespace fixtures;
 
@@ -252,13 +257,6 @@ inline QString chunkIds(const QByteArray& file)
     return ids.join(QLatin1Char(','));
 }
 
-// A file of another recorder: bext with a time reference, no iXML, film, vlta or onde.
-inline RecorderFileSpec sourceSpec(RecorderFileSpec s)
-{
-    s.withIxml = s.withFilm = s.withVlta = s.withOnde = false;
-    return s;
-}
-
 inline QString ixmlValue(const QString& path, const QString& key) { return xmlValue(ixmlText(path), key); }
 
 inline WorkflowResult restoreTrack(const QString& folder, int track, const QStringList& ids)
@@ -266,9 +264,8 @@ inline WorkflowResult restoreTrack(const QString& folder, int track, const QStri
     return RestoreTrackWorkflow().Run(RestoreTrackRequest{folder, track - 1, ids, {}});
 }
 
-// Takes of `tracks` mono files (48 kHz, 24 bits, 0.2 s from 10:00:00 unless
-// `base` says otherwise) in <tmp>/Day1, and a source BOOM.WAV of `srcFrames`
-// from `srcStart` samples after the take's start.
+// Takes of `tracks` mono files (48 kHz, 24 bits, 0.2 s from 10:00:00 unless `base` says otherwise) in <tmp>/Day1, and
+// a source BOOM.WAV of `srcFrames` from `srcStart` samples after the take's start.
 struct Project
 {
     QTemporaryDir dir;

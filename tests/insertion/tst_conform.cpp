@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// Conform of a generated shooting day: the plan and samples of every take, all
-// or nothing per take whatever fails; coverage classes and track-name files.
+// Conform of a generated shooting day: the plan and samples of every take, all or nothing per take whatever fails;
+// coverage classes and track-name files.
 
 #include "ConformFixtures.h"
 #include "SourceFiles.h"
@@ -37,17 +37,6 @@ QByteArray expectedAudio(const Day& day, const ConformPlan& plan, const ConformT
     return out + QByteArray(int((t.frames - at) * 2), '\0');
 }
 
-// The sums of a folder without the files of take `id`.
-QMap<QString, QByteArray> without(QMap<QString, QByteArray> sums, const QString& id)
-{
-    for (auto it = sums.begin(); it != sums.end();)
-        if (it.key().startsWith(id))
-            it = sums.erase(it);
-        else
-            ++it;
-    return sums;
-}
-
 // Journal records built here, with a CRC-32 of our own: type, length, payload, CRC of the three.
 QByteArray le(quint64 v, int n)
 {
@@ -68,8 +57,6 @@ QByteArray record(quint32 type, const QByteArray& payload)
     }
     return head + le(~c, 4);
 }
-
-qint64 tc(int h, int m, int s) { return (qint64(h) * 3600 + m * 60 + s) * 48000; }
 
 } // namespace
 
@@ -138,8 +125,8 @@ private slots:
         QCOMPARE(after.keys(), before.keys());
         QCOMPARE(relay.count(), 0);
     }
-    // The track a take gets; another depth is converted, one channel of several taken when
-    // the run names one, a mono source used whatever the channel, several left out without a choice.
+    // The track a take gets; another depth is converted, one channel of several taken when the run names one, a mono
+    // source used whatever the channel, several left out without a choice.
     void planOfOneTake_data()
     {
         columns<QList<int>, int, int, int, int, int, QString, QString>({"present", "track", "bits", "channels", "channel", "chosen", "reason", "excluded"});
@@ -147,7 +134,6 @@ private slots:
         for (int n = 1; n <= 24; ++n)
             all << n;
         const QList<int> two{1, 2};
-        QTest::newRow("next after two") << two << 0 << 16 << 1 << 0 << 3 << "" << "";
         QTest::newRow("next after the highest") << QList<int>{1, 2, 5} << 0 << 16 << 1 << 0 << 6 << "" << "";
         QTest::newRow("24 taken: lowest free") << all.mid(1) << 0 << 16 << 1 << 0 << 1 << "" << "";
         QTest::newRow("full") << all << 0 << 16 << 1 << 0 << 0 << "the take is full: all 24 tracks are present" << "";
@@ -185,8 +171,8 @@ private slots:
             QCOMPARE(sha1Folder(day.target), before);
         QCOMPARE(relay.count(), 0);
     }
-    // The engine moves 15120-byte blocks (7560 frames here) gathered into runs of
-    // about 1 MiB: a boundary between two sources or a gap may fall anywhere.
+    // The engine moves 15120-byte blocks (7560 frames here) gathered into runs of about 1 MiB: a boundary between two
+    // sources or a gap may fall anywhere.
     void sourceBoundariesAnywhereInTheBlocks_data()
     {
         // split: take frame where the first source ends; gap: frames of silence before the second
@@ -214,22 +200,6 @@ private slots:
         QVERIFY(data == expectedAudio(day, plan, plan.takes.at(0)));
         QCOMPARE(data.mid(int(split) * 2 - 2, 2), audio(day.seeds.value(QStringLiteral("A.WAV")), 1000 + split - 1, 1, 16));
     }
-    void singleSourceIsCreateByteForByte()
-    {
-        Day a, b;
-        for (Day* d : {&a, &b}) {
-            d->addSource(QStringLiteral("A_0001.WAV"), 0, 10);
-            d->addTake(QStringLiteral("AA0001"), 2, 6);
-            d->addTake(QStringLiteral("AA0002"), 7, 6);   // missing end
-        }
-        Relay relay;
-        ConformPlan plan = a.plan(3);
-        QVERIFY(ConformRun().Apply(plan));
-        QVERIFY(createTrack(b.target, b.source + QStringLiteral("/A_0001.WAV"), 3, {QStringLiteral("AA0001")}, QString()).success);
-        QVERIFY(createTrack(b.target, b.source + QStringLiteral("/A_0001.WAV"), 3, {QStringLiteral("AA0002")}, QString()).success);
-        QCOMPARE(sha1Folder(a.target).size(), 6);
-        QCOMPARE(sha1Folder(a.target), sha1Folder(b.target));
-    }
     void trackNameAndHeaderFromTheSourceFillingMost()
     {
         Day day;
@@ -251,8 +221,8 @@ private slots:
         std::tie(named.sourceFolder, named.targetFolder, named.track, named.trackName, named.hasTrackName) = std::make_tuple(day.source, day.target, 4, QStringLiteral("Lav"), true);
         QCOMPARE(BuildConformPlan(named).takes.at(0).trackName, QStringLiteral("Lav"));
     }
-    // A counting run gives the writes of a two-source take (new track, update pass, lengths); each row
-    // fails one, or every rename, or cancels the second take: each take is written whole or given back.
+    // A counting run gives the writes of a two-source take (new track, update pass, lengths); each row fails one, or
+    // every rename, or cancels the second take: each take is written whole or given back.
     void interruptedRunRestoresEachTake_data()
     {
         columns<int, QString>({"failAt", "results"});   // failAt: 0 = renames fail, -1 = cancelled
@@ -296,17 +266,19 @@ private slots:
         for (const ConformTake& t : plan.takes) {
             results << t.result;
             QCOMPARE(QFileInfo::exists(day.file(t.fileId + QStringLiteral("_03.WAV"))), t.result == QLatin1String("written"));
-            if (t.result == QLatin1String("written"))
-                std::tie(after, before) = std::make_tuple(without(after, t.fileId), without(before, t.fileId));
-            else if (t.result == QLatin1String("failed"))
+            if (t.result == QLatin1String("failed"))
                 QVERIFY2(relay.all().contains(t.fileId + QLatin1Char('\n')), qPrintable(relay.all()));
+            for (QMap<QString, QByteArray>* sums : {&before, &after})   // a written take's bytes: the plan tests
+                for (const QString& name : sums->keys())
+                    if (t.result == QLatin1String("written") && name.startsWith(t.fileId))
+                        sums->remove(name);
         }
         QTEST(results.join(QLatin1Char('|')), "results");
         QCOMPARE(after, before);
         QCOMPARE(plan.takes.at(2).reason, failAt == -1 ? QStringLiteral("the run was cancelled before this take") : QString());
     }
-    // A real process dies (SIGKILL) right after each journal record in turn;
-    // the next run's recovery gives back every file of the take byte for byte.
+    // A real process dies (SIGKILL) right after each journal record in turn; the next run's recovery gives back every
+    // file of the take byte for byte.
     void processKilledAtEachJournalRecord()
     {
         bool completed = false;
@@ -345,18 +317,15 @@ private slots:
         }
         QVERIFY(completed);
     }
+    // What the command line's rows leave out: the scene, take and timecode of a take, the sources with their
+    // timecodes in the CSV report, and why a source was excluded.
     void reportRows()
     {
         Day day;
         day.standard();
         const ConformPlan plan = day.plan(3, {QStringLiteral("AA0003"), QStringLiteral("AA0005")});
-        QCOMPARE(ConformRowsJson(plan, true), QStringLiteral(
-            "[{\"file_id\": \"AA0003\", \"scene\": \"12A\", \"take\": \"3\", \"timecode\": \"10:00:18:00\", \"track\": 3, "
-            "\"action\": \"create\", \"reason\": null, \"class\": \"gaps\", \"sources\": [{\"file\": \"A_0002.WAV\", "
-            "\"take_from\": 0, \"take_to\": 16000, \"source_from\": 64000, \"format\": \"16-bit integer, 1 channel, 8000 Hz\", \"converted\": false, \"timecode\": \"10:00:18:00\"}, "
-            "{\"file\": \"A_0003.WAV\", \"take_from\": 56000, \"take_to\": 96000, \"source_from\": 0, "
-            "\"format\": \"16-bit integer, 1 channel, 8000 Hz\", \"converted\": false, \"timecode\": \"10:00:25:00\"}], \"silence\": [[16000, 56000]], \"excluded\": [], \"result\": \"planned\"},\n"
-            " {\"file_id\": \"AA0005\", \"scene\": \"12A\", \"take\": \"3\", \"timecode\": \"10:01:22:00\", \"track\": 3, "
+        QCOMPARE(ConformRowsJson(plan, true).section(QLatin1String("\n "), 1), QStringLiteral(
+            "{\"file_id\": \"AA0005\", \"scene\": \"12A\", \"take\": \"3\", \"timecode\": \"10:01:22:00\", \"track\": 3, "
             "\"action\": \"skip\", \"reason\": \"no usable source\", \"class\": \"none\", \"sources\": [], "
             "\"silence\": [[0, 48000]], \"excluded\": [{\"file\": \"C_0001.WAV\", \"reason\": \"sample rate 16000 Hz, "
             "the take's is 8000 Hz\"}], \"result\": \"skipped\"}]\n"));
@@ -364,8 +333,8 @@ private slots:
                  QStringLiteral("AA0003,12A,3,10:00:18:00,3,create,,gaps,planned,A_0002.WAV 0-16000 from 64000 at "
                                 "10:00:18:00; A_0003.WAV 56000-96000 from 0 at 10:00:25:00,16000-56000,"));
     }
-    // A journal this program did not write (or one cut short by a crash): names outside its folder
-    // and damaged files are refused whole, a record cut short ends it.
+    // A journal this program did not write (or one cut short by a crash): names outside its folder and damaged files
+    // are refused whole, a record cut short ends it.
     void journalsFromElsewhere_data()
     {
         columns<QByteArray, QByteArray, QByteArray, bool>({"journal", "fileBefore", "fileAfter", "rolledBack"});
@@ -398,43 +367,28 @@ private slots:
         QCOMPARE(relay.count(), 1);
         QCOMPARE(relay.kind(0), 1);
     }
+    // The take spans samples 100 .. 200; every edge is met at one sample either side.
     void classify_data()
     {
         columns<qint64, qint64, Coverage>({"sIn", "sOut", "expected"});
-        // Take 10:00:00 .. 10:00:20.
-        QTest::newRow("10 s from 10:00:05: partial") << tc(10, 0, 5) << tc(10, 0, 15) << Coverage::PartialCoverage;
-        QTest::newRow("09:59:00 .. 10:00:10: missing end") << tc(9, 59, 0) << tc(10, 0, 10) << Coverage::MissingEnd;
-        QTest::newRow("10:00:10 .. 10:01:00: missing start") << tc(10, 0, 10) << tc(10, 1, 0) << Coverage::MissingStart;
-        QTest::newRow("09:59:00 .. 10:01:00: entire") << tc(9, 59, 0) << tc(10, 1, 0) << Coverage::EntireTake;
-        QTest::newRow("exactly the take: entire") << tc(10, 0, 0) << tc(10, 0, 20) << Coverage::EntireTake;
-        QTest::newRow("ends exactly at the take start: none") << tc(9, 59, 0) << tc(10, 0, 0) << Coverage::None;
-        QTest::newRow("starts exactly at the take end: none") << tc(10, 0, 20) << tc(10, 1, 0) << Coverage::None;
-        QTest::newRow("one sample into the start: missing end") << tc(9, 59, 0) << tc(10, 0, 0) + 1 << Coverage::MissingEnd;
-        QTest::newRow("starts one sample in, ends at the end: missing start") << tc(10, 0, 0) + 1 << tc(10, 0, 20) << Coverage::MissingStart;
-        QTest::newRow("same start, ends early: missing end") << tc(10, 0, 0) << tc(10, 0, 19) << Coverage::MissingEnd;
-        QTest::newRow("starts one sample before the end: missing start") << tc(10, 0, 20) - 1 << tc(11, 0, 0) << Coverage::MissingStart;
-        QTest::newRow("long before: none") << tc(8, 0, 0) << tc(9, 0, 0) << Coverage::None;
-        QTest::newRow("empty source inside: partial") << tc(10, 0, 5) << tc(10, 0, 5) << Coverage::PartialCoverage;
+        const struct { const char* tag; qint64 in, out; Coverage expected; } rows[] = {
+            {"inside: partial", 150, 160, Coverage::PartialCoverage},
+            {"empty source inside: partial", 150, 150, Coverage::PartialCoverage},
+            {"exactly the take: entire", 100, 200, Coverage::EntireTake},
+            {"ends at the take start: none", 0, 100, Coverage::None},
+            {"starts at the take end: none", 200, 300, Coverage::None},
+            {"one sample into the start: missing end", 0, 101, Coverage::MissingEnd},
+            {"same start, ends early: missing end", 100, 199, Coverage::MissingEnd},
+            {"starts one sample in, ends at the end: missing start", 101, 200, Coverage::MissingStart},
+            {"starts one sample before the end: missing start", 199, 300, Coverage::MissingStart}};
+        for (const auto& r : rows)
+            QTest::newRow(r.tag) << r.in << r.out << r.expected;
     }
     void classify()
     {
-        QFETCH(qint64, sIn); QFETCH(qint64, sOut);
-        QTEST(ClassifyCoverage(SampleSpan{sIn, sOut}, SampleSpan{tc(10, 0, 0), tc(10, 0, 20)}), "expected");
-    }
-    // The span of a source; none (and no chunks) for a file that is no sound file; a message for a missing one.
-    void sourceSpan()
-    {
-        QTemporaryDir dir;
-        QVERIFY(writeSource(dir.path() + QStringLiteral("/s.wav"), 48000, 24, 12345, tc(10, 0, 2) + 7) && writeFile(dir.path() + QStringLiteral("/t.txt"), "hello"));
-        long long in = -1, out = -1;
-        bool chunks = false;
-        QVERIFY(!GetInOutTimecode(dir.path() + QStringLiteral("/s.wav"), &in, &out, &chunks));
-        QCOMPARE(QList<qint64>({in, out, chunks}), QList<qint64>({tc(10, 0, 2) + 7, tc(10, 0, 2) + 7 + 12345, 1}));
-        QVERIFY(!GetInOutTimecode(dir.path() + QStringLiteral("/t.txt"), &in, &out, &chunks));
-        QCOMPARE(QList<qint64>({in, out, chunks}), QList<qint64>({0, 0, 0}));
-        Relay relay;
-        QVERIFY(GetInOutTimecode(dir.path() + QStringLiteral("/missing.wav"), &in, &out));
-        QCOMPARE(QString::number(relay.count()) + relay.title(0), QStringLiteral("1QSoundFile::Open()"));
+        QFETCH(qint64, sIn);
+        QFETCH(qint64, sOut);
+        QTEST(ClassifyCoverage(SampleSpan{sIn, sOut}, SampleSpan{100, 200}), "expected");
     }
     void trackNameFiles_data()
     {

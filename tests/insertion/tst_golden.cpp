@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// The bytes of every file a series of creates and hides (or a conform) leaves
-// behind on takes of several layouts, pinned by SHA-256: a rework of the engine
-// or of the update pass that changes one byte shows here.
+// The bytes of every file a series of creates and hides (or a conform) leaves behind on takes of several layouts,
+// pinned by SHA-256: a rework of the engine or of the update pass that changes one byte shows here.
 
 #include "InsertionFixtures.h"
 
@@ -59,8 +58,8 @@ private slots:
         QTest::newRow("16 bits") << int(Layout::Sixteen) << QStringList{"AA0001_01.WAV=08b22dc2f93b72d5", "AA0001_02.WAV=4a0feb0e36c963df", "AA0001_03.DEL1=ce6bb6592bf3baad",
             "AA0001_04.WAV=fcd416600d9883ee", "AA0001_05.WAV=4bde004f3581ccd5"};
     }
-    // Track 3 from a source covering the whole take, track 4 from one that
-    // misses its start, track 3 hidden, track 5 from one that misses its end.
+    // Track 3 from a source covering the whole take, track 4 from one that misses its start, track 3 hidden, track 5
+    // from one that misses its end.
     void createHideCreate()
     {
         QFETCH(int, layout);

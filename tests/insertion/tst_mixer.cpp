@@ -1,19 +1,16 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// The mono track engine: sample-exact segments across its blocks and I/O runs
-// (its reader thread), header fields, peaks and filler of the new file (the
-// whole bytes: tst_golden), sources of other recorders (written by sox and
+// The mono track engine: sample-exact segments across its blocks and I/O runs (its reader thread), header fields,
+// peaks and filler of the new file (the whole bytes: tst_golden), sources of other recorders (written by sox and
 // ffmpeg, RF64 past 4 GB), and the checks that keep it from writing anything.
 
 #include "InsertionFixtures.h"
 #include "SourceFiles.h"
 
-#include "ConformApply.h"
-#include "ConformPlan.h"
 #include "CoverageAnalysis.h"
 #include "QSoundMixer.h"
 #include "QSoundPerform.h"
+#include "TakeGrouping.h"
 
-#include <QRegularExpression>
 #include <QtTest>
 
 using namespace fixtures;
@@ -80,15 +77,13 @@ class TestMixer : public QObject
 {
     Q_OBJECT
 private slots:
-    // The engine on a take (16 bits, 4800 samples from 10:00:00 unless the row
-    // says otherwise: bits, frames, rate, files=N written like the recorder or
-    // slots=a,b with their own UMIDs, nofilm, list=N after the audio, ref, umid,
-    // id, trackname) and a source placed `at` samples from the take's start
-    // (frames, rate, bits, channels, nobext, tag, cut, missing, ds64, name, peak).
-    // Refused: exactly these messages, the folder as it was. Written: the zeros,
-    // the source's overlap, zeros, whatever the 15120-byte blocks (7560 frames at
-    // 16 bits, 5040 at 24) and the 1 MiB I/O runs, as long as the reference, one
-    // progress report per block; then the facts the row names, "|"-separated.
+    // The engine on a take (16 bits, 4800 samples from 10:00:00 unless the row says otherwise: bits, frames, rate,
+    // files=N written like the recorder or slots=a,b with their own UMIDs, nofilm, list=N after the audio, ondesize,
+    // ref, umid, id, trackname) and a source placed `at` samples from the take's start (frames, rate, bits, channels,
+    // nobext, tag, cut, missing, ds64, name, peak). Refused: exactly these messages, the folder as it was. Written:
+    // the zeros, the source's overlap, zeros, whatever the 15120-byte blocks (7560 frames at 16 bits, 5040 at 24) and
+    // the 1 MiB I/O runs, as long as the reference, one progress report per block; then the facts the row names,
+    // "|"-separated.
     void engine_data()
     {
         columns<QString, QString, int, QString>({"take", "source", "track", "expected"});
@@ -98,7 +93,6 @@ private slots:
         };
         const QString n = QStringLiteral("files=2 frames=%1"), t = QStringLiteral("at=%1 frames=%2");
         row("missing start, 96000 zeros then 864000 samples", n.arg(20 * s), t.arg(2 * s).arg(58 * s), 3, "");
-        row("entire take, exact span", n.arg(3 * s) + " bits=24", t.arg(0).arg(3 * s), 3, "");
         row("entire take, source around it", n.arg(3 * s), t.arg(-s).arg(6 * s), 3, "");
         row("missing end: 60 s in, 10 s copied, 10 s silence", n.arg(20 * s), t.arg(-60 * s).arg(70 * s), 3, "");
         row("partial coverage", n.arg(4 * s) + " bits=24", t.arg(s + 7).arg(2 * s), 3, "");
@@ -113,15 +107,14 @@ private slots:
         row("24-bit, beyond one I/O run (69 blocks)", n.arg(75 * b24 + 13) + " bits=24", t.arg(71 * b24 + 5).arg(100 * b24), 3, "");
         row("16-bit, one frame take", n.arg(1), t.arg(0).arg(1), 3, "");
         row("one-sample source at the first sample", n.arg(4800) + " bits=24", t.arg(0).arg(1), 3, "");
-        row("one-sample source inside", n.arg(100) + " bits=24", t.arg(50).arg(1), 3, "");
         row("one-sample source at the last sample", n.arg(4800) + " bits=24", t.arg(4799).arg(1), 3, "");
         // Other references: no film and vlta; extra chunks ended by a "sonl" filler with the source's name (all zero for a 255-character name).
         row("no film, no vlta", "nofilm", "", 2, "chunks=bext,fmt ,data,ond2,iXML|dataAt=902|sonl=");
         row("LIST after data: filler", "list=1000", "name=Mic1.wav", 2, "chunks=bext,fmt ,film,vlta,data,ond2,iXML,sonl|sonl=Mic1.wav+992z|film=Mic1.wav");
         row("source name of 255 characters", "list=300 frames=480", "name=" + QString(251, QLatin1Char('n')) + ".wav", 2,
             "sonl=+300z|film=" + QString(251, QLatin1Char('n')) + ".wav");
-        // The header comes from the take's first file (track 2 when only 2 and 3 exist); the recorder's
-        // originator reference and UMID byte 31 carry the new track's index, another maker's reference is kept.
+        // The header comes from the take's first file (track 2 when only 2 and 3 exist); the recorder's originator
+        // reference and UMID byte 31 carry the new track's index, another maker's reference is kept.
         const QString vel = QStringLiteral("ref=VELPAV0000000000000000000000000A umid=5 files=5");
         row("VEL, track index 2", vel, "", 3, "orig=VELPAV00000000000000000000000003|umid=" + QString::fromLatin1(QByteArray(31, '5').toHex()) + "02");
         row("VEL, track index 0", vel, "", 1, "orig=VELPAV00000000000000000000000001|umid=" + QString::fromLatin1(QByteArray(31, '5').toHex()) + "00");
@@ -133,6 +126,10 @@ private slots:
                               std::make_tuple("24-bit -8388608 gives 255", 24, -8388608, 255), std::make_tuple("24-bit 1000000 gives 30", 24, 1000000, 30)})
             row(std::get<0>(p), QStringLiteral("rate=1000 frames=350 bits=%1").arg(std::get<1>(p)), QStringLiteral("peak=%1").arg(std::get<2>(p)), 2,
                 QStringLiteral("onde=100,0,%1,0,0").arg(std::get<3>(p)));
+        // A take of 5 h 1 min (at 1 kHz to stay small): the overview holds five hours of points, the source's second at
+        // 2 h; the listing shows its length.
+        row("longer than five hours", "rate=1000 frames=18060000 ondesize=190004", "at=7200000 frames=1000", 2,
+            "lit=72000-72009/180000|length=05:01:00");
         // The iXML keeps a long name whole; the Description gets what fits with the type line after it: 122 bytes, at a character boundary.
         const QString name = QString(60, QLatin1Char('a')) + QString(60, QChar(0x00e9));
         row("long track name", "frames=480 trackname=" + name, "", 12, "ixmlname=" + name + "|trk=" + QString::fromUtf8(name.toUtf8().left(122)) + "|desc=aNOTE=good\r\naTYP=mono \r\n");
@@ -165,6 +162,7 @@ private slots:
         base.originatorReference = token(take, QStringLiteral("ref"), QString::fromLatin1(base.originatorReference)).toLatin1();
         if (!token(take, QStringLiteral("umid")).isEmpty())
             base.umid = QByteArray(64, token(take, QStringLiteral("umid")).at(0).toLatin1());
+        base.ondeSize = token(take, QStringLiteral("ondesize"), QString::number(base.ondeSize)).toUInt();
         if (!token(take, QStringLiteral("list")).isEmpty())
             base.extraAfter << ExtraChunk{"LIST", QByteArray(token(take, QStringLiteral("list")).toInt(), 'x'), false, 0};
         QList<int> present;
@@ -182,8 +180,10 @@ private slots:
             QVERIFY(RecorderFileWriter::writeMonoTake(folder, QStringLiteral("AA0001"), files, base));
         QString src = dir.path() + QLatin1Char('/') + token(source, QStringLiteral("name"), QStringLiteral("S01.WAV"));
         const qint64 at = token(source, QStringLiteral("at"), QStringLiteral("0")).toLongLong();
-        RecorderFileSpec so = sourceSpec(spec(token(source, QStringLiteral("rate"), QString::number(rate)).toUInt(), quint16(token(source, QStringLiteral("bits"), QString::number(bits)).toUInt()),
-                                              token(source, QStringLiteral("frames"), QString::number(frames)).toUInt(), quint64(qint64(start) + at), 77));
+        RecorderFileSpec so = spec(token(source, QStringLiteral("rate"), QString::number(rate)).toUInt(),
+                                   quint16(token(source, QStringLiteral("bits"), QString::number(bits)).toUInt()),
+                                   token(source, QStringLiteral("frames"), QString::number(frames)).toUInt(), quint64(qint64(start) + at), 77);
+        so.withIxml = so.withFilm = so.withVlta = so.withOnde = false;   // another recorder's file
         so.channels = quint16(token(source, QStringLiteral("channels"), QStringLiteral("1")).toUInt());
         so.withBext = token(source, QStringLiteral("nobext")).isEmpty();
         so.formatTag = quint16(token(source, QStringLiteral("tag"), QStringLiteral("1")).toUInt());
@@ -227,6 +227,12 @@ private slots:
         QStringList facts;
         const QByteArray desc = r.made.mid(20, 256), onde = body(r.made, "ond");
         const int trk = desc.indexOf("aTRK");
+        QString listed;   // the take's length as the listing shows it
+        BuildTakesOfFolder(folder, [&listed](std::unique_ptr<QSoundPerform> t, int, int) { listed = t->m_sDuration; });
+        int firstLit = -1, lastLit = -1;   // the overview points that are not zero
+        for (int i = 8; i < onde.size(); ++i)
+            if (onde.at(i) != '\0')
+                std::tie(firstLit, lastLit) = std::make_tuple(firstLit < 0 ? i - 8 : firstLit, i - 8);
         for (const QString& fact : expected.split(QLatin1Char('|'), Qt::SkipEmptyParts)) {
             const QString key = fact.section(QLatin1Char('='), 0, 0);
             const QMap<QString, QString> value{
@@ -237,6 +243,8 @@ private slots:
                 {QStringLiteral("orig"), QString::fromLatin1(r.made.mid(20 + 288, 32))},
                 {QStringLiteral("umid"), QString::fromLatin1(r.made.mid(20 + 348, 32).toHex())},
                 {QStringLiteral("onde"), QStringLiteral("%1,%2,%3,%4,%5").arg(u32At(onde, 0)).arg(quint8(onde.at(8))).arg(quint8(onde.at(9))).arg(quint8(onde.at(10))).arg(quint8(onde.at(11)))},
+                {QStringLiteral("length"), listed},
+                {QStringLiteral("lit"), QStringLiteral("%1-%2/%3").arg(firstLit).arg(lastLit).arg(onde.size() - 8)},
                 {QStringLiteral("ixmlname"), xmlValue(QString::fromUtf8(body(r.made, "iXML")).trimmed(), QStringLiteral("TRACK_LIST/TRACK/NAME"))},
                 {QStringLiteral("trk"), QString::fromUtf8(desc.mid(desc.indexOf('=', trk) + 1, desc.indexOf("\r\n", trk) - desc.indexOf('=', trk) - 1))},
                 {QStringLiteral("desc"), QString::fromLatin1(desc.mid(desc.indexOf("aNOTE="), desc.indexOf('\0') - desc.indexOf("aNOTE=")))}};
@@ -245,51 +253,31 @@ private slots:
         QCOMPARE(facts.join(QLatin1Char('|')), expected);
     }
 
-    // Texts a caller gives replace the stored ones (cut to their widths); a frame-rate code gives
-    // the speed when none is stored; no Description, nothing done.
-    void rewriteWithGivenTexts()
+    // Sources that ffmpeg and sox write (their formats: tst_source_conversion), one per path of the engine's converter.
+    void createFromAnotherFormat_data()
     {
-        QSoundMixer::RewriteBextDescriptor(nullptr, "SC", nullptr, nullptr, nullptr, nullptr, nullptr, 0, "");
-        QStringList speeds;
-        for (const char* rate : {"24.DRIF2", "29.97", "30.DRIFT", "25.00"}) {
-            char d[256] = "aSCENE=1\r\n";
-            QSoundMixer::RewriteBextDescriptor(d, "SC", "T9", "my note", "TAPE99", "AB1", rate, 0, "");
-            speeds << QString::fromLatin1(d);
-        }
-        QCOMPARE(speeds.first(), QStringLiteral("aUBITS=$\r\naSCENE=SC       \r\naTAKE=T9    \r\naTAPE=TAPE\r\naSPEED=023.980-ND\r\naTAG=   AB1\r\n"
-                                                "aTYP=mono\r\naCHNL=C1  \r\naTRK1=\r\naNOTE=my note\r\n"));
-        QCOMPARE(speeds.replaceInStrings(QRegularExpression(QStringLiteral("^.*aSPEED=|\r\naTAG=.*$"), QRegularExpression::DotMatchesEverythingOption), QString()),
-                 QStringList({"023.980-ND", "029.970-DF", "029.970-ND", "025.000-ND"}));
-    }
-    void createFromEveryFormat_data()
-    {
-        // channel: 1-based; 0 = mono source
-        columns<QString, int, int>({"command", "takeBits", "channel"});
+        columns<QString, int, int>({"command", "takeBits", "channel"});   // channel: 1-based
         const QString ff = QStringLiteral("ffmpeg -f lavfi -i aevalsrc=%1:s=48000:d=0.25 -c:a %2 -write_bext 1 "
-                                          "-metadata time_reference=1728000000 %3 %OUT");
+                                          "-metadata time_reference=1728000000 %OUT");
         const QString loud = QStringLiteral("1.3*sin(2*PI*440*t)"), sine = QStringLiteral("0.8*sin(2*PI*440*t)");
-        const QString three = QStringLiteral("0.5*sin(2*PI*440*t)|0.7*sin(2*PI*660*t)|-0.9*sin(2*PI*880*t)");
+        const QString three = QStringLiteral("0.5*sin(2*PI*440*t)|0.7*sin(2*PI*660*t)|-1.3*sin(2*PI*880*t)");
+        QTest::newRow("three-channel float, the third, clipping") << ff.arg(three, QStringLiteral("pcm_f32le")) << 24 << 3;
+        QTest::newRow("64-bit float into 16 bits") << ff.arg(loud, QStringLiteral("pcm_f64le")) << 16 << 1;
+        QTest::newRow("32-bit into 24 bits") << ff.arg(sine, QStringLiteral("pcm_s32le")) << 24 << 1;
+        QTest::newRow("8-bit unsigned into 16 bits") << ff.arg(sine, QStringLiteral("pcm_u8")) << 16 << 1;
+        QTest::newRow("three 24-bit channels, the first, into 16 bits") << ff.arg(three, QStringLiteral("pcm_s24le")) << 16 << 1;
         const QString sox = QStringLiteral("sox -n -r 48000 -c %1 -b %2 -e %3 %OUT synth 0.25 sine 440 sine 1000");
-        QTest::newRow("32-bit float into 24 bits, clipping") << ff.arg(loud, QStringLiteral("pcm_f32le"), QString()) << 24 << 0;
-        QTest::newRow("64-bit float into 16 bits") << ff.arg(loud, QStringLiteral("pcm_f64le"), QString()) << 16 << 0;
-        QTest::newRow("RF64 float into 24 bits") << ff.arg(loud, QStringLiteral("pcm_f32le"), QStringLiteral("-rf64 always")) << 24 << 0;
-        QTest::newRow("extensible 24-bit, copied") << ff.arg(sine, QStringLiteral("pcm_s24le"), QString()) << 24 << 0;
-        QTest::newRow("24-bit into 16 bits") << ff.arg(sine, QStringLiteral("pcm_s24le"), QString()) << 16 << 0;
-        QTest::newRow("32-bit into 24 bits") << ff.arg(sine, QStringLiteral("pcm_s32le"), QString()) << 24 << 0;
-        QTest::newRow("8-bit unsigned into 16 bits") << ff.arg(sine, QStringLiteral("pcm_u8"), QString()) << 16 << 0;
-        QTest::newRow("three channels, the third") << ff.arg(three, QStringLiteral("pcm_s24le"), QString()) << 24 << 3;
-        QTest::newRow("three channels, the first, into 16 bits") << ff.arg(three, QStringLiteral("pcm_s24le"), QString()) << 16 << 1;
-        QTest::newRow("sox 16-bit into 24 bits") << sox.arg(1).arg(16).arg(QStringLiteral("signed-integer")) << 24 << 0;
         QTest::newRow("sox stereo 16-bit, the second") << sox.arg(2).arg(16).arg(QStringLiteral("signed-integer")) << 16 << 2;
-        QTest::newRow("sox 32-bit float into 16 bits") << sox.arg(1).arg(32).arg(QStringLiteral("floating-point")) << 16 << 0;
+        QTest::newRow("sox 16-bit into 24 bits") << sox.arg(1).arg(16).arg(QStringLiteral("signed-integer")) << 24 << 1;
+        QTest::newRow("sox 32-bit float into 16 bits") << sox.arg(1).arg(32).arg(QStringLiteral("floating-point")) << 16 << 1;
     }
-    // Take 09:59:59.98 .. +10000 samples; the source from 10:00:00 (sox writes
-    // no bext: one is added): 1000 samples of silence, then the source's first
-    // 9000 samples converted, with peaks of the converted samples; conform gives
-    // the same samples.
-    void createFromEveryFormat()
+    // Take 09:59:59.98 .. +10000 samples, the source from 10:00:00 (a bext added to sox's): 1000 samples of silence,
+    // then the source's first 9000 samples converted, and where clipping first happened.
+    void createFromAnotherFormat()
     {
-        QFETCH(QString, command); QFETCH(int, takeBits); QFETCH(int, channel);
+        QFETCH(QString, command);
+        QFETCH(int, takeBits);
+        QFETCH(int, channel);
         if (!sources::haveTools())
             QSKIP("sox and ffmpeg are needed to write the sources");
         QTemporaryDir dir;
@@ -310,7 +298,7 @@ private slots:
         quint64 clipped = 0, firstClipped = 0;
         for (quint64 i = 0; i < 9000; ++i) {
             bool isFloat = false;
-            const double v = sources::sampleAt(raw, i, std::max(channel, 1) - 1, &isFloat);
+            const double v = sources::sampleAt(raw, i, channel - 1, &isFloat);
             const sources::Expected e = sources::expectedSample(v, isFloat, raw.bits, takeBits);
             sources::appendSample(expected, e.value, takeBits);
             if (e.clipped && clipped++ == 0)
@@ -319,27 +307,14 @@ private slots:
         QVERIFY(body(r.made, "data") == expected);
         QCOMPARE(body(r.made, "fmt ").mid(12, 4), body(readFile(folder + QStringLiteral("/AA0001_01.WAV")), "fmt ").mid(12, 4));   // block align, depth of the take
         // Clipping is reported with where it first happened (25 fps timecode); no NaN here.
-        QVERIFY(clipped > 0 || !QByteArray(QTest::currentDataTag()).contains("clipping"));
-        const QTime first = QTime(0, 0).addMSecs(int((kTen + firstClipped) * 1000 / k48k));
-        QCOMPARE(r.messages.contains(QStringLiteral("to %1-bit: %2 sample(s) clipped (first at %3:%4), 0 NaN or infinite sample(s) set to 0.")
-                                         .arg(takeBits).arg(clipped).arg(first.toString(QStringLiteral("HH:mm:ss"))).arg(first.msec() / 40, 2, 10, QLatin1Char('0'))),
-                 clipped > 0);
         QCOMPARE(r.messages.isEmpty(), clipped == 0);
-        // Conform reads the same source through the same engine.
-        const QString sourcesDir = dir.path() + QStringLiteral("/sources"), target = dir.path() + QStringLiteral("/take2");
-        QVERIFY(QDir().mkpath(sourcesDir) && QDir().mkpath(target));
-        QVERIFY(QFile::copy(src, sourcesDir + QStringLiteral("/SOURCE.WAV")));
-        QVERIFY(RecorderFileWriter::writeMonoTake(target, QStringLiteral("AA0001"), 1, take));
-        ConformRequest request;
-        std::tie(request.sourceFolder, request.targetFolder, request.track, request.sourceChannel) = std::make_tuple(sourcesDir, target, 2, channel);
-        ConformPlan plan = BuildConformPlan(request);
-        QCOMPARE(plan.takes.size(), 1);
-        QVERIFY2(plan.takes.at(0).create, qPrintable(plan.takes.at(0).reason));
-        QVERIFY(ConformRun().Apply(plan));
-        QVERIFY(body(readFile(target + QStringLiteral("/AA0001_02.WAV")), "data") == expected);
+        const QTime first = QTime(0, 0).addMSecs(int((kTen + firstClipped) * 1000 / k48k));
+        QVERIFY2(clipped == 0 || r.messages.contains(QStringLiteral("to %1-bit: %2 sample(s) clipped (first at %3:%4), 0 NaN or infinite sample(s) set to 0.")
+                                         .arg(takeBits).arg(clipped).arg(first.toString(QStringLiteral("HH:mm:ss"))).arg(first.msec() / 40, 2, 10, QLatin1Char('0'))),
+                 qPrintable(r.messages));
     }
-    // A sparse RF64 source of more than 4 GB from our writer: the take lies past
-    // the first 4 GB of its data, found through ds64, read at its 64-bit offset.
+    // A sparse RF64 source of more than 4 GB from our writer: the take lies past the first 4 GB of its data, found
+    // through ds64, read at its 64-bit offset.
     void rf64PastFourGigabytes()
     {
         QTemporaryDir dir;
