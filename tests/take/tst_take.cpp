@@ -142,6 +142,32 @@ private slots:
         QCOMPARE(relay.args(), QStringLiteral("0,1,true,0"));
         QCOMPARE(QStringLiteral("%1|%2 %3 %4").arg(slotsOf(r)).arg(r.m_nNbFiles).arg(r.m_nSampleRate).arg(r.m_sScene), QStringLiteral("|0 0  "));   // reset
     }
+
+    // The track table read in one pass agrees with the per-track queries on an untidy table: entries out of order, a
+    // repeated INDICE, spaces around a number, a non-number, an index beyond 23, an entry after the 24th DATA element.
+    void trackTableAgreesWithQueries()
+    {
+        QByteArray doc = "<?xml version=\"1.0\"?><BWFXML><SCENE>1</SCENE><VELTA_PAVANE><ALL_TRK_NAME>";
+        const QList<QByteArrayList> entries{{"3", "Three", "YES"}, {"0", "Zero", "YES"}, {"3", "Again", "NO"}, {" 5 ", "Five", "YES"},
+                                            {"x", "None", "YES"},  {"30", "Thirty", "YES"}, {"1", "", "NO"}};
+        for (int i = 0; i < 25; ++i) {
+            const QByteArrayList e = i < entries.size() ? entries[i] : i < 24 ? QByteArrayList{"7", "Seven", "YES"} : QByteArrayList{"9", "Late", "YES"};
+            doc += "<DATA><INDICE>" + e[0] + "</INDICE><NAME>" + e[1] + "</NAME><ACTIVE>" + e[2] + "</ACTIVE></DATA>";
+        }
+        RecorderFileSpec s = baseSpec();
+        s.ixmlRaw = doc + "</ALL_TRK_NAME></VELTA_PAVANE></BWFXML>" + QByteArray(2000, ' ');
+        QVERIFY(writeTrack(QStringLiteral("AA0001_01.WAV"), 1, 1, s));
+        MyFileInfoList list;
+        list.LoadEntryInfoList(m_dir->path(), {QStringLiteral(".WAV")});
+        QSoundPerform r;
+        QVERIFY(r.QuickInitFiles(key(), QStringLiteral("WAV"), &list, false));
+        QSoundFile& f = r.File(0);
+        QVERIFY(f.m_XmlObject.XmlOk());
+        for (int k = 0; k < QSoundPerform::kMaxSlots; ++k)
+            QCOMPARE(r.m_sTrackName[size_t(k)] + "|" + r.m_sTrackActive[size_t(k)], f.GetiXMLVeltaTracknames(k) + "|" + f.GetiXMLVeltaTrackActive(k));
+        QCOMPARE(QStringList({r.m_sTrackName[3], r.m_sTrackName[5], r.m_sTrackName[7], r.m_sTrackName[9], r.m_sTrackActive[1]}),
+                 QStringList({"Three", "Five", "Seven", "", "NO"}));
+    }
 };
 
 QTEST_MAIN(TestTake)
