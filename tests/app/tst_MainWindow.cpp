@@ -192,12 +192,15 @@ private slots:
     void relayMessagesBecomeBoxes()
     {
         Window w(true);
-        auto send = [](const QString& text, int code = 0, int kind = 1, int timeout = 0) { global_pLogger->SendMsg(QStringLiteral("Title"), text, code, kind, true, timeout); };
+        auto send = [](const QString& text, int code = 0, int kind = 1, int timeout = 0) {
+            global_pLogger->SendMsg(QStringLiteral("Title"), text, code, kind, true, timeout);
+        };
         for (int i = 1; i <= 12; ++i)
             send(QStringLiteral("text %1").arg(i));
         QList<QMessageBox*> boxes = w.boxes();
         QCOMPARE(boxes.size(), 10);
-        QCOMPARE(boxes[8]->windowTitle() + boxes[8]->text() + QLatin1Char('|') + boxes[9]->windowTitle() + boxes[9]->text(), QStringLiteral("Titletext 9|ErrorToo many messages"));
+        QCOMPARE(boxes[8]->windowTitle() + boxes[8]->text() + QLatin1Char('|') + boxes[9]->windowTitle() + boxes[9]->text(),
+            QStringLiteral("Titletext 9|ErrorToo many messages"));
         QVERIFY(boxes[9]->pos() == boxes[1]->pos() + QPoint(80, 80) && boxes[0]->windowModality() == Qt::ApplicationModal);
         for (QMessageBox* b : w.boxes())
             b->close();
@@ -299,8 +302,14 @@ private slots:
         const QStringList names = w.SourceTrackNames();
         QCOMPARE(names.mid(0, 2), QStringList({"Name 1", "S 2"}));
         for (int k = 0; k < 22 && top + k < 30; ++k)   // y, height and text of the edit beside each shown row
-            QCOMPARE(QStringLiteral("%1 %2 %3").arg(w.ui->m_CtrlLineEdit_S[k]->mapToGlobal(QPoint()).y()).arg(w.ui->m_CtrlLineEdit_S[k]->height()).arg(w.ui->m_CtrlLineEdit_S[k]->text()),
-                     QStringLiteral("%1 %2 %3").arg(table->viewport()->mapToGlobal(QPoint(0, table->rowViewportPosition(top + k))).y()).arg(table->rowHeight(top + k)).arg(names.at(top + k)));
+            QCOMPARE(QStringLiteral("%1 %2 %3")
+                         .arg(w.ui->m_CtrlLineEdit_S[k]->mapToGlobal(QPoint()).y())
+                         .arg(w.ui->m_CtrlLineEdit_S[k]->height())
+                         .arg(w.ui->m_CtrlLineEdit_S[k]->text()),
+                QStringLiteral("%1 %2 %3")
+                    .arg(table->viewport()->mapToGlobal(QPoint(0, table->rowViewportPosition(top + k))).y())
+                    .arg(table->rowHeight(top + k))
+                    .arg(names.at(top + k)));
         const int row = top + 3;
         const QString file = table->CellText(row, BLK_DATA_FILENAME);
         QVERIFY(w.selectSource(row));
@@ -329,7 +338,11 @@ private slots:
         Window w(true);
         QVERIFY(w.load(&day));
         QComboBox* combo = w.ui->m_CtrlComboBox_TargetTrack;
-        auto texts = [combo] { return QStringList({combo->itemText(0), combo->itemText(1), combo->itemText(2), combo->itemText(3), combo->itemText(4)}).join(QLatin1Char('|')); };
+        auto texts = [combo] {
+            return QStringList(
+                {combo->itemText(0), combo->itemText(1), combo->itemText(2), combo->itemText(3), combo->itemText(4)})
+                .join(QLatin1Char('|'));
+        };
         QCOMPARE(texts(), QStringLiteral(" Track 1| Track 2| Track 3| Track 4| Track 5"));
         w.target()->selectRow(0);
         QTRY_COMPARE(texts(), QStringLiteral(" Track 1  (taken)| Track 2  (taken)| Track 3  (next free)| Track 4| Track 5"));

@@ -192,7 +192,8 @@ private slots:
             for (int k = BLK_DATA_TRACK1; k <= BLK_DATA_TRACK24; ++k)
                 if (!hidden(t, k))
                     shown << k - BLK_DATA_TRACK1 + 1;
-            pages << (shown.isEmpty() ? QString() : QStringLiteral("%1-%2").arg(shown.first()).arg(shown.last())) + (hidden(t, BLK_DATA_NOTES) ? QStringLiteral(" no notes") : QString());
+            pages << (shown.isEmpty() ? QString() : QStringLiteral("%1-%2").arg(shown.first()).arg(shown.last()))
+                    + (hidden(t, BLK_DATA_NOTES) ? QStringLiteral(" no notes") : QString());
         }
         QCOMPARE(pages, QStringList({"1-7 no notes", "8-14 no notes", "15-21 no notes", "22-24 no notes", ""}));
         QCOMPARE(QList<int>({t.columnWidth(t.ColumnOfKind(BLK_DATA_TAKE)), t.TracksPerPage(), end.count()}), QList<int>({35, 7, 1}));

@@ -347,6 +347,22 @@ private slots:
         row("delete: passes over a take without the track", "delete --track 2 $T AA0001 AA0003", 0, "AA0001_02.DEL1\n", "",
             {"$T/AA0001_02.DEL1|<TOTAL_FILES>2</TOTAL_FILES>"});
         row("delete: hidingADottedTakeKeepsItsBaseName", "delete --track 3 $P AB.001", 0, "AB.001_03.DEL1\n", "", {"$P/AB.001_03.DEL1|"});
+        const QString uRestore = usage + "restore --track N TARGET_FOLDER FILE_ID...\n";
+        row("restore: the hidden track is the take's again", "restore --track 24 $V AA0001", 0, "AA0001_24.WAV\n", "",
+            {"!$V/AA0001_24.DEL1", "$V/AA0001_01.WAV|<TOTAL_FILES>24</TOTAL_FILES>"});
+        row("restore: occupied", "restore --track 2 $V AA0001", 1, "",
+            "MainWindow::OnPushButton_RestoreSoundTrack(): $V/AA0001_02.WAV\nTrack 2 is occupied: nothing was restored.\n");
+        for (const char* args : {"restore --track 25 $V AA0001", "restore --track 2 $V"})
+            row(args, args, 2, "", uRestore);
+        row("restore --help", "restore --help", 0, uRestore + "\nUndoes a hide: the newest hidden file (.DELn) of track N of each take "
+            "becomes its .WAV again, then every file of the take agrees again. Refused, changing nothing, when track N of a take is occupied.\n", "");
+        row("--version", "--version", 0, "~sonalign-cli 1.14\n", "");
+        row("--help", "--help", 0, "~usage: sonalign-cli COMMAND [ARGS]\n~\n  restore --track N TARGET_FOLDER FILE_ID...\n      Undoes a hide", "");
+        // Each command's help: the usage, then what it does after a blank line, even after other arguments.
+        const std::pair<const char*, QString> helps[] = {{"info --help", uInfo}, {"list --help", uList}, {"analyse --help", uAnalyse},
+            {"create --track 3 --help", uCreate}, {"delete --help", uDelete}, {"verify --help", uVerify}};
+        for (const auto& [args, text] : helps)
+            row(args, args, 0, "~" + text + "\n", "");
         row("delete: unknown take", "delete --track 1 $T ZZ0001", 1, "", "MainWindow::OnPushButton_DeleteSoundTrack(): ZZ0001" + noTag);
         row("delete: no track", "delete $T AA0001", 2, "", uDelete);
         row("delete: track not a number", "delete --track x $T AA0001", 2, "", uDelete);
@@ -433,7 +449,7 @@ private slots:
             after.remove(relative);
         }
         // Only a create, delete or real conform that names what it wrote changes files.
-        if (!QRegularExpression("^(cd \\S+ )?(create|delete|demo|conform(?!.*--dry-run))").match(args).hasMatch() || r.out.isEmpty())
+        if (!QRegularExpression("^(cd \\S+ )?(create|delete|restore|demo|conform(?!.*--dry-run))").match(args).hasMatch() || r.out.isEmpty())
             QCOMPARE(after, before);
     }
 

@@ -164,7 +164,11 @@ private slots:
         QVERIFY(ConformRun().Apply(plan));
         QByteArray expected;
         for (quint32 i = 2 * kDayRate; i < 8 * kDayRate && t.create; ++i)
-            sources::appendSample(expected, sources::expectedSample(RecorderFileSpec::sampleValue(9, i, quint16(qMax(channel, 1) - 1) % channels, quint16(bits)), false, bits, 16).value, 16);
+            sources::appendSample(expected,
+                sources::expectedSample(
+                    RecorderFileSpec::sampleValue(9, i, quint16(qMax(channel, 1) - 1) % channels, quint16(bits)), false, bits, 16)
+                    .value,
+                16);
         if (t.create)
             QVERIFY(body(readFile(day.file(QStringLiteral("AA0001_%1.WAV").arg(chosen, 2, 10, QLatin1Char('0')))), "data") == expected);
         else
@@ -214,11 +218,13 @@ private slots:
         QCOMPARE(plan.takes.at(0).trackName + QLatin1Char('|') + plan.takes.at(1).trackName, QStringLiteral("Boom two|Boom one"));
         QVERIFY(ConformRun().Apply(plan));
         // The film chunk's source name (body offset 804) and the iXML track name.
-        QCOMPARE(body(readFile(day.file(QStringLiteral("AA0001_03.WAV"))), "film").mid(804, 11) + body(readFile(day.file(QStringLiteral("AA0002_03.WAV"))), "film").mid(804, 11),
-                 QByteArray("A_0002.WAV\0A_0001.WAV\0", 22));
+        QCOMPARE(body(readFile(day.file(QStringLiteral("AA0001_03.WAV"))), "film").mid(804, 11)
+                + body(readFile(day.file(QStringLiteral("AA0002_03.WAV"))), "film").mid(804, 11),
+            QByteArray("A_0002.WAV\0A_0001.WAV\0", 22));
         QCOMPARE(ixmlValue(day.file(QStringLiteral("AA0001_03.WAV")), QStringLiteral("TRACK_LIST/TRACK/NAME")), QStringLiteral("Boom two"));
         ConformRequest named;   // a name given to the run wins
-        std::tie(named.sourceFolder, named.targetFolder, named.track, named.trackName, named.hasTrackName) = std::make_tuple(day.source, day.target, 4, QStringLiteral("Lav"), true);
+        std::tie(named.sourceFolder, named.targetFolder, named.track, named.trackName, named.hasTrackName)
+            = std::make_tuple(day.source, day.target, 4, QStringLiteral("Lav"), true);
         QCOMPARE(BuildConformPlan(named).takes.at(0).trackName, QStringLiteral("Lav"));
     }
     // A counting run gives the writes of a two-source take (new track, update pass, lengths); each row fails one, or

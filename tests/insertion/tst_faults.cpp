@@ -84,7 +84,10 @@ QString notWhole(const QString& path, const QByteArray& data, int totalFiles = 0
         return path + QStringLiteral(": our reader refuses it");
     if (totalFiles == 0)
         return QString();
-    const auto probe = testsupport::run(QStringLiteral("ffprobe"), QStringLiteral("-v error -show_entries format_tags=time_reference:stream=duration_ts -of default=noprint_wrappers=1 %1").arg(path).split(QLatin1Char(' ')));
+    const auto probe = testsupport::run(QStringLiteral("ffprobe"),
+        QStringLiteral("-v error -show_entries format_tags=time_reference:stream=duration_ts -of default=noprint_wrappers=1 %1")
+            .arg(path)
+            .split(QLatin1Char(' ')));
     if (probe.exitCode != 0 || !probe.err.isEmpty() || probe.out != "duration_ts=9600\nTAG:time_reference=1728000000\n")
         return path + QStringLiteral(": ffprobe: ") + QString::fromUtf8(probe.out + probe.err);
     if (testsupport::run(QStringLiteral("sox"), QStringLiteral("%1 -t raw -e signed-integer -b 24 -L -").arg(path).split(QLatin1Char(' '))).out != body(bytes, "data"))
@@ -192,12 +195,16 @@ private slots:
         QVERIFY(relay.count() > 0);
         for (int n = 1; n <= kTracks + 1; ++n) {
             const bool there = !hide || (n <= kTracks && n != 4);
-            const QString why = QFileInfo::exists(file(target, n)) != there ? file(target, n) + QStringLiteral(" (un)expected") : there ? notWhole(file(target, n), data.value(n)) : QString();
+            const QString why = QFileInfo::exists(file(target, n)) != there ? file(target, n) + QStringLiteral(" (un)expected")
+                : there                                                     ? notWhole(file(target, n), data.value(n))
+                                                                            : QString();
             QVERIFY2(why.isEmpty(), qPrintable(why + relay.all()));
         }
         if (failAt == 0) {
             QCOMPARE(sha1Folder(target).value(QStringLiteral("AA0001_02.WAV")), before.value(QStringLiteral("AA0001_02.WAV")));
-            QVERIFY2(relay.all().contains(file(target, 2) + QStringLiteral("\nUnable to open this file for writing") + (hide ? "" : ": its iXML chunk was not updated.")), qPrintable(relay.all()));
+            QVERIFY2(relay.all().contains(file(target, 2) + QStringLiteral("\nUnable to open this file for writing")
+                         + (hide ? "" : ": its iXML chunk was not updated.")),
+                qPrintable(relay.all()));
         }
     }
     // A rename or an open refused, a read-only folder, a source cut to a third at the new file's first write, a cancel
@@ -247,8 +254,12 @@ private slots:
         QFile::setPermissions(p.target, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
         QVERIFY(!r.success);
         // (the unprivileged identity may not write the action log: that warning is not this test's)
-        QCOMPARE(relay.texts().filter(QRegularExpression(QStringLiteral("^(?![\\s\\S]*action log cannot)"))).join(QLatin1Char('|')),
-                 messages.replace(QLatin1String("%N"), p.track(3)).replace(QLatin1String("%S"), p.source).replace(QLatin1String("%F"), p.track(2)).replace(QLatin1String("%T"), p.target));
+        QCOMPARE(
+            relay.texts().filter(QRegularExpression(QStringLiteral("^(?![\\s\\S]*action log cannot)"))).join(QLatin1Char('|')),
+            messages.replace(QLatin1String("%N"), p.track(3))
+                .replace(QLatin1String("%S"), p.source)
+                .replace(QLatin1String("%F"), p.track(2))
+                .replace(QLatin1String("%T"), p.target));
         if (fault == QLatin1String("open"))
             QCOMPARE(relay.kind(0), 1);
         QTEST(readFile(p.track(3)), "newTrack");

@@ -34,7 +34,11 @@ QStringList sums(const QString& folder)
 {
     QStringList found;
     for (const QString& name : QDir(folder).entryList(QDir::Files | QDir::Hidden, QDir::Name))
-        found << name + QLatin1Char('=') + QString::fromLatin1(QCryptographicHash::hash(readFile(folder + QLatin1Char('/') + name), QCryptographicHash::Sha256).toHex().left(16));
+        found << name + QLatin1Char('=')
+                + QString::fromLatin1(
+                    QCryptographicHash::hash(readFile(folder + QLatin1Char('/') + name), QCryptographicHash::Sha256)
+                        .toHex()
+                        .left(16));
     return found;
 }
 

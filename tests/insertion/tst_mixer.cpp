@@ -68,7 +68,10 @@ QString shown(const QByteArray& b)
 {
     const int text = b.indexOf('\0') < 0 ? b.size() : b.indexOf('\0');
     const QByteArray rest = b.mid(text);
-    return QString::fromUtf8(b.left(text)) + (rest.isEmpty() ? QString() : rest.count('\0') == rest.size() ? QStringLiteral("+%1z").arg(rest.size()) : QLatin1Char('+') + QString::fromLatin1(rest.toHex()));
+    return QString::fromUtf8(b.left(text))
+        + (rest.isEmpty()                         ? QString()
+                : rest.count('\0') == rest.size() ? QStringLiteral("+%1z").arg(rest.size())
+                                                  : QLatin1Char('+') + QString::fromLatin1(rest.toHex()));
 }
 
 } // namespace
@@ -205,7 +208,8 @@ private slots:
         if (!token(source, QStringLiteral("missing")).isEmpty())
             src = dir.path() + QStringLiteral("/nope.wav");
         const QMap<QString, QByteArray> before = sha1Folder(folder);
-        const EngineRun r = runEngine(src, folder, track - 1, token(take, QStringLiteral("trackname"), QStringLiteral("Boom")), 0, token(take, QStringLiteral("id"), QStringLiteral("AA0001")));
+        const EngineRun r = runEngine(src, folder, track - 1, token(take, QStringLiteral("trackname"), QStringLiteral("Boom")), 0,
+            token(take, QStringLiteral("id"), QStringLiteral("AA0001")));
         if (r.failed) {
             QCOMPARE(r.messages, expected.replace(QLatin1String("%S"), src).replace(QLatin1String("%D"), dir.path()));
             QCOMPARE(sha1Folder(folder), before);
@@ -235,19 +239,29 @@ private slots:
                 std::tie(firstLit, lastLit) = std::make_tuple(firstLit < 0 ? i - 8 : firstLit, i - 8);
         for (const QString& fact : expected.split(QLatin1Char('|'), Qt::SkipEmptyParts)) {
             const QString key = fact.section(QLatin1Char('='), 0, 0);
-            const QMap<QString, QString> value{
-                {QStringLiteral("chunks"), chunkIds(r.made)},
+            const QMap<QString, QString> value {{QStringLiteral("chunks"), chunkIds(r.made)},
                 {QStringLiteral("dataAt"), QString::number(find(r.made, "data").offset)},
                 {QStringLiteral("sonl"), shown(body(r.made, "sonl"))},
-                {QStringLiteral("film"), shown(r.made.mid(int(find(r.made, "film").offset) + 812, 256)).section(QLatin1Char('+'), 0, 0)},
+                {QStringLiteral("film"),
+                    shown(r.made.mid(int(find(r.made, "film").offset) + 812, 256)).section(QLatin1Char('+'), 0, 0)},
                 {QStringLiteral("orig"), QString::fromLatin1(r.made.mid(20 + 288, 32))},
                 {QStringLiteral("umid"), QString::fromLatin1(r.made.mid(20 + 348, 32).toHex())},
-                {QStringLiteral("onde"), QStringLiteral("%1,%2,%3,%4,%5").arg(u32At(onde, 0)).arg(quint8(onde.at(8))).arg(quint8(onde.at(9))).arg(quint8(onde.at(10))).arg(quint8(onde.at(11)))},
+                {QStringLiteral("onde"),
+                    QStringLiteral("%1,%2,%3,%4,%5")
+                        .arg(u32At(onde, 0))
+                        .arg(quint8(onde.at(8)))
+                        .arg(quint8(onde.at(9)))
+                        .arg(quint8(onde.at(10)))
+                        .arg(quint8(onde.at(11)))},
                 {QStringLiteral("length"), listed},
                 {QStringLiteral("lit"), QStringLiteral("%1-%2/%3").arg(firstLit).arg(lastLit).arg(onde.size() - 8)},
-                {QStringLiteral("ixmlname"), xmlValue(QString::fromUtf8(body(r.made, "iXML")).trimmed(), QStringLiteral("TRACK_LIST/TRACK/NAME"))},
-                {QStringLiteral("trk"), QString::fromUtf8(desc.mid(desc.indexOf('=', trk) + 1, desc.indexOf("\r\n", trk) - desc.indexOf('=', trk) - 1))},
-                {QStringLiteral("desc"), QString::fromLatin1(desc.mid(desc.indexOf("aNOTE="), desc.indexOf('\0') - desc.indexOf("aNOTE=")))}};
+                {QStringLiteral("ixmlname"),
+                    xmlValue(QString::fromUtf8(body(r.made, "iXML")).trimmed(), QStringLiteral("TRACK_LIST/TRACK/NAME"))},
+                {QStringLiteral("trk"),
+                    QString::fromUtf8(
+                        desc.mid(desc.indexOf('=', trk) + 1, desc.indexOf("\r\n", trk) - desc.indexOf('=', trk) - 1))},
+                {QStringLiteral("desc"),
+                    QString::fromLatin1(desc.mid(desc.indexOf("aNOTE="), desc.indexOf('\0') - desc.indexOf("aNOTE=")))}};
             facts << key + QLatin1Char('=') + value.value(key, QStringLiteral("<unknown fact>"));
         }
         QCOMPARE(facts.join(QLatin1Char('|')), expected);

@@ -1,13 +1,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// Create, hide and restore workflows and the update pass that makes every file of a take agree again; the action log;
-// `sonalign-cli restore` and every command's help.
+// Create, hide and restore workflows and the update pass that makes every file of a take agree again; the action log.
 
 #include "InsertionFixtures.h"
 
 #include "ActionLog.h"
 
 #include <QJsonObject>
-#include <QRegularExpression>
 #include <QtTest>
 
 using namespace fixtures;
@@ -63,10 +61,13 @@ QStringList logLines(const QString& command)
     QStringList out;
     for (const QJsonObject& o : ActionLog::ReadAll())
         if (o.value(QStringLiteral("command")).toString() == command)
-            out << QStringLiteral("%1 %2%3 %4").arg(o.value(QStringLiteral("action")).toString(),
-                                                    QFileInfo(o.value(QStringLiteral("file")).toString()).fileName(),
-                                                    o.contains(QStringLiteral("to")) ? QStringLiteral(" -> ") + QFileInfo(o.value(QStringLiteral("to")).toString()).fileName() : QString(),
-                                                    o.value(QStringLiteral("result")).toString());
+            out << QStringLiteral("%1 %2%3 %4")
+                       .arg(o.value(QStringLiteral("action")).toString(),
+                           QFileInfo(o.value(QStringLiteral("file")).toString()).fileName(),
+                           o.contains(QStringLiteral("to"))
+                               ? QStringLiteral(" -> ") + QFileInfo(o.value(QStringLiteral("to")).toString()).fileName()
+                               : QString(),
+                           o.value(QStringLiteral("result")).toString());
     return out;
 }
 
@@ -162,7 +163,8 @@ private slots:
             WorkflowResult r;
             if (w[0] == QLatin1String("create")) {
                 CreateTrackRequest c;   // name "_": empty, "-": the source has no name entry
-                std::tie(c.targetFolder, c.sourcePath, c.trackIndex, c.fileIds) = std::make_tuple(folder, w.value(3) == QLatin1String("nosource") ? QString() : p.source, track - 1, ids);
+                std::tie(c.targetFolder, c.sourcePath, c.trackIndex, c.fileIds)
+                    = std::make_tuple(folder, w.value(3) == QLatin1String("nosource") ? QString() : p.source, track - 1, ids);
                 c.trackName = w.size() > 3 && w[3] != QLatin1String("_") ? w[3] : w.size() > 3 ? QString() : QStringLiteral("Boom");
                 c.hasTrackName = w.value(3) != QLatin1String("-");
                 r = CreateTrackWorkflow().Run(c);
@@ -178,7 +180,11 @@ private slots:
             else if (w[0] == QLatin1String("write"))
                 QVERIFY(RecorderFileWriter::write(p.file(w[1]), RecorderFileWriter::monoTrackSpec(spec(48000, 24, 9600, kTen, 100), 5, 5)));
             else if (w[0] == QLatin1String("poly"))
-                QVERIFY(RecorderFileWriter::write(p.file(QStringLiteral("AA0002PX.WAV")), [] { RecorderFileSpec s = spec(48000, 24, 9600, kTen); s.channels = 2; return s; }()));
+                QVERIFY(RecorderFileWriter::write(p.file(QStringLiteral("AA0002PX.WAV")), [] {
+                    RecorderFileSpec s = spec(48000, 24, 9600, kTen);
+                    s.channels = 2;
+                    return s;
+                }()));
             else if (w[0] == QLatin1String("wait"))
                 QTest::qWait(20);   // a later change time
             if (w[0] == QLatin1String("poly") || w[0] == QLatin1String("write"))
@@ -189,12 +195,16 @@ private slots:
             for (int i = 0; i < relay.count(); ++i)
                 said << QStringLiteral(" | %1: %2 (%3)").arg(relay.title(i), QString(relay.text(i)).replace(p.target, QStringLiteral("%T")), QString::number(relay.kind(i)));
             const QStringList files = r.createdFiles + r.hiddenFiles + r.restoredFiles;
-            trace << QStringLiteral("%1 %2: %3").arg(w[0], w[1], QLatin1String(r.success ? "ok" : "failed")) + (files.isEmpty() ? QString() : QLatin1Char(' ') + files.join(QLatin1Char(','))) + said.join(QString());
+            trace << QStringLiteral("%1 %2: %3").arg(w[0], w[1], QLatin1String(r.success ? "ok" : "failed"))
+                    + (files.isEmpty() ? QString() : QLatin1Char(' ') + files.join(QLatin1Char(','))) + said.join(QString());
         }
         QTEST(trace.join(QStringLiteral("; ")), "trace");
         QStringList listing;
         for (const QString& n : QDir(p.target).entryList(QDir::Files))
-            listing << n + QLatin1Char('=') + origin.value(hash(p.file(n)), QStringLiteral("new:") + ixmlValue(p.file(n), QStringLiteral("TRACK_LIST/TRACK/NAME"))) + (n.endsWith(QLatin1String(".WAV")) ? QLatin1Char('/') + totalFiles(p.file(n)) : QString());
+            listing << n + QLatin1Char('=')
+                    + origin.value(
+                        hash(p.file(n)), QStringLiteral("new:") + ixmlValue(p.file(n), QStringLiteral("TRACK_LIST/TRACK/NAME")))
+                    + (n.endsWith(QLatin1String(".WAV")) ? QLatin1Char('/') + totalFiles(p.file(n)) : QString());
         const QString tracks = allTracks(p.track(QFile::exists(p.track(1)) ? 1 : 2), {0, 1, 2, 3, 4});
         QTEST(sha1Folder(p.target) == before ? QStringLiteral("unchanged") : listing.join(QLatin1Char(' ')) + QStringLiteral(" | ") + tracks,
               "listing");
@@ -227,55 +237,6 @@ private slots:
         QCOMPARE(QStringLiteral("%1 %2 ").arg(relay.count()).arg(relay.kind(0)) + relay.title(0)
                      + relay.text(0).section(QLatin1Char('\n'), -1),
                  QStringLiteral("1 2 ActionLog::Append()The action log cannot be written; the work itself goes on."));
-    }
-    // `sonalign-cli restore` and the help of every command: exit code, and the whole stdout and stderr against
-    // patterns (`lit` for literal text).
-    void commandLine_data()
-    {
-        columns<QStringList, bool, int, QString, QString>({"args", "hideFirst", "exitCode", "out", "err"});   // %T = the take folder
-        auto lit = [](const QString& text) { return QRegularExpression::escape(text); };
-        const QString usage = lit(QStringLiteral("usage: sonalign-cli restore --track N TARGET_FOLDER FILE_ID...\n"));
-        QTest::newRow("restores") << QStringList{"restore", "--track", "2", "%T", "AA0001"} << true << 0 << "AA0001_02\\.WAV\n" << "";
-        QTest::newRow("occupied") << QStringList{"restore", "--track", "2", "%T", "AA0001"} << false << 1 << "" << ".*\nTrack 2 is occupied: nothing was restored\\.\n";
-        QTest::newRow("track out of range") << QStringList{"restore", "--track", "25", "%T", "AA0001"} << true << 2 << "" << ".*" + usage;
-        QTest::newRow("no file id") << QStringList{"restore", "--track", "2", "%T"} << true << 2 << "" << ".*" + usage;
-        QTest::newRow("restore help") << QStringList{"restore", "--help"} << false << 0 << usage + lit(QStringLiteral(
-            "\nUndoes a hide: the newest hidden file (.DELn) of track N of each take becomes its .WAV again, then every file of the take "
-            "agrees again. Refused, changing nothing, when track N of a take is occupied.\n")) << "";
-        QTest::newRow("version") << QStringList{"--version"} << false << 0 << "sonalign-cli 1\\.14\n.*" << "";
-        QTest::newRow("tool help") << QStringList{"--help"} << false << 0
-                                   << "usage: sonalign-cli COMMAND \\[ARGS\\]\n.*\n  restore --track N TARGET_FOLDER FILE_ID\\.\\.\\.\n      Undoes a hide.*" << "";
-        // Each command's help says what it does, in one line after the usage.
-        for (const char* command : {"info", "list", "analyse", "create", "delete", "verify", "demo"})
-            QTest::newRow(command) << QStringList{QLatin1String(command), "--help"} << false << 0 << QStringLiteral("usage: sonalign-cli %1 [^\n]*\n\n[^\n]+\n").arg(QLatin1String(command)) << "";
-        QTest::newRow("help after other arguments") << QStringList{"create", "--track", "3", "--help"} << false << 0
-            << lit(QStringLiteral("usage: sonalign-cli create --track N [--name NAME] [--channel K] [--dither tpdf [--dither-seed S]] SOURCE_FILE TARGET_FOLDER FILE_ID...\n\nWrites track N of each take")) + "[^\n]*\n" << "";
-    }
-    void commandLine()
-    {
-        QFETCH(QStringList, args); QFETCH(bool, hideFirst); QFETCH(int, exitCode); QFETCH(QString, out); QFETCH(QString, err);
-        Project p(4);
-        {
-            Relay relay;
-            QVERIFY(!hideFirst || hideTrack(p.target, 2, kOne).success);
-        }
-        const bool restores = exitCode == 0 && args.contains(QStringLiteral("%T"));
-        args.replaceInStrings(QStringLiteral("%T"), p.target);
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert(QStringLiteral("XDG_DATA_HOME"), m_data->path());
-        const auto before = sha1Folder(p.target);
-        const testsupport::ProcessResult r = testsupport::run(testsupport::cliPath(), args, 60000, env);
-        QCOMPARE(r.exitCode, exitCode);
-        const auto matches = [](const QString& pattern, const QByteArray& text) {
-            return QRegularExpression(QRegularExpression::anchoredPattern(pattern), QRegularExpression::DotMatchesEverythingOption).match(QString::fromUtf8(text)).hasMatch();
-        };
-        QVERIFY2(matches(out, r.out), r.out.constData());
-        QVERIFY2(matches(err, r.err), r.err.constData());
-        if (!restores)
-            QCOMPARE(sha1Folder(p.target), before);
-        else   // the tool writes to the same log as the window
-            QCOMPARE(ActionLog::ReadAll(m_data->path() + QStringLiteral("/sonalign/actions.jsonl")).first().value(QStringLiteral("action")).toString(),
-                     QStringLiteral("restore"));
     }
 };
 
