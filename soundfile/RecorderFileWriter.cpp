@@ -76,6 +76,10 @@ QString xmlEscaped(const QString& text)
     return r;
 }
 
+} // namespace
+
+namespace recorderxml {
+
 // Small XML text builder: one element per line, one space of indent per level.
 class XmlText
 {
@@ -113,6 +117,12 @@ private:
     QString m_sText;
     int m_nDepth = 0;
 };
+
+} // namespace recorderxml
+
+using recorderxml::XmlText;
+
+namespace {
 
 QString at(const QStringList& list, int i, const QString& fallback = QString())
 {
@@ -298,6 +308,22 @@ QByteArray RecorderIxml::toBytes() const
     x.leaf("NOTE", note);
     x.leaf("FILE_UID", fileUid);
 
+    writeSpeedAndFileSet(x);
+    writeTrackList(x);
+    writeSyncPoints(x);
+    writeBext(x);
+    writeRecorderBlock(x);
+    x.close("BWFXML");
+
+    QByteArray bytes = x.text().toUtf8();
+    if (bytes.size() < padTo)
+        bytes.append(QByteArray(padTo - bytes.size(), ' '));
+    return bytes;
+}
+
+// Rates and time stamp, the original name, and the file set.
+void RecorderIxml::writeSpeedAndFileSet(XmlText& x) const
+{
     x.open("SPEED");
     x.leaf("NOTE", QString());
     x.leaf("TIMECODE_FLAG", timecodeFlag);
@@ -320,7 +346,11 @@ QByteArray RecorderIxml::toBytes() const
     x.leaf("FAMILY_NAME", scene + QLatin1Char('/') + take);
     x.leaf("FILE_SET_INDEX", QString::number(channelIndex));
     x.close("FILE_SET");
+}
 
+// One TRACK for the mono track, or one per channel of a poly file.
+void RecorderIxml::writeTrackList(XmlText& x) const
+{
     x.open("TRACK_LIST");
     if (polyTrackNames.isEmpty()) {
         x.leaf("TRACK_COUNT", QString::number(trackCount));
@@ -343,7 +373,11 @@ QByteArray RecorderIxml::toBytes() const
         }
     }
     x.close("TRACK_LIST");
+}
 
+// The sync points, or an empty list.
+void RecorderIxml::writeSyncPoints(XmlText& x) const
+{
     if (syncPoints.isEmpty()) {
         x.empty("SYNC_POINT_LIST");
     } else {
@@ -359,7 +393,11 @@ QByteArray RecorderIxml::toBytes() const
         }
         x.close("SYNC_POINT_LIST");
     }
+}
 
+// The bext fields, repeated in iXML.
+void RecorderIxml::writeBext(XmlText& x) const
+{
     x.open("BEXT");
     x.leaf("BWF_DESCRIPTION", QString());
     x.leaf("BWF_ORIGINATOR", bextOriginator);
@@ -370,7 +408,11 @@ QByteArray RecorderIxml::toBytes() const
     x.leaf("BWF_TIME_REFERENCE_HIGH", timeReference >> 32);
     x.leaf("BWF_VERSION", quint64(1));
     x.close("BEXT");
+}
 
+// The recorder's own block: templates, reference level and the track table.
+void RecorderIxml::writeRecorderBlock(XmlText& x) const
+{
     x.open("VELTA_PAVANE");
     x.empty("INPUT_SETTINGS");
     if (sctkTemplate >= 0)
@@ -402,12 +444,6 @@ QByteArray RecorderIxml::toBytes() const
     }
     x.close("ALL_TRK_NAME");
     x.close("VELTA_PAVANE");
-    x.close("BWFXML");
-
-    QByteArray bytes = x.text().toUtf8();
-    if (bytes.size() < padTo)
-        bytes.append(QByteArray(padTo - bytes.size(), ' '));
-    return bytes;
 }
 
 QByteArray RecorderFileWriter::descriptionLines(const QList<QPair<QByteArray, QByteArray>>& keyValues)

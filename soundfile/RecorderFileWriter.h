@@ -25,6 +25,10 @@ struct ExtraChunk
     quint32 declaredSize = 0; // 0 = body size; otherwise written as ChunkSize as is
 };
 
+namespace recorderxml {
+class XmlText;
+}
+
 // The iXML document the recorder writes for one mono track file.
 struct RecorderIxml
 {
@@ -75,6 +79,14 @@ struct RecorderIxml
     QString bextOriginationTime;
 
     QByteArray toBytes() const;        // UTF-8, padded
+
+private:
+    // The parts of toBytes(), in document order.
+    void writeSpeedAndFileSet(recorderxml::XmlText& x) const;
+    void writeTrackList(recorderxml::XmlText& x) const;
+    void writeSyncPoints(recorderxml::XmlText& x) const;
+    void writeBext(recorderxml::XmlText& x) const;
+    void writeRecorderBlock(recorderxml::XmlText& x) const;
 };
 
 struct RecorderFileSpec
