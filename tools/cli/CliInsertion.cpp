@@ -18,7 +18,6 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFileInfo>
-#include <QLoggingCategory>
 #include <QRandomGenerator>
 
 #include <csignal>
@@ -38,19 +37,6 @@ int usage(const char* text)
     cliErr() << "usage: sonalign-cli " << text << '\n';
     cliErr().flush();
     return kExitUsage;
-}
-
-// A failure the workflows do not put into words themselves.
-void reportOwn(const char* command, const QString& text)
-{
-    SendToRelay(QStringLiteral("sonalign-cli ") + QLatin1String(command), text, 0, 1, true, 0);
-}
-
-// The libraries' diagnostics are for developers: keep them off stderr, which
-// carries the "title: text" messages.
-void quietDebugOutput()
-{
-    QLoggingCategory::setFilterRules(QStringLiteral("default.debug=false"));
 }
 
 // ---------------------------------------------------------------- analyse
@@ -335,33 +321,15 @@ int runCreate(const QStringList& args)
 int runDelete(const QStringList& args)
 {
     quietDebugOutput();
-    int track = -1;
-    QStringList positional;
-    for (int i = 0; i < args.size(); ++i) {
-        const QString& a = args.at(i);
-        if (a == QLatin1String("--track")) {
-            if (++i >= args.size())
-                return usage(kDeleteUsage);
-            track = parseTrack(args.at(i));
-            if (track < 0)
-                return usage(kDeleteUsage);
-        } else if (a == QLatin1String("--")) {
-            positional << args.mid(i + 1);
-            break;
-        } else if (a.startsWith(QLatin1String("--"))) {
-            return usage(kDeleteUsage);
-        } else {
-            positional << a;
-        }
-    }
-    if (track < 0 || positional.size() < 2)
+    TrackOfTakesArgs parsed;
+    if (!parseTrackOfTakesArgs(args, &parsed))
         return usage(kDeleteUsage);
 
     CliRelay relay;
     DeleteTrackRequest request;
-    request.targetFolder = absoluteCleanPath(positional.at(0));
-    request.trackIndex = track - 1;
-    request.fileIds = positional.mid(1);
+    request.targetFolder = parsed.targetFolder;
+    request.trackIndex = parsed.track - 1;
+    request.fileIds = parsed.fileIds;
     request.lockWait = cliFolderLockWait();
 
     const int before = relay.messageCount();
@@ -371,14 +339,8 @@ int runDelete(const QStringList& args)
         StdoutToStderr guard;
         result = workflow.Run(request);
     }
-    for (const QString& file : result.hiddenFiles)
-        cliOut() << file << '\n';
-    cliOut().flush();
-    if (result.success)
-        return kExitOk;
-    if (relay.messageCount() == before)
-        reportOwn("delete", request.targetFolder + QLatin1String("\nNo .WAV file in this folder."));
-    return kExitFailure;
+    return finishTrackOfTakes("delete", request.targetFolder, result.success, result.hiddenFiles,
+                              relay.messageCount() == before);
 }
 
 CliCommandRegistration g_analyse("analyse", kAnalyseUsage,

@@ -4,10 +4,8 @@
 #include "CliCommand.h"
 #include "CliSupport.h"
 
-#include "MessageLoging.h"
 #include "TrackWorkflows.h"
 
-#include <QLoggingCategory>
 
 namespace {
 
@@ -22,35 +20,17 @@ int usage()
 
 int runRestore(const QStringList& args)
 {
-    QLoggingCategory::setFilterRules(QStringLiteral("default.debug=false"));
-    int track = -1;
-    QStringList positional;
-    for (int i = 0; i < args.size(); ++i) {
-        const QString& a = args.at(i);
-        if (a == QLatin1String("--track")) {
-            if (++i >= args.size())
-                return usage();
-            track = parseTrack(args.at(i));
-            if (track < 0)
-                return usage();
-        } else if (a == QLatin1String("--")) {
-            positional << args.mid(i + 1);
-            break;
-        } else if (a.startsWith(QLatin1String("--"))) {
-            return usage();
-        } else {
-            positional << a;
-        }
-    }
-    if (track < 0 || positional.size() < 2)
+    quietDebugOutput();
+    TrackOfTakesArgs parsed;
+    if (!parseTrackOfTakesArgs(args, &parsed))
         return usage();
 
     CliRelay relay;
     RestoreTrackRequest request;
-    request.targetFolder = absoluteCleanPath(positional.at(0));
+    request.targetFolder = parsed.targetFolder;
     request.lockWait = cliFolderLockWait();
-    request.trackIndex = track - 1;
-    request.fileIds = positional.mid(1);
+    request.trackIndex = parsed.track - 1;
+    request.fileIds = parsed.fileIds;
 
     const int before = relay.messageCount();
     WorkflowResult result;
@@ -59,15 +39,8 @@ int runRestore(const QStringList& args)
         StdoutToStderr guard;
         result = workflow.Run(request);
     }
-    for (const QString& file : result.restoredFiles)
-        cliOut() << file << '\n';
-    cliOut().flush();
-    if (result.success)
-        return kExitOk;
-    if (relay.messageCount() == before)
-        SendToRelay(QStringLiteral("sonalign-cli restore"),
-                    request.targetFolder + QLatin1String("\nNo .WAV file in this folder."), 0, 1, true, 0);
-    return kExitFailure;
+    return finishTrackOfTakes("restore", request.targetFolder, result.success, result.restoredFiles,
+                              relay.messageCount() == before);
 }
 
 CliCommandRegistration g_restore("restore", kRestoreUsage,

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "CliSupport.h"
 
+#include "CliCommand.h"
+
 #include "MessageLoging.h"
 #include "TakeJournal.h"
 
@@ -9,6 +11,7 @@
 
 #include <QJsonDocument>
 #include <QJsonValue>
+#include <QLoggingCategory>
 #include <QJsonArray>
 
 #include <atomic>
@@ -144,4 +147,54 @@ int parseTrack(const QString& text)
     bool ok = false;
     const int n = text.toInt(&ok, 10);
     return ok && n >= 1 && n <= 24 ? n : -1;
+}
+
+void reportOwn(const char* command, const QString& text)
+{
+    SendToRelay(QStringLiteral("sonalign-cli ") + QLatin1String(command), text, 0, 1, true, 0);
+}
+
+void quietDebugOutput()
+{
+    QLoggingCategory::setFilterRules(QStringLiteral("default.debug=false"));
+}
+
+bool parseTrackOfTakesArgs(const QStringList& args, TrackOfTakesArgs* out)
+{
+    QStringList positional;
+    for (int i = 0; i < args.size(); ++i) {
+        const QString& a = args.at(i);
+        if (a == QLatin1String("--track")) {
+            if (++i >= args.size())
+                return false;
+            out->track = parseTrack(args.at(i));
+            if (out->track < 0)
+                return false;
+        } else if (a == QLatin1String("--")) {
+            positional << args.mid(i + 1);
+            break;
+        } else if (a.startsWith(QLatin1String("--"))) {
+            return false;
+        } else {
+            positional << a;
+        }
+    }
+    if (out->track < 0 || positional.size() < 2)
+        return false;
+    out->targetFolder = absoluteCleanPath(positional.at(0));
+    out->fileIds = positional.mid(1);
+    return true;
+}
+
+int finishTrackOfTakes(const char* command, const QString& targetFolder, bool success, const QStringList& files,
+                       bool relaySilent)
+{
+    for (const QString& file : files)
+        cliOut() << file << '\n';
+    cliOut().flush();
+    if (success)
+        return kExitOk;
+    if (relaySilent)
+        reportOwn(command, targetFolder + QLatin1String("\nNo .WAV file in this folder."));
+    return kExitFailure;
 }

@@ -4,6 +4,7 @@
 #include "FolderLock.h"
 
 #include <QString>
+#include <QStringList>
 #include <QTextStream>
 
 class MessageLoging;
@@ -78,3 +79,26 @@ private:
 
 // A track number argument: 1 ... 24, or -1 when it is not one.
 int parseTrack(const QString& text);
+
+// A failure the workflows do not put into words themselves, titled
+// "sonalign-cli COMMAND".
+void reportOwn(const char* command, const QString& text);
+
+// The libraries' diagnostics are for developers: keep them off stderr, which
+// carries the "title: text" messages.
+void quietDebugOutput();
+
+// "--track N TARGET_FOLDER FILE_ID...", the arguments of delete and restore.
+struct TrackOfTakesArgs
+{
+    int track = -1;          // 1 ... 24
+    QString targetFolder;    // absolute and clean
+    QStringList fileIds;
+};
+// False on a usage error.
+bool parseTrackOfTakesArgs(const QStringList& args, TrackOfTakesArgs* out);
+
+// The end of a delete or restore: the files it moved, one a line on stdout;
+// a failure the relay did not hear about (`relaySilent`) is put into words.
+int finishTrackOfTakes(const char* command, const QString& targetFolder, bool success, const QStringList& files,
+                       bool relaySilent);
