@@ -11,6 +11,7 @@
 #include <array>
 #include <cerrno>
 #include <cstring>
+#include <limits>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -486,30 +487,7 @@ bool TakeJournal::beforeWrite(QFileDevice& file, qint64 position, qint64 size)
         return false;
     if (position >= now || size <= 0)
         return flush();   // beyond the old end: cutting the file back restores it
-    const qint64 n = qMin(size, now - position);
-    QByteArray old(int(n), '\0');
-    const int fd = ::open(QFile::encodeName(p).constData(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0)
-        return false;
-    qint64 done = 0;
-    while (done < n) {
-        const ssize_t got = ::pread(fd, old.data() + done, size_t(n - done), off_t(position + done));
-        if (got < 0 && errno == EINTR)
-            continue;
-        if (got <= 0)
-            break;
-        done += got;
-    }
-    ::close(fd);
-    if (done != n) {
-        m_error = p + QLatin1String("\nUnable to read the bytes about to be rewritten.");
-        return false;
-    }
-    QByteArray payload;
-    putText(payload, relative(p));
-    putU64(payload, quint64(position));
-    payload.append(old);
-    return append(kRegion, payload);
+    return keepRegion(p, position, qMin(size, now - position));
 }
 
 bool TakeJournal::beforeResize(QFileDevice& file, qint64 newSize)
@@ -526,15 +504,38 @@ bool TakeJournal::beforeResize(QFileDevice& file, qint64 newSize)
         return flush();
     // Bytes about to be cut off: kept like any overwritten region.
     file.flush();
-    QFile reader(p);
-    if (!reader.open(QIODevice::ReadOnly) || !reader.seek(newSize))
+    return keepRegion(p, newSize, now - newSize);
+}
+
+// The old bytes of [position, position + length) of an existing file go into a
+// region record before a write or a cut changes them.
+bool TakeJournal::keepRegion(const QString& path, qint64 position, qint64 length)
+{
+    const QString unreadable = path + QLatin1String("\nUnable to read the bytes about to be rewritten.");
+    if (length > std::numeric_limits<int>::max()) {
+        m_error = unreadable;
         return false;
-    const QByteArray old = reader.read(now - newSize);
-    if (old.size() != now - newSize)
+    }
+    QByteArray old(int(length), '\0');
+    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC);
+    qint64 done = 0;
+    while (fd >= 0 && done < length) {
+        const ssize_t got = ::pread(fd, old.data() + done, size_t(length - done), off_t(position + done));
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got <= 0)
+            break;
+        done += got;
+    }
+    if (fd >= 0)
+        ::close(fd);
+    if (done != length) {
+        m_error = unreadable;
         return false;
+    }
     QByteArray payload;
-    putText(payload, relative(p));
-    putU64(payload, quint64(newSize));
+    putText(payload, relative(path));
+    putU64(payload, quint64(position));
     payload.append(old);
     return append(kRegion, payload);
 }

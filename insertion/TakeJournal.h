@@ -75,6 +75,7 @@ private:
     bool append(quint32 type, const QByteArray& payload);
     bool flush();
     bool touchExisting(const QString& path, qint64* sizeNow);
+    bool keepRegion(const QString& path, qint64 position, qint64 length);
     QString normal(const QString& path) const;
     QString relative(const QString& path) const;   // empty when outside the folder
     bool refuseOutside(const QString& path);
