@@ -63,6 +63,19 @@ bool Append(const Entry& entry)
     return ok;
 }
 
+bool Append(const QString& command, const QString& action, const QString& file, bool ok, const QString& to,
+            const QString& detail)
+{
+    Entry e;
+    e.command = command;
+    e.action = action;
+    e.file = file;
+    e.to = to;
+    e.ok = ok;
+    e.detail = detail;
+    return Append(e);
+}
+
 QList<QJsonObject> ReadAll(const QString& path)
 {
     QList<QJsonObject> lines;

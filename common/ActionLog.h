@@ -29,6 +29,9 @@ QString FilePath();
 // of the process is reported as a warning (kind 2), later ones only to the
 // debug output, so a broken log cannot bury the user in boxes.
 bool Append(const Entry& entry);
+// The same, from the entry's fields.
+bool Append(const QString& command, const QString& action, const QString& file, bool ok, const QString& to = QString(),
+            const QString& detail = QString());
 
 // The lines of a log file that parse as JSON objects, oldest first.
 QList<QJsonObject> ReadAll(const QString& path = FilePath());

@@ -65,13 +65,8 @@ void rollBackTake(const ConformTake& take, TakeJournal& journal, const QString& 
                         + journal.errorText()
                         + QLatin1String("); the next run on this folder tries again."),
                     0, 1, true, 0);
-    ActionLog::Entry e;
-    e.command = conformCommand(take);
-    e.action = QStringLiteral("roll back");
-    e.file = take.takeKey;
-    e.ok = putBack;
-    e.detail = QStringLiteral("every file of the take put back as it was");
-    ActionLog::Append(e);
+    ActionLog::Append(conformCommand(take), QStringLiteral("roll back"), take.takeKey, putBack, QString(),
+                      QStringLiteral("every file of the take put back as it was"));
 }
 
 } // namespace
@@ -161,12 +156,10 @@ bool ConformRun::WriteNewTrack(const ConformPlan& plan, ConformTake& take, QSoun
         failTake(take, QLatin1String(kTitle), QStringLiteral("Error during bounce Sonalign process."));
         ok = false;
     }
-    ActionLog::Entry e;
-    e.command = conformCommand(take);
-    e.action = QStringLiteral("write");
-    e.file = plan.targetFolder + QLatin1Char('/') + take.racine + QLatin1Char('_')
-        + QString::number(take.trackIndex + 1).rightJustified(2, QLatin1Char('0')) + QLatin1String(".WAV");
-    e.ok = ok;
-    ActionLog::Append(e);
+    ActionLog::Append(conformCommand(take), QStringLiteral("write"),
+                      plan.targetFolder + QLatin1Char('/') + take.racine + QLatin1Char('_')
+                          + QString::number(take.trackIndex + 1).rightJustified(2, QLatin1Char('0'))
+                          + QLatin1String(".WAV"),
+                      ok);
     return ok;
 }

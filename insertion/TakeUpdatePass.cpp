@@ -39,17 +39,6 @@ void padIxml(QString& text)
 // with a filler chunk has it grown, any other gets a filler chunk appended.
 // A difference below a chunk header's 8 bytes cannot take a chunk of its own:
 // when a file that must take one is that close, every file grows by 8 more.
-void logWrite(const QString& command, const char* action, const QString& file, bool ok, const QString& detail = QString())
-{
-    ActionLog::Entry e;
-    e.command = command;
-    e.action = QString::fromLatin1(action);
-    e.file = file;
-    e.ok = ok;
-    e.detail = detail;
-    ActionLog::Append(e);
-}
-
 bool equaliseLengths(const TrackTexts& paths, const QString& title, const QString& logCommand)
 {
     qint64 longest = 0;
@@ -77,7 +66,8 @@ bool equaliseLengths(const TrackTexts& paths, const QString& title, const QStrin
             ok = QSoundFile::EndsWithFillerChunk(p) ? sf.GrowTrailingFiller(quint32(missing))
                                                    : sf.AppendFillerChunk(quint32(missing));
         sf.Close();
-        logWrite(logCommand, "write", p, ok, QStringLiteral("filler to the take's length, %1 bytes").arg(missing));
+        ActionLog::Append(logCommand, QStringLiteral("write"), p, ok, QString(),
+                          QStringLiteral("filler to the take's length, %1 bytes").arg(missing));
         if (!ok) {
             SendToRelay(title, p + QLatin1String("\nUnable to bring this file to the length of the take's other files."),
                         0, 0, true, 0);
@@ -210,7 +200,7 @@ private:
             }
             const bool written = sf.ReadChunks(true, false) && sf.AddiXMLChunk(m_texts[size_t(i)]);
             sf.Close();
-            logWrite(logCommand, "update iXML", path, written);
+            ActionLog::Append(logCommand, QStringLiteral("update iXML"), path, written);
             if (!written)
                 m_allUpdated = false;
         }

@@ -65,19 +65,6 @@ QString trackFilePath(const QString& takeKey, int n)
     return takeKey + QLatin1Char('_') + TrkIndexToNN(n) + QLatin1String(".WAV");
 }
 
-void logAction(const QString& command, const char* action, const QString& file, bool ok,
-               const QString& to = QString(), const QString& detail = QString())
-{
-    ActionLog::Entry e;
-    e.command = command;
-    e.action = QString::fromLatin1(action);
-    e.file = file;
-    e.to = to;
-    e.ok = ok;
-    e.detail = detail;
-    ActionLog::Append(e);
-}
-
 // Looks the take of `tag` up and checks it is mono; reports and returns an
 // empty key on failure, else the take's key (folder + racine).
 QString lookUpMonoTake(const MyFileInfoList& listing, const QString& folder, const QString& tag, const char* banner,
@@ -130,13 +117,13 @@ QString hideTrackFile(const QString& trackFile, const QString& logCommand, const
         if (QFileInfo::exists(candidate) || QFileInfo(candidate).isSymLink())
             continue;
         if (FileWriteSeam::renameNoReplace(trackFile, candidate)) {
-            logAction(logCommand, "hide", trackFile, true, candidate);
+            ActionLog::Append(logCommand, QStringLiteral("hide"), trackFile, true, candidate);
             return candidate;
         }
         if (!QFileInfo::exists(candidate))
             break;   // not a name clash: the rename itself fails
     }
-    logAction(logCommand, "hide", trackFile, false);
+    ActionLog::Append(logCommand, QStringLiteral("hide"), trackFile, false);
     SendToRelay(title, trackFile + QLatin1String("\nUnable to rename this file: the track was not hidden."), 0, 0, true,
                 0);
     return QString();
@@ -214,7 +201,7 @@ CreateTrackWorkflow::TakeOutcome CreateTrackWorkflow::CreateOnTake(const CreateT
         const bool failed = mixer.SonalignMono(sourcePath, QFileInfo(takeKey).absolutePath(),
                                                QFileInfo(takeKey).fileName(), request.trackIndex, newTrackName,
                                                take.get(), request.keepGoing ? request.keepGoing : &localGoOn, &newName);
-        logAction(logCommand, "write", trackFilePath(takeKey, request.trackIndex + 1), !failed);
+        ActionLog::Append(logCommand, QStringLiteral("write"), trackFilePath(takeKey, request.trackIndex + 1), !failed);
         if (failed) {
             SendToRelay(title, tag + QLatin1String("\nError during bounce Sonalign process."), 0, 0, true, 0);
             return TakeOutcome::Failed;
@@ -423,7 +410,7 @@ WorkflowResult RestoreTrackWorkflow::Run(const RestoreTrackRequest& request)
             const QString trackFile = trackFilePath(p.takeKey, n);
             // Never over a file that appeared since the check.
             const bool renamed = FileWriteSeam::renameNoReplace(p.hidden, trackFile);
-            logAction(logCommand, "restore", p.hidden, renamed, trackFile);
+            ActionLog::Append(logCommand, QStringLiteral("restore"), p.hidden, renamed, trackFile);
             if (!renamed) {
                 SendToRelay(title, p.hidden + QLatin1String("\nUnable to rename this file back to ")
                                        + QFileInfo(trackFile).fileName() + QLatin1String(": the track was not restored."),
