@@ -20,19 +20,11 @@ MAKER=$BUILD/bench/bench_conform
 for tool in "$CLI" "$MAKER"; do
     [ -x "$tool" ] || { echo "missing $tool: build sonalign-cli and bench_conform first" >&2; exit 2; }
 done
-[ -x /usr/bin/time ] || { echo "/usr/bin/time is needed" >&2; exit 2; }
 
 WORK=$(mktemp -d "${TMPDIR:-/tmp}/sonalign-conform.XXXXXX")
 trap 'rm -rf "$WORK"' EXIT INT TERM
 
-# Runs a command under /usr/bin/time -v; prints "seconds max_rss_kb".
-measure() {
-    /usr/bin/time -v "$@" >/dev/null 2>"$WORK/time.txt" || { cat "$WORK/time.txt" >&2; exit 1; }
-    awk -F': ' '
-        /Elapsed \(wall clock\)/ { n = split($2, p, ":"); s = 0; for (i = 1; i <= n; i++) s = s * 60 + p[i] }
-        /Maximum resident set size/ { rss = $2 }
-        END { printf "%.3f %d\n", s, rss }' "$WORK/time.txt"
-}
+. "$(dirname "$0")/measure.sh"
 
 echo "== plan"
 "$MAKER" plan 1000
@@ -58,5 +50,5 @@ while [ $# -ge 2 ]; do
     d=$(measure dd if="$WORK/dd.in" of="$WORK/dd.out" bs=1M conv=fsync status=none)
     echo "$takes $seconds $bytes $c $d" | awk '{
         printf "%-6s %-8s %-10.1f %-10.3f %-9.3f %-11.2f %-10.1f\n",
-            $1, $2, $3 / 1048576, $4, $6, $4 / $6, $5 / 1024 }'
+            $1, $2, $3 / 1048576, $4, $7, $4 / $7, $5 / 1024 }'
 done

@@ -25,22 +25,11 @@ for tool in "$CLI" "$MAKER"; do
     [ -x "$tool" ] || { echo "missing $tool: build sonalign-cli and bench_insertion first" >&2; exit 2; }
 done
 command -v sox >/dev/null || { echo "sox is needed" >&2; exit 2; }
-[ -x /usr/bin/time ] || { echo "/usr/bin/time is needed" >&2; exit 2; }
 
 WORK=$(mktemp -d "${TMPDIR:-/tmp}/sonalign-bench.XXXXXX")
 trap 'rm -rf "$WORK"' EXIT INT TERM
 
-# Runs a command under /usr/bin/time -v; prints "seconds max_rss_kb cpu_seconds"
-# (cpu = user + system: steadier than the wall clock on a loaded machine).
-measure() {
-    /usr/bin/time -v "$@" >/dev/null 2>"$WORK/time.txt" || { cat "$WORK/time.txt" >&2; exit 1; }
-    awk -F': ' '
-        /Elapsed \(wall clock\)/ { n = split($2, p, ":"); s = 0; for (i = 1; i <= n; i++) s = s * 60 + p[i] }
-        /Maximum resident set size/ { rss = $2 }
-        /User time \(seconds\)/ { cpu += $2 }
-        /System time \(seconds\)/ { cpu += $2 }
-        END { printf "%.3f %d %.3f\n", s, rss, cpu }' "$WORK/time.txt"
-}
+. "$(dirname "$0")/measure.sh"
 
 # Best of RUNS: prints "seconds max_rss_kb" of the fastest run.
 best() {
